@@ -1,0 +1,18 @@
+# kestavo_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# One QtTest executable per area; every test runs offscreen so a bare `ctest` works headless.
+function(kestavo_add_test)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${T_NAME} PRIVATE kestavo_common Qt6::Test ${T_LIBS})
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;ASAN_OPTIONS=new_delete_type_mismatch=0:detect_leaks=0"
+        TIMEOUT ${T_TIMEOUT})
+    if(T_LABELS)
+        set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()
