@@ -1,0 +1,31 @@
+#include "stations/stationformat.h"
+
+namespace kestavo::stations {
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString formatEntry(const QString& ip, const QString& description)
+{
+    return trimSpaces(ip).leftJustified(kAddressWidth, u' ') + QString(kEntryGap, u' ') + description;
+}
+
+QString addressOf(const QString& entryOrBoxText)
+{
+    return trimSpaces(entryOrBoxText.left(kAddressWidth));
+}
+
+QString padPassword(const QString& typed)
+{
+    return typed.leftJustified(kPasswordWidth, kPasswordFill);
+}
+
+} // namespace kestavo::stations

@@ -1,0 +1,784 @@
+#include "stations/stationstore.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "stations/stationformat.h"
+
+namespace kestavo::stations {
+
+namespace {
+
+// Our own key: a rowid alias, so records come back in the order they were added.
+const QString kKeyColumn = QStringLiteral("_seq");
+const QString kIps = QStringLiteral("ips");
+const QString kPassword = QStringLiteral("password");
+const QString kDefault = QStringLiteral("default");
+const QByteArray kSqliteMagic("SQLite format 3\0", 16);
+
+std::atomic<quint64> g_connectionCounter{0};
+
+QString quoted(const QString& identifier)
+{
+    QString escaped = identifier;
+    escaped.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + escaped + u'"';
+}
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+struct ColumnTable
+{
+    QStringList all;
+    QSet<QString> flags;
+    QHash<QString, QString> canonicalByLower; // SQLite matches column names case-insensitively
+};
+
+const ColumnTable& columnTable()
+{
+    static const ColumnTable table = [] {
+        ColumnTable t;
+        const auto add = [&t](const QString& name, bool flag) {
+            t.all.append(name);
+            if (flag)
+                t.flags.insert(name);
+            t.canonicalByLower.insert(name.toLower(), name);
+        };
+        const auto range = [&add](const QString& prefix, int first, int last, const QString& suffix,
+                                  bool flag) {
+            for (int n = first; n <= last; ++n)
+                add(prefix + QString::number(n) + suffix, flag);
+        };
+        const QString none;
+
+        add(kIps, false);
+        add(kPassword, false);
+        add(kDefault, true);
+        range(QStringLiteral("Relay"), 1, 3, QStringLiteral("Notes"), false);
+        range(QStringLiteral("Label"), 1, 8, QStringLiteral("voltage"), false);
+        range(QStringLiteral("Voltage"), 1, 8, QStringLiteral("View"), true);
+        add(QStringLiteral("JP6"), true);
+        add(QStringLiteral("JP7"), true);
+        add(QStringLiteral("Voltage1Notes"), false);
+        // Notes on inputs 2 to 5 live in these four, whatever their names suggest.
+        add(QStringLiteral("Alarm3Recip"), false);
+        add(QStringLiteral("Alarm3smtp"), false);
+        add(QStringLiteral("Alarm4Recip"), false);
+        add(QStringLiteral("Alarm4smtp"), false);
+        range(QStringLiteral("Voltage"), 6, 8, QStringLiteral("Notes"), false);
+
+        // Carried along unchanged: no operation reads or sets them.
+        range(QStringLiteral("Voltage"), 2, 5, QStringLiteral("Notes"), false);
+        range(QStringLiteral("minimum"), 1, 6, none, false);
+        range(QStringLiteral("maximum"), 1, 6, none, false);
+        range(QStringLiteral("often"), 1, 6, none, false);
+        add(QStringLiteral("smtp1"), false);
+        range(QStringLiteral("smpt"), 2, 6, none, false);
+        range(QStringLiteral("recipemailaddress"), 1, 6, none, false);
+        range(QStringLiteral("youremailaddress"), 1, 6, none, false);
+        add(QStringLiteral("slider"), false);
+        range(QStringLiteral("i/o"), 1, 5, none, false);
+        range(QStringLiteral("notification"), 1, 6, none, true);
+        range(QStringLiteral("bogus"), 1, 6, none, true);
+        range(QStringLiteral("audio"), 1, 6, none, true);
+        range(QStringLiteral("io"), 1, 5, none, true);
+        const QStringList alarmFlags = {
+            QStringLiteral("enableOpen"),    QStringLiteral("enableClosed"),  QStringLiteral("Relay1ON"),
+            QStringLiteral("Relay1OFF"),     QStringLiteral("Relay2ON"),      QStringLiteral("Relay2OFF"),
+            QStringLiteral("Relay3ON"),      QStringLiteral("Relay3OFF"),     QStringLiteral("Relay1Nothing"),
+            QStringLiteral("Relay2Nothing"), QStringLiteral("Relay3Nothing"), QStringLiteral("Audio"),
+            QStringLiteral("EmailNotify"),   QStringLiteral("disabled")};
+        for (const QString& alarm : {QStringLiteral("Alarm3"), QStringLiteral("Alarm4")}) {
+            for (const QString& flag : alarmFlags)
+                add(alarm + flag, true);
+        }
+        return t;
+    }();
+    return table;
+}
+
+QString columnDefinition(const QString& column)
+{
+    return StationStore::isFlagColumn(column) ? quoted(column) + QStringLiteral(" INTEGER DEFAULT 0")
+                                              : quoted(column) + QStringLiteral(" TEXT DEFAULT ''");
+}
+
+// The value a fresh record holds in a known column.
+QVariant freshValue(const QString& column)
+{
+    return StationStore::isFlagColumn(column) ? QVariant(0) : QVariant(QStringLiteral(""));
+}
+
+QVariant storedValue(const QString& column, const QVariant& value)
+{
+    if (StationStore::isFlagColumn(column))
+        return QVariant(value.toInt() != 0 ? 1 : 0);
+    if (columnTable().canonicalByLower.contains(column.toLower())) {
+        const QString text = value.toString();
+        return text.isNull() ? freshValue(column) : QVariant(text);
+    }
+    return value;
+}
+
+QString sqlError(const QSqlError& error)
+{
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+}
+
+} // namespace
+
+StationStore::StationStore(QObject* parent)
+    : QObject(parent), m_connection(QStringLiteral("kestavo-stations-%1").arg(++g_connectionCounter))
+{
+}
+
+StationStore::~StationStore()
+{
+    close();
+}
+
+const QStringList& StationStore::columns()
+{
+    return columnTable().all;
+}
+
+bool StationStore::isFlagColumn(const QString& column)
+{
+    return columnTable().flags.contains(column);
+}
+
+QStringList StationStore::tableColumns() const
+{
+    return m_tableColumns;
+}
+
+StationStore::OpenResult StationStore::open(const QString& path)
+{
+    close();
+    m_path = QFileInfo(path).absoluteFilePath();
+    m_lastError.clear();
+
+    const QFileInfo info(m_path);
+    bool created = false;
+    if (!info.exists()) {
+        if (!info.dir().exists()) {
+            return fail(QStringLiteral("The station database \"%1\" cannot be created because its folder "
+                                       "\"%2\" does not exist; create the folder or choose another file.")
+                            .arg(nativePath(m_path), nativePath(info.absolutePath())));
+        }
+        if (!createFile())
+            return fail(m_lastError);
+        created = true;
+    } else {
+        const QString problem = checkExistingFile();
+        if (!problem.isEmpty())
+            return fail(problem);
+    }
+
+    m_readOnly = !created && !QFileInfo(m_path).isWritable();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(m_path);
+        if (m_readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            return fail(QStringLiteral("The station database \"%1\" cannot be opened: %2.")
+                            .arg(nativePath(m_path), sqlError(db.lastError())));
+        }
+    }
+    if (!prepareSchema() || !loadRecords())
+        return fail(m_lastError);
+
+    m_open = true;
+    m_position = m_records.isEmpty() ? -1 : 0;
+    return {true, {}};
+}
+
+StationStore::OpenResult StationStore::fail(const QString& error)
+{
+    close();
+    m_lastError = error;
+    return {false, error};
+}
+
+void StationStore::close()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    m_open = false;
+    m_readOnly = false;
+    m_tableColumns.clear();
+    m_records.clear();
+    m_position = -1;
+}
+
+// Decides, without writing a byte, whether an existing file is a station database we may use.
+QString StationStore::checkExistingFile() const
+{
+    const QString file = nativePath(m_path);
+    const QFileInfo info(m_path);
+    if (info.isDir()) {
+        return QStringLiteral("The station database \"%1\" is a folder, not a file; choose another file.")
+            .arg(file);
+    }
+
+    QFile reader(m_path);
+    if (!reader.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("The station database \"%1\" cannot be read (%2); check its permissions.")
+            .arg(file, reader.errorString());
+    }
+    const QByteArray header = reader.read(kSqliteMagic.size());
+    reader.close();
+    if (header.isEmpty())
+        return {}; // an empty file is an empty database to SQLite: it is set up like a new one
+    if (header != kSqliteMagic) {
+        return QStringLiteral("The station database \"%1\" is not an SQLite database (it may be a station "
+                              "file of an older console) and was left unchanged; choose another file.")
+            .arg(file);
+    }
+
+    QString problem;
+    const QString checkName = m_connection + QStringLiteral("-check");
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), checkName);
+        check.setDatabaseName(m_path);
+        check.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!check.open()) {
+            problem =
+                QStringLiteral("The station database \"%1\" cannot be opened (%2) and was left unchanged.")
+                    .arg(file, sqlError(check.lastError()));
+        } else {
+            QSqlQuery query(check);
+            if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master "
+                                           "WHERE type = 'table' AND lower(name) = 'ipnumbers'")) ||
+                !query.next()) {
+                problem =
+                    QStringLiteral("The station database \"%1\" is damaged (%2) and was left unchanged.")
+                        .arg(file, sqlError(query.lastError()));
+            } else if (query.value(0).toInt() == 0) {
+                problem =
+                    QStringLiteral("The database \"%1\" has no \"ipnumbers\" table, so it is not a station "
+                                   "database; it was left unchanged.")
+                        .arg(file);
+            } else if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next() &&
+                       query.value(0).toInt() > kSchemaVersion) {
+                problem = QStringLiteral("The station database \"%1\" was written by a newer version of "
+                                         "Kestavo (schema %2) and was left unchanged.")
+                              .arg(file)
+                              .arg(query.value(0).toInt());
+            }
+            query.finish();
+        }
+        check.close();
+    }
+    QSqlDatabase::removeDatabase(checkName);
+    return problem;
+}
+
+bool StationStore::createFile()
+{
+    // Created owner-only from the first byte on: the file holds the units' passwords.
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be created (%2).")
+                          .arg(nativePath(m_path), file.errorString());
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+bool StationStore::prepareSchema()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    const auto failed = [this, &query](const QString& what) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be %2: %3.")
+                          .arg(nativePath(m_path), what, sqlError(query.lastError()));
+        return false;
+    };
+
+    if (!query.exec(QStringLiteral("PRAGMA table_info(ipnumbers)")))
+        return failed(QStringLiteral("read"));
+    QSet<QString> present;
+    while (query.next())
+        present.insert(query.value(1).toString().toLower());
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return failed(QStringLiteral("read"));
+    const int version = query.value(0).toInt();
+    query.finish();
+
+    if (m_readOnly) {
+        if (present.isEmpty()) {
+            m_lastError = QStringLiteral("The station database \"%1\" is empty and read-only, so no station "
+                                         "table can be created in it; choose another file.")
+                              .arg(nativePath(m_path));
+            return false;
+        }
+        return true; // used as it is; missing columns simply read as empty
+    }
+
+    // Cannot change inside a transaction; a file system without shared memory keeps its old mode.
+    query.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    query.finish();
+
+    QStringList statements;
+    if (present.isEmpty()) {
+        QStringList definitions{quoted(kKeyColumn) + QStringLiteral(" INTEGER PRIMARY KEY")};
+        for (const QString& column : columns())
+            definitions.append(columnDefinition(column));
+        statements.append(
+            QStringLiteral("CREATE TABLE ipnumbers (%1)").arg(definitions.join(QStringLiteral(", "))));
+    } else {
+        for (const QString& column : columns()) {
+            if (!present.contains(column.toLower()))
+                statements.append(QStringLiteral("ALTER TABLE ipnumbers ADD COLUMN ") +
+                                  columnDefinition(column));
+        }
+    }
+    if (statements.isEmpty() && version == kSchemaVersion)
+        return true;
+    statements.append(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+
+    if (!db.transaction())
+        return failed(QStringLiteral("prepared"));
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            failed(QStringLiteral("prepared"));
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be prepared: %2.")
+                          .arg(nativePath(m_path), sqlError(db.lastError()));
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool StationStore::loadRecords()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(ipnumbers)"))) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be read: %2.")
+                          .arg(nativePath(m_path), sqlError(query.lastError()));
+        return false;
+    }
+    m_tableColumns.clear();
+    const auto& canonical = columnTable().canonicalByLower;
+    while (query.next()) {
+        const QString name = query.value(1).toString();
+        if (name.compare(kKeyColumn, Qt::CaseInsensitive) == 0)
+            continue;
+        m_tableColumns.append(canonical.value(name.toLower(), name));
+    }
+
+    QStringList selected;
+    for (const QString& column : std::as_const(m_tableColumns))
+        selected.append(quoted(column));
+    if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers ORDER BY rowid")
+                        .arg(selected.join(QStringLiteral(", "))))) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be read: %2.")
+                          .arg(nativePath(m_path), sqlError(query.lastError()));
+        return false;
+    }
+    m_records.clear();
+    while (query.next()) {
+        Record record;
+        record.rowId = query.value(0).toLongLong();
+        for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
+            record.values.insert(m_tableColumns.at(i), query.value(int(i + 1)));
+        m_records.append(record);
+    }
+    return true;
+}
+
+bool StationStore::readRecord(qint64 rowId, Record* record)
+{
+    QStringList selected;
+    for (const QString& column : std::as_const(m_tableColumns))
+        selected.append(quoted(column));
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM ipnumbers WHERE rowid = ?").arg(selected.join(QStringLiteral(", "))));
+    query.addBindValue(rowId);
+    if (!query.exec() || !query.next()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    record->rowId = rowId;
+    record->values.clear();
+    for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
+        record->values.insert(m_tableColumns.at(i), query.value(int(i)));
+    return true;
+}
+
+bool StationStore::isOpen() const
+{
+    return m_open;
+}
+
+bool StationStore::isReadOnly() const
+{
+    return m_readOnly;
+}
+
+QString StationStore::path() const
+{
+    return m_path;
+}
+
+QString StationStore::lastError() const
+{
+    return m_lastError;
+}
+
+int StationStore::count() const
+{
+    return int(m_records.size());
+}
+
+int StationStore::lastPosition() const
+{
+    return count() - 1;
+}
+
+int StationStore::position() const
+{
+    return m_position;
+}
+
+void StationStore::move(int position)
+{
+    m_position = m_records.isEmpty() ? -1 : std::clamp(position, 0, lastPosition());
+}
+
+QVariant StationStore::value(const QString& column) const
+{
+    return valueAt(m_position, column);
+}
+
+QVariant StationStore::valueAt(int position, const QString& column) const
+{
+    if (position < 0 || position >= count())
+        return {};
+    return m_records.at(position).values.value(column);
+}
+
+QString StationStore::ips() const
+{
+    return value(kIps).toString();
+}
+
+QString StationStore::password() const
+{
+    return value(kPassword).toString();
+}
+
+bool StationStore::isDefault() const
+{
+    return value(kDefault).toInt() != 0;
+}
+
+QString StationStore::entryAt(int position) const
+{
+    return valueAt(position, kIps).toString();
+}
+
+int StationStore::findAddress(const QString& address)
+{
+    for (int p = 0; p < count(); ++p) {
+        if (addressOf(entryAt(p)) == address) {
+            m_position = p;
+            return p;
+        }
+    }
+    m_position = lastPosition();
+    return -1;
+}
+
+int StationStore::findEntry(const QString& entry)
+{
+    for (int p = 0; p < count(); ++p) {
+        if (entryAt(p) == entry) {
+            m_position = p;
+            return p;
+        }
+    }
+    m_position = lastPosition();
+    return -1;
+}
+
+StationStore::ListFill StationStore::fillList() const
+{
+    ListFill fill;
+    for (const Record& record : m_records) {
+        const QString entry = record.values.value(kIps).toString();
+        fill.entries.append(entry);
+        if (record.values.value(kDefault).toInt() != 0)
+            fill.defaultEntry = entry;
+    }
+    return fill;
+}
+
+// Where the console leaves the cursor after the list was rebuilt: on the station the list shows.
+void StationStore::positionOnShownStation()
+{
+    findAddress(addressOf(fillList().defaultEntry));
+}
+
+bool StationStore::beginWrite()
+{
+    if (!m_open) {
+        m_lastError =
+            m_path.isEmpty()
+                ? QStringLiteral("No station database is open; the change was not saved.")
+                : QStringLiteral("The station database \"%1\" is not open; the change was not saved.")
+                      .arg(nativePath(m_path));
+        return false;
+    }
+    if (m_readOnly) {
+        m_lastError = QStringLiteral("The station database \"%1\" is read-only; the change was not saved.")
+                          .arg(nativePath(m_path));
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be changed: %2.")
+                          .arg(nativePath(m_path), sqlError(db.lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool StationStore::commitWrite()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.commit()) {
+        failWrite(sqlError(db.lastError()));
+        return false;
+    }
+    m_lastError.clear();
+    return true;
+}
+
+void StationStore::failWrite(const QString& error)
+{
+    QSqlDatabase::database(m_connection, false).rollback();
+    m_lastError = QStringLiteral("The station database \"%1\" could not be changed: %2.")
+                      .arg(nativePath(m_path), error);
+}
+
+bool StationStore::writeCurrent(const QVariantMap& changes)
+{
+    if (m_position < 0) {
+        m_lastError = QStringLiteral("No station is selected; the change was not saved.");
+        return false;
+    }
+    QVariantMap stored;
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        if (!m_tableColumns.contains(it.key())) {
+            m_lastError =
+                QStringLiteral("The station database \"%1\" has no column \"%2\"; the change was not "
+                               "saved.")
+                    .arg(nativePath(m_path), it.key());
+            return false;
+        }
+        stored.insert(it.key(), storedValue(it.key(), it.value()));
+    }
+    if (stored.isEmpty())
+        return true;
+    if (!beginWrite())
+        return false;
+
+    QStringList assignments;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
+                      .arg(assignments.join(QStringLiteral(", "))));
+    for (const QVariant& value : std::as_const(stored))
+        query.addBindValue(value);
+    query.addBindValue(m_records.at(m_position).rowId);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    query.finish();
+    if (!commitWrite())
+        return false;
+
+    QVariantMap& values = m_records[m_position].values;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        values.insert(it.key(), it.value());
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::add(const QString& ip, const QString& typedPassword, const QString& description)
+{
+    if (!beginWrite())
+        return false;
+
+    QVariantMap values;
+    for (const QString& column : columns()) {
+        if (m_tableColumns.contains(column))
+            values.insert(column, freshValue(column));
+    }
+    values.insert(kIps, formatEntry(ip, description));
+    values.insert(kPassword, padPassword(typedPassword));
+    // With no station yet there is nothing to show at start-up unless the first one is default.
+    values.insert(kDefault, m_records.isEmpty() ? 1 : 0);
+
+    QStringList names;
+    QStringList marks;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        names.append(quoted(it.key()));
+        marks.append(QStringLiteral("?"));
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)")
+                      .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    const qint64 rowId = query.lastInsertId().toLongLong();
+    query.finish();
+
+    // Read back inside the transaction so unknown columns carry the file's own defaults.
+    Record record;
+    if (!readRecord(rowId, &record))
+        return false;
+    if (!commitWrite())
+        return false;
+
+    m_records.append(record);
+    positionOnShownStation();
+    Q_EMIT changed();
+    return true;
+}
+
+StationStore::RemoveCheck StationStore::checkRemove(const QString& address, int* position)
+{
+    const int found = findAddress(address);
+    if (position)
+        *position = found;
+    if (found < 0)
+        return RemoveCheck::NotFound;
+    return found == 0 ? RemoveCheck::FirstRecord : RemoveCheck::Ok;
+}
+
+bool StationStore::removeAt(int position)
+{
+    if (position == 0) {
+        m_lastError = kDontDelete;
+        return false;
+    }
+    if (position < 0 || position >= count()) {
+        m_lastError =
+            QStringLiteral("There is no station at position %1; nothing was removed.").arg(position);
+        return false;
+    }
+    if (!beginWrite())
+        return false;
+
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("DELETE FROM ipnumbers WHERE rowid = ?"));
+    query.addBindValue(m_records.at(position).rowId);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+
+    QList<Record> remaining = m_records;
+    remaining.removeAt(position);
+    const bool anyDefault = std::any_of(remaining.cbegin(), remaining.cend(), [](const Record& record) {
+        return record.values.value(kDefault).toInt() != 0;
+    });
+    if (!anyDefault) {
+        query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE rowid = ?"));
+        query.addBindValue(remaining.first().rowId);
+        if (!query.exec()) {
+            failWrite(sqlError(query.lastError()));
+            return false;
+        }
+        remaining.first().values.insert(kDefault, 1);
+    }
+    query.finish();
+    if (!commitWrite())
+        return false;
+
+    m_records = remaining;
+    positionOnShownStation();
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::setDefault(const QString& address)
+{
+    const int found = findAddress(address);
+    if (found < 0) {
+        m_lastError = kNotFound;
+        return false;
+    }
+    if (!beginWrite())
+        return false;
+
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("UPDATE ipnumbers SET \"default\" = 0"))) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE rowid = ?"));
+    query.addBindValue(m_records.at(found).rowId);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    query.finish();
+    if (!commitWrite())
+        return false;
+
+    for (int p = 0; p < count(); ++p)
+        m_records[p].values.insert(kDefault, p == found ? 1 : 0);
+    m_position = found;
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::setPassword(const QString& address, const QString& paddedPassword)
+{
+    if (findAddress(address) < 0) {
+        m_lastError = kNotFound;
+        return false;
+    }
+    return writeCurrent({{kPassword, paddedPassword}});
+}
+
+} // namespace kestavo::stations

@@ -1,0 +1,134 @@
+#pragma once
+
+// The station directory: the "ipnumbers" table of the station database, cached in memory, with
+// the positional cursor every station operation and every writer of a station record relies on.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace kestavo::stations {
+
+class StationStore final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StationStore)
+
+public:
+    // Written to PRAGMA user_version; a file with a higher number is refused untouched.
+    static constexpr int kSchemaVersion = 1;
+
+    explicit StationStore(QObject* parent = nullptr);
+    ~StationStore() override;
+
+    struct OpenResult
+    {
+        bool ok = false;
+        QString error; // one sentence naming the file and what is wrong with it
+    };
+
+    // Opens (or, when the file does not exist, creates with owner-only permissions) the station
+    // database at `path`. A file that cannot be used is never written to: the store then stays
+    // empty, every write fails, and the result says why.
+    OpenResult open(const QString& path);
+    void close();
+    bool isOpen() const;
+    bool isReadOnly() const;
+    QString path() const;
+    QString lastError() const;
+
+    // Records in insertion order: positions 0 .. count() - 1, a new record is last.
+    int count() const;
+    int lastPosition() const; // -1 when empty
+
+    // The current record. -1 when empty; move() clamps into the valid range.
+    int position() const;
+    void move(int position);
+
+    QVariant value(const QString& column) const; // of the current record
+    QVariant valueAt(int position, const QString& column) const;
+    QString ips() const;
+    QString password() const;
+    bool isDefault() const;
+    QString entryAt(int position) const;
+
+    // Every column of "ipnumbers" this console knows, in table order (without the key column).
+    static const QStringList& columns();
+    static bool isFlagColumn(const QString& column);
+    // The known columns plus any unknown ones the open file carries; all of them round-trip.
+    QStringList tableColumns() const;
+
+    // Linear scan comparing station addresses; the first match wins and becomes current. With no
+    // match the cursor is left on the last record and -1 is returned.
+    int findAddress(const QString& address);
+    // The same scan comparing whole entries (start-up positioning on the station box text).
+    int findEntry(const QString& entry);
+
+    // Changes columns of the current record and keeps the cursor on it. Flag columns are stored
+    // as 0 or 1. Fails (nothing changed) for an unknown column or when nothing is current.
+    bool writeCurrent(const QVariantMap& changes);
+
+    struct ListFill
+    {
+        QStringList entries;
+        QString defaultEntry; // the last record flagged default; empty when none is
+    };
+    ListFill fillList() const;
+
+    // Appends a station: ips = formatEntry(ip, description), password = padPassword(typed),
+    // default 0 (1 when the table was empty), other known columns empty or 0. Afterwards the
+    // cursor is on the station the list shows (the default), found by address; with no default
+    // it is on the last record.
+    bool add(const QString& ip, const QString& typedPassword, const QString& description);
+
+    enum class RemoveCheck { Ok, NotFound, FirstRecord };
+    // Scans like findAddress and reports whether the match may be removed; *position receives
+    // the match (or -1).
+    RemoveCheck checkRemove(const QString& address, int* position = nullptr);
+    // Deletes the record at `position` (never the first one). When no record is left flagged
+    // default the first record becomes default. The cursor ends as after add().
+    bool removeAt(int position);
+
+    // Clears every default flag and sets the first record matching `address`; the cursor ends on
+    // it. False with kNotFound in lastError() when no record matches.
+    bool setDefault(const QString& address);
+
+    // Stores a password the unit has accepted into the first record matching `address`, which
+    // becomes current. False with kNotFound in lastError() when no record matches.
+    bool setPassword(const QString& address, const QString& paddedPassword);
+
+Q_SIGNALS:
+    void changed(); // after every successful write
+
+private:
+    struct Record
+    {
+        qint64 rowId = 0;
+        QVariantMap values;
+    };
+
+    OpenResult fail(const QString& error);
+    QString checkExistingFile() const;
+    bool createFile();
+    bool prepareSchema();
+    bool loadRecords();
+    bool readRecord(qint64 rowId, Record* record);
+    bool beginWrite();
+    bool commitWrite();
+    void failWrite(const QString& error);
+    void positionOnShownStation();
+
+    QString m_connection;
+    QString m_path;
+    QString m_lastError;
+    bool m_open = false;
+    bool m_readOnly = false;
+    QStringList m_tableColumns;
+    QList<Record> m_records;
+    int m_position = -1;
+};
+
+} // namespace kestavo::stations
