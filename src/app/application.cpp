@@ -1,0 +1,135 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+
+#include "stations/databaselocation.h"
+#include "stations/stationstore.h"
+
+#include "core/addipdialog.h"
+#include "core/consolestate.h"
+#include "core/context.h"
+#include "core/dialogregistry.h"
+#include "core/mainform.h"
+#include "core/session.h"
+
+#include "app/dialogs.h"
+#include "platform/effectsoundplayer.h"
+#include "platform/messageboxprompter.h"
+#include "platform/processsystemcommands.h"
+#include "platform/systemtrayicon.h"
+
+namespace kestavo::app {
+
+namespace {
+QString qs(const char* s)
+{
+    return QString::fromLatin1(s);
+}
+} // namespace
+
+struct Application::Demo
+{
+    std::unique_ptr<QObject> unit;
+    QString databasePath;
+};
+
+Application::Options Application::parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(qs("Kestavo: console for KSV units"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption db(qs("db"),
+                                qs("Station database file (default: ksv.dat beside the executable if "
+                                   "present, else in the per-user data folder)."),
+                                qs("FILE"));
+    const QCommandLineOption port(qs("unit-port"), qs("UDP port of the units (default 7)."), qs("N"),
+                                  qs("7"));
+    const QCommandLineOption demo(qs("demo"), qs("Start a simulated unit on loopback and connect to it."));
+    const QCommandLineOption connect(qs("connect"),
+                                     qs("Start the session with the default station at once."));
+    parser.addOptions({db, port, demo, connect});
+    Options options;
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    if (parser.isSet(qs("help")) || parser.isSet(qs("version"))) {
+        parser.process(arguments); // prints and exits
+    }
+    options.database = parser.value(db);
+    bool ok = false;
+    const uint p = parser.value(port).toUInt(&ok);
+    if (!ok || p == 0 || p > 65535)
+        options.error =
+            qs("--unit-port needs a port number from 1 to 65535, not \"%1\".").arg(parser.value(port));
+    else
+        options.unitPort = quint16(p);
+    options.demo = parser.isSet(demo);
+    options.connect = parser.isSet(connect);
+    return options;
+}
+
+Application::Application(const Options& options)
+    : m_options(options), m_store(std::make_unique<stations::StationStore>()),
+      m_state(std::make_unique<core::ConsoleState>()),
+      m_prompter(std::make_unique<platform::MessageBoxPrompter>()),
+      m_commands(std::make_unique<platform::ProcessSystemCommands>()),
+      m_session(std::make_unique<core::Session>(*m_state, *m_store, *m_prompter)),
+      m_dialogs(std::make_unique<core::DialogRegistry>())
+{
+    m_session->setUnitPort(options.unitPort);
+    m_context.reset(new core::Context{*m_state, *m_session, *m_store, *m_prompter, *m_commands, nullptr});
+}
+
+Application::~Application()
+{
+    // Dialogs hold references into the context: close them before it goes.
+    if (m_mainForm)
+        core::MainForm::unloadAllForms(m_mainForm.get());
+    m_mainForm.reset();
+}
+
+bool Application::start()
+{
+    QApplication::setWindowIcon(QIcon(qs(":/images/kestavo-256.png")));
+    QString path;
+    if (m_options.demo) {
+        if (!startDemo())
+            return false;
+        path = m_demo->databasePath;
+    } else {
+        path = stations::resolveDatabasePath(m_options.database, QCoreApplication::applicationDirPath());
+    }
+
+    m_tray = std::make_unique<platform::SystemTrayIcon>(QIcon(qs(":/images/kestavo-64.png")), qs("Kestavo"));
+    const QString soundDir = QCoreApplication::applicationDirPath();
+    for (const char* file : {"siren.wav", "burgular2.wav", "siren.wav", "burgular2.wav", "siren.wav"})
+        m_sounds.push_back(std::make_unique<platform::EffectSoundPlayer>(soundDir, qs(file)));
+
+    m_mainForm = std::make_unique<core::MainForm>(*m_context, *m_dialogs, m_tray.get());
+    m_prompter->setParentWidget(m_mainForm.get());
+    std::vector<platform::SoundPlayer*> players;
+    for (auto& s : m_sounds)
+        players.push_back(s.get());
+    m_mainForm->setSoundPlayers(players);
+
+    core::MainForm* form = m_mainForm.get();
+    m_dialogs->add(core::DialogId::AddIp,
+                   [form](core::Context& ctx, int) -> QWidget* { return new core::AddIpDialog(ctx, *form); });
+    registerDialogs(*m_dialogs);
+
+    m_mainForm->show();
+    const auto opened = m_store->open(path);
+    if (!opened.ok)
+        m_prompter->inform(opened.error + qs(" The station list stays empty until this is fixed."));
+    m_mainForm->loadStations();
+
+    if ((m_options.connect || m_options.demo) && m_store->count() > 0)
+        m_session->start(m_mainForm->stationBoxText());
+    return true;
+}
+
+} // namespace kestavo::app

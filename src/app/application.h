@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+namespace kestavo::core {
+class ConsoleState;
+class DialogRegistry;
+class MainForm;
+class Session;
+struct Context;
+} // namespace kestavo::core
+namespace kestavo::platform {
+class MessageBoxPrompter;
+class ProcessSystemCommands;
+class SoundPlayer;
+class TrayIcon;
+} // namespace kestavo::platform
+namespace kestavo::stations {
+class StationStore;
+}
+
+namespace kestavo::app {
+
+/// Owns everything the console needs for its run and hands it to the main window and the dialogs.
+class Application
+{
+public:
+    struct Options
+    {
+        QString database;     // --db FILE
+        quint16 unitPort = 7; // --unit-port N
+        bool demo = false;    // --demo
+        bool connect = false; // --connect
+        QString error;        // set when the command line could not be read
+    };
+    static Options parse(const QStringList& arguments);
+
+    explicit Application(const Options& options);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    /// Opens the station database, shows the main window. False when the console cannot start.
+    bool start();
+    core::MainForm& mainForm() { return *m_mainForm; }
+
+private:
+    bool startDemo();
+
+    Options m_options;
+    std::unique_ptr<stations::StationStore> m_store;
+    std::unique_ptr<core::ConsoleState> m_state;
+    std::unique_ptr<platform::MessageBoxPrompter> m_prompter;
+    std::unique_ptr<platform::ProcessSystemCommands> m_commands;
+    std::unique_ptr<core::Session> m_session;
+    std::unique_ptr<core::Context> m_context;
+    std::unique_ptr<core::DialogRegistry> m_dialogs;
+    std::unique_ptr<platform::TrayIcon> m_tray;
+    std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
+    std::unique_ptr<core::MainForm> m_mainForm;
+    struct Demo;
+    std::unique_ptr<Demo> m_demo;
+};
+
+} // namespace kestavo::app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+#include "core/context.h"
+
+namespace kestavo::core {
+
+/// Base of the console's dialogs: a modeless top-level window, deleted when closed, that disables
+/// the main window while it is open and enables it again however it closes (its own buttons, the
+/// close box, or the main window unloading every dialog).
+class ConsoleDialog : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ConsoleDialog)
+
+public:
+    /// `holdMainWindow`: disable the main window while this dialog lives.
+    ConsoleDialog(Context& context, bool holdMainWindow = true);
+    ~ConsoleDialog() override;
+
+    Context& context() const { return m_context; }
+    /// Hand the main window over to a follow-on dialog (I2C → RDB): closing this one then leaves
+    /// the main window disabled.
+    void releaseMainWindow() { m_holdsMainWindow = false; }
+
+protected:
+    void reject() override; // Escape closes like the close box
+
+private:
+    Context& m_context;
+    QPointer<QWidget> m_mainWindow;
+    bool m_holdsMainWindow;
+};
+
+} // namespace kestavo::core

@@ -1,0 +1,24 @@
+#pragma once
+
+namespace kestavo::core {
+
+/// Windows the main window opens. The argument of a request (relay number, input number, box
+/// index) travels beside the id.
+enum class DialogId {
+    AddIp,          // ADDIP1
+    Relay,          // Switch1..Switch3 (argument 1..3)
+    Options,        // options (input from the console state)
+    ChangeMac,      // ChangeMAC
+    ChangeIp,       // ChangeIP
+    Security,       // Security
+    RelayScripting, // RelayScripting
+    StationName,    // StationName
+    DaughterBoards, // I2C
+    Uptime,         // uptime (main window stays enabled)
+    About,          // About
+    Timer,          // Timer
+    Temperature,    // tempBox
+    IoBox,          // ioBox (box index from the console state)
+};
+
+} // namespace kestavo::core

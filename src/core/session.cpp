@@ -1,0 +1,233 @@
+#include "core/session.h"
+
+#include <variant>
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include "protocol/frames.h"
+#include "protocol/reply.h"
+
+#include "stations/stationformat.h"
+#include "stations/stationstore.h"
+
+#include "core/consolestate.h"
+
+#include "platform/prompter.h"
+
+namespace kestavo::core {
+
+namespace {
+// Activity label colours, one per 200 ms pulse step.
+constexpr std::array<quint32, 6> kPulse{0xC0FFC0, 0x80FF80, 0x00FF00, 0x00C000, 0x00FF00, 0x80FF80};
+} // namespace
+
+Session::Session(ConsoleState& state, stations::StationStore& store, platform::Prompter& prompter,
+                 QObject* parent)
+    : QObject(parent), m_state(state), m_store(store), m_prompter(prompter), m_socket(new QUdpSocket(this))
+{
+    m_socket->setObjectName(QStringLiteral("Winsock1"));
+    setTiming(m_timing);
+    connect(&m_poll, &QTimer::timeout, this, &Session::onPollTick);
+    connect(&m_pulse, &QTimer::timeout, this, &Session::onPulse);
+    connect(&m_watchdog, &QTimer::timeout, this, &Session::onWatchdog);
+    connect(m_socket, &QUdpSocket::readyRead, this, &Session::onReadyRead);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // A connected UDP socket reports every ICMP "port unreachable" as an error. Show one box at a
+        // time: a unit that stays unreachable must not pile up a box per poll.
+        if (m_errorShown)
+            return;
+        m_errorShown = true;
+        m_prompter.inform(QString::number(int(error)) + m_socket->errorString() +
+                          QString::number(-int(error)));
+        m_errorShown = false;
+    });
+}
+
+Session::~Session() = default;
+
+void Session::setTiming(const Timing& timing)
+{
+    m_timing = timing;
+    m_poll.setInterval(timing.pollMs);
+    m_pulse.setInterval(timing.pulseMs);
+    m_watchdog.setInterval(timing.watchdogMs);
+}
+
+std::string Session::password() const
+{
+    return m_store.password().toLatin1().toStdString();
+}
+
+QHostAddress Session::localAddress() const
+{
+    return m_socket->localAddress();
+}
+
+void Session::start(const QString& stationBoxText)
+{
+    const QString address = stations::addressOf(stationBoxText);
+    m_received = 0;
+    setSent(0);
+    Q_EMIT countersChanged(false);
+    if (!m_state.acquiring()) {
+        const QHostAddress unit(address);
+        if (unit.isNull()) {
+            // A name would need a DNS look-up on every start; the unit is always addressed by number.
+            m_prompter.inform(QStringLiteral("The station address \"%1\" is not an IP number. "
+                                             "Choose or add a station with a numeric IP address.")
+                                  .arg(address));
+            return;
+        }
+        m_unitAddress = unit;
+        m_socket->abort();
+        m_socket->connectToHost(unit, m_unitPort);
+        setPhase(Phase::Waiting);
+        m_state.setAcquiring(true);
+    }
+    m_state.setSelectedAddress(address);
+    m_store.findAddress(address);
+    send(protocol::startFrame(password()), false);
+    setSent(1);
+    m_poll.start();
+    m_pulse.start();
+    m_firstReport = true;
+}
+
+void Session::stop()
+{
+    m_poll.stop();
+    m_pulse.stop();
+    m_watchdog.stop();
+    m_state.setAcquiring(false);
+    m_socket->abort();
+    setPhase(Phase::Idle);
+    m_state.setTemperatureText(QString());
+    Q_EMIT stopped();
+}
+
+bool Session::send(const std::string& frame, bool counted)
+{
+    if (!m_state.acquiring() || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    const QByteArray bytes(frame.data(), qsizetype(frame.size()));
+    const bool ok = m_socket->write(bytes) == bytes.size();
+    Q_EMIT frameSent(bytes);
+    if (counted)
+        setSent(m_sent + 1);
+    return ok;
+}
+
+void Session::setSent(int sent)
+{
+    m_sent = sent;
+    m_lost = m_sent - m_received - 1;
+    Q_EMIT countersChanged(true);
+}
+
+void Session::setPhase(Phase phase)
+{
+    if (m_phase == phase)
+        return;
+    m_phase = phase;
+    Q_EMIT phaseChanged(phase);
+}
+
+void Session::onPollTick()
+{
+    send(protocol::pollFrame(password()), false);
+    if (!m_watchdog.isActive())
+        m_watchdog.start();
+    setSent(m_sent + 1);
+}
+
+void Session::onWatchdog()
+{
+    m_watchdog.stop();
+    if (!m_state.acquiring())
+        return;
+    stop();
+    m_prompter.inform(QStringLiteral("No incomming packets for 60 seconds.... Disconnected !!"));
+}
+
+void Session::onPulse()
+{
+    Q_EMIT pulseColour(kPulse[std::size_t(m_pulseStep)]);
+    m_pulseStep = (m_pulseStep + 1) % int(kPulse.size());
+}
+
+void Session::onReadyRead()
+{
+    while (m_socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket->receiveDatagram();
+        if (!m_state.acquiring())
+            continue;
+        handleDatagram(datagram.data());
+    }
+}
+
+void Session::handleDatagram(const QByteArray& datagram)
+{
+    m_watchdog.stop();
+    ++m_received;
+    Q_EMIT countersChanged(false);
+
+    const std::string_view bytes(datagram.constData(), std::size_t(datagram.size()));
+    const auto classified = protocol::classify(bytes);
+    if (!std::holds_alternative<protocol::Classification>(classified))
+        return; // too short to carry a verdict: counted, then ignored
+    const auto& c = std::get<protocol::Classification>(classified);
+    if (!c.passwordAccepted) {
+        stop();
+        m_prompter.critical(QStringLiteral("Bad Password!"), QStringLiteral("Lameness Detected!"));
+        return;
+    }
+    switch (c.cls) {
+    case protocol::ReplyClass::SlotTable:
+        if (const auto table = protocol::decodeSlotTable(bytes);
+            std::holds_alternative<protocol::SlotTable>(table)) {
+            m_state.setSlotTable(std::get<protocol::SlotTable>(table));
+            m_state.setReplyIndicator(1);
+        }
+        return;
+    case protocol::ReplyClass::Acknowledgement:
+        m_state.raiseNotification(c.kind);
+        return;
+    case protocol::ReplyClass::BoardListing:
+        if (const auto listing = protocol::decodeBoardListing(bytes);
+            std::holds_alternative<std::array<std::string, 16>>(listing)) {
+            m_state.setBoardDescriptions(std::get<std::array<std::string, 16>>(listing));
+            m_state.setReplyIndicator(2);
+        }
+        return;
+    case protocol::ReplyClass::BoardContents:
+        if (const auto contents = protocol::decodeBoardContents(bytes);
+            std::holds_alternative<protocol::BoardCodes>(contents)) {
+            m_state.setBoardCodes(std::get<protocol::BoardCodes>(contents));
+            m_state.setReplyIndicator(3);
+        }
+        return;
+    case protocol::ReplyClass::StatusReport:
+        decodeStatusReport(datagram);
+        return;
+    }
+}
+
+void Session::decodeStatusReport(const QByteArray& datagram)
+{
+    const auto decoded =
+        protocol::decodeStatus(std::string_view(datagram.constData(), std::size_t(datagram.size())));
+    if (!std::holds_alternative<protocol::StatusReport>(decoded))
+        return; // a truncated report changes nothing on screen
+    const auto& report = std::get<protocol::StatusReport>(decoded);
+    setPhase(Phase::Receiving);
+    if (report.temperatureText)
+        m_state.setTemperatureText(QString::fromUtf8(report.temperatureText->c_str()));
+    m_state.applyStatus(report);
+    if (report.revision > 166 && m_firstReport) {
+        m_firstReport = false;
+        send(protocol::readRequestFrame(password()));
+    }
+}
+
+} // namespace kestavo::core
