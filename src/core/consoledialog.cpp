@@ -1,5 +1,8 @@
 #include "core/consoledialog.h"
 
+#include "core/session.h"
+#include "platform/prompter.h"
+
 namespace kestavo::core {
 
 ConsoleDialog::ConsoleDialog(Context& context, bool holdMainWindow)
@@ -16,6 +19,20 @@ ConsoleDialog::~ConsoleDialog()
 {
     if (m_holdsMainWindow && m_mainWindow)
         m_mainWindow->setEnabled(true);
+}
+
+QString ConsoleDialog::noSessionText()
+{
+    return QStringLiteral("The session with the unit has ended, so nothing was sent. "
+                          "Press \"Start\" in the main window and try again.");
+}
+
+bool ConsoleDialog::sendFrame(const std::string& frame, bool counted)
+{
+    if (m_context.session.send(frame, counted))
+        return true;
+    m_context.prompter.inform(noSessionText());
+    return false;
 }
 
 void ConsoleDialog::reject()

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <string>
 
 #include "core/context.h"
 
@@ -24,6 +25,11 @@ public:
     /// Hand the main window over to a follow-on dialog (I2C → RDB): closing this one then leaves
     /// the main window disabled.
     void releaseMainWindow() { m_holdsMainWindow = false; }
+
+    /// Sends a frame on the main socket. When the session ended while the dialog was open, says so
+    /// and returns false: nothing is sent.
+    bool sendFrame(const std::string& frame, bool counted = true);
+    static QString noSessionText();
 
 protected:
     void reject() override; // Escape closes like the close box
