@@ -1,0 +1,50 @@
+#include "platform/systemtrayicon.h"
+
+#include <QSystemTrayIcon>
+
+namespace kestavo::platform {
+
+SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& toolTip)
+    : m_icon(std::make_unique<QSystemTrayIcon>(icon))
+{
+    m_icon->setToolTip(toolTip);
+    QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         // A right click opens the context menu of some trays; it is not a request
+                         // to bring the window back.
+                         if (reason == QSystemTrayIcon::Context)
+                             return;
+                         if (m_onActivated)
+                             m_onActivated();
+                     });
+}
+
+SystemTrayIcon::~SystemTrayIcon() = default;
+
+bool SystemTrayIcon::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SystemTrayIcon::show()
+{
+    if (isAvailable())
+        m_icon->show();
+}
+
+void SystemTrayIcon::remove()
+{
+    m_icon->hide();
+}
+
+bool SystemTrayIcon::isShown() const
+{
+    return m_icon->isVisible();
+}
+
+void SystemTrayIcon::setActivationHandler(std::function<void()> handler)
+{
+    m_onActivated = std::move(handler);
+}
+
+} // namespace kestavo::platform

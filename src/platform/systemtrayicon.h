@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include <QIcon>
+
+#include "platform/trayicon.h"
+
+class QSystemTrayIcon;
+
+namespace kestavo::platform {
+
+/// The console's tray icon over QSystemTrayIcon. Where the desktop has no tray (and under the
+/// offscreen platform) show() does nothing, so the window is never hidden with no way back.
+class SystemTrayIcon final : public TrayIcon
+{
+public:
+    SystemTrayIcon(const QIcon& icon, const QString& toolTip);
+    ~SystemTrayIcon() override;
+    SystemTrayIcon(const SystemTrayIcon&) = delete;
+    SystemTrayIcon& operator=(const SystemTrayIcon&) = delete;
+
+    bool isAvailable() const override;
+    void show() override;
+    void remove() override;
+    bool isShown() const override;
+    void setActivationHandler(std::function<void()> handler) override;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> m_icon;
+    std::function<void()> m_onActivated;
+};
+
+} // namespace kestavo::platform
