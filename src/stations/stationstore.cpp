@@ -11,7 +11,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include "stations/stationformat.h"
 

@@ -85,6 +85,7 @@ public:
     bool add(const QString& ip, const QString& typedPassword, const QString& description);
 
     enum class RemoveCheck { Ok, NotFound, FirstRecord };
+    Q_ENUM(RemoveCheck)
     // Scans like findAddress and reports whether the match may be removed; *position receives
     // the match (or -1).
     RemoveCheck checkRemove(const QString& address, int* position = nullptr);
