@@ -14,6 +14,7 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "app/demo.h"
 #include "app/dialogs.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
@@ -28,12 +29,6 @@ QString qs(const char* s)
     return QString::fromLatin1(s);
 }
 } // namespace
-
-struct Application::Demo
-{
-    std::unique_ptr<QObject> unit;
-    QString databasePath;
-};
 
 Application::Options Application::parse(const QStringList& arguments)
 {

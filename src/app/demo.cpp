@@ -1,12 +1,56 @@
-#include <QCoreApplication>
+#include "app/demo.h"
 
-#include "app/application.h"
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "stations/stationstore.h"
+
+#include "core/consolestate.h"
+#include "core/session.h"
+
+#include "ksv-sim/simulatedunit.h"
 
 namespace kestavo::app {
 
+// The newcomer's first minute: a lively simulated unit in this process on loopback, and a station
+// database of its own (never the user's ksv.dat) whose default station is that unit.
 bool Application::startDemo()
 {
-    return false;
+    auto demo = std::make_unique<Demo>();
+    sim::SimulatedUnit::Config config;
+    config.port = 0;
+    config.httpPort = 0;
+    config.unit.password = "demo";
+    config.unit.stationName = "Demo pump station";
+    config.unit.boards = {true, false, false, true, false, false};
+    config.unit.drift = true;
+    config.unit.waveforms = true;
+    config.unit.flipPins = true;
+    config.unit.sampleScripts = true;
+    config.unit.uptimeSeconds = 3 * 86400 + 5 * 3600 + 17 * 60;
+    demo->unit = std::make_unique<sim::SimulatedUnit>(config);
+    if (!demo->unit->start()) {
+        qWarning("Demo: the simulated unit could not start: %s", qPrintable(demo->unit->errorString()));
+        return false;
+    }
+    if (!demo->dir.isValid()) {
+        qWarning("Demo: no temporary folder for the demo station database");
+        return false;
+    }
+    demo->databasePath = demo->dir.filePath(QStringLiteral("ksv-demo.dat"));
+    {
+        stations::StationStore seed;
+        if (!seed.open(demo->databasePath).ok ||
+            !seed.add(QStringLiteral("127.0.0.1"), QStringLiteral("demo"),
+                      QStringLiteral("Demo unit (simulated)")))
+            return false;
+    }
+    m_session->setUnitPort(demo->unit->port());
+    if (demo->unit->httpPort() > 0)
+        m_state->setStatusPageUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(demo->unit->httpPort())));
+    qInfo("Demo: simulated unit on 127.0.0.1 port %u", unsigned(demo->unit->port()));
+    m_demo = std::move(demo);
+    return true;
 }
 
 } // namespace kestavo::app

@@ -1,6 +1,7 @@
 #include "core/consoledialog.h"
 
 #include "core/session.h"
+
 #include "platform/prompter.h"
 
 namespace kestavo::core {

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include <QDialog>
 #include <QPointer>
-#include <string>
 
 #include "core/context.h"
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include "protocol/reply.h"
 
@@ -29,6 +30,9 @@ public:
     bool exiting() const { return m_exiting; }
     void setExiting(bool on) { m_exiting = on; }
     static QString versionText() { return QStringLiteral("1.7.2"); }
+    /// The unit's status web page for the browser's Home; empty means http://<station address>/.
+    QUrl statusPageUrl() const { return m_statusPageUrl; }
+    void setStatusPageUrl(const QUrl& url) { m_statusPageUrl = url; }
 
     // From the latest status report
     /// Applies every field of a decoded report that the console keeps, then emits statusDecoded.
@@ -102,6 +106,7 @@ private:
     bool m_acquiring = false;
     bool m_exiting = false;
     QString m_selectedAddress;
+    QUrl m_statusPageUrl;
     std::optional<protocol::StatusReport> m_lastReport;
     long long m_revision = 0;
     std::array<int, 3> m_relayDelays{1, 1, 1};

@@ -64,6 +64,11 @@ QHostAddress Session::localAddress() const
     return m_socket->localAddress();
 }
 
+quint16 Session::localPort() const
+{
+    return m_socket->localPort();
+}
+
 void Session::start(const QString& stationBoxText)
 {
     const QString address = stations::addressOf(stationBoxText);

@@ -66,6 +66,7 @@ public:
     int lost() const { return m_lost; }
     /// The address of this computer's interface that the main socket uses to reach the unit.
     QHostAddress localAddress() const;
+    quint16 localPort() const;
     QHostAddress unitAddress() const { return m_unitAddress; }
 
     // Timer access for tests and the main window's state display.

@@ -100,12 +100,12 @@ QByteArray ReplyBuilder::bytes() const
     return QByteArray(m_bytes.data(), qsizetype(m_bytes.size()));
 }
 
-QByteArray ReplyBuilder::slotTable(const QList<QPair<QString, QString>>& slots)
+QByteArray ReplyBuilder::slotTable(const QList<QPair<QString, QString>>& entries)
 {
     ReplyBuilder b(270, 2);
     for (int s = 0; s < 8; ++s) {
-        const QString code = s < slots.size() ? slots[s].first : QString();
-        const QString desc = s < slots.size() ? slots[s].second : QString();
+        const QString code = s < entries.size() ? entries[s].first : QString();
+        const QString desc = s < entries.size() ? entries[s].second : QString();
         b.text(std::size_t(15 + 32 * s), code.leftJustified(16, QLatin1Char(' '), true).toStdString());
         b.text(std::size_t(31 + 32 * s), desc.leftJustified(16, QLatin1Char(' '), true).toStdString());
     }

@@ -1,17 +1,20 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include <QByteArray>
 #include <QList>
 #include <QTemporaryDir>
 #include <QUdpSocket>
-#include <memory>
-#include <string>
 
 #include "stations/stationstore.h"
+
 #include "core/consolestate.h"
 #include "core/context.h"
 #include "core/dialogregistry.h"
 #include "core/session.h"
+
 #include "support/fakeprompter.h"
 #include "support/fakesystemcommands.h"
 
@@ -54,7 +57,7 @@ public:
     QByteArray bytes() const;
 
     /// Kind-2 slot table: code field and description for slots 1..8 (space-padded to 16).
-    static QByteArray slotTable(const QList<QPair<QString, QString>>& slots);
+    static QByteArray slotTable(const QList<QPair<QString, QString>>& entries);
 
 private:
     std::string m_bytes;
