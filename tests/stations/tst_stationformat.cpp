@@ -14,8 +14,6 @@ private Q_SLOTS:
     void formatEntry();
     void addressOf_data();
     void addressOf();
-    void entryRoundTrip_data();
-    void entryRoundTrip();
     void padPassword_data();
     void padPassword();
 };
@@ -64,23 +62,6 @@ void TestStationFormat::addressOf()
     QFETCH(QString, text);
     QFETCH(QString, address);
     QCOMPARE(kestavo::stations::addressOf(text), address);
-}
-
-void TestStationFormat::entryRoundTrip_data()
-{
-    QTest::addColumn<QString>("ip");
-
-    QTest::newRow("shortest") << u"1.1.1.1"_s;
-    QTest::newRow("longest") << u"255.255.255.255"_s;
-    QTest::newRow("padded input") << u" 172.16.0.1 "_s;
-}
-
-void TestStationFormat::entryRoundTrip()
-{
-    QFETCH(QString, ip);
-    const QString entry = kestavo::stations::formatEntry(ip, u"any description"_s);
-    QCOMPARE(entry.mid(15, 3), u"   "_s);
-    QCOMPARE(kestavo::stations::addressOf(entry), ip.trimmed());
 }
 
 void TestStationFormat::padPassword_data()
