@@ -115,7 +115,7 @@ QByteArray StatusPage::html() const
 
     const QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
                                         "<meta http-equiv=\"refresh\" content=\"5\">"
-                                        "<title>KSV unit %1</title></head>\n<body><h1>KSV unit %1</h1>\n"
+                                        "<title>%1 - KSV unit status</title></head>\n<body><h1>%1</h1>\n"
                                         "<table>\n%2</table></body></html>\n")
                              .arg(name.toHtmlEscaped(), rows);
     return page.toUtf8();
