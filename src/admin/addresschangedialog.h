@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "core/consoledialog.h"
+
+namespace kestavo::admin {
+
+/// What the IP and MAC address dialogs share: once the unit has been told its new address, the
+/// console can no longer reach it where it was, so the session ends, this computer forgets the old
+/// address's hardware address, and the user is told.
+class AddressChangeDialog : public core::ConsoleDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AddressChangeDialog)
+
+public:
+    explicit AddressChangeDialog(core::Context& context);
+    ~AddressChangeDialog() override;
+
+protected:
+    /// Sends `frame` `copies` times on the main socket without counting it. False when the session
+    /// has ended (the user has been told; nothing was sent).
+    bool sendChange(const std::string& frame, int copies);
+    /// Ends the session, removes the old address from the neighbour cache, shows `doneText` and
+    /// closes the dialog.
+    void finishChange(const QString& doneText);
+};
+
+} // namespace kestavo::admin

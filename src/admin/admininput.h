@@ -1,0 +1,46 @@
+#pragma once
+
+// Reading the administration dialogs' boxes and judging the unit's answers to the password and
+// allowed-IP frames. Kept apart from the widgets so every rule can be checked on its own.
+
+#include <array>
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+
+namespace kestavo::admin {
+
+/// The leading decimal digits of a box read as a number; a text without a leading digit reads as
+/// 0 ("12a" → 12, "a" → 0, "" → 0).
+int leadingDecimal(const QString& text);
+
+/// A box of hexadecimal digits read as a number ("ab" → 171); empty when the box holds anything
+/// else or nothing.
+std::optional<int> hexValue(const QString& text);
+
+/// Largest value one octet of an IP number can have.
+inline constexpr int kMaxOctet = 255;
+
+/// The unit's answer to a password change ('G'), sent back on the password socket.
+enum class PasswordReply {
+    Incomplete, // too short to carry the verdict and the result: not an answer, keep waiting
+    Rejected,   // position 11 not 0: the unit did not take the stored password
+    Changed,    // position 12 is 1: the unit uses the new password from now on
+    Refused,    // anything else at position 12
+};
+PasswordReply judgePasswordReply(const QByteArray& reply);
+
+/// The unit's answer to an allowed-IP change ('H'), sent back on the allowed-IP socket.
+enum class AllowedIpReply {
+    Incomplete, // too short to carry the verdict and the result: keep waiting
+    Rejected,   // position 11 not 0
+    Refused,    // position 13 not 0
+    Changed,
+};
+AllowedIpReply judgeAllowedIpReply(const QByteArray& reply);
+
+/// Whether one of the five rows of `octets` (four each, in row order) is the IPv4 address `ipv4`.
+bool listsAddress(const std::array<int, 20>& octets, quint32 ipv4);
+
+} // namespace kestavo::admin
