@@ -115,8 +115,6 @@ private Q_SLOTS:
     void consoleDecoderReadsTheReport();
     void slotTableLayout();
     void boardTablesLayout();
-    void passwordChangeAppliesToLaterFrames();
-    void wrongPasswordGetsVerdictOnly();
     void allowedIpFiltering_data();
     void allowedIpFiltering();
     void floodLeavesItAnswering();
@@ -373,33 +371,6 @@ void TestKsvSim::boardTablesLayout()
     const auto decoded = p::decodeBoardContents(contents->toStdString());
     QVERIFY(std::holds_alternative<p::BoardCodes>(decoded));
     QCOMPARE(int{std::get<p::BoardCodes>(decoded)[15][1]}, 0x0A);
-}
-
-void TestKsvSim::passwordChangeAppliesToLaterFrames()
-{
-    Peer peer;
-    const auto reply = peer.exchange(p::passwordFrame("abc", kPassword), m_unit->port());
-    QVERIFY(reply.has_value());
-    QCOMPARE(byteAt(*reply, 11), 0);
-    QCOMPARE(byteAt(*reply, 12), 1);
-    const auto old = peer.exchange(p::pollFrame(kPassword), m_unit->port());
-    QVERIFY(old.has_value());
-    QCOMPARE(byteAt(*old, 11), 1);
-    const auto fresh = peer.exchange(p::pollFrame("abc*******"), m_unit->port());
-    QVERIFY(fresh.has_value());
-    QCOMPARE(byteAt(*fresh, 11), 0);
-}
-
-void TestKsvSim::wrongPasswordGetsVerdictOnly()
-{
-    Peer peer;
-    const auto reply = peer.exchange(p::relayOnFrame(2, "wrongpass*"), m_unit->port());
-    QVERIFY(reply.has_value());
-    QCOMPARE(reply->size(), 14);
-    QCOMPARE(reply->left(10), QByteArray("&^ZQK20015"));
-    QCOMPARE(byteAt(*reply, 11), 1);
-    QCOMPARE(byteAt(*reply, 14), 0);
-    QVERIFY(!m_unit->model().relayOn(2));
 }
 
 void TestKsvSim::allowedIpFiltering_data()
