@@ -16,6 +16,15 @@ ConsoleDialog::ConsoleDialog(Context& context, bool holdMainWindow)
         m_mainWindow->setEnabled(false);
 }
 
+void ConsoleDialog::done(int result)
+{
+    QDialog::done(result);
+    if (m_holdsMainWindow && m_mainWindow) {
+        m_mainWindow->setEnabled(true);
+        m_holdsMainWindow = false;
+    }
+}
+
 ConsoleDialog::~ConsoleDialog()
 {
     if (m_holdsMainWindow && m_mainWindow)
@@ -34,11 +43,6 @@ bool ConsoleDialog::sendFrame(const std::string& frame, bool counted)
         return true;
     m_context.prompter.inform(noSessionText());
     return false;
-}
-
-void ConsoleDialog::reject()
-{
-    close();
 }
 
 } // namespace kestavo::core

@@ -32,8 +32,9 @@ public:
     bool sendFrame(const std::string& frame, bool counted = true);
     static QString noSessionText();
 
-protected:
-    void reject() override; // Escape closes like the close box
+    /// Every way of closing ends here (buttons, Escape, the close box, close()): give the main
+    /// window back at once rather than when the deferred delete runs.
+    void done(int result) override;
 
 private:
     Context& m_context;

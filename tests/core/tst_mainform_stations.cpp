@@ -1,0 +1,302 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "stations/stationformat.h"
+
+#include "core/addipdialog.h"
+#include "core/mainform.h"
+#include "core/voltagebar.h"
+
+#include "support/consolefixture.h"
+#include "support/faketrayicon.h"
+
+using namespace kestavo;
+using testsupport::ConsoleFixture;
+
+namespace {
+
+// A console whose station list the test fills itself; the fixture's own station stays first.
+struct Console
+{
+    Console()
+    {
+        form = std::make_unique<core::MainForm>(f.context, f.dialogs, &tray);
+        f.dialogs.add(core::DialogId::AddIp, [this](core::Context& ctx, int) -> QWidget* {
+            return new core::AddIpDialog(ctx, *form);
+        });
+        form->loadStations();
+    }
+    ~Console() { core::MainForm::unloadAllForms(form.get()); }
+
+    QPushButton* button(const char* name) const { return form->findChild<QPushButton*>(QLatin1String(name)); }
+    QComboBox* box() const { return form->findChild<QComboBox*>(QStringLiteral("Combo1")); }
+    void choose(const QString& entry)
+    {
+        box()->setEditText(entry);
+        form->selectStation(entry);
+    }
+    core::AddIpDialog* openAdd()
+    {
+        button("Command2")->click();
+        return qobject_cast<core::AddIpDialog*>(QApplication::activeModalWidget()) ? nullptr : findAdd();
+    }
+    static core::AddIpDialog* findAdd()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<core::AddIpDialog*>(w); d && d->isVisible())
+                return d;
+        return nullptr;
+    }
+    void add(const QString& ip, const QString& password, const QString& description)
+    {
+        auto* d = openAdd();
+        QVERIFY(d);
+        QTest::keyClicks(d->findChild<QLineEdit*>(QStringLiteral("Text1")), ip);
+        QTest::keyClicks(d->findChild<QLineEdit*>(QStringLiteral("Text3")), password);
+        QTest::keyClicks(d->findChild<QLineEdit*>(QStringLiteral("Text2")), description);
+        d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    }
+
+    ConsoleFixture f;
+    testsupport::FakeTrayIcon tray;
+    std::unique_ptr<core::MainForm> form;
+};
+
+} // namespace
+
+class TestMainFormStations : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpShowsTheDefaultStation()
+    {
+        Console c;
+        QCOMPARE(c.box()->currentText(), c.f.stationEntry());
+        QCOMPARE(c.button("Command27")->text(), QStringLiteral("Auto Ping 127.0.0.1"));
+        QVERIFY(!c.button("Command23")->isEnabled()); // locked until a recent unit reports
+        QVERIFY(!c.button("Command26")->isVisible());
+        QVERIFY(c.form->windowTitle().startsWith(QStringLiteral("Kestavo")));
+    }
+
+    void addStationChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no ip") << ""
+                               << "pw"
+                               << "desc"
+                               << "Add an IP!";
+        QTest::newRow("no password") << "127.0.0.5"
+                                     << ""
+                                     << "desc"
+                                     << "Add a Password!";
+        QTest::newRow("no description") << "127.0.0.5"
+                                        << "pw"
+                                        << ""
+                                        << "Enter a Description!";
+        QTest::newRow("letters filtered from ip") << "abc"
+                                                  << "pw"
+                                                  << "desc"
+                                                  << "Add an IP!";
+        QTest::newRow("space and star filtered from password") << "127.0.0.5"
+                                                               << " ** "
+                                                               << "d"
+                                                               << "Add a Password!";
+    }
+    void addStationChecksInOrder()
+    {
+        QFETCH(QString, ip);
+        QFETCH(QString, password);
+        QFETCH(QString, description);
+        QFETCH(QString, message);
+        Console c;
+        c.add(ip, password, description);
+        QCOMPARE(c.f.prompter.lastText(), message);
+        QVERIFY(Console::findAdd()); // the dialog stays open
+        QCOMPARE(c.f.store.count(), 1);
+        QVERIFY(!c.form->isEnabled());
+    }
+
+    void addStationAppendsAndKeepsTheDefaultShown()
+    {
+        Console c;
+        c.add(QStringLiteral("127.0.0.5"), QStringLiteral("abc"), QStringLiteral("Pump house"));
+        QVERIFY(!Console::findAdd());
+        QVERIFY(c.form->isEnabled());
+        QCOMPARE(c.f.store.count(), 2);
+        QCOMPARE(c.box()->count(), 2);
+        QCOMPARE(c.box()->itemText(1),
+                 stations::formatEntry(QStringLiteral("127.0.0.5"), QStringLiteral("Pump house")));
+        QCOMPARE(c.box()->currentText(), c.f.stationEntry()); // the default, not the new one
+        QCOMPARE(c.f.store.valueAt(1, QStringLiteral("password")).toString(), QStringLiteral("abc*******"));
+    }
+
+    void maximumLengths()
+    {
+        Console c;
+        auto* d = c.openAdd();
+        QVERIFY(d);
+        QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("Text1"))->maxLength(), 15);
+        QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("Text3"))->maxLength(), 10);
+        QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("Text2"))->maxLength(), 30);
+        QCOMPARE(d->windowTitle(), QStringLiteral("ADD IP NUMBER"));
+        d->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(c.form->isEnabled());
+    }
+
+    void removeRules_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("left");
+        QTest::newRow("first record") << "127.0.0.1"
+                                      << "Dont Delete this IP" << 3;
+        QTest::newRow("unknown") << "127.9.9.9"
+                                 << "Not found in Data Base. Please Add it first." << 3;
+        QTest::newRow("second") << "127.0.0.2"
+                                << "Remove IP? Are you Sure?" << 2;
+    }
+    void removeRules()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        QFETCH(int, left);
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("x"), QStringLiteral("two"));
+        c.f.store.add(QStringLiteral("127.0.0.3"), QStringLiteral("y"), QStringLiteral("three"));
+        c.box()->setEditText(shown);
+        c.button("Command4")->click();
+        QCOMPARE(c.f.prompter.lastText(), message);
+        QCOMPARE(c.f.store.count(), left);
+    }
+
+    void removeCancelledChangesNothing()
+    {
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("x"), QStringLiteral("two"));
+        c.box()->setEditText(QStringLiteral("127.0.0.2"));
+        c.f.prompter.queueAnswer(platform::Prompter::Answer::Cancel);
+        c.button("Command4")->click();
+        QCOMPARE(c.f.prompter.lastCall().title, QStringLiteral("Remove IP"));
+        QCOMPARE(c.f.store.count(), 2);
+    }
+
+    void removingTheDefaultMakesTheFirstDefault()
+    {
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("x"), QStringLiteral("two"));
+        c.f.store.setDefault(QStringLiteral("127.0.0.2"));
+        c.form->refillStations();
+        QVERIFY(c.box()->currentText().startsWith(QStringLiteral("127.0.0.2")));
+        c.button("Command4")->click();
+        QCOMPARE(c.f.store.count(), 1);
+        QCOMPARE(c.box()->currentText(), c.f.stationEntry());
+        QVERIFY(c.f.store.valueAt(0, QStringLiteral("default")).toInt() == 1);
+    }
+
+    void setDefaultLeavesExactlyOne()
+    {
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("x"), QStringLiteral("two"));
+        c.f.store.add(QStringLiteral("127.0.0.3"), QStringLiteral("y"), QStringLiteral("three"));
+        c.f.store.move(2);
+        c.f.store.writeCurrent({{QStringLiteral("default"), 1}});
+        c.form->loadStations();
+        QVERIFY(c.box()->currentText().startsWith(QStringLiteral("127.0.0.3"))); // last default wins
+        c.box()->setEditText(c.box()->itemText(1));
+        c.button("Command1")->click();
+        int defaults = 0;
+        for (int p = 0; p < c.f.store.count(); ++p)
+            defaults += c.f.store.valueAt(p, QStringLiteral("default")).toInt();
+        QCOMPARE(defaults, 1);
+        QCOMPARE(c.f.store.valueAt(1, QStringLiteral("default")).toInt(), 1);
+        QCOMPARE(c.f.store.position(), 1);
+        c.box()->setEditText(QStringLiteral("127.1.1.1"));
+        c.button("Command1")->click();
+        QCOMPARE(c.f.prompter.lastText(), QStringLiteral("Not found in Data Base. Please Add it first."));
+    }
+
+    void stationDisplaySettingsFollowTheSelection()
+    {
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("x"), QStringLiteral("two"));
+        c.f.store.move(1);
+        c.f.store.writeCurrent({{QStringLiteral("Voltage8View"), 1},
+                                {QStringLiteral("Label3voltage"), QStringLiteral("Tank level")}});
+        c.form->show();
+        c.choose(c.f.store.entryAt(1));
+        QCOMPARE(c.f.store.position(), 1);
+        QCOMPARE(c.form->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Tank level"));
+        QVERIFY(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture7"))->isVisible());
+        QVERIFY(!c.form->findChild<QLineEdit*>(QStringLiteral("Text7"))->isVisible());
+        QCOMPARE(c.form->findChild<QLabel*>(QStringLiteral("Label15"))->text(),
+                 QString()); // empty title stays blank
+        QCOMPARE(c.button("Command27")->text(), QStringLiteral("Auto Ping 127.0.0.2"));
+        // A click swaps until the next selection re-applies the stored setting.
+        QTest::mouseClick(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture7")), Qt::LeftButton);
+        QVERIFY(c.form->findChild<QLineEdit*>(QStringLiteral("Text7"))->isVisible());
+        c.choose(c.f.store.entryAt(1));
+        QVERIFY(!c.form->findChild<QLineEdit*>(QStringLiteral("Text7"))->isVisible());
+    }
+
+    void focusOnTheStationBoxStopsTheSession()
+    {
+        Console c;
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        QVERIFY(c.f.start());
+        QVERIFY(c.f.state.acquiring());
+        c.button("Command3")->setFocus();
+        c.box()->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(!c.f.state.acquiring());
+    }
+
+    void trayHidesAndRestores()
+    {
+        Console c;
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        c.form->setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!c.form->isVisible());
+        QVERIFY(c.tray.isShown());
+        c.tray.activate();
+        QTRY_VERIFY(c.form->isVisible());
+        QVERIFY(!c.tray.isShown());
+    }
+
+    void withoutATrayMinimisingOnlyMinimises()
+    {
+        Console c;
+        c.tray.setAvailable(false);
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        c.form->setWindowState(Qt::WindowMinimized);
+        QTest::qWait(20);
+        QVERIFY(c.form->isVisible());
+        QVERIFY(!c.tray.isShown());
+    }
+
+    void closingRemovesTheIconAndEveryDialog()
+    {
+        Console c;
+        c.form->show();
+        c.button("Command2")->click(); // opens ADDIP1
+        QVERIFY(Console::findAdd());
+        c.tray.show();
+        c.form->close();
+        QVERIFY(!Console::findAdd());
+        QVERIFY(!c.tray.isShown());
+        QVERIFY(c.f.state.exiting());
+    }
+};
+
+QTEST_MAIN(TestMainFormStations)
+#include "tst_mainform_stations.moc"
