@@ -237,7 +237,8 @@ void TestWebViews::factoryGivesAViewWithAWidget()
     QCOMPARE(view->widget()->objectName(), QStringLiteral("brwWebBrowser"));
     QCOMPARE(view->widget()->inherits("QWebEngineView"), kestavo::platform::hasWebEngine());
 #ifdef Q_OS_UNIX
-    if (geteuid() == 0)
+    // QtWebEngine would end the process as root with its sandbox on.
+    if (kestavo::platform::hasWebEngine() && geteuid() == 0)
         QVERIFY(!qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"));
 #endif
     view.reset();
