@@ -1,9 +1,10 @@
 #include "protocol/conversions.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <system_error>
 
 namespace kestavo::protocol {
 
@@ -25,9 +26,10 @@ std::optional<double> parseNumber(std::string_view text)
     const std::string trimmed = trimSpaces(text);
     if (trimmed.empty())
         return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.c_str(), &end);
-    if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value))
+    double value = 0;
+    const char* last = trimmed.data() + trimmed.size();
+    const auto [end, error] = std::from_chars(trimmed.data(), last, value);
+    if (error != std::errc() || end != last || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -47,16 +49,19 @@ Decimal toDecimal(double value, int digits)
     if (value == 0)
         return d;
     d.negative = std::signbit(value);
+    // "d.ddddde[+-]xx", always with '.': unlike printf, to_chars ignores the C locale, which Qt
+    // sets from the environment (a comma locale would otherwise change every number text).
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, std::fabs(value));
-    // buffer: "d.ddddde[+-]xx"
-    const std::string_view text(buffer);
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                       std::chars_format::scientific, digits - 1);
+    const std::string_view text(buffer, static_cast<std::size_t>(written.ptr - buffer));
     const std::size_t e = text.find('e');
     for (std::size_t i = 0; i < e; ++i) {
         if (text[i] != '.')
             d.digits.push_back(text[i]);
     }
-    d.exponent = std::atoi(buffer + e + 1);
+    const std::string_view exponent = text.substr(e + 1 + (text[e + 1] == '+' ? 1 : 0));
+    std::from_chars(exponent.data(), exponent.data() + exponent.size(), d.exponent);
     while (!d.digits.empty() && d.digits.back() == '0')
         d.digits.pop_back();
     return d;
