@@ -207,6 +207,7 @@ bool ProcessSystemCommands::startWatched(const QString& program, const Command& 
     process->setProgram(program);
     process->setArguments(command.arguments);
     process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice()); // only the error text is of use
     setWindowMode(*process, false);
     const QString line = quoted(command.commandLine());
 
