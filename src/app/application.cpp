@@ -16,6 +16,7 @@
 
 #include "app/demo.h"
 #include "app/dialogs.h"
+#include "relays/relaydialogs.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
@@ -115,6 +116,7 @@ bool Application::start()
     m_dialogs->add(core::DialogId::AddIp,
                    [form](core::Context& ctx, int) -> QWidget* { return new core::AddIpDialog(ctx, *form); });
     registerDialogs(*m_dialogs);
+    relays::attachNotifications(*m_state, m_mainForm.get());
 
     m_mainForm->show();
     const auto opened = m_store->open(path);
