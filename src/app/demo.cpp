@@ -44,6 +44,21 @@ bool Application::startDemo()
             !seed.add(QStringLiteral("127.0.0.1"), QStringLiteral("demo"),
                       QStringLiteral("Demo unit (simulated)")))
             return false;
+        // Show what the per-station display settings can do: titles, and two inputs as gauges.
+        seed.findAddress(QStringLiteral("127.0.0.1"));
+        const QVariantMap look{
+            {QStringLiteral("Label1voltage"), QStringLiteral("Battery bank  (0 - 30 - 60)")},
+            {QStringLiteral("Label2voltage"), QStringLiteral("Solar input  (0 - 30 - 60)")},
+            {QStringLiteral("Label3voltage"), QStringLiteral("Pump supply  (0 - 30)")},
+            {QStringLiteral("Label4voltage"), QStringLiteral("Heater supply  (0 - 30)")},
+            {QStringLiteral("Label5voltage"), QStringLiteral("Radio  (0 - 30)")},
+            {QStringLiteral("Label6voltage"), QStringLiteral("Tank level  (0 - 5)")},
+            {QStringLiteral("Label7voltage"), QStringLiteral("Flow sensor  (0 - 5)")},
+            {QStringLiteral("Label8voltage"), QStringLiteral("Pressure  (0 - 5)")},
+            {QStringLiteral("Voltage1View"), 1},
+            {QStringLiteral("Voltage6View"), 1}};
+        if (!seed.writeCurrent(look))
+            qWarning("Demo: %s", qPrintable(seed.lastError()));
     }
     m_session->setUnitPort(demo->unit->port());
     if (demo->unit->httpPort() > 0)

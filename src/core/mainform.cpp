@@ -335,12 +335,12 @@ QWidget* MainForm::buildChannels()
         m_voltageBoxes[std::size_t(c)] = value;
         m_bars[std::size_t(c)] = bar;
         grid->addWidget(title, c, 0);
+        // Box and gauge share one cell: exactly one of them is shown.
         grid->addWidget(value, c, 1);
-        grid->addWidget(bar, c, 2);
-        grid->addWidget(options, c, 3);
+        grid->addWidget(bar, c, 1);
+        grid->addWidget(options, c, 2);
     }
     grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(2, 1);
     return box;
 }
 
