@@ -1,5 +1,6 @@
 #include <memory>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -9,8 +10,11 @@
 #include <QTest>
 
 #include "core/consoledialog.h"
+#include "core/consolestate.h"
 #include "core/dialogregistry.h"
+#include "core/mainform.h"
 
+#include "ksv-sim/simulatedunit.h"
 #include "relays/relaydialog.h"
 #include "relays/relaydialogs.h"
 #include "support/consolefixture.h"
@@ -70,6 +74,8 @@ private Q_SLOTS:
     void droppedSessionSendsNothing();
     void registryServesRelaysOneToThree_data();
     void registryServesRelaysOneToThree();
+    void switchesSimulatedUnit_data();
+    void switchesSimulatedUnit();
 
 private:
     relays::RelayDialog* open(int relay);
@@ -348,6 +354,74 @@ void TestRelayDialog::registryServesRelaysOneToThree()
     QWidget* dialog = m_fixture->dialogs.open(core::DialogId::Relay, m_fixture->context, argument);
     QCOMPARE(dialog ? dialog->objectName() : QString(), objectName);
     QCOMPARE(m_mainWindow->isEnabled(), objectName.isEmpty());
+}
+
+void TestRelayDialog::switchesSimulatedUnit_data()
+{
+    QTest::addColumn<int>("relay");
+    QTest::addColumn<bool>("onBefore");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("shownAfter");
+
+    QTest::newRow("relay 1 OFF") << 1 << true << 2 << QStringLiteral("OFF");
+    QTest::newRow("relay 2 ON") << 2 << false << 1 << QStringLiteral("ON");
+    QTest::newRow("relay 3 OFF then ON") << 3 << true << 3 << QStringLiteral("OFF");
+}
+
+// The whole road on loopback: main window button, dialog, frame, unit, next report, relay label.
+void TestRelayDialog::switchesSimulatedUnit()
+{
+    QFETCH(int, relay);
+    QFETCH(bool, onBefore);
+    QFETCH(int, option);
+    QFETCH(QString, shownAfter);
+
+    sim::SimulatedUnit::Config config;
+    config.unit.password = "secret";
+    config.port = 0;
+    config.realTime = false; // the OFF-then-ON delay runs only when the test moves the clock
+    sim::SimulatedUnit unit(config);
+    QVERIFY2(unit.start(), qPrintable(unit.errorString()));
+    for (int r = 1; r <= 3; ++r)
+        unit.model().setRelay(r, r == relay ? onBefore : !onBefore);
+
+    m_fixture->session.setTiming({40, 20, 5000});
+    m_fixture->session.setUnitPort(unit.port());
+    m_fixture->context.mainWindow = nullptr;
+    core::MainForm form(m_fixture->context, m_fixture->dialogs);
+    form.loadStations();
+    auto* label = form.findChild<QLabel*>(QStringLiteral("Label%1").arg(8 + relay));
+    QVERIFY(label);
+    const QString before = onBefore ? QStringLiteral("ON") : QStringLiteral("OFF");
+
+    m_fixture->session.start(form.stationBoxText());
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), before, 2000);
+
+    form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(5 + relay))->click();
+    QPointer<relays::RelayDialog> dialog;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QStringLiteral("Switch%1").arg(relay))
+            dialog = qobject_cast<relays::RelayDialog*>(w);
+    }
+    QVERIFY(dialog);
+    QVERIFY(!form.isEnabled());
+    dialog->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(option))->click();
+    dialog->findChild<QSlider*>(QStringLiteral("Slider1"))->setValue(5);
+    dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), shownAfter, 2000);
+    QCOMPARE(unit.model().relayOn(relay), shownAfter == QStringLiteral("ON"));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 1000);
+    QVERIFY(form.isEnabled());
+    if (option == 3) {
+        // Back on once the unit's clock has passed the delay chosen on the slider.
+        unit.advance(4000);
+        QVERIFY(!unit.model().relayOn(relay));
+        unit.advance(1500);
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("ON"), 2000);
+        QCOMPARE(m_fixture->state.relayDelay(relay), 5);
+    }
+    m_fixture->session.stop();
 }
 
 QTEST_MAIN(TestRelayDialog)
