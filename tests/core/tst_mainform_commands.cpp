@@ -12,6 +12,7 @@
 #include "core/voltagebar.h"
 
 #include "support/consolefixture.h"
+#include "support/faketrayicon.h"
 
 using namespace kestavo;
 using kestavo::platform::Prompter;
@@ -77,6 +78,8 @@ private Q_SLOTS:
     void timerLabel();
     void revisionGating_data();
     void revisionGating();
+    void exitClosesEverything_data();
+    void exitClosesEverything();
 
 private:
     QWidget* control(const QString& name) const;
@@ -86,6 +89,7 @@ private:
     static ReplyBuilder quietReport();
 
     std::unique_ptr<ConsoleFixture> m_fixture;
+    std::unique_ptr<testsupport::FakeTrayIcon> m_tray;
     std::unique_ptr<core::MainForm> m_form;
     QList<Opened> m_opened;
 };
@@ -101,13 +105,15 @@ void TestMainFormCommands::init()
             return nullptr;
         });
     }
-    m_form = std::make_unique<core::MainForm>(m_fixture->context, m_fixture->dialogs);
+    m_tray = std::make_unique<testsupport::FakeTrayIcon>();
+    m_form = std::make_unique<core::MainForm>(m_fixture->context, m_fixture->dialogs, m_tray.get());
     m_form->loadStations();
 }
 
 void TestMainFormCommands::cleanup()
 {
     m_form.reset();
+    m_tray.reset();
     m_fixture.reset();
 }
 
@@ -563,6 +569,35 @@ void TestMainFormCommands::revisionGating()
     QVERIFY(!control(QStringLiteral("Command23"))->isEnabled());
     QVERIFY(!control(QStringLiteral("Command26"))->isVisibleTo(form));
     QVERIFY(!control(QStringLiteral("Command28"))->isVisibleTo(form));
+}
+
+void TestMainFormCommands::exitClosesEverything_data()
+{
+    QTest::addColumn<bool>("viaButton");
+    QTest::newRow("EXIT") << true;
+    QTest::newRow("close box") << false;
+}
+
+void TestMainFormCommands::exitClosesEverything()
+{
+    QFETCH(bool, viaButton);
+    m_form->show();
+    m_tray->show();
+    QWidget other;
+    other.setObjectName(QStringLiteral("Switch1"));
+    other.show();
+    QVERIFY(m_tray->isShown());
+
+    if (viaButton)
+        activate(QStringLiteral("Command12"));
+    else
+        m_form->close();
+
+    QVERIFY(!other.isVisible());
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!m_tray->isShown()); // no icon left behind in the tray
+    QVERIFY(m_fixture->state.exiting());
+    QVERIFY(m_fixture->prompter.calls().isEmpty());
 }
 
 QTEST_MAIN(TestMainFormCommands)
