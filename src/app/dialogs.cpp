@@ -2,6 +2,7 @@
 
 #include "core/dialogregistry.h"
 
+#include "automation/automationdialogs.h"
 #include "relays/relaydialogs.h"
 
 namespace kestavo::app {
@@ -10,6 +11,7 @@ void registerDialogs(core::DialogRegistry& registry)
 {
     (void)registry;
     relays::registerRelayDialogs(registry);
+    automation::registerAutomationDialogs(registry);
 }
 
 } // namespace kestavo::app
