@@ -16,11 +16,11 @@
 
 #include "app/demo.h"
 #include "app/dialogs.h"
-#include "relays/relaydialogs.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
 #include "platform/systemtrayicon.h"
+#include "relays/relaydialogs.h"
 
 namespace kestavo::app {
 
