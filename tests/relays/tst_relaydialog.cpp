@@ -395,7 +395,7 @@ void TestRelayDialog::switchesSimulatedUnit()
     const QString before = onBefore ? QStringLiteral("ON") : QStringLiteral("OFF");
 
     m_fixture->session.start(form.stationBoxText());
-    QTRY_COMPARE_WITH_TIMEOUT(label->text(), before, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), before, 5000);
 
     form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(5 + relay))->click();
     QPointer<relays::RelayDialog> dialog;
@@ -409,7 +409,7 @@ void TestRelayDialog::switchesSimulatedUnit()
     dialog->findChild<QSlider*>(QStringLiteral("Slider1"))->setValue(5);
     dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 
-    QTRY_COMPARE_WITH_TIMEOUT(label->text(), shownAfter, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), shownAfter, 5000);
     QCOMPARE(unit.model().relayOn(relay), shownAfter == QStringLiteral("ON"));
     QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 1000);
     QVERIFY(form.isEnabled());
@@ -418,7 +418,7 @@ void TestRelayDialog::switchesSimulatedUnit()
         unit.advance(4000);
         QVERIFY(!unit.model().relayOn(relay));
         unit.advance(1500);
-        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("ON"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("ON"), 5000);
         QCOMPARE(m_fixture->state.relayDelay(relay), 5);
     }
     m_fixture->session.stop();
