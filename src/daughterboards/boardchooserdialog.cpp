@@ -1,6 +1,5 @@
 #include "daughterboards/boardchooserdialog.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -89,14 +88,6 @@ void BoardChooserDialog::chooseBoard(int board)
     control->show();
     releaseMainWindow();
     close();
-}
-
-void BoardChooserDialog::closeEvent(QCloseEvent* event)
-{
-    // QDialog's own handler answers a close request by calling reject(), which for a console
-    // dialog is close() again: the nested call is ignored, the window is still visible and the
-    // request is refused. Accepting here lets the close box, Escape and close() all close it.
-    event->accept();
 }
 
 } // namespace kestavo::daughterboards

@@ -6,7 +6,6 @@
 
 #include "daughterboards/boardtimings.h"
 
-class QCloseEvent;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -25,9 +24,6 @@ public:
 
     /// Reads the presence values of the latest status report into the board buttons.
     void refreshAvailability();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void chooseBoard(int board);

@@ -1,6 +1,5 @@
 #include "daughterboards/boarddialog.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -231,14 +230,6 @@ void BoardDialog::openScripts()
     auto* scripts = new BoardScriptingDialog(context(), this, m_timings);
     scripts->show();
     hide();
-}
-
-void BoardDialog::closeEvent(QCloseEvent* event)
-{
-    // QDialog's own handler answers a close request by calling reject(), which for a console
-    // dialog is close() again: the nested call is ignored, the window is still visible and the
-    // request is refused. Accepting here lets the close box, Escape and close() all close it.
-    event->accept();
 }
 
 } // namespace kestavo::daughterboards

@@ -7,7 +7,6 @@
 #include "daughterboards/boardtimings.h"
 
 class QGridLayout;
-class QCloseEvent;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -44,9 +43,6 @@ public:
     void refreshState();
     /// Opens `RDBrelayScripting` and hides this window until it closes.
     void openScripts();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct ItemControls

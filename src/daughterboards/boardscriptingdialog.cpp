@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -394,16 +393,15 @@ bool BoardScriptingDialog::eventFilter(QObject* watched, QEvent* event)
     return ConsoleDialog::eventFilter(watched, event);
 }
 
-void BoardScriptingDialog::closeEvent(QCloseEvent* event)
+void BoardScriptingDialog::done(int result)
 {
-    // Not QDialog's handler: it answers with reject(), which for a console dialog is close()
-    // again, and the nested request leaves the window open.
-    event->accept();
+    ConsoleDialog::done(result);
     if (!m_returnTo)
         return;
     // Shown on the next turn of the event loop: when the main window unloads every window, it
     // sets the exiting flag right after closing this one, and `RDB` then closes instead.
     QPointer<QWidget> target = m_returnTo;
+    m_returnTo.clear();
     core::ConsoleState* state = &context().state;
     QTimer::singleShot(0, target.data(), [target, state] {
         if (!target)

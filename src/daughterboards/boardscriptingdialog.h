@@ -32,9 +32,10 @@ public:
     bool contentsShown() const { return m_contentsShown; }
     /// "Refresh": forget what was shown and ask the unit for the slot descriptions.
     void refresh();
+    /// However the window closes, `RDB` is shown again.
+    void done(int result) override;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -78,6 +78,7 @@ private slots:
     void countdownWithoutOwnToggleTouchesNothing();
     void scriptsWindowHidesAndReturns();
     void closingEnablesMainWindow();
+    void unloadingEveryWindowLeavesNoneBehind();
 };
 
 void TestBoardDialog::controls()
@@ -431,6 +432,22 @@ void TestBoardDialog::closingEnablesMainWindow()
     QVERIFY(!b.mainWindow.isEnabled());
     QVERIFY(b.dialog->close());
     QTRY_VERIFY(b.dialog.isNull());
+    QVERIFY(b.mainWindow.isEnabled());
+}
+
+void TestBoardDialog::unloadingEveryWindowLeavesNoneBehind()
+{
+    // The main window closes the visible windows and then raises the exiting flag: the hidden RDB
+    // behind the script window must close too instead of coming back.
+    Bench b(2);
+    QVERIFY(b.started);
+    b.control(QStringLiteral("cmdScripts"))->click();
+    QPointer<QWidget> scripts = boardtest::topLevel(QStringLiteral("RDBrelayScripting"));
+    QVERIFY(scripts);
+    scripts->close();
+    b.fixture.state.setExiting(true);
+    QTRY_VERIFY(b.dialog.isNull());
+    QVERIFY(scripts.isNull());
     QVERIFY(b.mainWindow.isEnabled());
 }
 
