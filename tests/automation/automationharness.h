@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QList>
 #include <QListWidget>
@@ -77,6 +78,14 @@ public:
         list->scrollToItem(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
+    }
+
+    /// Clicks near the left edge, where option buttons have their indicator: a stretched option
+    /// button takes no click beyond its text.
+    static void clickButton(QAbstractButton* button)
+    {
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
 
     static QStringList texts(const QListWidget* list)

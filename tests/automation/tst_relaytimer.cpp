@@ -191,7 +191,7 @@ void TestRelayTimer::timerFrame()
     AutomationHarness::clickRow(h.child<QListWidget>(dialog, "List1"), slotRow);
     setDelay(dialog, delay);
     if (continuous)
-        QTest::mouseClick(h.child<QRadioButton>(dialog, "Option2"), Qt::LeftButton);
+        AutomationHarness::clickButton(h.child<QRadioButton>(dialog, "Option2"));
     const int sentBefore = h.fixture.session.sent();
     click(dialog, "SetTimer");
 
