@@ -3,6 +3,7 @@
 #include "core/dialogregistry.h"
 
 #include "automation/automationdialogs.h"
+#include "daughterboards/boarddialogs.h"
 #include "relays/relaydialogs.h"
 
 namespace kestavo::app {
@@ -12,6 +13,7 @@ void registerDialogs(core::DialogRegistry& registry)
     (void)registry;
     relays::registerRelayDialogs(registry);
     automation::registerAutomationDialogs(registry);
+    daughterboards::registerBoardDialogs(registry);
 }
 
 } // namespace kestavo::app
