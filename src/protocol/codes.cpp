@@ -59,6 +59,25 @@ std::uint8_t boardCode(int board, int item, bool upperHalf)
     return static_cast<std::uint8_t>(code);
 }
 
+// Every palette text of every board, then the ten waits, with their codes; built once.
+const std::vector<std::pair<std::string, std::uint8_t>>& boardStepTable()
+{
+    static const std::vector<std::pair<std::string, std::uint8_t>> table = [] {
+        std::vector<std::pair<std::string, std::uint8_t>> t;
+        for (int board = 1; board <= kBoards; ++board) {
+            for (int item = 0; item < kBoardItems; ++item) {
+                auto [lower, upper] = boardItemTexts(board, item);
+                t.emplace_back(std::move(lower), boardCode(board, item, false));
+                t.emplace_back(std::move(upper), boardCode(board, item, true));
+            }
+        }
+        for (int seconds = 1; seconds <= kBoardWaits; ++seconds)
+            t.emplace_back(waitText(seconds), static_cast<std::uint8_t>(seconds));
+        return t;
+    }();
+    return table;
+}
+
 } // namespace
 
 const std::array<StepCode, 11>& relaySteps()
@@ -168,18 +187,9 @@ std::vector<std::string> boardPalette(int board)
 std::optional<std::uint8_t> boardStepCode(std::string_view stepText)
 {
     const std::string trimmed = trimSpaces(stepText);
-    for (int seconds = 1; seconds <= kBoardWaits; ++seconds) {
-        if (trimmed == waitText(seconds))
-            return static_cast<std::uint8_t>(seconds);
-    }
-    for (int board = 1; board <= kBoards; ++board) {
-        for (int item = 0; item < kBoardItems; ++item) {
-            const auto [lower, upper] = boardItemTexts(board, item);
-            if (trimmed == lower)
-                return boardCode(board, item, false);
-            if (trimmed == upper)
-                return boardCode(board, item, true);
-        }
+    for (const auto& [text, code] : boardStepTable()) {
+        if (text == trimmed)
+            return code;
     }
     return std::nullopt;
 }
@@ -188,13 +198,11 @@ std::optional<std::string> boardStepDisplayText(std::uint8_t code)
 {
     if (code >= 1 && code <= kBoardWaits)
         return "RDB " + waitText(code);
-    const int lowHalf = code & ~kBoardCodeOffHalf;
-    const int board = (lowHalf - kBoardCodeBase) / kBoardCodeStride + 1;
-    const int item = lowHalf % kBoardCodeStride;
-    if (lowHalf < kBoardCodeBase || board > kBoards || item >= kBoardItems)
-        return std::nullopt;
-    const auto [lower, upper] = boardItemTexts(board, item);
-    return (code & kBoardCodeOffHalf) ? upper : lower;
+    for (const auto& [text, known] : boardStepTable()) {
+        if (known == code)
+            return text;
+    }
+    return std::nullopt;
 }
 
 std::array<std::uint8_t, 16> boardCodesFor(const std::vector<std::string>& stepTexts)
