@@ -136,11 +136,6 @@ int RelayDialog::clampDelay(int seconds)
     return std::clamp(seconds, kMinDelay, kMaxDelay);
 }
 
-void RelayDialog::reject()
-{
-    QDialog::reject();
-}
-
 void RelayDialog::accept()
 {
     const std::string password = context().session.password();

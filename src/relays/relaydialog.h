@@ -41,12 +41,6 @@ public:
     /// A reported delay the slider cannot show (0, or above a minute) is clamped into its range.
     static int clampDelay(int seconds);
 
-protected:
-    /// Cancel, Escape and the close box all end here. The base's reject() calls close(), which
-    /// from inside a close event is a no-op, so QDialog then refuses the close; QDialog's own
-    /// reject() hides the dialog and lets it close (and delete itself).
-    void reject() override;
-
 private:
     int m_relay;
     QRadioButton* m_on = nullptr;

@@ -66,8 +66,20 @@ RelayNotesDialog::RelayNotesDialog(core::Context& context, int relay, QWidget* r
 
 RelayNotesDialog::~RelayNotesDialog()
 {
+    releaseRelayDialog();
+}
+
+void RelayNotesDialog::done(int result)
+{
+    ConsoleDialog::done(result);
+    releaseRelayDialog();
+}
+
+void RelayNotesDialog::releaseRelayDialog()
+{
     if (m_relayDialog)
         m_relayDialog->setEnabled(true);
+    m_relayDialog = nullptr;
 }
 
 QString RelayNotesDialog::column(int relay)
@@ -90,11 +102,6 @@ void RelayNotesDialog::enforceLength()
     cursor.setPosition(start + int(excess), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     m_note->setTextCursor(cursor);
-}
-
-void RelayNotesDialog::reject()
-{
-    QDialog::reject();
 }
 
 void RelayNotesDialog::accept()

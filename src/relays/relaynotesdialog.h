@@ -34,14 +34,12 @@ public:
     /// "Relay1Notes" … "Relay3Notes".
     static QString column(int relay);
 
-protected:
-    /// Cancel, Escape and the close box all end here. The base's reject() calls close(), which
-    /// from inside a close event is a no-op, so QDialog then refuses the close; QDialog's own
-    /// reject() hides the dialog and lets it close (and delete itself).
-    void reject() override;
+    /// However the notes close, the relay dialog is usable again at once.
+    void done(int result) override;
 
 private:
     void enforceLength();
+    void releaseRelayDialog();
 
     int m_relay;
     QPointer<QWidget> m_relayDialog;

@@ -228,6 +228,8 @@ void TestRelayNotesDialog::leavingWithoutOkChangesNothing()
     else
         QTest::keyClick(m_notes, Qt::Key_Escape);
 
+    // Usable again at once, not only when the notes window is finally deleted.
+    QVERIFY(m_relayDialog->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(m_notes.isNull(), 1000);
     QCOMPARE(writes, 0);
     QCOMPARE(record(position), before);
