@@ -2,6 +2,7 @@
 
 #include "core/dialogregistry.h"
 
+#include "admin/admindialogs.h"
 #include "automation/automationdialogs.h"
 #include "daughterboards/boarddialogs.h"
 #include "relays/relaydialogs.h"
@@ -14,6 +15,7 @@ void registerDialogs(core::DialogRegistry& registry)
     relays::registerRelayDialogs(registry);
     automation::registerAutomationDialogs(registry);
     daughterboards::registerBoardDialogs(registry);
+    admin::registerAdminDialogs(registry);
 }
 
 } // namespace kestavo::app
