@@ -39,7 +39,8 @@ inline constexpr std::size_t kBoardUploadFrameLength = 300;  // 'U'
 
 /// Text frame: header + opcode + password + payload + fillCount '*'. A password that is not
 /// 10 characters long shifts the payload, exactly as concatenation does.
-std::string textFrame(char opcode, std::string_view password, std::string_view payload, std::size_t fillCount);
+std::string textFrame(char opcode, std::string_view password, std::string_view payload,
+                      std::size_t fillCount);
 
 /// Assembles a frame whose payload holds byte values at fixed positions. Positions are 1-based.
 /// Values are written as their low byte (value modulo 256). Positions inside the written record

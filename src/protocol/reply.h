@@ -18,7 +18,7 @@
 namespace kestavo::protocol {
 
 inline constexpr std::size_t kVerdictPosition = 11;
-inline constexpr std::size_t kAdminResultPosition = 12; // 'G' reply: 1 = password changed
+inline constexpr std::size_t kAdminResultPosition = 12;   // 'G' reply: 1 = password changed
 inline constexpr std::size_t kAdminIpResultPosition = 13; // 'H' reply: 0 = allowed-IP rule changed
 inline constexpr std::size_t kKindPosition = 14;
 inline constexpr std::size_t kBodyPosition = 15;
@@ -31,12 +31,12 @@ inline constexpr std::uint8_t kKindBoardListing = 20;
 inline constexpr std::uint8_t kKindBoardContents = 21;
 
 // Status report lengths: the fields every revision carries, then the revision-gated tails.
-inline constexpr std::size_t kStatusBaseLength = 122;  // up to the temperature setting
-inline constexpr std::size_t kStatusHttpLength = 123;  // revision > 167
+inline constexpr std::size_t kStatusBaseLength = 122;   // up to the temperature setting
+inline constexpr std::size_t kStatusHttpLength = 123;   // revision > 167
 inline constexpr std::size_t kStatusBoardsLength = 136; // revision > 169
-inline constexpr std::size_t kStatusSnmpLength = 137;  // revision > 170
-inline constexpr std::size_t kSlotTableLength = 270;   // 16 fields of 16 from position 15
-inline constexpr std::size_t kBoardTableLength = 270;  // 16 x 16 from position 15
+inline constexpr std::size_t kStatusSnmpLength = 137;   // revision > 170
+inline constexpr std::size_t kSlotTableLength = 270;    // 16 fields of 16 from position 15
+inline constexpr std::size_t kBoardTableLength = 270;   // 16 x 16 from position 15
 
 enum class DecodeError { TooShort, WrongKind };
 
@@ -45,7 +45,7 @@ enum class ReplyClass { SlotTable, Acknowledgement, BoardListing, BoardContents,
 struct Classification
 {
     bool passwordAccepted = false; // position 11 == 0
-    std::uint8_t kind = 0;          // position 14
+    std::uint8_t kind = 0;         // position 14
     ReplyClass cls = ReplyClass::StatusReport;
 };
 
@@ -74,16 +74,16 @@ struct StatusReport
     std::string stationName;                      // trimmed of spaces
     std::uint32_t timerRemaining = 0;             // 98-100, most significant first
     Countdown countdown;
-    std::uint8_t timerState = 0;                  // 101
-    std::uint8_t timerSlotCode = 0;               // 102
-    std::optional<int> timerSlotIndex;            // 0..7 when the code is a slot code
-    std::array<std::uint8_t, 15> ioSettings{};    // 103-117
-    std::array<std::uint8_t, 5> temperatureSetting{}; // 118-122
-    std::optional<std::uint8_t> httpState;        // 123, revision > 167
+    std::uint8_t timerState = 0;                              // 101
+    std::uint8_t timerSlotCode = 0;                           // 102
+    std::optional<int> timerSlotIndex;                        // 0..7 when the code is a slot code
+    std::array<std::uint8_t, 15> ioSettings{};                // 103-117
+    std::array<std::uint8_t, 5> temperatureSetting{};         // 118-122
+    std::optional<std::uint8_t> httpState;                    // 123, revision > 167
     std::optional<std::array<std::uint8_t, 6>> boardPresence; // 124-129, revision > 169
     std::optional<std::array<std::uint8_t, 6>> boardState;    // 130-135, revision > 169
-    std::optional<std::uint8_t> toggleCountdown;  // 136, revision > 169
-    std::optional<std::uint8_t> snmpState;        // 137, revision > 170
+    std::optional<std::uint8_t> toggleCountdown;              // 136, revision > 169
+    std::optional<std::uint8_t> snmpState;                    // 137, revision > 170
 };
 
 std::variant<StatusReport, DecodeError> decodeStatus(std::string_view reply);
