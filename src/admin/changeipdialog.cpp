@@ -68,6 +68,8 @@ ChangeIpDialog::ChangeIpDialog(core::Context& context) : AddressChangeDialog(con
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 
     auto* layout = new QVBoxLayout(this);
+    // Sized to its contents, so the wrapped warning is never cut short.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(wrappedLabel(qs("Enter a unique IP Address"), this));
     layout->addLayout(boxes);
     layout->addWidget(wrappedLabel(qs("Use decimal values. Example:  10.240.10.1"), this));

@@ -62,6 +62,8 @@ ChangeMacDialog::ChangeMacDialog(core::Context& context) : AddressChangeDialog(c
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 
     auto* layout = new QVBoxLayout(this);
+    // Sized to its contents, so the wrapped warning is never cut short.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(wrappedLabel(qs("Enter a unique Mac Address"), this));
     layout->addLayout(boxes);
     layout->addWidget(wrappedLabel(qs("Use Hexidecimal values. Example:  00 00 00 AB CD EF"), this));
