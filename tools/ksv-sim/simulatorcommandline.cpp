@@ -12,7 +12,7 @@ namespace kestavo::sim {
 
 namespace {
 
-struct OptionSpec
+struct OptionEntry
 {
     const char* name;
     const char* valueName; // nullptr: a switch
@@ -20,7 +20,7 @@ struct OptionSpec
 };
 
 // The one list behind both the parser and --help.
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"bind", "ADDR", "Loopback address to listen on; only 127.0.0.0/8 is accepted. Default 127.0.0.1."},
     {"port", "N",
      "UDP port of the (first) unit. Default 7, which needs root: use e.g. 7007. 0 lets the system choose."},
@@ -98,11 +98,11 @@ QString SimulatorCommandLine::helpText()
     QString text = QStringLiteral("Usage: ksv-sim [options]\n"
                                   "A simulated KSV unit (or several) answering command frames on UDP.\n\n"
                                   "Options:\n");
-    for (const OptionSpec& spec : kOptions) {
-        QString left = QStringLiteral("  --") + optionName(spec.name);
-        if (spec.valueName)
-            left += QLatin1Char(' ') + QLatin1String(spec.valueName);
-        text += left.leftJustified(24) + QLatin1String(spec.description) + QLatin1Char('\n');
+    for (const OptionEntry& entry : kOptions) {
+        QString left = QStringLiteral("  --") + optionName(entry.name);
+        if (entry.valueName)
+            left += QLatin1Char(' ') + QLatin1String(entry.valueName);
+        text += left.leftJustified(24) + QLatin1String(entry.description) + QLatin1Char('\n');
     }
     text += QStringLiteral("\nExample: ksv-sim --port 7007 --password secret --firmware 1.7.0 --boards 1,4 "
                            "--loss 5% --delay-ms 20-80 --verbose\n");
@@ -114,10 +114,10 @@ SimulatorCommandLine::Result SimulatorCommandLine::parse(const QStringList& argu
     Result result;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec& spec : kOptions) {
-        QCommandLineOption option(optionName(spec.name), QLatin1String(spec.description));
-        if (spec.valueName)
-            option.setValueName(QLatin1String(spec.valueName));
+    for (const OptionEntry& entry : kOptions) {
+        QCommandLineOption option(optionName(entry.name), QLatin1String(entry.description));
+        if (entry.valueName)
+            option.setValueName(QLatin1String(entry.valueName));
         parser.addOption(option);
     }
     if (!parser.parse(arguments)) {
