@@ -106,6 +106,9 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
     m_steps->setToolTip(QStringLiteral("Click a step to remove it"));
     for (QListWidget* list : {m_palette, m_steps})
         list->installEventFilter(this);
+    // Room for a whole script and for all sixteen slots without scrolling.
+    for (QListWidget* list : {m_palette, m_steps, m_slots})
+        list->setMinimumHeight(list->fontMetrics().lineSpacing() * (protocol::kMaxBoardSteps + 1));
     m_scriptLabel = makeLabel(this, QStringLiteral("Script"), QStringLiteral("Label17"));
 
     m_execute = makeButton(this, QStringLiteral("Execute"), QStringLiteral("Command1"));

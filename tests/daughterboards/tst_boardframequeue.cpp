@@ -1,6 +1,5 @@
 #include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 #include "daughterboards/boardframequeue.h"
 
@@ -13,7 +12,6 @@ class TestBoardFrameQueue : public QObject
 private slots:
     void paced_data();
     void paced();
-    void eventLoopKeepsRunning();
     void failedSendDropsWaitingFrames();
     void quietLineSendsAtOnce();
 };
@@ -65,29 +63,6 @@ void TestBoardFrameQueue::paced()
                                 .arg(i - 1)
                                 .arg(i)
                                 .arg(sentAt[i] - sentAt[i - 1])));
-}
-
-void TestBoardFrameQueue::eventLoopKeepsRunning()
-{
-    // While a burst drains, other timers of the console keep firing between the frames.
-    int ticks = 0;
-    QList<int> ticksAtSend;
-    QTimer heartbeat;
-    heartbeat.setInterval(2);
-    connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
-    heartbeat.start();
-
-    BoardFrameQueue queue(
-        [&](const std::string&) {
-            ticksAtSend.append(ticks);
-            return true;
-        },
-        30);
-    for (int i = 0; i < 4; ++i)
-        queue.push("R");
-    QTRY_COMPARE_WITH_TIMEOUT(ticksAtSend.size(), 4, 5000);
-    for (qsizetype i = 1; i < ticksAtSend.size(); ++i)
-        QVERIFY2(ticksAtSend[i] > ticksAtSend[i - 1], "no heartbeat between two frames");
 }
 
 void TestBoardFrameQueue::failedSendDropsWaitingFrames()
