@@ -1,0 +1,122 @@
+#pragma once
+
+// Carries out one parsed command: station database commands locally, unit commands as the
+// console's frames over a UnitLink, waiting for the unit's acknowledgement or checking its next
+// reports, and writing results to `out` and messages to `err`.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include "protocol/reply.h"
+
+#include "cli.h"
+#include "commandline.h"
+#include "reportformat.h"
+
+namespace kestavo::stations {
+class StationStore;
+}
+
+namespace kestavo::cli {
+
+class UnitLink;
+
+class CommandRunner final
+{
+    Q_DISABLE_COPY_MOVE(CommandRunner)
+
+public:
+    CommandRunner(const Command& command, QTextStream& out, QTextStream& err,
+                  const CliEnvironment& environment);
+    ~CommandRunner();
+
+    int run();
+
+private:
+    enum class Outcome { Got, Rejected, TimedOut, SendFailed };
+
+    template <typename T> struct Awaited
+    {
+        Outcome outcome = Outcome::TimedOut;
+        std::optional<T> value; // Got: the reply wanted; TimedOut in a check: the last one seen
+    };
+
+    template <typename T>
+    using Decoder = std::function<std::optional<T>(std::string_view, const protocol::Classification&)>;
+
+    // ---- station database ----------------------------------------------------------------
+    QString databasePath() const;
+    int openDatabase(bool createWhenMissing);
+    int listStations();
+    int addStation();
+    int removeStation();
+    int setDefaultStation();
+
+    // ---- the unit ------------------------------------------------------------------------
+    int prepareUnit();
+    void readRecordQuietly();
+    bool send(const std::string& frame);
+
+    template <typename T> Awaited<T> await(const Decoder<T>& decode, int timeoutMs);
+    // Sends `query` (at once, or only after a first quiet wait when queryFirst is false) and asks
+    // again every verifyPollMs until `accepted` passes or the timeout is over.
+    template <typename T>
+    Awaited<T> check(const std::string& query, bool queryFirst, const Decoder<T>& decode,
+                     const std::function<bool(const T&)>& accepted);
+    template <typename T> Awaited<T> request(const std::string& frame, const Decoder<T>& decode);
+
+    Awaited<protocol::StatusReport> requestStatus();
+    Awaited<protocol::SlotTable> requestSlotTable();
+    int failed(Outcome outcome, const QString& what);
+    int acknowledged(const std::string& frame, int kind, QJsonObject details);
+    int requireScript(int slot, bool forExecute);
+
+    int status();
+    int watch();
+    int relay();
+    int scripts();
+    int scriptUpload();
+    int scriptRun();
+    int timerSet();
+    int ioOn();
+    int temperatureOn();
+    int name();
+    int password();
+    int allow();
+    int featureSwitch();
+    int addressChange();
+    int board();
+    int boardScripts();
+    int boardScriptUpload();
+    int boardScriptRun();
+
+    // ---- output --------------------------------------------------------------------------
+    bool json() const { return m_command.options.format == OutputFormat::Json; }
+    bool csv() const { return m_command.options.format == OutputFormat::Csv; }
+    QString unitDescription() const;
+    QJsonObject result(const QString& message) const;
+    int done(const QString& message, QJsonObject details = {});
+    void emitJson(const QJsonObject& object);
+    void note(const QString& message);
+    int fail(int code, const QString& message);
+
+    const Command& m_command;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    const CliEnvironment& m_env;
+    std::unique_ptr<stations::StationStore> m_store;
+    std::unique_ptr<UnitLink> m_link;
+    std::string m_password; // the ten characters every frame carries
+    RangeFlags m_rangeFlags{0, 0};
+    bool m_passwordFromDatabase = false;
+    QString m_lastProblem; // why the last datagram could not be used, for timeout messages
+};
+
+} // namespace kestavo::cli

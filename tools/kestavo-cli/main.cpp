@@ -1,0 +1,24 @@
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include "cli.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // The same organisation and application names as the console, so that the per-user station
+    // database is the one the console opens.
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestavo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kestavo"));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    kestavo::cli::CliEnvironment environment;
+    environment.applicationDir = QCoreApplication::applicationDirPath();
+    const int code = kestavo::cli::runCli(QCoreApplication::arguments().mid(1), out, err, environment);
+    out.flush();
+    err.flush();
+    return code;
+}

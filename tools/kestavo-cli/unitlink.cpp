@@ -1,0 +1,61 @@
+#include "unitlink.h"
+
+#include <algorithm>
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QNetworkDatagram>
+#include <QTimer>
+
+namespace kestavo::cli {
+
+UnitLink::UnitLink(const QHostAddress& address, quint16 port) : m_address(address), m_port(port) {}
+
+bool UnitLink::open()
+{
+    if (!m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+        m_error = QStringLiteral("cannot open a UDP socket: %1").arg(m_socket.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool UnitLink::send(const std::string& frame)
+{
+    const QByteArray bytes(frame.data(), static_cast<qsizetype>(frame.size()));
+    if (m_socket.writeDatagram(bytes, m_address, m_port) != bytes.size()) {
+        m_error = QStringLiteral("cannot send to %1 port %2: %3")
+                      .arg(m_address.toString())
+                      .arg(m_port)
+                      .arg(m_socket.errorString());
+        return false;
+    }
+    ++m_sent;
+    return true;
+}
+
+std::optional<QByteArray> UnitLink::receive(int timeoutMs)
+{
+    const QDeadlineTimer deadline(std::max(timeoutMs, 0));
+    for (;;) {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_socket.receiveDatagram();
+            if (datagram.isValid() &&
+                datagram.senderAddress().isEqual(m_address, QHostAddress::ConvertV4MappedToIPv4))
+                return datagram.data();
+        }
+        const qint64 remaining = deadline.remainingTime();
+        if (remaining <= 0)
+            return std::nullopt;
+        // Woken by the next datagram or by the deadline, whichever comes first.
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(static_cast<int>(remaining));
+        loop.exec();
+    }
+}
+
+} // namespace kestavo::cli
