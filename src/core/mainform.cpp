@@ -826,6 +826,7 @@ void MainForm::setRelayLabel(QLabel* label, std::optional<bool> on)
     if (!on)
         return;
     label->setText(*on ? qs("ON") : qs("OFF"));
+    label->setAccessibleDescription(label->text()); // the name says which relay, this says its state
     setTextColour(label, *on ? kOn : kOff);
 }
 
@@ -866,6 +867,7 @@ void MainForm::resetDisplay()
     m_temperature->clear();
     for (auto* l : m_relayLabels) {
         l->setText(qs("===="));
+        l->setAccessibleDescription(qs("unknown"));
         setTextColour(l, kOff);
     }
     m_timerLabel->setText(qs("Timer  Inactive"));

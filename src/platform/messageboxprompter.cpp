@@ -1,5 +1,6 @@
 #include "platform/messageboxprompter.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace kestavo::platform {
@@ -40,7 +41,12 @@ QWidget* MessageBoxPrompter::parentWidget() const
 Prompter::Answer MessageBoxPrompter::ask(const QString& text, const QString& title, Buttons buttons,
                                          Icon icon)
 {
-    QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, m_parent);
+    // A box parented to a disabled window comes up disabled itself, and the main window is disabled
+    // whenever a dialog is open: prefer the active window, and never a disabled one.
+    QWidget* parent = QApplication::activeWindow();
+    if (!parent || !parent->isEnabled())
+        parent = m_parent && m_parent->isEnabled() ? m_parent.data() : nullptr;
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, parent);
     // The close box and Escape give the cautious answer of each kind of box.
     switch (buttons) {
     case Buttons::Ok:

@@ -33,6 +33,7 @@ struct SeenBox
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QWidget* parent = nullptr;
+    bool enabled = false;
 };
 
 // Answers the next message box as soon as it is on screen.
@@ -46,7 +47,8 @@ void answerNextBox(SeenBox* seen, QMessageBox::StandardButton press)
             return;
         poll->stop();
         poll->deleteLater();
-        *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->parentWidget()};
+        *seen = {box->windowTitle(),     box->text(),         box->icon(),
+                 box->standardButtons(), box->parentWidget(), box->isEnabled()};
         if (press == QMessageBox::NoButton)
             QTest::keyClick(box, Qt::Key_Escape);
         else
@@ -65,6 +67,7 @@ private Q_SLOTS:
     void messageBox_data();
     void messageBox();
     void messageBoxOverItsParent();
+    void messageBoxUsableWhileTheMainWindowIsDisabled();
     void soundSource_data();
     void soundSource();
     void missingSoundIsSilent();
@@ -136,6 +139,24 @@ void TestAdapters::messageBoxOverItsParent()
     QCOMPARE(seen.parent, &window);
     QCOMPARE(seen.title, Prompter::appTitle());
     QCOMPARE(seen.icon, QMessageBox::NoIcon);
+}
+
+// Dialogs disable the main window while they are open and report their refusals through the
+// prompter: a box parented to the disabled window would come up disabled and freeze the console.
+void TestAdapters::messageBoxUsableWhileTheMainWindowIsDisabled()
+{
+    QWidget window;
+    window.show();
+    QWidget dialog;
+    dialog.show();
+    window.setEnabled(false);
+    MessageBoxPrompter prompter;
+    prompter.setParentWidget(&window);
+    SeenBox seen;
+    answerNextBox(&seen, QMessageBox::Ok);
+    prompter.inform(QStringLiteral("Lame IP Address Detected!"));
+    QVERIFY(seen.enabled);
+    QVERIFY(seen.parent != &window);
 }
 
 void TestAdapters::soundSource_data()
