@@ -92,7 +92,19 @@ SecurityDialog::SecurityDialog(core::Context& context)
     loadFromState();
 }
 
-SecurityDialog::~SecurityDialog() = default;
+SecurityDialog::~SecurityDialog()
+{
+    if (m_holdingPolls)
+        context().session.setPollsHeld(false);
+}
+
+void SecurityDialog::holdPolls(bool hold)
+{
+    if (hold == m_holdingPolls)
+        return;
+    m_holdingPolls = hold;
+    context().session.setPollsHeld(hold);
+}
 
 QWidget* SecurityDialog::buildPasswordPanel()
 {
@@ -329,8 +341,12 @@ void SecurityDialog::changePassword()
     if (!sessionRunning() || !ensureConnected(m_passwordSocket, m_passwordSocketConnected))
         return;
     m_pendingPassword = paddedText;
+    // Polls after this frame would carry the old password once the unit has switched.
+    holdPolls(true);
     if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change")))
         m_passwordOk->setEnabled(false);
+    else
+        holdPolls(false);
 }
 
 bool SecurityDialog::octetsInRange()
@@ -414,11 +430,13 @@ void SecurityDialog::onPasswordReply()
         case PasswordReply::Incomplete:
             continue;
         case PasswordReply::Rejected:
+            holdPolls(false);
             m_passwordSocket->abort();
             prompter.critical(qs("Bad Password!"), qs("Lameness Detected!"));
             close();
             return;
         case PasswordReply::Refused:
+            holdPolls(false);
             m_passwordSocket->abort();
             prompter.critical(qs("Password change error... re-try"), qs("Lameness Detected!"));
             close();
@@ -429,6 +447,7 @@ void SecurityDialog::onPasswordReply()
             auto& store = context().store;
             const QString address = context().state.selectedAddress();
             const bool written = store.setPassword(address, m_pendingPassword);
+            holdPolls(false);
             m_passwordSocket->abort();
             m_passwordSocketConnected = false;
             if (written) {

@@ -28,6 +28,7 @@ public:
     ~SecurityDialog() override;
 
 private:
+    void holdPolls(bool hold);
     QWidget* buildPasswordPanel();
     QWidget* buildAllowedPanel();
     QWidget* buildHttpPanel();
@@ -73,6 +74,7 @@ private:
     QUdpSocket* m_passwordSocket;
     QUdpSocket* m_allowedSocket;
     bool m_passwordSocketConnected = false;
+    bool m_holdingPolls = false;
     bool m_allowedSocketConnected = false;
     // The padded password of the frame in flight, written to the station record on success.
     QString m_pendingPassword;

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -135,6 +136,11 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
 
     if (m_tray)
         m_tray->setActivationHandler([this] { showFromTray(); });
+    // The mirrors follow every write, e.g. a new password the unit accepted.
+    connect(&m_ctx.store, &stations::StationStore::changed, this, [this] {
+        m_passwordMirror->setText(m_ctx.store.password());
+        m_entryMirror->setText(m_ctx.store.ips());
+    });
 
     resetDisplay();
     setRevisionLocked(true);
@@ -950,7 +956,8 @@ void MainForm::unloadAllForms(QWidget* keep)
 {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
-        if (w != keep && w->isVisible())
+        // Hidden dialogs too: RDB hides while its script window is open.
+        if (w != keep && (w->isVisible() || qobject_cast<QDialog*>(w)))
             w->close();
     }
 }

@@ -101,6 +101,7 @@ void Session::start(const QString& stationBoxText)
 
 void Session::stop()
 {
+    m_pollsHeld = false;
     m_poll.stop();
     m_pulse.stop();
     m_watchdog.stop();
@@ -140,6 +141,8 @@ void Session::setPhase(Phase phase)
 
 void Session::onPollTick()
 {
+    if (m_pollsHeld)
+        return;
     send(protocol::pollFrame(password()), false);
     if (!m_watchdog.isActive())
         m_watchdog.start();

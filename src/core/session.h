@@ -74,6 +74,12 @@ public:
     const QTimer& pulseTimer() const { return m_pulse; }
     const QTimer& watchdogTimer() const { return m_watchdog; }
 
+    /// While held, poll ticks send nothing. A password change holds them: a poll sent after the
+    /// unit switched to the new password but before the console learned of it would be refused
+    /// and end the session.
+    void setPollsHeld(bool held) { m_pollsHeld = held; }
+    bool pollsHeld() const { return m_pollsHeld; }
+
     /// Feeds one datagram to the reply decoder as if it had arrived on the main socket.
     void handleDatagram(const QByteArray& datagram);
 
@@ -114,6 +120,7 @@ private:
     int m_pulseStep = 0;
     bool m_firstReport = false;
     bool m_errorShown = false;
+    bool m_pollsHeld = false;
 };
 
 } // namespace kestavo::core

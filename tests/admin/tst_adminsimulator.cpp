@@ -100,9 +100,9 @@ private Q_SLOTS:
         QVERIFY2(console.unitStarted, qPrintable(console.unit.errorString()));
         QVERIFY(console.startAndOpen());
 
-        // Polls pause while the change is under way: a poll crossing the change on the wire would
-        // carry the old password and be refused, which is not what is checked here.
-        console.fixture.session.setTiming({kQuietMs, kQuietMs, kQuietMs});
+        // Fast polls keep going around the change: the dialog holds them while the change is
+        // under way, so none can cross it on the wire with the old password and be refused.
+        console.fixture.session.setTiming({kPollMs, kQuietMs, kWatchdogMs});
         auto* box = console.find<QLineEdit>("Text1");
         box->clear();
         QTest::keyClicks(box, QStringLiteral("n3w"));
@@ -115,8 +115,8 @@ private Q_SLOTS:
         QCOMPARE(console.unit.model().password(), std::string("n3w*******"));
         QCOMPARE(console.fixture.store.password(), QStringLiteral("n3w*******"));
         QTRY_VERIFY(console.dialog.isNull());
-
-        console.fixture.session.setTiming({kPollMs, kQuietMs, kWatchdogMs});
+        QVERIFY(!console.fixture.session.pollsHeld());
+        QVERIFY(console.fixture.state.acquiring());
         QVERIFY(console.keepsReporting(5));
         QCOMPARE(console.unit.model().counters().wrongPassword, std::uint64_t(0));
         const std::string& lastFrame = console.unit.model().frames().back().bytes;

@@ -102,6 +102,23 @@ private Q_SLOTS:
         QCOMPARE(int(f.peer.frames().count(read)), 2 * readRequests);
     }
 
+    void heldPollsSendNothing()
+    {
+        ConsoleFixture f;
+        f.session.setTiming({10, 20, 60000});
+        QVERIFY(f.start());
+        f.session.setPollsHeld(true);
+        QTest::qWait(30); // let a poll already due go out
+        f.peer.clear();
+        const int sent = f.session.sent();
+        QTest::qWait(80);
+        QCOMPARE(f.peer.frames().size(), 0);
+        QCOMPARE(f.session.sent(), sent);
+        f.session.setPollsHeld(false);
+        QVERIFY(f.peer.waitFrames(2));
+        QVERIFY(f.session.sent() > sent);
+    }
+
     void watchdogStopsASilentSession()
     {
         ConsoleFixture f;
