@@ -101,6 +101,9 @@ RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
     for (const protocol::StepCode& step : protocol::relaySteps())
         m_palette->addItem(QString::fromLatin1(step.text.data(), qsizetype(step.text.size())));
     refresh();
+    // A slot table that arrived while no dialog was open is shown at once; the answer to the
+    // request just sent replaces it.
+    onReplyIndicator(context.state.replyIndicator());
 }
 
 void RelayScriptingDialog::buildPanels()
@@ -113,8 +116,14 @@ void RelayScriptingDialog::buildPanels()
         std::vector<std::pair<const char*, const char*>> buttons; // objectName, caption
     };
     const std::array<Spec, 6> specs{{
-        {"UploadPanel", "WARNING !!!", "", {{"UploadYes", "YES"}, {"UploadNo", "NO"}}},
-        {"ExecutePanel", "WARNING !!!", "", {{"ExecuteYes", "YES"}, {"ExecuteNo", "NO"}}},
+        {"UploadPanel",
+         "WARNING !!!",
+         "Are you sure that you want to Upload this Script to ",
+         {{"UploadYes", "YES"}, {"UploadNo", "NO"}}},
+        {"ExecutePanel",
+         "WARNING !!!",
+         "Are you sure that you want to Execute this Script in ",
+         {{"ExecuteYes", "YES"}, {"ExecuteNo", "NO"}}},
         {"DescriptionPanel",
          "",
          "Enter a Description of this Relay Script",
@@ -129,6 +138,7 @@ void RelayScriptingDialog::buildPanels()
         auto* frame = new QFrame(this);
         frame->setObjectName(qs(spec.name));
         frame->setFrameShape(QFrame::StyledPanel);
+        frame->setAccessibleName(QString::fromLatin1(*spec.heading ? spec.heading : spec.text));
         auto* box = new QVBoxLayout(frame);
         if (*spec.heading) {
             QLabel* heading = makeLabel(frame, qs(spec.name) + qs("Heading"), qs(spec.heading));

@@ -130,9 +130,9 @@ TemperatureDialog::TemperatureDialog(core::Context& context)
         grid->addWidget(slider, 0, 0, 1, 2);
         auto* degrees = new QHBoxLayout;
         degrees->addWidget(celsius);
-        degrees->addWidget(new QLabel(QString::fromUtf8("°C"), box));
+        degrees->addWidget(makeLabel(box, qs(name) + qs("Celsius"), QString::fromUtf8("°C")));
         degrees->addWidget(fahrenheit);
-        degrees->addWidget(new QLabel(QString::fromUtf8("°F"), box));
+        degrees->addWidget(makeLabel(box, qs(name) + qs("Fahrenheit"), QString::fromUtf8("°F")));
         degrees->addStretch();
         grid->addLayout(degrees, 1, 0, 1, 2);
         grid->addWidget(slotList, 2, 0);

@@ -98,7 +98,7 @@ TimerDialog::TimerDialog(core::Context& context)
         box->setCurrentIndex(-1);
         box->setEditText(qs("0"));
         m_delayBoxes[i] = box;
-        boxes->addWidget(new QLabel(qs(unit.unitName), this));
+        boxes->addWidget(makeLabel(this, qs(unit.unitName) + qs("Label"), qs(unit.unitName)));
         boxes->addWidget(box);
 
         m_readouts[i] = makeLabel(this, qs(readoutNames[i]), qs("00"));
@@ -106,7 +106,7 @@ TimerDialog::TimerDialog(core::Context& context)
         m_readouts[i]->setWordWrap(false);
         readout->addWidget(m_readouts[i]);
         if (i < separators.size())
-            readout->addWidget(new QLabel(qs(separators[i]), this));
+            readout->addWidget(makeLabel(this, QStringLiteral("Separator%1").arg(i + 1), qs(separators[i])));
         connect(box, &QComboBox::activated, this,
                 [this, i](int index) { m_readouts[i]->setText(m_delayBoxes[i]->itemText(index)); });
     }
@@ -151,6 +151,9 @@ TimerDialog::TimerDialog(core::Context& context)
     connect(&context.state, &core::ConsoleState::replyIndicatorChanged, this, &TimerDialog::onReplyIndicator);
 
     refresh();
+    // A slot table that arrived while no dialog was open is shown at once; the answer to the
+    // request just sent replaces it.
+    onReplyIndicator(context.state.replyIndicator());
 }
 
 void TimerDialog::refresh()

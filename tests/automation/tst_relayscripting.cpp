@@ -75,6 +75,7 @@ private Q_SLOTS:
     void slotTableWhileEditing_data();
     void slotTableWhileEditing();
     void refreshEmptiesAndAsks();
+    void tableFromBeforeOpening();
 };
 
 void TestRelayScripting::opening_data()
@@ -489,6 +490,25 @@ void TestRelayScripting::refreshEmptiesAndAsks()
     QCOMPARE(h.child<QListWidget>(dialog, "List2")->count(), 0);
     QVERIFY(h.waitFrames('L', 2));
     QCOMPARE(h.fixture.session.sent(), sentBefore + 1);
+    delete dialog;
+}
+
+void TestRelayScripting::tableFromBeforeOpening()
+{
+    // The session's own request after Start is answered while no dialog is open.
+    AutomationHarness h;
+    QVERIFY(h.start());
+    Slots table = emptySlots();
+    table[0] = {QStringLiteral("35"), QStringLiteral("Both on")};
+    h.feedSlots(table);
+    QCOMPARE(h.fixture.state.replyIndicator(), 1);
+    QPointer<RelayScriptingDialog> dialog = open(h, {});
+    QCOMPARE(h.fixture.state.replyIndicator(), 0);
+    QCOMPARE(h.child<QListWidget>(dialog, "List1")->count(), 8);
+    QCOMPARE(h.child<QListWidget>(dialog, "List1")->currentRow(), 0);
+    QCOMPARE(AutomationHarness::texts(h.child<QListWidget>(dialog, "List2")),
+             strings({"Relay 2 ON", "Relay 3 ON"}));
+    QVERIFY(h.waitFrames('L')); // and a fresh table is asked for all the same
     delete dialog;
 }
 

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void refusals();
     void stopTimer();
     void refreshLeavesNoChoice();
+    void tableFromBeforeOpening();
 };
 
 void TestRelayTimer::opening()
@@ -340,6 +341,20 @@ void TestRelayTimer::refreshLeavesNoChoice()
     QVERIFY(slotList->selectedItems().isEmpty());
     // The last choice stays on show until another slot is clicked.
     QCOMPARE(h.child<QLineEdit>(dialog, "Text1")->text(), QStringLiteral("Sprinkler       "));
+    delete dialog;
+}
+
+void TestRelayTimer::tableFromBeforeOpening()
+{
+    AutomationHarness h;
+    QVERIFY(h.start());
+    h.feedSlots(table());
+    QPointer<TimerDialog> dialog = open(h, false);
+    QCOMPARE(h.fixture.state.replyIndicator(), 0);
+    auto* slotList = h.child<QListWidget>(dialog, "List1");
+    QCOMPARE(slotList->count(), 8);
+    QVERIFY(slotList->selectedItems().isEmpty());
+    QVERIFY(h.waitFrames('L'));
     delete dialog;
 }
 
