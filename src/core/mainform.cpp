@@ -131,6 +131,8 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     connect(&m_ctx.session, &Session::phaseChanged, this, &MainForm::onPhase);
     connect(&m_ctx.session, &Session::countersChanged, this, &MainForm::onCounters);
     connect(&m_ctx.session, &Session::stopped, this, &MainForm::resetDisplay);
+    // Every Start says "Connecting", also one that reused the open socket.
+    connect(&m_ctx.session, &Session::started, this, [this] { m_activity->setText(qs("Connecting")); });
     connect(&m_ctx.session, &Session::pulseColour, this,
             [this](quint32 rgb) { setTextColour(m_activity, QColor::fromRgb(rgb)); });
 
@@ -771,9 +773,6 @@ void MainForm::onCounters(bool sentChanged)
     m_receivedLabel->setText(QString::number(m_ctx.session.received()));
     if (sentChanged)
         m_lostLabel->setText(QString::number(m_ctx.session.lost()));
-    // Start sets "Connecting" before the first report even when the socket was reused.
-    if (m_ctx.session.phase() == Session::Phase::Waiting)
-        m_activity->setText(qs("Connecting"));
 }
 
 int MainForm::rangeFlag(int channel) const

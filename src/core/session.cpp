@@ -97,6 +97,7 @@ void Session::start(const QString& stationBoxText)
     m_poll.start();
     m_pulse.start();
     m_firstReport = true;
+    Q_EMIT started();
 }
 
 void Session::stop()

@@ -89,6 +89,8 @@ Q_SIGNALS:
     void countersChanged(bool sentChanged);
     /// The activity label's pulse colour (six-step cycle).
     void pulseColour(quint32 rgb);
+    /// After every Start (also one that reused the open socket).
+    void started();
     /// After Stop: the main window resets its readouts.
     void stopped();
     /// A frame went out on the main socket.

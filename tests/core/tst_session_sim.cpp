@@ -87,6 +87,16 @@ private Q_SLOTS:
         QCOMPARE(r.text("Text5"), QStringLiteral("0.00"));
         QCOMPARE(r.text("Label24"), QStringLiteral("Timer  Inactive"));
         QVERIFY(r.form->findChild<QPushButton*>(QStringLiteral("Command23"))->isEnabled());
+
+        // Start again: the open socket is reused, the label says "Connecting" until the next
+        // report, and the connection panel keeps its state.
+        r.f.session.setTiming({60000, 200, 60000});
+        r.unit->stop();
+        r.f.session.start(r.f.stationEntry());
+        QCOMPARE(r.text("Label8"), QStringLiteral("Connecting"));
+        QCOMPARE(r.text("Panel2"), QStringLiteral("Connected"));
+        QCOMPARE(r.text("Label19"), QStringLiteral("1"));
+        QCOMPARE(r.text("Label17"), QStringLiteral("0"));
     }
 
     void oneReadRequestPerStart_data()
