@@ -56,6 +56,10 @@ RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
     m_description->setAccessibleName(qs("Description"));
     m_description->setMaxLength(kDescriptionLength);
 
+    // Tall enough for the whole palette without scrolling.
+    for (QListWidget* list : {m_slots, m_steps, m_palette})
+        list->setMinimumHeight(list->fontMetrics().height() * 13);
+
     auto* grid = new QGridLayout;
     grid->addWidget(makeLabel(this, qs("ScriptNameHeading"), qs("Script Name")), 0, 0);
     grid->addWidget(m_stepsHeading, 0, 1);
