@@ -772,15 +772,6 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
                                           "--yes to go ahead")
                                .arg(word));
     }
-    if (!talksToUnit(command.kind)) {
-        for (const QString& unitOption :
-             {QStringLiteral("--password"), QStringLiteral("--port"), QStringLiteral("--timeout")}) {
-            if (values.contains(unitOption))
-                return optionError(QStringLiteral("%1 is for commands that talk to a unit").arg(unitOption));
-        }
-        if (options.noVerify)
-            return optionError(QStringLiteral("--no-verify is for commands that talk to a unit"));
-    }
     return command;
 }
 
