@@ -1,0 +1,15 @@
+#include "periphery/peripherydialogs.h"
+
+#include "core/dialogregistry.h"
+
+#include "periphery/aboutdialog.h"
+
+namespace kestavo::periphery {
+
+void registerPeripheryDialogs(core::DialogRegistry& registry)
+{
+    registry.add(core::DialogId::About,
+                 [](core::Context& context, int) -> QWidget* { return new AboutDialog(context); });
+}
+
+} // namespace kestavo::periphery

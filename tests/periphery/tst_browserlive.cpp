@@ -1,0 +1,95 @@
+#include <memory>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextDocument>
+
+#include "core/consolestate.h"
+
+#include "ksv-sim/simulatedunit.h"
+#include "ksv-sim/statuspage.h"
+#include "periphery/browserwindow.h"
+#include "platform/textbrowserview.h"
+#include "platform/webviewfactory.h"
+#include "support/consolefixture.h"
+
+using namespace kestavo;
+using testsupport::ConsoleFixture;
+
+// The browser against the simulated unit's status page on loopback, in the real views: the text
+// browser everywhere, QtWebEngine where the console is built with it.
+class TestBrowserLive : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void statusPageTitleReachesTheCaption_data();
+    void statusPageTitleReachesTheCaption();
+};
+
+void TestBrowserLive::statusPageTitleReachesTheCaption_data()
+{
+    QTest::addColumn<bool>("webEngine");
+    QTest::newRow("text browser") << false;
+    QTest::newRow("QtWebEngine") << true;
+}
+
+void TestBrowserLive::statusPageTitleReachesTheCaption()
+{
+    QFETCH(bool, webEngine);
+#ifndef KESTAVO_HAVE_WEBENGINE
+    if (webEngine)
+        QSKIP("The console is built without QtWebEngine: the browser uses the text browser only.");
+#endif
+    ConsoleFixture fixture;
+    QWidget mainWindow;
+    fixture.context.mainWindow = &mainWindow;
+
+    sim::SimulatedUnit::Config config;
+    config.port = 0;
+    config.httpPort = 0;
+    config.realTime = false;
+    sim::SimulatedUnit unit(config);
+    QVERIFY2(unit.start(), qPrintable(unit.errorString()));
+    QVERIFY(unit.httpPort() > 0);
+    const QUrl page(QStringLiteral("http://127.0.0.1:%1/").arg(unit.httpPort()));
+    fixture.state.setStatusPageUrl(page);
+
+    // The title the page carries, as a reader sees it.
+    const QString html = QString::fromUtf8(sim::StatusPage(unit.model()).html());
+    const auto match = QRegularExpression(QStringLiteral("<title>(.*)</title>")).match(html);
+    QVERIFY(match.hasMatch());
+    QTextDocument unescape;
+    unescape.setHtml(match.captured(1));
+    const QString title = unescape.toPlainText();
+    QVERIFY(title.contains(QStringLiteral("KSV unit status")));
+
+    std::unique_ptr<platform::WebView> view;
+    if (!webEngine)
+        view = std::make_unique<platform::TextBrowserView>();
+    auto* browser = new periphery::BrowserWindow(fixture.context, std::move(view));
+    browser->show();
+    QVERIFY(browser->findChild<QWidget*>(QStringLiteral("brwWebBrowser"))
+                ->inherits(webEngine ? "QWebEngineView" : "QTextBrowser"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), title, 20000);
+    auto* address = browser->findChild<QComboBox*>(QStringLiteral("cboAddress"));
+    QTRY_VERIFY_WITH_TIMEOUT(address->count() >= 1, 5000);
+    QCOMPARE(address->itemText(0), page.toString());
+    QVERIFY(fixture.prompter.calls().isEmpty());
+
+    delete browser;
+    QVERIFY(mainWindow.isEnabled());
+}
+
+int main(int argc, char** argv)
+{
+    platform::prepareApplicationForWebViews();
+    QApplication app(argc, argv);
+    TestBrowserLive test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_browserlive.moc"
