@@ -5,6 +5,8 @@
 #include "admin/admindialogs.h"
 #include "automation/automationdialogs.h"
 #include "daughterboards/boarddialogs.h"
+#include "options/optionsdialogs.h"
+#include "periphery/peripherydialogs.h"
 #include "relays/relaydialogs.h"
 
 namespace kestavo::app {
@@ -16,6 +18,8 @@ void registerDialogs(core::DialogRegistry& registry)
     automation::registerAutomationDialogs(registry);
     daughterboards::registerBoardDialogs(registry);
     admin::registerAdminDialogs(registry);
+    options::registerOptionsDialogs(registry);
+    periphery::registerPeripheryDialogs(registry);
 }
 
 } // namespace kestavo::app

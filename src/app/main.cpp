@@ -4,9 +4,12 @@
 #include <QMessageBox>
 
 #include "app/application.h"
+#include "platform/webviewfactory.h"
 
 int main(int argc, char** argv)
 {
+    // QtWebEngine needs its settings in place before the application object exists.
+    kestavo::platform::prepareApplicationForWebViews();
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Kestavo"));
     QCoreApplication::setApplicationName(QStringLiteral("Kestavo"));
