@@ -557,29 +557,30 @@ QString MainForm::stationBoxText() const
     return m_stationBox->currentText();
 }
 
-void MainForm::loadStations()
+void MainForm::fillStationBox()
 {
-    auto& store = m_ctx.store;
-    const auto fill = store.fillList();
+    const auto fill = m_ctx.store.fillList();
     m_stationBox->clear();
     m_stationBox->addItems(fill.entries);
     m_stationBox->setCurrentIndex(-1);
-    m_stationBox->setEditText(fill.defaultEntry);
-    // Start-up positions on the first record whose whole entry equals the station box text.
-    if (store.count() > 0) {
-        int found = store.lastPosition();
-        for (int p = 0; p <= store.lastPosition(); ++p) {
-            if (store.entryAt(p) == fill.defaultEntry) {
-                found = p;
-                break;
-            }
-        }
-        store.move(found);
-    }
-    m_passwordMirror->setText(store.password());
-    m_entryMirror->setText(store.ips());
-    m_pingButton->setText(qs("Auto Ping ") + stations::addressOf(m_stationBox->currentText()));
+    m_stationBox->setEditText(fill.defaultEntry); // the last default wins; none leaves it empty
+}
+
+void MainForm::showStationRecord(const QString& address)
+{
+    m_passwordMirror->setText(m_ctx.store.password());
+    m_entryMirror->setText(m_ctx.store.ips());
+    m_pingButton->setText(qs("Auto Ping ") + address);
     m_pingButton->setAccessibleName(m_pingButton->text().trimmed());
+}
+
+void MainForm::loadStations()
+{
+    fillStationBox();
+    // Start-up positions on the first record whose whole entry equals the station box text.
+    if (m_ctx.store.count() > 0)
+        m_ctx.store.findEntry(m_stationBox->currentText());
+    showStationRecord(stations::addressOf(m_stationBox->currentText()));
     resetDisplay();
     applyStationDisplay();
     setRevisionLocked(true);
@@ -590,26 +591,18 @@ void MainForm::selectStation(const QString& entry)
     const QString address = stations::addressOf(entry);
     m_ctx.state.setSelectedAddress(address);
     m_ctx.store.findAddress(address);
-    m_passwordMirror->setText(m_ctx.store.password());
-    m_entryMirror->setText(m_ctx.store.ips());
-    m_pingButton->setText(qs("Auto Ping ") + address);
-    m_pingButton->setAccessibleName(m_pingButton->text().trimmed());
+    showStationRecord(address);
     applyStationDisplay();
 }
 
 void MainForm::refillStations()
 {
-    auto& store = m_ctx.store;
-    const auto fill = store.fillList();
-    m_stationBox->clear();
-    m_stationBox->addItems(fill.entries);
-    m_stationBox->setCurrentIndex(-1);
-    m_stationBox->setEditText(fill.defaultEntry);
+    fillStationBox();
     const QString address = stations::addressOf(m_stationBox->currentText());
     m_ctx.state.setSelectedAddress(address);
-    store.findAddress(address);
-    m_passwordMirror->setText(store.password());
-    m_entryMirror->setText(store.ips());
+    m_ctx.store.findAddress(address);
+    m_passwordMirror->setText(m_ctx.store.password());
+    m_entryMirror->setText(m_ctx.store.ips());
 }
 
 void MainForm::applyStationDisplay()

@@ -82,6 +82,8 @@ protected:
 
 private:
     void buildUi();
+    void fillStationBox();
+    void showStationRecord(const QString& address);
     QWidget* buildStationBar();
     QWidget* buildRelays();
     QWidget* buildChannels();
