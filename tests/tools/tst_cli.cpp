@@ -3,7 +3,9 @@
 // the wire (compared with the console's builders), what it prints, its exit codes, and the station
 // database it reads and writes.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QFile>
@@ -93,28 +95,53 @@ QJsonObject onlyJsonObject(const QString& out)
     return QJsonDocument::fromJson(lines.first().toUtf8()).object();
 }
 
-// A peer that answers every frame with the same status report and slot table, whatever it asks:
-// a unit that never carries anything out.
-class StubbornUnit
+// A unit on loopback whose answers a test decides: each frame goes through the model (so that
+// it acts on it), then `answer` picks what, if anything, goes back.
+class ScriptedUnit
 {
 public:
-    StubbornUnit()
+    using Answer = std::function<std::optional<std::string>(char opcode, UnitModel& model)>;
+
+    explicit ScriptedUnit(Answer answer) : m_answer(std::move(answer))
     {
+        m_model.setPassword("Qx7pw");
         m_socket.bind(QHostAddress::LocalHost, 0);
         QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] {
             while (m_socket.hasPendingDatagrams()) {
                 const QNetworkDatagram frame = m_socket.receiveDatagram();
-                const bool slotTable = frame.data().size() > 9 && frame.data().at(9) == 'L';
-                const std::string reply = slotTable ? m_model.slotTableReply() : m_model.statusReport();
-                m_socket.writeDatagram(bytes(reply), frame.senderAddress(), frame.senderPort());
+                const QByteArray data = frame.data();
+                m_opcodes += data.size() > 9 ? QChar(QLatin1Char(data.at(9))) : u'?';
+                m_model.handleFrame(std::string(data.constData(), static_cast<std::size_t>(data.size())),
+                                    {127, 0, 0, 1});
+                if (const auto reply = m_answer(data.size() > 9 ? data.at(9) : '?', m_model))
+                    m_socket.writeDatagram(bytes(*reply), frame.senderAddress(), frame.senderPort());
             }
         });
     }
     quint16 port() const { return m_socket.localPort(); }
+    QString opcodes() const { return m_opcodes; }
+
+    // A unit that never carries anything out: the same status report and slot table whatever it
+    // is asked.
+    static std::optional<std::string> stubborn(char opcode, UnitModel&)
+    {
+        static const UnitModel frozen;
+        return opcode == 'L' ? frozen.slotTableReply() : frozen.statusReport();
+    }
+
+    // A unit that acts on every frame but answers only polls, like one that acknowledges nothing.
+    static std::optional<std::string> pollsOnly(char opcode, UnitModel& model)
+    {
+        if (opcode != '1')
+            return std::nullopt;
+        return model.statusReport();
+    }
 
 private:
+    Answer m_answer;
     UnitModel m_model;
     QUdpSocket m_socket;
+    QString m_opcodes;
 };
 
 } // namespace
@@ -142,6 +169,8 @@ private Q_SLOTS:
     void noVerifyDoesNotWait();
     void stubbornUnit_data();
     void stubbornUnit();
+    void changesShowInLaterPolls_data();
+    void changesShowInLaterPolls();
     void watchJsonLinesAndCsv();
     void watchStopsWhenTheUnitFallsSilent();
     void readsParseBack();
@@ -159,6 +188,9 @@ private:
     SimulatedUnit::Config config() const;
     void startUnit(const SimulatedUnit::Config& config);
     Run run(const QStringList& arguments, quint16 port = 0, bool withPassword = true);
+    // Verification asks again only when a whole slice passes without the change: as long as the
+    // timeout by default, so that frame lists do not depend on how busy the machine is.
+    int m_verifyPollMs = 1000;
     Run runLine(const QString& line, quint16 port = 0, bool withPassword = true);
     QList<QByteArray> frames() const;
     QString opcodes() const;
@@ -192,6 +224,7 @@ void TestCli::init()
 {
     QVERIFY(m_dir.isValid());
     QFile::remove(dbPath());
+    m_verifyPollMs = 1000;
     startUnit(config());
 }
 
@@ -214,7 +247,7 @@ Run TestCli::run(const QStringList& arguments, quint16 port, bool withPassword)
     cli::CliEnvironment environment;
     environment.applicationDir = m_dir.path();
     environment.watchdogMs = 300;
-    environment.verifyPollMs = 200;
+    environment.verifyPollMs = m_verifyPollMs;
     environment.now = [] {
         return kNow;
     };
@@ -643,11 +676,39 @@ void TestCli::stubbornUnit()
 {
     QFETCH(QString, line);
     QFETCH(QString, message);
-    StubbornUnit unit;
+    ScriptedUnit unit(ScriptedUnit::stubborn);
     const Run result = runLine(line + QStringLiteral(" --timeout 100"), unit.port());
     QCOMPARE(result.code, int(cli::ExitRefused));
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
     QVERIFY(result.err.contains(QStringLiteral("timed out")));
+}
+
+void TestCli::changesShowInLaterPolls_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("relay") << QStringLiteral("relay 127.0.0.1 3 on") << QStringLiteral("81")
+                           << QStringLiteral("relay 3 is ON");
+    QTest::newRow("name") << QStringLiteral("name 127.0.0.1 Polled") << QStringLiteral("I1")
+                          << QStringLiteral("station name is \"Polled\"");
+}
+
+void TestCli::changesShowInLaterPolls()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, sent);
+    QFETCH(QString, output);
+    m_verifyPollMs = 30;
+    ScriptedUnit unit(ScriptedUnit::pollsOnly);
+    const Run result = runLine(line, unit.port());
+    QVERIFY2(result.code == cli::ExitDone, qPrintable(result.err));
+    QVERIFY2(result.out.contains(output), qPrintable(result.out));
+    // The command frame, a quiet slice, then polls (one, unless the machine is slow) until a
+    // report shows the change.
+    QVERIFY2(unit.opcodes().startsWith(sent), qPrintable(unit.opcodes()));
+    QCOMPARE(unit.opcodes().mid(sent.size()).count(u'1'), unit.opcodes().size() - sent.size());
 }
 
 void TestCli::watchJsonLinesAndCsv()
