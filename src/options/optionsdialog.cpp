@@ -229,9 +229,12 @@ void OptionsDialog::load()
 void OptionsDialog::setCaptionEditable(bool editable)
 {
     m_caption->setEnabled(editable);
-    QPalette palette = m_caption->palette();
-    palette.setColor(QPalette::Base, editable ? kOpenCaption : kLockedCaption);
-    m_caption->setPalette(palette);
+    // A style sheet rather than the palette: a skin's style sheet would repaint a palette colour.
+    // The locked caption stays readable on the grey.
+    m_caption->setStyleSheet(
+        editable ? QStringLiteral("QLineEdit { background-color: %1; }").arg(kOpenCaption.name())
+                 : QStringLiteral("QLineEdit { background-color: %1; color: #404040; }")
+                       .arg(kLockedCaption.name()));
     if (editable)
         m_caption->setFocus(Qt::OtherFocusReason);
 }

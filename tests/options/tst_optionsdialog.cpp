@@ -1,12 +1,14 @@
 #include <memory>
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 
@@ -361,17 +363,25 @@ void TestOptionsDialog::applySavesIntoTheSelectedRecord()
 void TestOptionsDialog::captionBoxFollowsTheTick_data()
 {
     QTest::addColumn<int>("clicks");
+    QTest::addColumn<bool>("skinned"); // the console's default skin is applied
     QTest::addColumn<bool>("editable");
-    QTest::newRow("at opening") << 0 << false;
-    QTest::newRow("ticked") << 1 << true;
-    QTest::newRow("ticked then unticked") << 2 << false;
-    QTest::newRow("ticked again") << 3 << true;
+    QTest::newRow("at opening") << 0 << false << false;
+    QTest::newRow("ticked") << 1 << false << true;
+    QTest::newRow("ticked then unticked") << 2 << false << false;
+    QTest::newRow("ticked again") << 3 << false << true;
+    QTest::newRow("at opening, skinned") << 0 << true << false;
+    QTest::newRow("ticked, skinned") << 1 << true << true;
 }
 
 void TestOptionsDialog::captionBoxFollowsTheTick()
 {
     QFETCH(int, clicks);
+    QFETCH(bool, skinned);
     QFETCH(bool, editable);
+    QFile skin(qs(":/skins/Default.qss"));
+    QVERIFY(skin.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(skinned ? QString::fromUtf8(skin.readAll()) : QString());
+    auto unskin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     Console c;
     QVERIFY(c.open(3));
     c.showPage(qs("Views"));
@@ -384,6 +394,9 @@ void TestOptionsDialog::captionBoxFollowsTheTick()
     const QColor expected = editable ? QColor(255, 255, 255) : QColor(192, 192, 192);
     QCOMPARE(box->palette().color(QPalette::Active, QPalette::Base), expected);
     QCOMPARE(box->palette().color(QPalette::Disabled, QPalette::Base), expected);
+    // What is painted, skin or not (the box is empty, so its middle is background).
+    const QImage painted = box->grab().toImage();
+    QCOMPARE(QColor(painted.pixel(painted.width() * 3 / 4, painted.height() / 2)), expected);
     if (editable)
         QCOMPARE(c.dialog->focusWidget(), box);
     else
