@@ -27,6 +27,8 @@ class TestBrowserLive : public QObject
 private Q_SLOTS:
     void statusPageTitleReachesTheCaption_data();
     void statusPageTitleReachesTheCaption();
+    void searchShowsOurPage_data();
+    void searchShowsOurPage();
 };
 
 void TestBrowserLive::statusPageTitleReachesTheCaption_data()
@@ -82,6 +84,37 @@ void TestBrowserLive::statusPageTitleReachesTheCaption()
 
     delete browser;
     QVERIFY(mainWindow.isEnabled());
+}
+
+void TestBrowserLive::searchShowsOurPage_data()
+{
+    statusPageTitleReachesTheCaption_data();
+}
+
+void TestBrowserLive::searchShowsOurPage()
+{
+    QFETCH(bool, webEngine);
+#ifndef KESTAVO_HAVE_WEBENGINE
+    if (webEngine)
+        QSKIP("The console is built without QtWebEngine: the browser uses the text browser only.");
+#endif
+    ConsoleFixture fixture;
+    QWidget mainWindow;
+    fixture.context.mainWindow = &mainWindow;
+    // Home leads nowhere here: no page is served on the unit's address in this test.
+    fixture.state.setStatusPageUrl(QUrl(QStringLiteral("about:blank")));
+
+    std::unique_ptr<platform::WebView> view;
+    if (!webEngine)
+        view = std::make_unique<platform::TextBrowserView>();
+    auto* browser = new periphery::BrowserWindow(fixture.context, std::move(view));
+    browser->show();
+    browser->runToolbarButton(QStringLiteral("Search"));
+    QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("No search provider"), 20000);
+    auto* address = browser->findChild<QComboBox*>(QStringLiteral("cboAddress"));
+    QTRY_COMPARE_WITH_TIMEOUT(address->currentText(), periphery::BrowserWindow::ownSearchPage().toString(),
+                              5000);
+    delete browser;
 }
 
 int main(int argc, char** argv)
