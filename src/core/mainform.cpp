@@ -515,6 +515,8 @@ void MainForm::buildMenus()
     auto* exit = menu->addAction(qs("E&xit"));
     exit->setObjectName(qs("E1"));
     connect(exit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+    if (m_tray)
+        m_tray->setContextMenu(menu);
 
     // Skins: style sheets in the "Skins" folder beside the executable.
     const QDir skins(QCoreApplication::applicationDirPath() + qs("/Skins"));

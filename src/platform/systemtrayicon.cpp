@@ -47,4 +47,9 @@ void SystemTrayIcon::setActivationHandler(std::function<void()> handler)
     m_onActivated = std::move(handler);
 }
 
+void SystemTrayIcon::setContextMenu(QMenu* menu)
+{
+    m_icon->setContextMenu(menu);
+}
+
 } // namespace kestavo::platform

@@ -25,6 +25,7 @@ public:
     void remove() override;
     bool isShown() const override;
     void setActivationHandler(std::function<void()> handler) override;
+    void setContextMenu(QMenu* menu) override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+class QMenu;
+
 namespace kestavo::platform {
 
 /// The console's system-tray icon.
@@ -15,6 +17,8 @@ public:
     virtual bool isShown() const = 0;
     /// Called when the user activates the icon.
     virtual void setActivationHandler(std::function<void()> handler) = 0;
+    /// The menu a right click on the icon opens (the main window's `E1`, `A1`, `U1`).
+    virtual void setContextMenu(QMenu* menu) { (void)menu; }
 };
 
 } // namespace kestavo::platform
