@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -59,6 +60,8 @@ private:
 private Q_SLOTS:
     void opening_data();
     void opening();
+    void caption_data();
+    void caption();
     void uploadFrame_data();
     void uploadFrame();
     void descriptionBox_data();
@@ -115,6 +118,34 @@ void TestRelayScripting::opening()
         dialog->close();
     QTRY_VERIFY(dialog.isNull());
     QVERIFY(h.mainWindow.isEnabled());
+}
+
+void TestRelayScripting::caption_data()
+{
+    QTest::addColumn<QString>("stationBox"); // empty: the main window has no station box
+    // Typed into the station box, or a second station at the same address: the box's text is not
+    // the entry of the station record the session moved to.
+    QTest::newRow("address typed into the station box") << QStringLiteral("127.0.0.1");
+    QTest::newRow("another entry of the same address") << QStringLiteral("127.0.0.1         Pump house");
+    QTest::newRow("no station box: current station record") << QString();
+}
+
+void TestRelayScripting::caption()
+{
+    QFETCH(QString, stationBox);
+    AutomationHarness h;
+    QVERIFY(h.start());
+    if (!stationBox.isEmpty()) {
+        auto* box = new QComboBox(&h.mainWindow);
+        box->setObjectName(QStringLiteral("Combo1"));
+        box->setEditable(true);
+        box->setEditText(stationBox);
+        QVERIFY(stationBox != h.fixture.stationEntry());
+    }
+    const QString expected = stationBox.isEmpty() ? h.fixture.stationEntry() : stationBox;
+    QPointer<RelayScriptingDialog> dialog = open(h, {});
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Relay Scripting     ") + expected);
+    delete dialog;
 }
 
 void TestRelayScripting::uploadFrame_data()
