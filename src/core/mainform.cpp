@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -690,8 +691,12 @@ void MainForm::open(DialogId id, int argument)
 bool MainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn && watched == m_stationBox) {
-        // Choosing another station ends the running session first.
-        if (m_ctx.state.acquiring())
+        // Choosing another station ends the running session first. Only the user moving to the
+        // box counts: Qt also focuses it when the window is re-activated after a dialog closed.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool byUser = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+        if (byUser && m_ctx.state.acquiring())
             m_ctx.session.stop();
         return false;
     }
@@ -799,7 +804,8 @@ void MainForm::onStatus(const protocol::StatusReport& report)
     setRevisionLocked(report.revision <= 166);
     if (report.temperatureText)
         m_temperature->setText(QString::fromStdString(*report.temperatureText));
-    m_stationName->setText(QString::fromStdString(report.stationName));
+    m_stationName->setText(
+        QString::fromLatin1(report.stationName.data(), qsizetype(report.stationName.size())));
     m_countdown[0]->setText(QString::number(report.countdown.days));
     m_countdown[1]->setText(QString::number(report.countdown.hours));
     m_countdown[2]->setText(QString::number(report.countdown.minutes));

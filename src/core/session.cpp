@@ -27,6 +27,9 @@ Session::Session(ConsoleState& state, stations::StationStore& store, platform::P
     : QObject(parent), m_state(state), m_store(store), m_prompter(prompter), m_socket(new QUdpSocket(this))
 {
     m_socket->setObjectName(QStringLiteral("Winsock1"));
+    m_poll.setObjectName(QStringLiteral("Timer1"));
+    m_pulse.setObjectName(QStringLiteral("Timer2"));
+    m_watchdog.setObjectName(QStringLiteral("Timer9"));
     setTiming(m_timing);
     connect(&m_poll, &QTimer::timeout, this, &Session::onPollTick);
     connect(&m_pulse, &QTimer::timeout, this, &Session::onPulse);

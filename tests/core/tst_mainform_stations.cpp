@@ -8,6 +8,7 @@
 #include "stations/stationformat.h"
 
 #include "core/addipdialog.h"
+#include "core/consoledialog.h"
 #include "core/mainform.h"
 #include "core/voltagebar.h"
 
@@ -257,6 +258,41 @@ private Q_SLOTS:
         c.button("Command3")->setFocus();
         c.box()->setFocus(Qt::MouseFocusReason);
         QTRY_VERIFY(!c.f.state.acquiring());
+    }
+
+    void closingADialogKeepsTheSession()
+    {
+        Console c;
+        c.f.session.setTiming({60000, 200, 60000});
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        QVERIFY(c.f.start());
+        c.button("Command2")->setFocus();
+        // Any dialog that holds the main window: when it closes, Qt re-activates the window and
+        // hands focus to its first control, the station box. That is not the user choosing a station.
+        auto* dialog = new core::ConsoleDialog(c.f.context);
+        dialog->show();
+        QVERIFY(!c.form->isEnabled());
+        dialog->close();
+        QVERIFY(c.form->isEnabled());
+        c.form->activateWindow();
+        QCoreApplication::processEvents();
+        c.box()->setFocus(Qt::ActiveWindowFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(c.f.state.acquiring());
+        c.box()->setFocus(Qt::OtherFocusReason);
+        c.button("Command3")->setFocus();
+        c.box()->setFocus(Qt::TabFocusReason);
+        QVERIFY(!c.f.state.acquiring());
+    }
+
+    void stationNameBytesAreLatin1()
+    {
+        Console c;
+        QVERIFY(c.f.start());
+        c.f.feed(testsupport::ReplyBuilder().text(78, "  Caf\xE9 North        ").bytes());
+        QCOMPARE(c.form->findChild<QLineEdit*>(QStringLiteral("Text83"))->text(),
+                 QString::fromUtf8("Caf\u00E9 North"));
     }
 
     void trayHidesAndRestores()
