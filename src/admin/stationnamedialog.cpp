@@ -37,10 +37,17 @@ StationNameDialog::StationNameDialog(core::Context& context)
     // The name travels as one byte per character: printable Latin-1 only.
     m_name->setValidator(
         new QRegularExpressionValidator(QRegularExpression(qs("[\\x{20}-\\x{7E}\\x{A0}-\\x{FF}]*")), m_name));
-    // The name the main window shows: the last report's, without its space fill.
-    if (const auto& report = context.state.lastReport())
+    // The name the main window shows. Stop empties that readout and it stays empty until the unit
+    // of the next session reports, so the last report may name another unit or an old name.
+    const auto* readout =
+        context.mainWindow ? context.mainWindow->findChild<QLineEdit*>(qs("Text83")) : nullptr;
+    if (readout) {
+        m_name->setText(readout->text());
+    } else if (const auto& report = context.state.lastReport()) {
+        // Without the main window at hand: the last report's name, without its space fill.
         m_name->setText(
             QString::fromLatin1(report->stationName.data(), qsizetype(report->stationName.size())));
+    }
 
     auto* ok = new QPushButton(qs("OK"), this);
     ok->setObjectName(qs("Command1"));

@@ -138,6 +138,28 @@ private Q_SLOTS:
         delete dialog.data();
     }
 
+    void stationNameStartsWithTheReadout_data()
+    {
+        QTest::addColumn<QString>("readout"); // what the main window's `Text83` shows
+        QTest::addColumn<QString>("shown");
+        // Stop empties the readout; after the next Start (perhaps to another unit) it stays empty
+        // until that unit reports, so the last report's name is not the one on screen.
+        QTest::newRow("emptied since the last report") << QString() << QString();
+        QTest::newRow("showing the last report")
+            << QStringLiteral("Pump house") << QStringLiteral("Pump house");
+    }
+    void stationNameStartsWithTheReadout()
+    {
+        QFETCH(QString, readout);
+        QFETCH(QString, shown);
+        Console console(ReplyBuilder().text(78, "Pump house          ").bytes());
+        auto* text83 = new QLineEdit(readout, &console.mainWindow);
+        text83->setObjectName(QStringLiteral("Text83"));
+        QPointer<StationNameDialog> dialog = new StationNameDialog(console.fixture.context);
+        QCOMPARE(child<QLineEdit>(dialog, "Text1")->text(), shown);
+        delete dialog.data();
+    }
+
     void stationNameEmptyOrCancelled_data()
     {
         QTest::addColumn<QString>("button");
