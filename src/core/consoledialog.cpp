@@ -1,5 +1,6 @@
 #include "core/consoledialog.h"
 
+#include "core/consolestate.h"
 #include "core/session.h"
 
 #include "platform/prompter.h"
@@ -39,10 +40,12 @@ QString ConsoleDialog::noSessionText()
 
 bool ConsoleDialog::sendFrame(const std::string& frame, bool counted)
 {
-    if (m_context.session.send(frame, counted))
-        return true;
-    m_context.prompter.inform(noSessionText());
-    return false;
+    if (!m_context.state.acquiring()) {
+        m_context.prompter.inform(noSessionText());
+        return false;
+    }
+    // A refused write is the main socket's business: its error handler tells the user.
+    return m_context.session.send(frame, counted);
 }
 
 } // namespace kestavo::core
