@@ -286,6 +286,9 @@ void SecurityDialog::chooseAllowedRule(bool onlyListed)
         palette.setColor(QPalette::Base,
                          onlyListed ? QPalette().color(QPalette::Base) : QPalette().color(QPalette::Button));
         box->setPalette(palette);
+        // Repeated as a style sheet so that a skin styling line edits cannot paint over it.
+        box->setStyleSheet(
+            QStringLiteral("QLineEdit { background-color: %1; }").arg(palette.color(QPalette::Base).name()));
         box->setText(QString::number(state.allowedOctet(int(i))));
     }
 }

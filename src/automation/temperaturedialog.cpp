@@ -233,8 +233,14 @@ void TemperatureDialog::showThreshold(QSlider* slider, QLineEdit* celsius, QLine
         palette.setColor(QPalette::Text, QColor(0, 0, 0));
     else if (v > kTextColourTurn)
         palette.setColor(QPalette::Text, QColor(255, 255, 0));
-    celsius->setPalette(palette);
-    fahrenheit->setPalette(palette);
+    // The style sheet repeats the palette: a skin that styles line edits would paint over it.
+    const QString sheet =
+        QStringLiteral("QLineEdit { background-color: %1; color: %2; }")
+            .arg(palette.color(QPalette::Base).name(), palette.color(QPalette::Text).name());
+    for (QLineEdit* box : {celsius, fahrenheit}) {
+        box->setPalette(palette);
+        box->setStyleSheet(sheet);
+    }
 }
 
 void TemperatureDialog::onReplyIndicator(int value)

@@ -838,16 +838,14 @@ void MainForm::setRelayLabel(QLabel* label, std::optional<bool> on)
 
 void MainForm::setIoBox(QLineEdit* box, int value)
 {
+    // Style sheets, not palettes: a skin that styles line edits would paint over a palette colour.
     if (value == 0) {
         box->setText(qs("0"));
-        box->setPalette(QPalette());
+        box->setStyleSheet(QString());
         box->setAccessibleDescription(qs("0"));
     } else if (value == 1) {
         box->setText(qs("1"));
-        QPalette p = box->palette();
-        p.setColor(QPalette::Base, kOff);
-        p.setColor(QPalette::Text, QColor(0xFF, 0xFF, 0x00));
-        box->setPalette(p);
+        box->setStyleSheet(qs("QLineEdit { background-color: #FF0000; color: #FFFF00; }"));
         box->setAccessibleDescription(qs("1"));
     }
 }

@@ -1,6 +1,8 @@
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 
@@ -55,7 +57,20 @@ private:
     {
         AutomationHarness::clickButton(dialog->findChild<QAbstractButton*>(QString::fromLatin1(name)));
     }
-    static QColor base(QLineEdit* box) { return box->palette().color(QPalette::Base); }
+    // What the user sees: the colour covering most of the painted box.
+    static QColor base(QLineEdit* box)
+    {
+        const QImage image = box->grab().toImage();
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ++counts[image.pixel(x, y)];
+        QRgb most = 0;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            if (it.value() > counts.value(most))
+                most = it.key();
+        return QColor(most);
+    }
     static QColor text(QLineEdit* box) { return box->palette().color(QPalette::Text); }
 
 private Q_SLOTS:
@@ -213,6 +228,11 @@ void TestTemperature::colours()
     QFETCH(QColor, background);
     QFETCH(QColor, textColour);
 
+    // Under the console's own skin, which styles every line edit.
+    QFile skin(QStringLiteral(":/skins/Default.qss"));
+    QVERIFY(skin.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     AutomationHarness h;
     QVERIFY(h.start());
     feedSetting(h, 1, 0, 0, previous, previous);

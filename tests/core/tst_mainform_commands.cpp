@@ -475,22 +475,27 @@ void TestMainFormCommands::ioPins()
     QFETCH(QString, name);
     auto* box = qobject_cast<QLineEdit*>(control(name));
     QVERIFY(box);
-    const QPalette plain = QPalette();
+    // What the user sees: the painted background in the middle of the box's left half.
+    const auto background = [box] {
+        const QImage image = box->grab().toImage();
+        return QColor(image.pixel(image.width() / 4, image.height() / 2));
+    };
+    const QColor plain = background();
 
     m_fixture->feed(quietReport().at(std::size_t(position), 1).bytes());
     QCOMPARE(box->text(), QStringLiteral("1"));
-    QCOMPARE(box->palette().color(QPalette::Base), QColor(0xFF, 0x00, 0x00));
-    QCOMPARE(box->palette().color(QPalette::Text), QColor(0xFF, 0xFF, 0x00));
+    QCOMPARE(background(), QColor(0xFF, 0x00, 0x00));
+    QVERIFY(box->styleSheet().contains(QStringLiteral("#FFFF00"))); // yellow text
 
     // Any other value leaves the box as it is.
     m_fixture->feed(quietReport().at(std::size_t(position), 2).bytes());
     QCOMPARE(box->text(), QStringLiteral("1"));
-    QCOMPARE(box->palette().color(QPalette::Base), QColor(0xFF, 0x00, 0x00));
+    QCOMPARE(background(), QColor(0xFF, 0x00, 0x00));
 
     m_fixture->feed(quietReport().at(std::size_t(position), 0).bytes());
     QCOMPARE(box->text(), QStringLiteral("0"));
-    QCOMPARE(box->palette().color(QPalette::Base), plain.color(QPalette::Base));
-    QCOMPARE(box->palette().color(QPalette::Text), plain.color(QPalette::Text));
+    QCOMPARE(background(), plain);
+    QVERIFY(box->styleSheet().isEmpty());
 }
 
 void TestMainFormCommands::readoutTexts()

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -293,6 +294,23 @@ private Q_SLOTS:
         c.f.feed(testsupport::ReplyBuilder().text(78, "  Caf\xE9 North        ").bytes());
         QCOMPARE(c.form->findChild<QLineEdit*>(QStringLiteral("Text83"))->text(),
                  QString::fromUtf8("Caf\u00E9 North"));
+    }
+
+    void skinKeepsTheStateColours()
+    {
+        QFile skin(QStringLiteral(":/skins/Default.qss"));
+        QVERIFY(skin.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
+        Console c;
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        QVERIFY(c.f.start());
+        c.f.feed(testsupport::ReplyBuilder().at(62, 1).bytes());
+        auto* pin = c.form->findChild<QLineEdit*>(QStringLiteral("Text58"));
+        QCOMPARE(pin->text(), QStringLiteral("1"));
+        const QImage image = pin->grab().toImage();
+        qApp->setStyleSheet(QString());
+        QCOMPARE(QColor(image.pixel(image.width() / 4, image.height() / 2)), QColor(0xFF, 0x00, 0x00));
     }
 
     void trayHidesAndRestores()
