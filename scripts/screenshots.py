@@ -59,7 +59,7 @@ def cli(*args):
 a = app()
 press(a, "Start")
 time.sleep(3)
-shot("Kestavo", "main-window-idle.png")
+shot("Kestavo", "main-window.png")
 
 # A relay timer counting down towards the demo unit's script in slot 1.
 cli("timer", "127.0.0.1", "set", "1", "1d2h3m4s", "--continuous")
