@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
+
+class QBoxLayout;
+class QWidget;
 
 #include "core/consoledialog.h"
 
@@ -19,6 +23,10 @@ public:
     ~AddressChangeDialog() override;
 
 protected:
+    /// Lays the dialog out: heading, the address boxes, the example, the warning, and "OK"
+    /// (`Command1`, runs `onOk`) / "Cancel" (`Command2`); the focus starts in `firstBox`.
+    void buildPage(const QString& heading, QBoxLayout* boxes, const QString& example, const QString& warning,
+                   QWidget* firstBox, std::function<void()> onOk);
     /// Sends `frame` `copies` times on the main socket without counting it. False when the session
     /// has ended (the user has been told; nothing was sent).
     bool sendChange(const std::string& frame, int copies);

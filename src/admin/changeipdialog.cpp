@@ -24,13 +24,6 @@ QString qs(const char* s)
     return QString::fromLatin1(s);
 }
 
-QLabel* wrappedLabel(const QString& caption, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setWordWrap(true);
-    label->setAccessibleName(caption);
-    return label;
-}
 } // namespace
 
 ChangeIpDialog::ChangeIpDialog(core::Context& context) : AddressChangeDialog(context)
@@ -58,32 +51,11 @@ ChangeIpDialog::ChangeIpDialog(core::Context& context) : AddressChangeDialog(con
         m_octets[k] = box;
     }
 
-    auto* ok = new QPushButton(qs("OK"), this);
-    ok->setObjectName(qs("Command1"));
-    ok->setAccessibleName(qs("OK"));
-    auto* cancel = new QPushButton(qs("Cancel"), this);
-    cancel->setObjectName(qs("Command2"));
-    cancel->setAccessibleName(qs("Cancel"));
-    connect(ok, &QPushButton::clicked, this, &ChangeIpDialog::changeAddress);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* layout = new QVBoxLayout(this);
-    // Sized to its contents, so the wrapped warning is never cut short.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(wrappedLabel(qs("Enter a unique IP Address"), this));
-    layout->addLayout(boxes);
-    layout->addWidget(wrappedLabel(qs("Use decimal values. Example:  10.240.10.1"), this));
-    layout->addWidget(
-        wrappedLabel(qs("Warning! Entering an IP address that is already in use by another machine "
-                        "on the local system will have unpredictable results and may cause you to "
-                        "lose connectivity with the KSV device."),
-                     this));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    m_octets[0]->setFocus();
+    buildPage(qs("Enter a unique IP Address"), boxes, qs("Use decimal values. Example:  10.240.10.1"),
+              qs("Warning! Entering an IP address that is already in use by another machine on the local "
+                 "system will have unpredictable results and may cause you to lose connectivity with "
+                 "the KSV device."),
+              m_octets[0], [this] { changeAddress(); });
 }
 
 void ChangeIpDialog::changeAddress()

@@ -23,14 +23,6 @@ QString qs(const char* s)
     return QString::fromLatin1(s);
 }
 
-QLabel* wrappedLabel(const QString& caption, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setWordWrap(true);
-    label->setAccessibleName(caption);
-    return label;
-}
-
 // No reply confirms a MAC change and a datagram can be lost, so the frame goes out twice.
 constexpr int kMacFrameCopies = 2;
 } // namespace
@@ -52,32 +44,12 @@ ChangeMacDialog::ChangeMacDialog(core::Context& context) : AddressChangeDialog(c
         m_bytes[k] = box;
     }
 
-    auto* ok = new QPushButton(qs("OK"), this);
-    ok->setObjectName(qs("Command1"));
-    ok->setAccessibleName(qs("OK"));
-    auto* cancel = new QPushButton(qs("Cancel"), this);
-    cancel->setObjectName(qs("Command2"));
-    cancel->setAccessibleName(qs("Cancel"));
-    connect(ok, &QPushButton::clicked, this, &ChangeMacDialog::changeAddress);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* layout = new QVBoxLayout(this);
-    // Sized to its contents, so the wrapped warning is never cut short.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(wrappedLabel(qs("Enter a unique Mac Address"), this));
-    layout->addLayout(boxes);
-    layout->addWidget(wrappedLabel(qs("Use Hexidecimal values. Example:  00 00 00 AB CD EF"), this));
-    layout->addWidget(
-        wrappedLabel(qs("Warning! Entering a mac address that is already in use by another machine "
-                        "on the local system will have unpredictable results and may cause you to "
-                        "lose connectivity with the KSV device."),
-                     this));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    m_bytes[0]->setFocus();
+    buildPage(qs("Enter a unique Mac Address"), boxes,
+              qs("Use Hexidecimal values. Example:  00 00 00 AB CD EF"),
+              qs("Warning! Entering a mac address that is already in use by another machine on the local "
+                 "system will have unpredictable results and may cause you to lose connectivity with "
+                 "the KSV device."),
+              m_bytes[0], [this] { changeAddress(); });
 }
 
 void ChangeMacDialog::changeAddress()
