@@ -152,6 +152,10 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
 
 MainForm::~MainForm()
 {
+    // The editable station box reports "activated" when it loses the focus on its way out; by
+    // then this window is only a QWidget, so nothing of it may run any more.
+    m_stationBox->removeEventFilter(this);
+    m_stationBox->disconnect(this);
     if (m_tray)
         m_tray->remove();
     if (m_ctx.mainWindow == this)
