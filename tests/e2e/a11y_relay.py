@@ -150,7 +150,12 @@ def run(args, workdir):
                QTWEBENGINE_DISABLE_SANDBOX="1", QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu")
     console = subprocess.Popen([args.kestavo, "--db", db, "--unit-port", str(port)], env=env)
     try:
-        app = wait_for("the console on the accessibility bus", lambda: console_app(console.pid), 40)
+        def registered():
+            if console.poll() is not None:
+                raise Failure("the console exited with %d before it showed up" % console.returncode)
+            return console_app(console.pid)
+
+        app = wait_for("the console on the accessibility bus", registered, 40)
         start = wait_for('the "Start" button', lambda: find(app, "push button", "Start"))
         if args.dump:
             dump(app)
