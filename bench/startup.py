@@ -3,7 +3,10 @@
 process start to its first window being mapped on the X server, and the peak resident memory
 (VmHWM) one second after that. Run inside an X server:
 
-    xvfb-run -a -s "-screen 0 1280x800x24" bench/startup.py --kestavo PATH --bare PATH [--runs N]
+    xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bench/startup.py --kestavo PATH --bare PATH [--runs N]
+
+(-noreset: without it the X server resets whenever its last client leaves, and a program starting in
+that moment cannot connect.)
 
 The console opens a fresh station database in a temporary folder each run (no session starts).
 """
@@ -33,11 +36,14 @@ def shown(pid):
 
 def one_run(command, env):
     started = time.monotonic()
-    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    errors = tempfile.TemporaryFile()
+    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=errors)
     try:
         while not shown(process.pid):
             if process.poll() is not None:
-                raise RuntimeError("%s exited with %d before showing a window" % (command[0], process.returncode))
+                errors.seek(0)
+                raise RuntimeError("%s exited with %d before showing a window: %s"
+                                   % (command[0], process.returncode, errors.read().decode(errors="replace")))
             if time.monotonic() - started > 60:
                 raise RuntimeError("%s showed no window within 60 s" % command[0])
             time.sleep(0.005)

@@ -3,7 +3,9 @@
 # machine lacks the tools; otherwise the script's own result.
 #   run_a11y.sh KESTAVO KSV_SIM KESTAVO_CLI
 # Xvfb picks a free display itself (-displayfd): `xvfb-run -a` guesses one from lock files and can
-# lose the race against another X server starting at the same moment.
+# lose the race against another X server starting at the same moment. -noreset: the accessibility
+# bus launcher connects to X and leaves again, and a server resetting after its last client
+# refuses whoever connects in that moment (the console, "could not connect to display").
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 for tool in Xvfb dbus-run-session /usr/bin/python3; do
@@ -12,7 +14,7 @@ done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
 work="$(mktemp -d)"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
