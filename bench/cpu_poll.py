@@ -10,6 +10,8 @@ The console runs offscreen (QT_QPA_PLATFORM=offscreen), so no X server is needed
 
 import argparse
 import os
+import re
+import signal
 import socket
 import subprocess
 import sys
@@ -45,7 +47,8 @@ def main():
         db = os.path.join(work, "ksv.dat")
         subprocess.run([args.cli, "--db", db, "stations", "add", "127.0.0.1", "bench", "CPU bench"],
                        check=True, stdout=subprocess.DEVNULL)
-        sim = subprocess.Popen([args.sim, "--port", str(port), "--password", "bench"], stdout=subprocess.DEVNULL)
+        sim = subprocess.Popen([args.sim, "--port", str(port), "--password", "bench"], stdout=subprocess.PIPE,
+                               text=True)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1")
         console = subprocess.Popen([args.kestavo, "--db", db, "--unit-port", str(port), "--connect"], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -58,13 +61,21 @@ def main():
             time.sleep(args.seconds)
             c1, s1, t1 = cpu_seconds(console.pid), cpu_seconds(sim.pid), time.monotonic()
         finally:
+            console.terminate()
+            sim.send_signal(signal.SIGINT)  # the simulator prints its counters on the way out
             for process in (console, sim):
-                process.terminate()
                 try:
                     process.wait(timeout=10)
                 except subprocess.TimeoutExpired:
                     process.kill()
+    counters = sim.stdout.read()
+    accepted = re.search(r"accepted (\d+)", counters)
     wall = t1 - t0
+    # The console really polled all along: about one accepted frame per second of the whole run.
+    if not accepted or int(accepted.group(1)) < 0.9 * (args.seconds + args.warmup):
+        print("the simulator did not see the console's polls:", counters.strip(), file=sys.stderr)
+        return 1
+    print("simulator:", counters.strip().splitlines()[-1])
     print("over %.1f s of 1 Hz polling: console %.2f s CPU (%.2f %% of one core, %.1f ms per poll); "
           "simulator %.2f s CPU (%.2f %%)"
           % (wall, c1 - c0, 100 * (c1 - c0) / wall, 1000 * (c1 - c0) / wall, s1 - s0, 100 * (s1 - s0) / wall))
