@@ -37,7 +37,10 @@ AddIpDialog::AddIpDialog(Context& context, MainForm& mainForm)
     m_password->setObjectName(qs("Text3"));
     m_password->setMaxLength(10);
     m_password->setEchoMode(QLineEdit::Password);
-    m_password->setValidator(new QRegularExpressionValidator(QRegularExpression(qs("[^ *]*")), m_password));
+    // Frames carry one byte per character: only what Latin-1 can hold, without the space and the
+    // '*' fill character.
+    m_password->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[\\x{21}-\\x{29}\\x{2B}-\\x{7E}\\x{A1}-\\x{FF}]*")), m_password));
     m_password->setAccessibleName(qs("Enter Password for this IP Number"));
     m_description->setObjectName(qs("Text2"));
     m_description->setMaxLength(30);

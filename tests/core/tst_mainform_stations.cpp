@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QValidator>
 
 #include "stations/stationformat.h"
 
@@ -138,6 +139,33 @@ private Q_SLOTS:
                  stations::formatEntry(QStringLiteral("127.0.0.5"), QStringLiteral("Pump house")));
         QCOMPARE(c.box()->currentText(), c.f.stationEntry()); // the default, not the new one
         QCOMPARE(c.f.store.valueAt(1, QStringLiteral("password")).toString(), QStringLiteral("abc*******"));
+    }
+
+    void passwordBoxTakesOnlyOneByteCharacters_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << QStringLiteral("Secret-9!") << true;
+        QTest::newRow("latin-1 letter") << QString::fromUtf8("caf\u00E9") << true;
+        QTest::newRow("space") << QStringLiteral("a b") << false;
+        QTest::newRow("star") << QStringLiteral("ab*") << false;
+        QTest::newRow("cyrillic") << QString::fromUtf8("\u0436") << false;
+        QTest::newRow("euro sign") << QString::fromUtf8("\u20AC") << false;
+        QTest::newRow("no-break space") << QString::fromUtf8("a\u00A0b") << false;
+        QTest::newRow("tab") << QStringLiteral("a\tb") << false;
+    }
+    void passwordBoxTakesOnlyOneByteCharacters()
+    {
+        // Frames carry one byte per password character: what has no byte must not get in.
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        Console c;
+        auto* d = c.openAdd();
+        QVERIFY(d);
+        const QValidator* v = d->findChild<QLineEdit*>(QStringLiteral("Text3"))->validator();
+        QVERIFY(v);
+        int pos = 0;
+        QCOMPARE(v->validate(typed, pos) == QValidator::Acceptable, accepted);
     }
 
     void maximumLengths()
