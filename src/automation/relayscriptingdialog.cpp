@@ -125,14 +125,14 @@ RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
 
 void RelayScriptingDialog::buildPanels()
 {
-    struct Spec
+    struct PanelLayout
     {
         const char* name;
         const char* heading;
         const char* text;
         std::vector<std::pair<const char*, const char*>> buttons; // objectName, caption
     };
-    const std::array<Spec, 6> specs{{
+    const std::array<PanelLayout, 6> panels{{
         {"UploadPanel",
          "WARNING !!!",
          "Are you sure that you want to Upload this Script to ",
@@ -150,21 +150,21 @@ void RelayScriptingDialog::buildPanels()
         {"NoDescriptionPanel", "ERROR !!", "No Description !", {{"NoDescriptionOk", "OK"}}},
     }};
     std::array<std::vector<QPushButton*>, 6> buttons;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const Spec& spec = specs[i];
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        const PanelLayout& panel = panels[i];
         auto* frame = new QFrame(this);
-        frame->setObjectName(qs(spec.name));
+        frame->setObjectName(qs(panel.name));
         frame->setFrameShape(QFrame::StyledPanel);
-        frame->setAccessibleName(QString::fromLatin1(*spec.heading ? spec.heading : spec.text));
+        frame->setAccessibleName(QString::fromLatin1(*panel.heading ? panel.heading : panel.text));
         auto* box = new QVBoxLayout(frame);
-        if (*spec.heading) {
-            QLabel* heading = makeLabel(frame, qs(spec.name) + qs("Heading"), qs(spec.heading));
+        if (*panel.heading) {
+            QLabel* heading = makeLabel(frame, qs(panel.name) + qs("Heading"), qs(panel.heading));
             QFont bold = heading->font();
             bold.setBold(true);
             heading->setFont(bold);
             box->addWidget(heading);
         }
-        QLabel* text = makeLabel(frame, qs(spec.name) + qs("Text"), qs(spec.text));
+        QLabel* text = makeLabel(frame, qs(panel.name) + qs("Text"), qs(panel.text));
         box->addWidget(text);
         if (i == std::size_t(Panel::Upload))
             m_uploadText = text;
@@ -174,7 +174,7 @@ void RelayScriptingDialog::buildPanels()
             box->addWidget(m_description);
         auto* row = new QHBoxLayout;
         row->addStretch();
-        for (const auto& [name, caption] : spec.buttons) {
+        for (const auto& [name, caption] : panel.buttons) {
             buttons[i].push_back(makeButton(frame, qs(name), qs(caption)));
             row->addWidget(buttons[i].back());
         }
