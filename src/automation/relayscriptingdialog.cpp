@@ -40,18 +40,6 @@ constexpr int kDescriptionLength = 15;
 const QString kUploadQuestion = qs("Are you sure that you want to Upload this Script to ");
 const QString kExecuteQuestion = qs("Are you sure that you want to Execute this Script in ");
 
-// The caption names the unit as the main window's station box shows it: typed text, or the entry
-// the user picked when two stations share an address, is not the entry of the record the session
-// moved to. Without a main window at hand the current station record stands in.
-QString stationBoxText(const core::Context& context)
-{
-    if (context.mainWindow) {
-        if (const auto* box = context.mainWindow->findChild<QComboBox*>(qs("Combo1")))
-            return box->currentText();
-    }
-    return context.store.ips();
-}
-
 } // namespace
 
 RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
@@ -62,7 +50,7 @@ RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
       m_description(new QLineEdit(this))
 {
     setObjectName(qs("RelayScripting"));
-    setWindowTitle(qs("Relay Scripting     ") + stationBoxText(context));
+    setWindowTitle(qs("Relay Scripting     ") + stationBoxText());
 
     // A full box still takes Backspace, Delete and selection: only the length is limited.
     m_description->setObjectName(qs("Text1"));

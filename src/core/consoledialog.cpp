@@ -1,5 +1,9 @@
 #include "core/consoledialog.h"
 
+#include <QComboBox>
+
+#include "stations/stationstore.h"
+
 #include "core/consolestate.h"
 #include "core/session.h"
 
@@ -36,6 +40,15 @@ QString ConsoleDialog::noSessionText()
 {
     return QStringLiteral("The session with the unit has ended, so nothing was sent. "
                           "Press \"Start\" in the main window and try again.");
+}
+
+QString ConsoleDialog::stationBoxText() const
+{
+    if (m_mainWindow) {
+        if (const auto* box = m_mainWindow->findChild<QComboBox*>(QStringLiteral("Combo1")))
+            return box->currentText();
+    }
+    return m_context.store.ips();
 }
 
 bool ConsoleDialog::sendFrame(const std::string& frame, bool counted)

@@ -32,6 +32,10 @@ public:
     bool sendFrame(const std::string& frame, bool counted = true);
     static QString noSessionText();
 
+    /// The main window's station box text (`Combo1`), or the current station's entry when no main
+    /// window is at hand: the script windows name the unit by it.
+    QString stationBoxText() const;
+
     /// Every way of closing ends here (buttons, Escape, the close box, close()): give the main
     /// window back at once rather than when the deferred delete runs.
     void done(int result) override;

@@ -69,17 +69,6 @@ QListWidget* makeList(QWidget* parent, const QString& objectName, const QString&
     return list;
 }
 
-// The main window's station box names the unit the script goes to; the current station record
-// holds the same entry when the main window is not at hand (it is disabled meanwhile anyway).
-QString stationBoxText(const core::Context& context)
-{
-    if (context.mainWindow) {
-        if (const auto* box = context.mainWindow->findChild<QComboBox*>(QStringLiteral("Combo1")))
-            return box->currentText();
-    }
-    return context.store.ips();
-}
-
 } // namespace
 
 BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* returnTo,
@@ -87,7 +76,7 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
     : ConsoleDialog(context, false), m_returnTo(returnTo), m_timings(timings)
 {
     setObjectName(QStringLiteral("RDBrelayScripting"));
-    setWindowTitle(QStringLiteral("Relay Scripting     ") + stationBoxText(context));
+    setWindowTitle(QStringLiteral("Relay Scripting     ") + stationBoxText());
 
     m_boardBox = new QComboBox(this);
     m_boardBox->setObjectName(QStringLiteral("Combo1"));
