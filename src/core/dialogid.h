@@ -19,6 +19,12 @@ enum class DialogId {
     Timer,          // Timer
     Temperature,    // tempBox
     IoBox,          // ioBox (box index from the console state)
+    // Windows beyond the unit's own dialogs; the main window stays enabled while they are open.
+    Trends,     // Trends (argument: channel 1..8, 9 = temperature, 0 = none preselected)
+    Fleet,      // Fleet
+    Alarms,     // Alarms
+    Audit,      // Audit
+    UnitBackup, // UnitBackup (argument: 0 back up, 1 compare, 2 restore)
 };
 
 } // namespace kestavo::core

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -522,6 +523,35 @@ void MainForm::buildMenus()
     connect(exit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
     if (m_tray)
         m_tray->setContextMenu(menu);
+
+    // The fleet-wide windows live in their own libraries and are registered after this window is
+    // built; an entry whose window is not registered stays hidden.
+    auto* monitor = menuBar()->addMenu(qs("&Monitor"));
+    monitor->setObjectName(qs("MonitorMenu"));
+    const struct
+    {
+        const char* objectName;
+        const char* caption;
+        DialogId id;
+        int argument;
+    } windows[] = {
+        {"mnuTrends", "&Trends", DialogId::Trends, 0},
+        {"mnuFleet", "&Fleet", DialogId::Fleet, 0},
+        {"mnuAlarms", "&Alarms", DialogId::Alarms, 0},
+        {"mnuAudit", "A&udit log", DialogId::Audit, 0},
+        {"mnuBackup", "&Back up...", DialogId::UnitBackup, 0},
+        {"mnuCompare", "&Compare...", DialogId::UnitBackup, 1},
+        {"mnuRestore", "&Restore...", DialogId::UnitBackup, 2},
+    };
+    for (const auto& w : windows) {
+        auto* action = monitor->addAction(qs(w.caption));
+        action->setObjectName(qs(w.objectName));
+        const DialogId id = w.id;
+        connect(monitor, &QMenu::aboutToShow, action,
+                [this, action, id] { action->setVisible(m_dialogs.has(id)); });
+        const int argument = w.argument;
+        connect(action, &QAction::triggered, this, [this, id, argument] { open(id, argument); });
+    }
 
     // Skins: style sheets in the "Skins" folder beside the executable.
     const QDir skins(QCoreApplication::applicationDirPath() + qs("/Skins"));
