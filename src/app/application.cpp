@@ -19,6 +19,7 @@
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
+#include "platform/resourcepaths.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
 
@@ -90,7 +91,7 @@ Application::~Application()
 
 bool Application::start()
 {
-    QApplication::setWindowIcon(QIcon(qs(":/images/kestavo-256.png")));
+    QApplication::setWindowIcon(platform::resources::applicationIcon());
     QString path;
     if (m_options.demo) {
         if (!startDemo())
@@ -100,10 +101,14 @@ bool Application::start()
         path = stations::resolveDatabasePath(m_options.database, QCoreApplication::applicationDirPath());
     }
 
-    m_tray = std::make_unique<platform::SystemTrayIcon>(QIcon(qs(":/images/kestavo-64.png")), qs("Kestavo"));
-    const QString soundDir = QCoreApplication::applicationDirPath();
-    for (const char* file : {"siren.wav", "burgular2.wav", "siren.wav", "burgular2.wav", "siren.wav"})
-        m_sounds.push_back(std::make_unique<platform::EffectSoundPlayer>(soundDir, qs(file)));
+    m_tray =
+        std::make_unique<platform::SystemTrayIcon>(platform::resources::applicationIcon(), qs("Kestavo"));
+    const QString appDir = QCoreApplication::applicationDirPath();
+    for (const char* file : {"siren.wav", "burgular2.wav", "siren.wav", "burgular2.wav", "siren.wav"}) {
+        const QString name = qs(file);
+        m_sounds.push_back(std::make_unique<platform::EffectSoundPlayer>(
+            platform::resources::runtimeDirectoryHolding(appDir, name), name));
+    }
 
     m_mainForm = std::make_unique<core::MainForm>(*m_context, *m_dialogs, m_tray.get());
     m_prompter->setParentWidget(m_mainForm.get());

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <string_view>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,14 +7,47 @@
 #include "app/application.h"
 #include "platform/webviewfactory.h"
 
+namespace {
+
+void nameApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestavo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kestavo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTAVO_VERSION));
+}
+
+// --help and --version only print. They must work without a display: the man page is made from
+// them at build time, and a packager checks the installed program over ssh.
+bool onlyPrints(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--")
+            break;
+        for (std::string_view option : {"-h", "--help", "--help-all", "-v", "--version"}) {
+            if (argument == option)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (onlyPrints(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        nameApplication();
+        // Prints and exits, unless another argument is wrong.
+        const auto options = kestavo::app::Application::parse(QCoreApplication::arguments());
+        std::fprintf(stderr, "kestavo: %s\n", qPrintable(options.error));
+        return 2;
+    }
     // QtWebEngine needs its settings in place before the application object exists.
     kestavo::platform::prepareApplicationForWebViews();
     QApplication qapp(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Kestavo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Kestavo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.7.2"));
+    nameApplication();
 
     const auto options = kestavo::app::Application::parse(QCoreApplication::arguments());
     if (!options.error.isEmpty()) {

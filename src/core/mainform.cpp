@@ -35,6 +35,7 @@
 #include "core/voltagebar.h"
 
 #include "platform/prompter.h"
+#include "platform/resourcepaths.h"
 #include "platform/soundplayer.h"
 #include "platform/systemcommands.h"
 #include "platform/trayicon.h"
@@ -553,8 +554,11 @@ void MainForm::buildMenus()
         connect(action, &QAction::triggered, this, [this, id, argument] { open(id, argument); });
     }
 
-    // Skins: style sheets in the "Skins" folder beside the executable.
-    const QDir skins(QCoreApplication::applicationDirPath() + qs("/Skins"));
+    // Skins: style sheets in the "Skins" folder beside the executable, or the installed one.
+    const QString skinFolder = qs("Skins");
+    const QDir skins(
+        platform::resources::runtimeDirectoryHolding(QCoreApplication::applicationDirPath(), skinFolder) +
+        QLatin1Char('/') + skinFolder);
     const QStringList sheets = skins.entryList({qs("*.qss")}, QDir::Files, QDir::Name);
     if (sheets.isEmpty())
         return;

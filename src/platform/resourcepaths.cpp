@@ -1,18 +1,26 @@
 #include "platform/resourcepaths.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+// Set by the build from the install layout (GNUInstallDirs): the data folder relative to bin.
+#ifndef KESTAVO_DATA_FROM_BIN
+#define KESTAVO_DATA_FROM_BIN "../share/kestavo"
+#endif
+
 namespace kestavo::platform::resources {
 
 QIcon applicationIcon()
 {
     QIcon icon;
-    icon.addFile(applicationIconPath(64));
-    icon.addFile(applicationIconPath(256));
+    for (int size : kApplicationIconSizes)
+        icon.addFile(applicationIconPath(size));
     return icon;
 }
 
 QString applicationIconPath(int size)
 {
-    return QStringLiteral(":/images/kestavo-%1.png").arg(size);
+    return QStringLiteral(":/icons/hicolor/%1x%1/apps/kestavo.png").arg(size);
 }
 
 QString timerFramePath(int frame)
@@ -60,6 +68,22 @@ QString soundsDirectory()
 QString defaultSkinPath()
 {
     return QStringLiteral(":/skins/Default.qss");
+}
+
+QStringList runtimeDirectories(const QString& applicationDir)
+{
+    const QDir bin(applicationDir);
+    return {bin.absolutePath(), QDir::cleanPath(bin.absoluteFilePath(QStringLiteral(KESTAVO_DATA_FROM_BIN)))};
+}
+
+QString runtimeDirectoryHolding(const QString& applicationDir, const QString& relativePath)
+{
+    const QStringList directories = runtimeDirectories(applicationDir);
+    for (const QString& directory : directories) {
+        if (QFileInfo::exists(QDir(directory).filePath(relativePath)))
+            return directory;
+    }
+    return directories.first();
 }
 
 } // namespace kestavo::platform::resources

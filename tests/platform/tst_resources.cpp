@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -40,13 +42,15 @@ private Q_SLOTS:
     void pictures();
     void picturesOfOneSetDiffer_data();
     void picturesOfOneSetDiffer();
-    void applicationIconHasBothSizes();
+    void applicationIconHasEverySize();
     void sounds_data();
     void sounds();
     void soundsDiffer();
     void defaultSkinParses();
     void runtimeFilesBesideTheExecutable_data();
     void runtimeFilesBesideTheExecutable();
+    void runtimeFileLookup_data();
+    void runtimeFileLookup();
 };
 
 void TestResources::pictures_data()
@@ -55,8 +59,8 @@ void TestResources::pictures_data()
     QTest::addColumn<QSize>("size");
 
     const QSize state(48, 48);
-    QTest::newRow("icon 64") << res::applicationIconPath(64) << QSize(64, 64);
-    QTest::newRow("icon 256") << res::applicationIconPath(256) << QSize(256, 256);
+    for (int size : res::kApplicationIconSizes)
+        QTest::addRow("icon %d", size) << res::applicationIconPath(size) << QSize(size, size);
     for (int frame = 1; frame <= 4; ++frame)
         QTest::addRow("timer frame %d", frame) << res::timerFramePath(frame) << state;
     QTest::newRow("relay on") << res::boardStatePath(BoardItem::Relay, true) << state;
@@ -106,11 +110,11 @@ void TestResources::picturesOfOneSetDiffer()
     }
 }
 
-void TestResources::applicationIconHasBothSizes()
+void TestResources::applicationIconHasEverySize()
 {
     const QIcon icon = res::applicationIcon();
     QVERIFY(!icon.isNull());
-    QCOMPARE(icon.availableSizes(), (QList<QSize>{QSize(64, 64), QSize(256, 256)}));
+    QCOMPARE(icon.availableSizes().size(), qsizetype(std::size(res::kApplicationIconSizes)));
 }
 
 void TestResources::sounds_data()
@@ -188,6 +192,47 @@ void TestResources::runtimeFilesBesideTheExecutable()
     const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + installed;
     QVERIFY2(QFile::exists(path), qPrintable(path));
     QCOMPARE(contents(path), contents(original));
+}
+
+void TestResources::runtimeFileLookup_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("beside");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("foundInstalled");
+
+    QTest::newRow("build tree: beside the executable") << "siren.wav" << true << false << false;
+    QTest::newRow("installed: share/kestavo") << "siren.wav" << false << true << true;
+    QTest::newRow("a copy beside wins over the installed one") << "siren.wav" << true << true << false;
+    QTest::newRow("nowhere: the executable's folder") << "siren.wav" << false << false << false;
+    QTest::newRow("installed skins folder") << "Skins" << false << true << true;
+}
+
+void TestResources::runtimeFileLookup()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, beside);
+    QFETCH(bool, installed);
+    QFETCH(bool, foundInstalled);
+    // The Debian layout the package installs: /usr/bin/kestavo and /usr/share/kestavo/.
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QString bin = prefix.filePath(QStringLiteral("usr/bin"));
+    const QString share = prefix.filePath(QStringLiteral("usr/share/kestavo"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(share));
+    const auto place = [&name](const QString& folder) {
+        if (name.endsWith(QLatin1String(".wav"))) {
+            QFile file(folder + QLatin1Char('/') + name);
+            return file.open(QIODevice::WriteOnly);
+        }
+        return QDir(folder).mkdir(name);
+    };
+    if (beside)
+        QVERIFY(place(bin));
+    if (installed)
+        QVERIFY(place(share));
+
+    QCOMPARE(res::runtimeDirectoryHolding(bin, name), foundInstalled ? share : bin);
 }
 
 QTEST_MAIN(TestResources)

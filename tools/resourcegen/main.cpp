@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTextStream>
 #include <QtEndian>
 
@@ -44,12 +45,10 @@ bool save(const QImage& image, const QString& path)
 }
 
 // --- application icon: a unit box with three lamps under radio waves, drawn on a 256 grid ---------
-QImage applicationIcon(int size)
+// The one source of every size of the icon and of its scalable version.
+void drawApplicationIcon(QPainter& p)
 {
-    QImage image = canvas(size, size);
-    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 256.0, size / 256.0);
 
     QLinearGradient sky(0, 8, 0, 248);
     sky.setColorAt(0, QColor(0x2f, 0x86, 0xc4));
@@ -79,7 +78,31 @@ QImage applicationIcon(int size)
         p.setBrush(QColor(255, 255, 255, 150));
         p.drawEllipse(QPointF(77 + 46 * i, 158), 5, 5);
     }
+}
+
+QImage applicationIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.scale(size / 256.0, size / 256.0);
+    drawApplicationIcon(p);
     return image;
+}
+
+bool saveScalableApplicationIcon(const QString& path)
+{
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Kestavo"));
+    QPainter p;
+    if (!p.begin(&svg)) {
+        QTextStream(stderr) << "cannot write " << path << '\n';
+        return false;
+    }
+    drawApplicationIcon(p);
+    return p.end();
 }
 
 // --- relay-timer animation: a stopwatch whose hand moves a quarter turn per frame --------------------
@@ -428,8 +451,15 @@ int main(int argc, char** argv)
     const QString images = root.filePath(QStringLiteral("images")) + QLatin1Char('/');
     const QString sounds = root.filePath(QStringLiteral("sounds")) + QLatin1Char('/');
 
-    bool ok = save(applicationIcon(64), images + QStringLiteral("kestavo-64.png")) &&
-              save(applicationIcon(256), images + QStringLiteral("kestavo-256.png"));
+    // The freedesktop icon theme layout: installed as it is, and compiled into the console.
+    const QString icons = root.filePath(QStringLiteral("icons/hicolor")) + QLatin1Char('/');
+    bool ok = root.mkpath(QStringLiteral("icons/hicolor/scalable/apps")) &&
+              saveScalableApplicationIcon(icons + QStringLiteral("scalable/apps/kestavo.svg"));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        ok = root.mkpath(QStringLiteral("icons/hicolor/") + folder) &&
+             save(applicationIcon(size), icons + folder + QStringLiteral("/kestavo.png")) && ok;
+    }
     for (int frame = 1; frame <= 4; ++frame)
         ok = save(timerFrame(frame), images + QStringLiteral("timer%1.png").arg(frame)) && ok;
     for (bool on : {true, false}) {
