@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   at-spi2-core python3-pyatspi imagemagick xdotool netcat-openbsd
+  help2man qt6-l10n-tools qt6-tools-dev dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

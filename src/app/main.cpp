@@ -48,6 +48,8 @@ int main(int argc, char** argv)
     kestavo::platform::prepareApplicationForWebViews();
     QApplication qapp(argc, argv);
     nameApplication();
+    // Wayland matches the window to kestavo.desktop (menu entry, icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestavo"));
 
     const auto options = kestavo::app::Application::parse(QCoreApplication::arguments());
     if (!options.error.isEmpty()) {
