@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "app/application.h"
+#include "platform/translations.h"
 #include "platform/webviewfactory.h"
 
 namespace {
@@ -50,6 +51,9 @@ int main(int argc, char** argv)
     nameApplication();
     // Wayland matches the window to kestavo.desktop (menu entry, icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestavo"));
+    const kestavo::platform::Translations translations(
+        QLocale::system(),
+        kestavo::platform::Translations::catalogueDirectory(QCoreApplication::applicationDirPath()));
 
     const auto options = kestavo::app::Application::parse(QCoreApplication::arguments());
     if (!options.error.isEmpty()) {

@@ -527,7 +527,7 @@ void MainForm::buildMenus()
 
     // The fleet-wide windows live in their own libraries and are registered after this window is
     // built; an entry whose window is not registered stays hidden.
-    auto* monitor = menuBar()->addMenu(qs("&Monitor"));
+    auto* monitor = menuBar()->addMenu(tr("&Monitor"));
     monitor->setObjectName(qs("MonitorMenu"));
     const struct
     {
@@ -536,16 +536,16 @@ void MainForm::buildMenus()
         DialogId id;
         int argument;
     } windows[] = {
-        {"mnuTrends", "&Trends", DialogId::Trends, 0},
-        {"mnuFleet", "&Fleet", DialogId::Fleet, 0},
-        {"mnuAlarms", "&Alarms", DialogId::Alarms, 0},
-        {"mnuAudit", "A&udit log", DialogId::Audit, 0},
-        {"mnuBackup", "&Back up...", DialogId::UnitBackup, 0},
-        {"mnuCompare", "&Compare...", DialogId::UnitBackup, 1},
-        {"mnuRestore", "&Restore...", DialogId::UnitBackup, 2},
+        {"mnuTrends", QT_TR_NOOP("&Trends"), DialogId::Trends, 0},
+        {"mnuFleet", QT_TR_NOOP("&Fleet"), DialogId::Fleet, 0},
+        {"mnuAlarms", QT_TR_NOOP("&Alarms"), DialogId::Alarms, 0},
+        {"mnuAudit", QT_TR_NOOP("A&udit log"), DialogId::Audit, 0},
+        {"mnuBackup", QT_TR_NOOP("&Back up..."), DialogId::UnitBackup, 0},
+        {"mnuCompare", QT_TR_NOOP("&Compare..."), DialogId::UnitBackup, 1},
+        {"mnuRestore", QT_TR_NOOP("&Restore..."), DialogId::UnitBackup, 2},
     };
     for (const auto& w : windows) {
-        auto* action = monitor->addAction(qs(w.caption));
+        auto* action = monitor->addAction(tr(w.caption));
         action->setObjectName(qs(w.objectName));
         const DialogId id = w.id;
         connect(monitor, &QMenu::aboutToShow, action,
