@@ -18,6 +18,7 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
+#include "backup/unitconfig.h"
 #include "cliunittransport.h"
 #include "configcommands.h"
 #include "unitlink.h"
@@ -75,13 +76,7 @@ QString stepsText(const QStringList& steps)
     return steps.isEmpty() ? QStringLiteral("no steps") : steps.join(QStringLiteral(", "));
 }
 
-QStringList relayStepTexts(const std::string& codeField)
-{
-    QStringList steps;
-    for (const std::string& step : p::slotPreview(codeField))
-        steps << QString::fromStdString(step);
-    return steps;
-}
+using backup::relayStepTexts;
 
 bool boardBit(const p::StatusReport& report, int board, p::BoardItem item)
 {
