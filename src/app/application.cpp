@@ -22,6 +22,8 @@
 #include "platform/resourcepaths.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
+#include "unitbackup/filechooser.h"
+#include "unitbackup/unitbackupdialogs.h"
 
 namespace kestavo::app {
 
@@ -75,7 +77,8 @@ Application::Application(const Options& options)
       m_prompter(std::make_unique<platform::MessageBoxPrompter>()),
       m_commands(std::make_unique<platform::ProcessSystemCommands>()),
       m_session(std::make_unique<core::Session>(*m_state, *m_store, *m_prompter)),
-      m_dialogs(std::make_unique<core::DialogRegistry>())
+      m_dialogs(std::make_unique<core::DialogRegistry>()),
+      m_files(std::make_unique<unitbackup::DialogFileChooser>())
 {
     m_session->setUnitPort(options.unitPort);
     m_context.reset(new core::Context{*m_state, *m_session, *m_store, *m_prompter, *m_commands, nullptr});
@@ -121,6 +124,7 @@ bool Application::start()
     m_dialogs->add(core::DialogId::AddIp,
                    [form](core::Context& ctx, int) -> QWidget* { return new core::AddIpDialog(ctx, *form); });
     registerDialogs(*m_dialogs);
+    unitbackup::registerUnitBackupWindow(*m_dialogs, *m_files);
     relays::attachNotifications(*m_state, m_mainForm.get());
 
     m_mainForm->show();
