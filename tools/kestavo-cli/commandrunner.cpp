@@ -240,8 +240,7 @@ int CommandRunner::listStations()
     for (int position = 0; position < m_store->count(); ++position) {
         const QString entry = m_store->entryAt(position);
         const QString address = stations::addressOf(entry);
-        const qsizetype descriptionStart = stations::kAddressWidth + stations::kEntryGap;
-        const QString description = entry.size() > descriptionStart ? entry.mid(descriptionStart) : QString();
+        const QString description = stations::descriptionOf(entry);
         const bool isDefault = m_store->valueAt(position, QStringLiteral("default")).toInt() != 0;
         if (json()) {
             list.append(QJsonObject{{QStringLiteral("address"), address},
