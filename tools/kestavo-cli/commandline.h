@@ -28,6 +28,9 @@ enum class CommandKind {
     StationsAdd,
     StationsRemove,
     StationsDefault,
+    StationsImport,
+    StationsExport,
+    Fleet,
     Status,
     Watch,
     Relay,
@@ -93,6 +96,12 @@ struct Command
     QString stationPassword; // as typed, never printed
     QString stationDescription;
 
+    // stations import / export: the CSV file ("-" or empty for export: standard output)
+    QString file;
+
+    // fleet
+    bool watch = false;
+
     // watch
     int count = 0; // 0: until stopped
     int intervalMs = kDefaultIntervalMs;
@@ -135,6 +144,10 @@ struct UsageError
     QString command; // the command word the error belongs to ("relay"), empty for the tool
     QString message; // names the bad argument; never contains a password
 };
+
+/// Why a password typed for `name` cannot be used, or an empty text. storedFormAllowed accepts
+/// the '*'-padded form as stored.
+QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed);
 
 /// Parses the arguments after the program name.
 std::variant<Command, UsageError> parseArguments(const QStringList& arguments);
