@@ -1,9 +1,13 @@
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
 #include "fleet/fleetpoller.h"
+#include "fleet/fleetrecorder.h"
 #include "fleetrig.h"
+#include "history/historyreader.h"
+#include "history/historystore.h"
 
 using namespace kestavo;
 using fleet::FleetPoller;
@@ -62,6 +66,7 @@ private Q_SLOTS:
     void floodingUnitIsRateLimited();
     void externalPollsSkipTheFleetsPoll();
     void reloadKeepsCountersOfUnchangedStations();
+    void recorderWritesReportsAndLinkEvents();
 };
 
 void TestFleetPoller::evaluateLink_data()
@@ -302,6 +307,42 @@ void TestFleetPoller::reloadKeepsCountersOfUnchangedStations()
     QCOMPARE(rig.poller.unit(1).state, LinkState::Online);
     QCOMPARE(rig.poller.unit(2).sent, 0u);
     QVERIFY(!rig.poller.unit(2).lastReport.has_value());
+}
+
+void TestFleetPoller::recorderWritesReportsAndLinkEvents()
+{
+    SimFleetRig sim(2);
+    QVERIFY(sim.started);
+    PollerRig rig(sim.fleet->port());
+    rig.poller.setStations({sim.station(0), sim.station(1, QStringLiteral("wrong*****"))});
+    QTemporaryDir dir;
+    history::HistoryStore::Options options;
+    options.clock = [&rig] {
+        return rig.nowMs;
+    };
+    history::HistoryStore store(options);
+    QVERIFY(store.open(dir.filePath(QStringLiteral("history.db"))).ok);
+    fleet::FleetRecorder recorder(rig.poller, store);
+    QVERIFY(rig.poller.pollAll());
+    QVERIFY(rig.waitForReports({0, 1}));
+    rig.nowMs += 120000;
+    rig.poller.refreshStates(); // unit 0 offline: the link was lost
+    QVERIFY(store.flush());
+
+    history::HistoryReader reader;
+    QVERIFY(reader.open(dir.filePath(QStringLiteral("history.db"))));
+    const QString good = sim.fleet->address(0).toString();
+    const history::Series series = reader.read(good, rig.nowMs - 200000, rig.nowMs + 1, history::Step::Raw);
+    QCOMPARE(series.rows.size(), 1);
+    QCOMPARE(series.rows.first().timeMs, rig.nowMs - 120000);
+    QList<history::LinkEvent> kinds;
+    for (const history::Event& event : reader.events(good, 0, rig.nowMs + 1))
+        kinds << event.kind;
+    QCOMPARE(kinds,
+             QList<history::LinkEvent>({history::LinkEvent::FirstReport, history::LinkEvent::LinkLost}));
+    const auto refused = reader.events(sim.fleet->address(1).toString(), 0, rig.nowMs + 1);
+    QCOMPARE(refused.size(), 1);
+    QCOMPARE(refused.first().kind, history::LinkEvent::BadPassword);
 }
 
 QTEST_GUILESS_MAIN(TestFleetPoller)

@@ -12,6 +12,7 @@
 
 #include "cli.h"
 #include "fleetrig.h"
+#include "history/historyreader.h"
 
 namespace cli = kestavo::cli;
 using kestavo::stations::StationStore;
@@ -168,8 +169,10 @@ void TestCliFleet::fleetReportsEveryStation()
         QVERIFY(store.add(QStringLiteral("10.0.0"), QStringLiteral("Fl33t"), QStringLiteral("Typo")));
     }
     const QString port = QString::number(sim.fleet->port());
-    const Run result = run({QStringLiteral("--port"), port, QStringLiteral("fleet"),
-                            QStringLiteral("--format"), QStringLiteral("json")});
+    const QString historyFile = m_dir.filePath(QStringLiteral("history.db"));
+    const Run result =
+        run({QStringLiteral("--port"), port, QStringLiteral("fleet"), QStringLiteral("--format"),
+             QStringLiteral("json"), QStringLiteral("--history"), historyFile});
     QCOMPARE(result.code, int(cli::ExitRefused));
     const QJsonArray list = QJsonDocument::fromJson(result.out.toUtf8()).array();
     QCOMPARE(list.size(), 3);
@@ -186,6 +189,11 @@ void TestCliFleet::fleetReportsEveryStation()
     QVERIFY(
         list.at(2).toObject().value(QStringLiteral("reason")).toString().contains(QStringLiteral("10.0.0")));
     QVERIFY(!result.out.contains(QStringLiteral("Fl33t")));
+    kestavo::history::HistoryReader reader;
+    QVERIFY(reader.open(historyFile));
+    const auto series = reader.read(sim.fleet->address(0).toString(), 0, std::numeric_limits<qint64>::max(),
+                                    kestavo::history::Step::Raw);
+    QCOMPARE(series.rows.size(), 1);
 
     // Only the unit that answers: all online.
     {

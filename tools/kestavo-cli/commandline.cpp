@@ -13,7 +13,7 @@ namespace {
 const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
                                    QStringLiteral("--timeout"),  QStringLiteral("--format"),
                                    QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval")};
+                                   QStringLiteral("--interval"), QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version"),
@@ -771,6 +771,13 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         }
     }
 
+    if (values.contains(QStringLiteral("--history"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--history belongs to fleet"));
+        command.historyFile = values.value(QStringLiteral("--history"));
+        if (command.historyFile.isEmpty())
+            return optionError(QStringLiteral("--history is empty"));
+    }
     if (switches.contains(QStringLiteral("--watch"))) {
         if (command.kind != CommandKind::Fleet)
             return optionError(QStringLiteral("--watch belongs to fleet"));

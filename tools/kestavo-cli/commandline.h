@@ -101,6 +101,7 @@ struct Command
 
     // fleet
     bool watch = false;
+    QString historyFile; // --history: every report also goes to this history file
 
     // watch
     int count = 0; // 0: until stopped

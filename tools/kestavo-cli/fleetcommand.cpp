@@ -10,6 +10,8 @@
 
 #include "stations/stationstore.h"
 
+#include "fleet/fleetrecorder.h"
+#include "history/historystore.h"
 #include "reportformat.h"
 
 namespace kestavo::cli {
@@ -212,6 +214,18 @@ int FleetCommand::print()
 int FleetCommand::run(const stations::StationStore& store)
 {
     m_poller.setStations(fleet::stationsFromStore(store));
+    std::unique_ptr<history::HistoryStore> history;
+    std::unique_ptr<fleet::FleetRecorder> recorder;
+    if (!m_command.historyFile.isEmpty()) {
+        history = std::make_unique<history::HistoryStore>();
+        const auto opened = history->open(m_command.historyFile);
+        if (!opened.ok) {
+            m_err << "kestavo-cli: fleet: " << opened.error << '\n';
+            m_err.flush();
+            return ExitDatabase;
+        }
+        recorder = std::make_unique<fleet::FleetRecorder>(m_poller, *history);
+    }
     if (m_command.options.format == OutputFormat::Csv)
         m_out << csvRecord(csvHeader());
     QElapsedTimer clock;

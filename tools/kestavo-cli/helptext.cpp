@@ -44,13 +44,15 @@ const QList<Page>& pages()
              "                           password column always empty\n"
              "Example:\n"
              "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"")},
-        {QStringLiteral("fleet"), QStringLiteral("fleet [--watch] [--count N] [--interval MS]"),
+        {QStringLiteral("fleet"),
+         QStringLiteral("fleet [--watch] [--count N] [--interval MS] [--history FILE]"),
          QStringLiteral("Poll every station of the database at once and print one line (text), object\n"
                         "(json) or row (csv) per station: address, description, state (online,\n"
                         "bad-password, offline, invalid), age_s, rtt_ms, relays, temperature_c,\n"
                         "voltages, io. Waits up to --timeout for the answers. --watch polls again every\n"
                         "second (--interval MS) and prints every round (JSON Lines with --format json)\n"
-                        "until interrupted or N rounds (--count). Exit 0 when every station is online,\n"
+                        "until interrupted or N rounds (--count). --history FILE records every report\n"
+                        "into that history file as the console does. Exit 0 when every station is online,\n"
                         "1 when any is not, 3 for a database problem.\n"
                         "Example:\n"
                         "  kestavo-cli fleet --format json")},
