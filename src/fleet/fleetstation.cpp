@@ -17,6 +17,9 @@ QList<FleetStation> stationsFromStore(const stations::StationStore& store)
         station.password = store.valueAt(position, QStringLiteral("password")).toString();
         station.rangeFlags = {store.valueAt(position, QStringLiteral("JP6")).toInt(),
                               store.valueAt(position, QStringLiteral("JP7")).toInt()};
+        for (int c = 0; c < 8; ++c)
+            station.captions[static_cast<std::size_t>(c)] =
+                store.valueAt(position, QStringLiteral("Label%1voltage").arg(c + 1)).toString();
         list.append(station);
     }
     return list;

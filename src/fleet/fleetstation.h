@@ -18,7 +18,8 @@ struct FleetStation
     QString address;     // as stored; checked by the poller, which refuses what is no IPv4 address
     QString description; // as stored
     QString password;    // the stored, '*'-padded form that goes on the wire
-    std::array<int, 2> rangeFlags{}; // full-scale jumpers of voltage inputs 1 and 2 (JP6, JP7)
+    std::array<int, 2> rangeFlags{};   // full-scale jumpers of voltage inputs 1 and 2 (JP6, JP7)
+    std::array<QString, 8> captions{}; // the voltage inputs' titles as the station record keeps them
 };
 
 /// Every station of the directory, in directory order.

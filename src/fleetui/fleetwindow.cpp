@@ -37,7 +37,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
 
-    m_problemsFirst = new QPushButton(QStringLiteral("Problems first"), this);
+    m_problemsFirst = new QPushButton(QStringLiteral("&Problems first"), this);
     m_problemsFirst->setObjectName(QStringLiteral("ProblemsFirst"));
     m_problemsFirst->setAccessibleName(QStringLiteral("Problems first"));
     connect(m_problemsFirst, &QPushButton::clicked, this, &FleetWindow::sortProblemsFirst);
