@@ -99,7 +99,8 @@ struct Command
     QString stationPassword; // as typed, never printed
     QString stationDescription;
 
-    // stations import / export: the CSV file ("-" or empty for export: standard output)
+    // stations import / export: the CSV file ("-" or empty for export: standard output);
+    // backup: -o FILE (empty: standard output); diff, restore: the backup document
     QString file;
 
     // fleet
@@ -143,7 +144,6 @@ struct Command
     bool toggle = false;
 
     // backup / diff / restore
-    QString file;     // backup: -o FILE (empty: standard output); diff, restore: FILE
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
 };
