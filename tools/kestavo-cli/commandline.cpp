@@ -15,10 +15,12 @@ const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral(
                                    QStringLiteral("--timeout"),  QStringLiteral("--format"),
                                    QStringLiteral("--password"), QStringLiteral("--count"),
                                    QStringLiteral("--interval"), QStringLiteral("--output"),
-                                   QStringLiteral("-o"),         QStringLiteral("--only")};
+                                   QStringLiteral("-o"),         QStringLiteral("--only"),
+                                   QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
-                               QStringLiteral("-h"),           QStringLiteral("--version")};
+                               QStringLiteral("-h"),           QStringLiteral("--version"),
+                               QStringLiteral("--watch")};
 
 // The positional arguments of one command word, read one by one; the first failure is kept and
 // names the argument.
@@ -109,6 +111,8 @@ bool isLatin1(const QString& text)
     return true;
 }
 
+} // namespace
+
 // The console's password box: no space or '*' can be typed. A password given to talk to a unit may
 // also be written in its stored form, with the '*' padding.
 QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed)
@@ -128,6 +132,8 @@ QString passwordProblem(const QString& typed, const QString& name, bool storedFo
         return QStringLiteral("%1 holds characters the unit cannot store").arg(name);
     return QString();
 }
+
+namespace {
 
 std::optional<UsageError> parseStations(const Reader& r, Command* c)
 {
@@ -168,6 +174,18 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationDescription = description;
         return std::nullopt;
     }
+    if (sub == QStringLiteral("import")) {
+        c->kind = CommandKind::StationsImport;
+        if (!r.has(2) || r.at(2).isEmpty())
+            return r.missing(QStringLiteral("FILE"));
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
+    if (sub == QStringLiteral("export")) {
+        c->kind = CommandKind::StationsExport;
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
     if (sub == QStringLiteral("remove") || sub == QStringLiteral("default")) {
         c->kind =
             sub == QStringLiteral("remove") ? CommandKind::StationsRemove : CommandKind::StationsDefault;
@@ -178,7 +196,8 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationAddress = r.at(2).trimmed();
         return std::nullopt;
     }
-    return r.bad(QStringLiteral("subcommand"), 1, QStringLiteral("must be add, remove or default"));
+    return r.bad(QStringLiteral("subcommand"), 1,
+                 QStringLiteral("must be add, remove, default, import or export"));
 }
 
 std::optional<UsageError> parseRelay(const Reader& r, Command* c)
@@ -424,6 +443,10 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     const Reader r(word, positional, secret);
     if (word == QStringLiteral("stations"))
         return parseStations(r, c);
+    if (word == QStringLiteral("fleet")) {
+        c->kind = CommandKind::Fleet;
+        return r.noMoreThan(1);
+    }
 
     if (auto e = r.unit(1, c))
         return e;
@@ -531,6 +554,7 @@ bool csvAllowed(CommandKind kind)
     case CommandKind::Status:
     case CommandKind::Watch:
     case CommandKind::StationsList:
+    case CommandKind::Fleet:
     case CommandKind::Scripts:
     case CommandKind::BoardScripts:
         return true;
@@ -544,14 +568,14 @@ bool csvAllowed(CommandKind kind)
 const QStringList& commandWords()
 {
     static const QStringList words = {
-        QStringLiteral("stations"),     QStringLiteral("status"),   QStringLiteral("watch"),
-        QStringLiteral("relay"),        QStringLiteral("scripts"),  QStringLiteral("script"),
-        QStringLiteral("timer"),        QStringLiteral("io"),       QStringLiteral("temp"),
-        QStringLiteral("name"),         QStringLiteral("password"), QStringLiteral("allow"),
-        QStringLiteral("http"),         QStringLiteral("snmp"),     QStringLiteral("set-ip"),
-        QStringLiteral("set-mac"),      QStringLiteral("board"),    QStringLiteral("board-scripts"),
-        QStringLiteral("board-script"), QStringLiteral("backup"),   QStringLiteral("diff"),
-        QStringLiteral("restore")};
+        QStringLiteral("stations"),      QStringLiteral("fleet"),       QStringLiteral("status"),
+        QStringLiteral("watch"),         QStringLiteral("relay"),       QStringLiteral("scripts"),
+        QStringLiteral("script"),        QStringLiteral("timer"),       QStringLiteral("io"),
+        QStringLiteral("temp"),          QStringLiteral("name"),        QStringLiteral("password"),
+        QStringLiteral("allow"),         QStringLiteral("http"),        QStringLiteral("snmp"),
+        QStringLiteral("set-ip"),        QStringLiteral("set-mac"),     QStringLiteral("board"),
+        QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
+        QStringLiteral("diff"),          QStringLiteral("restore")};
     return words;
 }
 
@@ -570,6 +594,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("stations remove");
     case CommandKind::StationsDefault:
         return QStringLiteral("stations default");
+    case CommandKind::StationsImport:
+        return QStringLiteral("stations import");
+    case CommandKind::StationsExport:
+        return QStringLiteral("stations export");
+    case CommandKind::Fleet:
+        return QStringLiteral("fleet");
     case CommandKind::Status:
         return QStringLiteral("status");
     case CommandKind::Watch:
@@ -637,6 +667,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsAdd:
     case CommandKind::StationsRemove:
     case CommandKind::StationsDefault:
+    case CommandKind::StationsImport:
+    case CommandKind::StationsExport:
+    case CommandKind::Fleet:
         return false;
     default:
         return true;
@@ -747,9 +780,10 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             options.format = OutputFormat::Json;
         } else if (format == QStringLiteral("csv")) {
             if (!csvAllowed(command.kind)) {
-                return optionError(QStringLiteral("--format csv is for status, watch, stations, scripts and "
-                                                  "board-scripts; use text or json with %1")
-                                       .arg(commandLabel(command.kind)));
+                return optionError(
+                    QStringLiteral("--format csv is for status, watch, stations, fleet, scripts "
+                                   "and board-scripts; use text or json with %1")
+                        .arg(commandLabel(command.kind)));
             }
             options.format = OutputFormat::Csv;
         } else {
@@ -758,10 +792,22 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         }
     }
 
-    const bool watch = command.kind == CommandKind::Watch;
+    if (values.contains(QStringLiteral("--history"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--history belongs to fleet"));
+        command.historyFile = values.value(QStringLiteral("--history"));
+        if (command.historyFile.isEmpty())
+            return optionError(QStringLiteral("--history is empty"));
+    }
+    if (switches.contains(QStringLiteral("--watch"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--watch belongs to fleet"));
+        command.watch = true;
+    }
+    const bool watch = command.kind == CommandKind::Watch || command.watch;
     if (values.contains(QStringLiteral("--count"))) {
         if (!watch)
-            return optionError(QStringLiteral("--count belongs to watch"));
+            return optionError(QStringLiteral("--count belongs to watch and fleet --watch"));
         const Parsed<int> count = parseInteger(values.value(QStringLiteral("--count")), 1, 999999999);
         if (!count)
             return optionError(
@@ -770,7 +816,7 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
     }
     if (values.contains(QStringLiteral("--interval"))) {
         if (!watch)
-            return optionError(QStringLiteral("--interval belongs to watch"));
+            return optionError(QStringLiteral("--interval belongs to watch and fleet --watch"));
         const Parsed<int> interval = parseInteger(values.value(QStringLiteral("--interval")), 1, 3600000);
         if (!interval) {
             return optionError(QStringLiteral("--interval '%1' %2")

@@ -55,6 +55,7 @@ private:
     int addStation();
     int removeStation();
     int setDefaultStation();
+    int exportStationsTo(const QString& file);
 
     // ---- the unit ------------------------------------------------------------------------
     int prepareUnit();
