@@ -2,6 +2,205 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>kestavo::admin</name>
+    <message>
+        <source>IP address octet %1</source>
+        <translation>IP-Adresse, Oktett %1</translation>
+    </message>
+    <message>
+        <source>MAC address byte %1</source>
+        <translation>MAC-Adresse, Byte %1</translation>
+    </message>
+    <message>
+        <source>Security settings</source>
+        <translation>Sicherheitseinstellungen</translation>
+    </message>
+    <message>
+        <source>Station name</source>
+        <translation>Stationsname</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::admin::SecurityDialog</name>
+    <message>
+        <source>Station address</source>
+        <translation>Adresse der Station</translation>
+    </message>
+    <message>
+        <source>New password</source>
+        <translation>Neues Kennwort</translation>
+    </message>
+    <message>
+        <source>IP number %1 octet %2</source>
+        <translation>IP-Nummer %1, Oktett %2</translation>
+    </message>
+    <message>
+        <source>HTTP Server status</source>
+        <translation>Zustand des HTTP-Servers</translation>
+    </message>
+    <message>
+        <source>SNMP Access status</source>
+        <translation>Zustand des SNMP-Zugriffs</translation>
+    </message>
+    <message>
+        <source>password change</source>
+        <translation>Kennwortänderung</translation>
+    </message>
+    <message>
+        <source>allowed IP numbers</source>
+        <translation>erlaubte IP-Nummern</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::app::Application</name>
+    <message>
+        <source>Kestavo: console for KSV units</source>
+        <translation>Kestavo: Konsole für KSV-Geräte</translation>
+    </message>
+    <message>
+        <source>UDP port of the units (default 7).</source>
+        <translation>UDP-Port der Geräte (Vorgabe 7).</translation>
+    </message>
+    <message>
+        <source>Start a simulated unit on loopback and connect to it.</source>
+        <translation>Ein simuliertes Gerät auf Loopback starten und sich damit verbinden.</translation>
+    </message>
+    <message>
+        <source>Start the session with the default station at once.</source>
+        <translation>Die Sitzung sofort mit der Standardstation beginnen.</translation>
+    </message>
+    <message>
+        <source> The station list stays empty until this is fixed.</source>
+        <translation> Die Stationsliste bleibt leer, bis das behoben ist.</translation>
+    </message>
+    <message>
+        <source>Demo unit (simulated)</source>
+        <translation>Vorführgerät (simuliert)</translation>
+    </message>
+    <message>
+        <source>Battery bank  (0 - 30 - 60)</source>
+        <translation>Batteriebank  (0 - 30 - 60)</translation>
+    </message>
+    <message>
+        <source>Solar input  (0 - 30 - 60)</source>
+        <translation>Solareingang  (0 - 30 - 60)</translation>
+    </message>
+    <message>
+        <source>Pump supply  (0 - 30)</source>
+        <translation>Pumpenversorgung  (0 - 30)</translation>
+    </message>
+    <message>
+        <source>Heater supply  (0 - 30)</source>
+        <translation>Heizungsversorgung  (0 - 30)</translation>
+    </message>
+    <message>
+        <source>Radio  (0 - 30)</source>
+        <translation>Funk  (0 - 30)</translation>
+    </message>
+    <message>
+        <source>Tank level  (0 - 5)</source>
+        <translation>Tankfüllstand  (0 - 5)</translation>
+    </message>
+    <message>
+        <source>Flow sensor  (0 - 5)</source>
+        <translation>Durchflusssensor  (0 - 5)</translation>
+    </message>
+    <message>
+        <source>Pressure  (0 - 5)</source>
+        <translation>Druck  (0 - 5)</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::automation</name>
+    <message>
+        <source>Relay Script for a 0</source>
+        <translation>Relais-Skript für eine 0</translation>
+    </message>
+    <message>
+        <source>Steps of the Relay Script for a 0</source>
+        <translation>Schritte des Relais-Skripts für eine 0</translation>
+    </message>
+    <message>
+        <source>Relay Script for a 1</source>
+        <translation>Relais-Skript für eine 1</translation>
+    </message>
+    <message>
+        <source>Steps of the Relay Script for a 1</source>
+        <translation>Schritte des Relais-Skripts für eine 1</translation>
+    </message>
+    <message>
+        <source>I/O box number</source>
+        <translation>Nummer des E/A-Pins</translation>
+    </message>
+    <message>
+        <source>Run this Relay Script when the I/O pin is a &quot;0&quot;:</source>
+        <translation>Dieses Relais-Skript ausführen, wenn der E/A-Pin „0“ ist:</translation>
+    </message>
+    <message>
+        <source>Run this Relay Script when the I/O pin is a &quot;1&quot;:</source>
+        <translation>Dieses Relais-Skript ausführen, wenn der E/A-Pin „1“ ist:</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Upper threshold</source>
+        <translation>Obere Schwelle</translation>
+    </message>
+    <message>
+        <source>Upper threshold °C</source>
+        <translation>Obere Schwelle °C</translation>
+    </message>
+    <message>
+        <source>Upper threshold °F</source>
+        <translation>Obere Schwelle °F</translation>
+    </message>
+    <message>
+        <source>Relay Script above the upper threshold</source>
+        <translation>Relais-Skript über der oberen Schwelle</translation>
+    </message>
+    <message>
+        <source>Steps of the Relay Script above the upper threshold</source>
+        <translation>Schritte des Relais-Skripts über der oberen Schwelle</translation>
+    </message>
+    <message>
+        <source>Lower threshold</source>
+        <translation>Untere Schwelle</translation>
+    </message>
+    <message>
+        <source>Lower threshold °C</source>
+        <translation>Untere Schwelle °C</translation>
+    </message>
+    <message>
+        <source>Lower threshold °F</source>
+        <translation>Untere Schwelle °F</translation>
+    </message>
+    <message>
+        <source>Relay Script below the lower threshold</source>
+        <translation>Relais-Skript unter der unteren Schwelle</translation>
+    </message>
+    <message>
+        <source>Steps of the Relay Script below the lower threshold</source>
+        <translation>Schritte des Relais-Skripts unter der unteren Schwelle</translation>
+    </message>
+    <message>
+        <source>Relay Script steps</source>
+        <translation>Schritte des Relais-Skripts</translation>
+    </message>
+    <message>
+        <source>Chosen Relay Script</source>
+        <translation>Gewähltes Relais-Skript</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core</name>
+    <message>
+        <source>Kestavo - KSV unit console</source>
+        <translation>Kestavo – Konsole für KSV-Geräte</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::core::MainForm</name>
     <message>
         <source>&amp;Monitor</source>
@@ -34,6 +233,611 @@
     <message>
         <source>&amp;Restore...</source>
         <translation>&amp;Wiederherstellen...</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>Station entry</source>
+        <translation>Stationseingabe</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>Aktivität</translation>
+    </message>
+    <message>
+        <source>Power relays</source>
+        <translation>Leistungsrelais</translation>
+    </message>
+    <message>
+        <source>Relay %1 state</source>
+        <translation>Zustand von Relais %1</translation>
+    </message>
+    <message>
+        <source>Voltage inputs</source>
+        <translation>Spannungseingänge</translation>
+    </message>
+    <message>
+        <source>Voltage %1 gauge</source>
+        <translation>Anzeige der Spannung %1</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>MAC address</source>
+        <translation>MAC-Adresse</translation>
+    </message>
+    <message>
+        <source>Station name</source>
+        <translation>Stationsname</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>Temperatur</translation>
+    </message>
+    <message>
+        <source>MAC:</source>
+        <translation>MAC:</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Temp:</source>
+        <translation>Temp.:</translation>
+    </message>
+    <message>
+        <source>I/O pin %1</source>
+        <translation>E/A-Pin %1</translation>
+    </message>
+    <message>
+        <source>Relay timer</source>
+        <translation>Relais-Zeitgeber</translation>
+    </message>
+    <message>
+        <source>Timer state</source>
+        <translation>Zustand des Zeitgebers</translation>
+    </message>
+    <message>
+        <source>Relay daughter boards</source>
+        <translation>Relais-Tochterplatinen</translation>
+    </message>
+    <message>
+        <source>&amp;Console</source>
+        <translation>&amp;Konsole</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+    <message>
+        <source>&amp;Stop and show</source>
+        <translation>&amp;Anhalten und anzeigen</translation>
+    </message>
+    <message>
+        <source>S&amp;kins</source>
+        <translation>&amp;Designs</translation>
+    </message>
+    <message>
+        <source>(none)</source>
+        <translation>(keiner)</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::daughterboards</name>
+    <message>
+        <source>Scripts</source>
+        <translation>Skripte</translation>
+    </message>
+    <message>
+        <source>Compose, upload and run daughter-board scripts</source>
+        <translation>Skripte für Tochterplatinen erstellen, hochladen und ausführen</translation>
+    </message>
+    <message>
+        <source>Board</source>
+        <translation>Platine</translation>
+    </message>
+    <message>
+        <source>Board commands</source>
+        <translation>Platinenbefehle</translation>
+    </message>
+    <message>
+        <source>Script steps</source>
+        <translation>Skriptschritte</translation>
+    </message>
+    <message>
+        <source>Script slots</source>
+        <translation>Skriptplätze</translation>
+    </message>
+    <message>
+        <source>Click a command to add it to the script</source>
+        <translation>Einen Befehl anklicken, um ihn dem Skript hinzuzufügen</translation>
+    </message>
+    <message>
+        <source>Click a step to remove it</source>
+        <translation>Einen Schritt anklicken, um ihn zu entfernen</translation>
+    </message>
+    <message>
+        <source>Script description</source>
+        <translation>Beschreibung des Skripts</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Execute confirmation</source>
+        <translation>Ausführung bestätigen</translation>
+    </message>
+    <message>
+        <source>Slots</source>
+        <translation>Plätze</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::daughterboards::BoardDialog</name>
+    <message>
+        <source> delay seconds</source>
+        <translation> – Verzögerung in Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::fleetui</name>
+    <message>
+        <source>Fleet</source>
+        <translation>Flotte</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Filter by description, address or state</source>
+        <translation>Nach Beschreibung, Adresse oder Zustand filtern</translation>
+    </message>
+    <message>
+        <source>&amp;Problems first</source>
+        <translation>&amp;Probleme zuerst</translation>
+    </message>
+    <message>
+        <source>Problems first</source>
+        <translation>Probleme zuerst</translation>
+    </message>
+    <message>
+        <source>Watch all stations</source>
+        <translation>Alle Stationen beobachten</translation>
+    </message>
+    <message>
+        <source>Keep polling every station while this window is closed (each poll costs traffic).</source>
+        <translation>Jede Station weiter abfragen, während dieses Fenster geschlossen ist (jede Abfrage kostet Datenverkehr).</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>Übersicht</translation>
+    </message>
+    <message>
+        <source>Stations</source>
+        <translation>Stationen</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::fleetui::FleetModel</name>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>%1 d %2 h</source>
+        <translation>%1 T %2 h</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nie</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Last report</source>
+        <translation>Letzter Bericht</translation>
+    </message>
+    <message>
+        <source>Relays 1 2 3</source>
+        <translation>Relais 1 2 3</translation>
+    </message>
+    <message>
+        <source>I/O 1-5</source>
+        <translation>E/A 1-5</translation>
+    </message>
+    <message>
+        <source>Uptime</source>
+        <translation>Laufzeit</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>Temperatur</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::fleetui::FleetWindow</name>
+    <message>
+        <source>%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid</source>
+        <translation>%1 Stationen: %2 erreichbar, %3 veraltet, %4 nicht erreichbar, %5 falsches Kennwort, %6 ungültig</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::history::HistoryReader</name>
+    <message>
+        <source>The history file &quot;%1&quot; does not exist; nothing was recorded there yet.</source>
+        <translation>Die Verlaufsdatei „%1“ existiert nicht; dort wurde noch nichts aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be opened: %2.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; holds no history yet.</source>
+        <translation>Die Verlaufsdatei „%1“ enthält noch keinen Verlauf.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::history::HistoryStore</name>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be created (%2).</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht angelegt werden (%2).</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be opened: %2.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be prepared: %2.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht vorbereitet werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::history::db</name>
+    <message>
+        <source>unknown database error</source>
+        <translation>unbekannter Datenbankfehler</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; is a folder, not a file; choose another file.</source>
+        <translation>Die Verlaufsdatei „%1“ ist ein Ordner, keine Datei; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be read (%2); check its permissions.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht gelesen werden (%2); bitte ihre Zugriffsrechte prüfen.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be opened (%2) and was left unchanged.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht geöffnet werden (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
+        <translation>Die Verlaufsdatei „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::options</name>
+    <message>
+        <source>Option pages</source>
+        <translation>Optionsseiten</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::options::OptionsDialog</name>
+    <message>
+        <source>Voltage %1 label</source>
+        <translation>Beschriftung der Spannung %1</translation>
+    </message>
+    <message>
+        <source>Plain text sample</source>
+        <translation>Textbeispiel</translation>
+    </message>
+    <message>
+        <source>Graphical sample</source>
+        <translation>Grafisches Beispiel</translation>
+    </message>
+    <message>
+        <source>The voltage %1 options could not be stored in the station database %2.</source>
+        <translation>Die Optionen der Spannung %1 konnten nicht in der Stationsdatenbank %2 gespeichert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::periphery</name>
+    <message>
+        <source>KSV unit picture</source>
+        <translation>Bild des KSV-Geräts</translation>
+    </message>
+    <message>
+        <source>Open the web browser</source>
+        <translation>Den Webbrowser öffnen</translation>
+    </message>
+    <message>
+        <source>Web Browser</source>
+        <translation>Webbrowser</translation>
+    </message>
+    <message>
+        <source>Web page</source>
+        <translation>Webseite</translation>
+    </message>
+    <message>
+        <source>Address strip</source>
+        <translation>Adressleiste</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::periphery::BrowserWindow</name>
+    <message>
+        <source>Browser toolbar</source>
+        <translation>Browser-Werkzeugleiste</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::platform</name>
+    <message>
+        <source>Output of %1</source>
+        <translation>Ausgabe von %1</translation>
+    </message>
+    <message>
+        <source>
+The command ended with exit code %1.
+</source>
+        <translation>
+Der Befehl endete mit dem Rückgabewert %1.
+</translation>
+    </message>
+    <message>
+        <source>
+The command was stopped.
+</source>
+        <translation>
+Der Befehl wurde angehalten.
+</translation>
+    </message>
+    <message>
+        <source>The command could not be started: %1.
+</source>
+        <translation>Der Befehl konnte nicht gestartet werden: %1.
+</translation>
+    </message>
+    <message>
+        <source>Web page</source>
+        <translation>Webseite</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::platform::ProcessSystemCommands</name>
+    <message>
+        <source>The command %1 is written for another operating system and was not run.</source>
+        <translation>Der Befehl %1 ist für ein anderes Betriebssystem geschrieben und wurde nicht ausgeführt.</translation>
+    </message>
+    <message>
+        <source>The command %1 could not be started: %2.</source>
+        <translation>Der Befehl %1 konnte nicht gestartet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The command %1 failed</source>
+        <translation>Der Befehl %1 ist fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::platform::TextBrowserView</name>
+    <message>
+        <source>Page not available</source>
+        <translation>Seite nicht verfügbar</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::relays</name>
+    <message>
+        <source>Delay in seconds</source>
+        <translation>Verzögerung in Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::relays::RelayNotesDialog</name>
+    <message>
+        <source>The note could not be stored in the station database %1.</source>
+        <translation>Die Notiz konnte nicht in der Stationsdatenbank %1 gespeichert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::stations</name>
+    <message>
+        <source>unknown database error</source>
+        <translation>unbekannter Datenbankfehler</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::stations::StationStore</name>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be opened: %2.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is a folder, not a file; choose another file.</source>
+        <translation>Die Stationsdatenbank „%1“ ist ein Ordner, keine Datei; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read (%2); check its permissions.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden (%2); bitte ihre Zugriffsrechte prüfen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be opened (%2) and was left unchanged.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht geöffnet werden (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
+        <translation>Die Stationsdatenbank „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be created (%2).</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht angelegt werden (%2).</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be prepared: %2.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht vorbereitet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read: %2.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>No station database is open; the change was not saved.</source>
+        <translation>Es ist keine Stationsdatenbank geöffnet; die Änderung wurde nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is not open; the change was not saved.</source>
+        <translation>Die Stationsdatenbank „%1“ ist nicht geöffnet; die Änderung wurde nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is read-only; the change was not saved.</source>
+        <translation>Die Stationsdatenbank „%1“ ist schreibgeschützt; die Änderung wurde nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be changed: %2.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht geändert werden: %2.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; could not be changed: %2.</source>
+        <translation>Die Stationsdatenbank „%1“ konnte nicht geändert werden: %2.</translation>
+    </message>
+    <message>
+        <source>No station is selected; the change was not saved.</source>
+        <translation>Es ist keine Station ausgewählt; die Änderung wurde nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>There is no station at position %1; nothing was removed.</source>
+        <translation>An Position %1 gibt es keine Station; es wurde nichts entfernt.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::unitbackup</name>
+    <message>
+        <source>Unit configuration (*.json);;All files (*)</source>
+        <translation>Gerätekonfiguration (*.json);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Back up…</source>
+        <translation>Sichern…</translation>
+    </message>
+    <message>
+        <source>Unit configuration</source>
+        <translation>Gerätekonfiguration</translation>
+    </message>
+    <message>
+        <source>Differences to restore</source>
+        <translation>Wiederherzustellende Unterschiede</translation>
+    </message>
+    <message>
+        <source>Unit: %1</source>
+        <translation>Gerät: %1</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Compare…</source>
+        <translation>Vergleichen…</translation>
+    </message>
+    <message>
+        <source>Restore…</source>
+        <translation>Wiederherstellen…</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::unitbackup::UnitBackupWindow</name>
+    <message>
+        <source>Reading the unit&apos;s configuration…</source>
+        <translation>Konfiguration des Geräts wird gelesen…</translation>
+    </message>
+    <message>
+        <source>The configuration of %1 could not be read: %2</source>
+        <translation>Die Konfiguration von %1 konnte nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>Back up the unit&apos;s configuration</source>
+        <translation>Konfiguration des Geräts sichern</translation>
+    </message>
+    <message>
+        <source>Back-up cancelled; nothing was written.</source>
+        <translation>Sicherung abgebrochen; es wurde nichts geschrieben.</translation>
+    </message>
+    <message>
+        <source>The configuration of %1 was written to %2.</source>
+        <translation>Die Konfiguration von %1 wurde nach %2 geschrieben.</translation>
+    </message>
+    <message>
+        <source>Compare the unit with a configuration file</source>
+        <translation>Das Gerät mit einer Konfigurationsdatei vergleichen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be read: %2.</source>
+        <translation>„%1“ konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a configuration this console can restore: %2. Nothing was sent.</source>
+        <translation>„%1“ ist keine Konfiguration, die diese Konsole wiederherstellen kann: %2. Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The unit matches %1.</source>
+        <translation>Das Gerät stimmt mit %1 überein.</translation>
+    </message>
+    <message>
+        <source>%1 difference(s) with %2. Tick what to restore.</source>
+        <translation>%1 Unterschied(e) zu %2. Bitte ankreuzen, was wiederhergestellt werden soll.</translation>
+    </message>
+    <message>
+        <source>Tick the items to restore first.</source>
+        <translation>Bitte zuerst die wiederherzustellenden Einträge ankreuzen.</translation>
+    </message>
+    <message>
+        <source>. Nothing was sent.</source>
+        <translation>. Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Write %1 item(s) from %2 to the unit at %3?</source>
+        <translation>%1 Eintrag/Einträge aus %2 in das Gerät unter %3 schreiben?</translation>
+    </message>
+    <message>
+        <source>Restore finished. </source>
+        <translation>Wiederherstellung beendet. </translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "admin/changeipdialog.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,7 +36,8 @@ ChangeIpDialog::ChangeIpDialog(core::Context& context) : AddressChangeDialog(con
     for (std::size_t k = 0; k < m_octets.size(); ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text%1").arg(k + 1));
-        box->setAccessibleName(QStringLiteral("IP address octet %1").arg(k + 1));
+        box->setAccessibleName(
+            QCoreApplication::translate("kestavo::admin", "IP address octet %1").arg(k + 1));
         box->setMaxLength(3);
         // The third box has always let a lone 'a' through; it reads as 0.
         const bool takesA = k == 2;

@@ -1,5 +1,6 @@
 #include "admin/changemacdialog.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +37,8 @@ ChangeMacDialog::ChangeMacDialog(core::Context& context) : AddressChangeDialog(c
     for (std::size_t k = 0; k < m_bytes.size(); ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text%1").arg(k + 1));
-        box->setAccessibleName(QStringLiteral("MAC address byte %1").arg(k + 1));
+        box->setAccessibleName(
+            QCoreApplication::translate("kestavo::admin", "MAC address byte %1").arg(k + 1));
         box->setMaxLength(2);
         box->setValidator(new QRegularExpressionValidator(QRegularExpression(qs("[0-9A-Fa-f]*")), box));
         new KeyFilter(box, &KeyFilter::isHexDigit);

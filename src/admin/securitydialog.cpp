@@ -1,5 +1,6 @@
 #include "admin/securitydialog.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -82,7 +83,7 @@ SecurityDialog::SecurityDialog(core::Context& context)
     connect(m_allowedSocket, &QUdpSocket::readyRead, this, &SecurityDialog::onAllowedIpReply);
 
     m_tabs->setObjectName(qs("TabStrip1"));
-    m_tabs->setAccessibleName(qs("Security settings"));
+    m_tabs->setAccessibleName(QCoreApplication::translate("kestavo::admin", "Security settings"));
     m_tabs->addTab(buildPasswordPanel(), qs("Change Password"));
     m_tabs->addTab(buildAllowedPanel(), qs("Allowed IP Numbers"));
     m_tabs->addTab(buildHttpPanel(), qs("HTTP Server"));
@@ -113,11 +114,11 @@ QWidget* SecurityDialog::buildPasswordPanel()
     panel->setObjectName(qs("PasswordPanel"));
     m_address = new QLabel(panel);
     m_address->setObjectName(qs("StationAddress"));
-    m_address->setAccessibleName(qs("Station address"));
+    m_address->setAccessibleName(tr("Station address"));
 
     m_newPassword = new QLineEdit(panel);
     m_newPassword->setObjectName(qs("Text1"));
-    m_newPassword->setAccessibleName(qs("New password"));
+    m_newPassword->setAccessibleName(tr("New password"));
     m_newPassword->setMaxLength(int(protocol::kPasswordLength));
     m_newPassword->setEchoMode(QLineEdit::Password);
     // One byte per character on the wire: printable ASCII, no space.
@@ -166,7 +167,7 @@ QWidget* SecurityDialog::buildAllowedPanel()
         const int column = i % 4;
         auto* box = new QLineEdit(panel);
         box->setObjectName(QStringLiteral("Text%1").arg(i + 2));
-        box->setAccessibleName(QStringLiteral("IP number %1 octet %2").arg(row + 1).arg(column + 1));
+        box->setAccessibleName(tr("IP number %1 octet %2").arg(row + 1).arg(column + 1));
         box->setMaxLength(3);
         box->setValidator(new QRegularExpressionValidator(QRegularExpression(qs("[0-9]*")), box));
         new KeyFilter(box, &KeyFilter::isDecimalDigit);
@@ -196,7 +197,7 @@ QWidget* SecurityDialog::buildHttpPanel()
     panel->setObjectName(qs("HttpPanel"));
     m_httpHeading = new QLabel(qs("HTTP Server"), panel);
     m_httpHeading->setObjectName(qs("Label10"));
-    m_httpHeading->setAccessibleName(qs("HTTP Server status"));
+    m_httpHeading->setAccessibleName(tr("HTTP Server status"));
     m_httpEnable = radioButton("Option3", qs("Enable Status Web Page"), panel);
     m_httpDisable = radioButton("Option4", qs("Disable Status Web Page"), panel);
     m_httpUpload = pushButton("Command5", qs("Upload Setting"), panel);
@@ -220,7 +221,7 @@ QWidget* SecurityDialog::buildSnmpPanel()
     panel->setObjectName(qs("SnmpPanel"));
     m_snmpHeading = new QLabel(qs("SNMP Access"), panel);
     m_snmpHeading->setObjectName(qs("Label11"));
-    m_snmpHeading->setAccessibleName(qs("SNMP Access status"));
+    m_snmpHeading->setAccessibleName(tr("SNMP Access status"));
     m_snmpEnable = radioButton("Option6", qs("Enable SNMP Access"), panel);
     m_snmpDisable = radioButton("Option5", qs("Disable SNMP Access"), panel);
     m_snmpUpload = pushButton("Command8", qs("Upload Setting"), panel);
@@ -347,7 +348,7 @@ void SecurityDialog::changePassword()
     m_pendingPassword = paddedText;
     // Polls after this frame would carry the old password once the unit has switched.
     holdPolls(true);
-    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change")))
+    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), tr("password change")))
         m_passwordOk->setEnabled(false);
     else
         holdPolls(false);
@@ -411,7 +412,7 @@ void SecurityDialog::changeAllowedIps()
     if (!ensureConnected(m_allowedSocket, m_allowedSocketConnected))
         return;
     const std::string frame = protocol::allowedIpFrame(onlyListed, octets, context().session.password());
-    if (sendOn(m_allowedSocket, frame, qs("allowed IP numbers")))
+    if (sendOn(m_allowedSocket, frame, tr("allowed IP numbers")))
         m_allowedOk->setEnabled(false);
 }
 

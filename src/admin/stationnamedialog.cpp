@@ -1,5 +1,6 @@
 #include "admin/stationnamedialog.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,7 +33,7 @@ StationNameDialog::StationNameDialog(core::Context& context)
     setWindowTitle(qs(" Set Station Name"));
 
     m_name->setObjectName(qs("Text1"));
-    m_name->setAccessibleName(qs("Station name"));
+    m_name->setAccessibleName(QCoreApplication::translate("kestavo::admin", "Station name"));
     m_name->setMaxLength(kNameLength);
     // The name travels as one byte per character: printable Latin-1 only.
     m_name->setValidator(

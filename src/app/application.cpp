@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -43,18 +44,24 @@ QString qs(const char* s)
 Application::Options Application::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(qs("Kestavo: console for KSV units"));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("kestavo::app::Application", "Kestavo: console for KSV units"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption db(qs("db"),
                                 qs("Station database file (default: ksv.dat beside the executable if "
                                    "present, else in the per-user data folder)."),
                                 qs("FILE"));
-    const QCommandLineOption port(qs("unit-port"), qs("UDP port of the units (default 7)."), qs("N"),
-                                  qs("7"));
-    const QCommandLineOption demo(qs("demo"), qs("Start a simulated unit on loopback and connect to it."));
-    const QCommandLineOption connect(qs("connect"),
-                                     qs("Start the session with the default station at once."));
+    const QCommandLineOption port(
+        qs("unit-port"),
+        QCoreApplication::translate("kestavo::app::Application", "UDP port of the units (default 7)."),
+        qs("N"), qs("7"));
+    const QCommandLineOption demo(
+        qs("demo"), QCoreApplication::translate("kestavo::app::Application",
+                                                "Start a simulated unit on loopback and connect to it."));
+    const QCommandLineOption connect(
+        qs("connect"), QCoreApplication::translate("kestavo::app::Application",
+                                                   "Start the session with the default station at once."));
     const QCommandLineOption demoFleet(
         qs("demo-fleet"),
         qs("With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, "
@@ -188,7 +195,9 @@ bool Application::start()
     m_mainForm->show();
     const auto opened = m_store->open(path);
     if (!opened.ok)
-        m_prompter->inform(opened.error + qs(" The station list stays empty until this is fixed."));
+        m_prompter->inform(opened.error +
+                           QCoreApplication::translate("kestavo::app::Application",
+                                                       " The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
     openHistory(m_store->path());
     m_fleet->reloadStations();

@@ -44,19 +44,27 @@ bool Application::startDemo()
         stations::StationStore seed;
         if (!seed.open(demo->databasePath).ok ||
             !seed.add(QStringLiteral("127.0.0.1"), QStringLiteral("demo"),
-                      QStringLiteral("Demo unit (simulated)")))
+                      QCoreApplication::translate("kestavo::app::Application", "Demo unit (simulated)")))
             return false;
         // Show what the per-station display settings can do: titles, and two inputs as gauges.
         seed.findAddress(QStringLiteral("127.0.0.1"));
         const QVariantMap look{
-            {QStringLiteral("Label1voltage"), QStringLiteral("Battery bank  (0 - 30 - 60)")},
-            {QStringLiteral("Label2voltage"), QStringLiteral("Solar input  (0 - 30 - 60)")},
-            {QStringLiteral("Label3voltage"), QStringLiteral("Pump supply  (0 - 30)")},
-            {QStringLiteral("Label4voltage"), QStringLiteral("Heater supply  (0 - 30)")},
-            {QStringLiteral("Label5voltage"), QStringLiteral("Radio  (0 - 30)")},
-            {QStringLiteral("Label6voltage"), QStringLiteral("Tank level  (0 - 5)")},
-            {QStringLiteral("Label7voltage"), QStringLiteral("Flow sensor  (0 - 5)")},
-            {QStringLiteral("Label8voltage"), QStringLiteral("Pressure  (0 - 5)")},
+            {QStringLiteral("Label1voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Battery bank  (0 - 30 - 60)")},
+            {QStringLiteral("Label2voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Solar input  (0 - 30 - 60)")},
+            {QStringLiteral("Label3voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Pump supply  (0 - 30)")},
+            {QStringLiteral("Label4voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Heater supply  (0 - 30)")},
+            {QStringLiteral("Label5voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Radio  (0 - 30)")},
+            {QStringLiteral("Label6voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Tank level  (0 - 5)")},
+            {QStringLiteral("Label7voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Flow sensor  (0 - 5)")},
+            {QStringLiteral("Label8voltage"),
+             QCoreApplication::translate("kestavo::app::Application", "Pressure  (0 - 5)")},
             {QStringLiteral("Voltage1View"), 1},
             {QStringLiteral("Voltage6View"), 1}};
         if (!seed.writeCurrent(look))

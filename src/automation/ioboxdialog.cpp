@@ -1,6 +1,7 @@
 #include "automation/ioboxdialog.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,17 +52,23 @@ IoBoxDialog::IoBoxDialog(core::Context& context, int boxIndex)
     : ConsoleDialog(context), m_box(boxIndex),
       m_disable(makeOption(this, qs("Option1"), qs("Disable I/O state change action."))),
       m_run(makeOption(this, qs("Option2"), qs("Run a Relay Script when I/O states change"))),
-      m_slotsFor0(makeList(this, qs("List1"), qs("Relay Script for a 0"))),
-      m_stepsFor0(makeList(this, qs("List2"), qs("Steps of the Relay Script for a 0"))),
-      m_slotsFor1(makeList(this, qs("List3"), qs("Relay Script for a 1"))),
-      m_stepsFor1(makeList(this, qs("List4"), qs("Steps of the Relay Script for a 1")))
+      m_slotsFor0(makeList(this, qs("List1"),
+                           QCoreApplication::translate("kestavo::automation", "Relay Script for a 0"))),
+      m_stepsFor0(
+          makeList(this, qs("List2"),
+                   QCoreApplication::translate("kestavo::automation", "Steps of the Relay Script for a 0"))),
+      m_slotsFor1(makeList(this, qs("List3"),
+                           QCoreApplication::translate("kestavo::automation", "Relay Script for a 1"))),
+      m_stepsFor1(
+          makeList(this, qs("List4"),
+                   QCoreApplication::translate("kestavo::automation", "Steps of the Relay Script for a 1")))
 {
     const QString number = QString::number(boxIndex + 1);
     setObjectName(qs("ioBox"));
     setWindowTitle(qs("I/O BOX ") + number);
 
     QLabel* numberLabel = makeLabel(this, qs("Label1"), number);
-    numberLabel->setAccessibleName(qs("I/O box number"));
+    numberLabel->setAccessibleName(QCoreApplication::translate("kestavo::automation", "I/O box number"));
     QFont big = numberLabel->font();
     big.setPointSize(big.pointSize() * 2);
     big.setBold(true);
@@ -95,12 +102,18 @@ IoBoxDialog::IoBoxDialog(core::Context& context, int boxIndex)
     top->addLayout(optionColumn, 1);
 
     auto* lists = new QGridLayout;
-    lists->addWidget(makeLabel(this, qs("Label2"), qs("Run this Relay Script when the I/O pin is a \"0\":")),
-                     0, 0, 1, 2);
+    lists->addWidget(
+        makeLabel(this, qs("Label2"),
+                  QCoreApplication::translate("kestavo::automation",
+                                              "Run this Relay Script when the I/O pin is a \"0\":")),
+        0, 0, 1, 2);
     lists->addWidget(m_slotsFor0, 1, 0);
     lists->addWidget(m_stepsFor0, 1, 1);
-    lists->addWidget(makeLabel(this, qs("Label3"), qs("Run this Relay Script when the I/O pin is a \"1\":")),
-                     2, 0, 1, 2);
+    lists->addWidget(
+        makeLabel(this, qs("Label3"),
+                  QCoreApplication::translate("kestavo::automation",
+                                              "Run this Relay Script when the I/O pin is a \"1\":")),
+        2, 0, 1, 2);
     lists->addWidget(m_slotsFor1, 3, 0);
     lists->addWidget(m_stepsFor1, 3, 1);
 

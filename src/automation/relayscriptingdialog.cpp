@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -54,7 +55,7 @@ RelayScriptingDialog::RelayScriptingDialog(core::Context& context)
 
     // A full box still takes Backspace, Delete and selection: only the length is limited.
     m_description->setObjectName(qs("Text1"));
-    m_description->setAccessibleName(qs("Description"));
+    m_description->setAccessibleName(QCoreApplication::translate("kestavo::automation", "Description"));
     m_description->setMaxLength(kDescriptionLength);
 
     // Tall enough for the whole palette without scrolling.

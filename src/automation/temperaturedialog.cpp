@@ -1,6 +1,7 @@
 #include "automation/temperaturedialog.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -95,16 +96,32 @@ TemperatureDialog::TemperatureDialog(core::Context& context)
       m_disable(makeOption(this, qs("Option1"), qs("Disable temperature activated relay action."))),
       m_run(makeOption(this, qs("Option2"),
                        qs("Execute a relay script when temerature thresholds are reached."))),
-      m_upper(makeSlider(this, qs("Slider1"), qs("Upper threshold"))),
-      m_upperC(makeDegreeBox(this, qs("Text1"), QString::fromUtf8("Upper threshold °C"))),
-      m_upperF(makeDegreeBox(this, qs("Text2"), QString::fromUtf8("Upper threshold °F"))),
-      m_upperSlots(makeList(this, qs("List1"), qs("Relay Script above the upper threshold"))),
-      m_upperSteps(makeList(this, qs("List2"), qs("Steps of the Relay Script above the upper threshold"))),
-      m_lower(makeSlider(this, qs("Slider2"), qs("Lower threshold"))),
-      m_lowerC(makeDegreeBox(this, qs("Text3"), QString::fromUtf8("Lower threshold °C"))),
-      m_lowerF(makeDegreeBox(this, qs("Text4"), QString::fromUtf8("Lower threshold °F"))),
-      m_lowerSlots(makeList(this, qs("List3"), qs("Relay Script below the lower threshold"))),
-      m_lowerSteps(makeList(this, qs("List4"), qs("Steps of the Relay Script below the lower threshold")))
+      m_upper(makeSlider(this, qs("Slider1"),
+                         QCoreApplication::translate("kestavo::automation", "Upper threshold"))),
+      m_upperC(makeDegreeBox(this, qs("Text1"),
+                             QCoreApplication::translate("kestavo::automation", "Upper threshold °C"))),
+      m_upperF(makeDegreeBox(this, qs("Text2"),
+                             QCoreApplication::translate("kestavo::automation", "Upper threshold °F"))),
+      m_upperSlots(makeList(
+          this, qs("List1"),
+          QCoreApplication::translate("kestavo::automation", "Relay Script above the upper threshold"))),
+      m_upperSteps(
+          makeList(this, qs("List2"),
+                   QCoreApplication::translate("kestavo::automation",
+                                               "Steps of the Relay Script above the upper threshold"))),
+      m_lower(makeSlider(this, qs("Slider2"),
+                         QCoreApplication::translate("kestavo::automation", "Lower threshold"))),
+      m_lowerC(makeDegreeBox(this, qs("Text3"),
+                             QCoreApplication::translate("kestavo::automation", "Lower threshold °C"))),
+      m_lowerF(makeDegreeBox(this, qs("Text4"),
+                             QCoreApplication::translate("kestavo::automation", "Lower threshold °F"))),
+      m_lowerSlots(makeList(
+          this, qs("List3"),
+          QCoreApplication::translate("kestavo::automation", "Relay Script below the lower threshold"))),
+      m_lowerSteps(
+          makeList(this, qs("List4"),
+                   QCoreApplication::translate("kestavo::automation",
+                                               "Steps of the Relay Script below the lower threshold")))
 {
     setObjectName(qs("tempBox"));
 

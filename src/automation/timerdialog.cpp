@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,7 +70,8 @@ const std::array<TimerDialog::DelayUnit, 4>& TimerDialog::delayUnits()
 TimerDialog::TimerDialog(core::Context& context)
     : ConsoleDialog(context), m_slots(makeList(this, qs("List1"), qs("Relay Scripts"))),
       m_slotText(new QLineEdit(qs("Choose a Relay Script!"), this)),
-      m_steps(makeList(this, qs("List2"), qs("Relay Script steps"))),
+      m_steps(makeList(this, qs("List2"),
+                       QCoreApplication::translate("kestavo::automation", "Relay Script steps"))),
       m_oneShot(makeOption(this, qs("Option1"), kOneShot)),
       m_continuous(makeOption(this, qs("Option2"), kContinuous))
 {
@@ -77,7 +79,7 @@ TimerDialog::TimerDialog(core::Context& context)
     setWindowTitle(qs("Relay Timer"));
 
     m_slotText->setObjectName(qs("Text1"));
-    m_slotText->setAccessibleName(qs("Chosen Relay Script"));
+    m_slotText->setAccessibleName(QCoreApplication::translate("kestavo::automation", "Chosen Relay Script"));
     m_slotText->setReadOnly(true);
 
     // Readout: days "-" hours ":" minutes ":" seconds.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDate>
 #include <QDialog>
 #include <QDir>
@@ -93,7 +94,7 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     : QMainWindow(parent), m_ctx(context), m_dialogs(dialogs), m_tray(tray)
 {
     setObjectName(qs("MainForm"));
-    setWindowTitle(qs("Kestavo - KSV unit console"));
+    setWindowTitle(QCoreApplication::translate("kestavo::core", "Kestavo - KSV unit console"));
     m_ctx.mainWindow = this;
     buildUi();
 
@@ -227,7 +228,7 @@ void MainForm::buildUi()
 
 QWidget* MainForm::buildStationBar()
 {
-    auto* box = new QGroupBox(qs("Station"), this);
+    auto* box = new QGroupBox(tr("Station"), this);
     box->setObjectName(qs("StationBar"));
     auto* grid = new QGridLayout(box);
 
@@ -235,7 +236,7 @@ QWidget* MainForm::buildStationBar()
     m_stationBox->setObjectName(qs("Combo1"));
     m_stationBox->setEditable(true);
     m_stationBox->setInsertPolicy(QComboBox::NoInsert);
-    m_stationBox->setAccessibleName(qs("Station"));
+    m_stationBox->setAccessibleName(tr("Station"));
     m_stationBox->setMinimumContentsLength(40);
     QFont mono(qs("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
@@ -247,11 +248,11 @@ QWidget* MainForm::buildStationBar()
     m_passwordMirror = new QLineEdit(this);
     m_passwordMirror->setObjectName(qs("Text9"));
     m_passwordMirror->setEchoMode(QLineEdit::Password);
-    m_passwordMirror->setAccessibleName(qs("Password"));
+    m_passwordMirror->setAccessibleName(tr("Password"));
     m_passwordMirror->hide();
     m_entryMirror = new QLineEdit(this);
     m_entryMirror->setObjectName(qs("Text1"));
-    m_entryMirror->setAccessibleName(qs("Station entry"));
+    m_entryMirror->setAccessibleName(tr("Station entry"));
     m_entryMirror->hide();
 
     auto* setDefault = button(qs("Command1"), qs("Set  Default IP"));
@@ -269,7 +270,7 @@ QWidget* MainForm::buildStationBar()
     connect(stop, &QPushButton::clicked, this, [this] { m_ctx.session.stop(); });
 
     m_activity = label(qs("Label8"), qs("Aquire Data"));
-    m_activity->setAccessibleName(qs("Activity"));
+    m_activity->setAccessibleName(tr("Activity"));
     QFont bold = m_activity->font();
     bold.setBold(true);
     m_activity->setFont(bold);
@@ -300,7 +301,7 @@ QWidget* MainForm::buildStationBar()
 
 QWidget* MainForm::buildRelays()
 {
-    auto* box = new QGroupBox(qs("Power relays"), this);
+    auto* box = new QGroupBox(tr("Power relays"), this);
     auto* grid = new QGridLayout(box);
     const std::array<const char*, 3> buttons{"Command6", "Command7", "Command8"};
     const std::array<const char*, 3> labels{"Label9", "Label10", "Label11"};
@@ -311,7 +312,7 @@ QWidget* MainForm::buildRelays()
                 open(DialogId::Relay, r + 1);
         });
         auto* l = label(qs(labels[std::size_t(r)]), qs("===="));
-        l->setAccessibleName(QStringLiteral("Relay %1 state").arg(r + 1));
+        l->setAccessibleName(tr("Relay %1 state").arg(r + 1));
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(60);
         QFont f = l->font();
@@ -326,7 +327,7 @@ QWidget* MainForm::buildRelays()
 
 QWidget* MainForm::buildChannels()
 {
-    auto* box = new QGroupBox(qs("Voltage inputs"), this);
+    auto* box = new QGroupBox(tr("Voltage inputs"), this);
     auto* grid = new QGridLayout(box);
     for (int c = 0; c < 8; ++c) {
         const auto& w = kChannels[std::size_t(c)];
@@ -335,7 +336,7 @@ QWidget* MainForm::buildChannels()
         value->setText(qs("0.00"));
         auto* bar = new VoltageBar(c + 1, this);
         bar->setObjectName(qs(w.bar));
-        bar->setAccessibleName(QStringLiteral("Voltage %1 gauge").arg(c + 1));
+        bar->setAccessibleName(tr("Voltage %1 gauge").arg(c + 1));
         bar->hide();
         connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
         auto* options = button(qs(w.optionButton), qs("?"));
@@ -361,20 +362,20 @@ QWidget* MainForm::buildChannels()
 
 QWidget* MainForm::buildReadouts()
 {
-    auto* box = new QGroupBox(qs("Unit"), this);
+    auto* box = new QGroupBox(tr("Unit"), this);
     auto* grid = new QGridLayout(box);
-    m_mac = readout(qs("Text8"), qs("MAC address"));
-    m_stationName = readout(qs("Text83"), qs("Station name"));
-    m_temperature = readout(qs("Text57"), qs("Temperature"));
-    grid->addWidget(new QLabel(qs("MAC:"), this), 0, 0);
+    m_mac = readout(qs("Text8"), tr("MAC address"));
+    m_stationName = readout(qs("Text83"), tr("Station name"));
+    m_temperature = readout(qs("Text57"), tr("Temperature"));
+    grid->addWidget(new QLabel(tr("MAC:"), this), 0, 0);
     grid->addWidget(m_mac, 0, 1, 1, 5);
-    grid->addWidget(new QLabel(qs("Name:"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Name:"), this), 1, 0);
     grid->addWidget(m_stationName, 1, 1, 1, 5);
-    grid->addWidget(new QLabel(qs("Temp:"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("Temp:"), this), 2, 0);
     grid->addWidget(m_temperature, 2, 1, 1, 5);
     grid->addWidget(new QLabel(qs("I/O:"), this), 3, 0);
     for (int i = 0; i < 5; ++i) {
-        auto* io = readout(QStringLiteral("Text%1").arg(58 + i), QStringLiteral("I/O pin %1").arg(i + 1));
+        auto* io = readout(QStringLiteral("Text%1").arg(58 + i), tr("I/O pin %1").arg(i + 1));
         io->setAlignment(Qt::AlignCenter);
         io->setMaximumWidth(40);
         m_ioBoxes[std::size_t(i)] = io;
@@ -385,10 +386,10 @@ QWidget* MainForm::buildReadouts()
 
 QWidget* MainForm::buildTimerPanel()
 {
-    auto* box = new QGroupBox(qs("Relay timer"), this);
+    auto* box = new QGroupBox(tr("Relay timer"), this);
     auto* grid = new QGridLayout(box);
     m_timerPicture = label(qs("Image1"), QString());
-    m_timerPicture->setAccessibleName(qs("Relay timer"));
+    m_timerPicture->setAccessibleName(tr("Relay timer"));
     m_timerPicture->setPixmap(QPixmap(qs(":/images/timer1.png")));
     m_timerPicture->setMinimumSize(48, 48);
     m_timerPicture->setCursor(Qt::PointingHandCursor);
@@ -397,7 +398,7 @@ QWidget* MainForm::buildTimerPanel()
     timerCaption->setCursor(Qt::PointingHandCursor);
     timerCaption->installEventFilter(this);
     m_timerLabel = label(qs("Label24"), qs("Timer  Inactive"));
-    m_timerLabel->setAccessibleName(qs("Timer state"));
+    m_timerLabel->setAccessibleName(tr("Timer state"));
     auto* run = label(qs("Label35"), qs("Run"));
     auto* in = label(qs("Label36"), qs("in"));
     m_countdown = {label(qs("Label25"), qs("0")), label(qs("Label26"), qs("0")),
@@ -454,8 +455,8 @@ QWidget* MainForm::buildCommands()
     auto* exit = button(qs("Command12"), qs("EXIT"));
     m_boardsButton = new QToolButton(this);
     m_boardsButton->setObjectName(qs("Command28"));
-    m_boardsButton->setAccessibleName(qs("Relay daughter boards"));
-    m_boardsButton->setToolTip(qs("Relay daughter boards"));
+    m_boardsButton->setAccessibleName(tr("Relay daughter boards"));
+    m_boardsButton->setToolTip(tr("Relay daughter boards"));
     m_boardsButton->setIcon(QIcon(qs(":/images/daughterboard.png")));
     m_boardsButton->setIconSize(QSize(40, 40));
 
@@ -506,11 +507,11 @@ void MainForm::buildStatusBar()
 
 void MainForm::buildMenus()
 {
-    auto* menu = menuBar()->addMenu(qs("&Console"));
-    auto* about = menu->addAction(qs("&About"));
+    auto* menu = menuBar()->addMenu(tr("&Console"));
+    auto* about = menu->addAction(tr("&About"));
     about->setObjectName(qs("A1"));
     connect(about, &QAction::triggered, this, [this] { open(DialogId::About); });
-    auto* show = menu->addAction(qs("&Stop and show"));
+    auto* show = menu->addAction(tr("&Stop and show"));
     show->setObjectName(qs("U1"));
     connect(show, &QAction::triggered, this, [this] {
         m_ctx.session.stop();
@@ -562,7 +563,7 @@ void MainForm::buildMenus()
     const QStringList sheets = skins.entryList({qs("*.qss")}, QDir::Files, QDir::Name);
     if (sheets.isEmpty())
         return;
-    auto* skinMenu = menuBar()->addMenu(qs("S&kins"));
+    auto* skinMenu = menuBar()->addMenu(tr("S&kins"));
     auto apply = [skins](const QString& name) {
         QFile f(skins.filePath(name));
         if (name.isEmpty() || !f.open(QIODevice::ReadOnly)) {
@@ -575,7 +576,7 @@ void MainForm::buildMenus()
     const QString chosen =
         settings.value(qs("skin"), sheets.contains(qs("Default.qss")) ? qs("Default.qss") : QString())
             .toString();
-    auto* none = skinMenu->addAction(qs("(none)"));
+    auto* none = skinMenu->addAction(tr("(none)"));
     connect(none, &QAction::triggered, this, [apply] {
         QSettings().setValue(qs("skin"), QString());
         apply(QString());
@@ -921,7 +922,7 @@ void MainForm::resetDisplay()
     m_temperature->clear();
     for (auto* l : m_relayLabels) {
         l->setText(qs("===="));
-        l->setAccessibleDescription(qs("unknown"));
+        l->setAccessibleDescription(tr("unknown"));
         setTextColour(l, kOff);
     }
     m_timerLabel->setText(qs("Timer  Inactive"));

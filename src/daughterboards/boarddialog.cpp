@@ -1,5 +1,6 @@
 #include "daughterboards/boarddialog.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -96,9 +97,11 @@ BoardDialog::BoardDialog(core::Context& context, const BoardTimings& timings)
         buildItemRow(item, item - 1, grid);
     layout->addLayout(grid);
 
-    auto* scripts =
-        makeButton(this, QStringLiteral("Scripts"), QStringLiteral("cmdScripts"), QStringLiteral("Scripts"));
-    scripts->setToolTip(QStringLiteral("Compose, upload and run daughter-board scripts"));
+    auto* scripts = makeButton(this, QCoreApplication::translate("kestavo::daughterboards", "Scripts"),
+                               QStringLiteral("cmdScripts"),
+                               QCoreApplication::translate("kestavo::daughterboards", "Scripts"));
+    scripts->setToolTip(QCoreApplication::translate("kestavo::daughterboards",
+                                                    "Compose, upload and run daughter-board scripts"));
     connect(scripts, &QPushButton::clicked, this, &BoardDialog::openScripts);
     layout->addWidget(scripts, 0, Qt::AlignRight);
 
@@ -165,7 +168,7 @@ void BoardDialog::buildItemRow(int item, int row, QGridLayout* grid)
     c.delay->setValue(kMinDelay);
     c.delay->setMinimumWidth(120);
     auto* value = new QLabel(QString::number(c.delay->value()), this);
-    value->setAccessibleName(name + QStringLiteral(" delay seconds"));
+    value->setAccessibleName(name + tr(" delay seconds"));
     value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("60")));
     connect(c.delay, &QSlider::valueChanged, value, [value](int seconds) { value->setNum(seconds); });
     auto* hint = new QLabel(QStringLiteral("1 - 60 Second Delay"), this);

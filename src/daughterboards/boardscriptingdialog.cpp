@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -80,7 +81,7 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
 
     m_boardBox = new QComboBox(this);
     m_boardBox->setObjectName(QStringLiteral("Combo1"));
-    m_boardBox->setAccessibleName(QStringLiteral("Board"));
+    m_boardBox->setAccessibleName(QCoreApplication::translate("kestavo::daughterboards", "Board"));
     m_boardBox->setEditable(true);
     m_boardBox->setInsertPolicy(QComboBox::NoInsert);
     for (int board = 1; board <= protocol::kBoards; ++board)
@@ -88,11 +89,15 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
     m_boardBox->setCurrentIndex(-1);
     m_boardBox->setEditText(QStringLiteral("RDB 1 Commands"));
 
-    m_palette = makeList(this, QStringLiteral("List3"), QStringLiteral("Board commands"));
-    m_steps = makeList(this, QStringLiteral("List2"), QStringLiteral("Script steps"));
-    m_slots = makeList(this, QStringLiteral("List1"), QStringLiteral("Script slots"));
-    m_palette->setToolTip(QStringLiteral("Click a command to add it to the script"));
-    m_steps->setToolTip(QStringLiteral("Click a step to remove it"));
+    m_palette = makeList(this, QStringLiteral("List3"),
+                         QCoreApplication::translate("kestavo::daughterboards", "Board commands"));
+    m_steps = makeList(this, QStringLiteral("List2"),
+                       QCoreApplication::translate("kestavo::daughterboards", "Script steps"));
+    m_slots = makeList(this, QStringLiteral("List1"),
+                       QCoreApplication::translate("kestavo::daughterboards", "Script slots"));
+    m_palette->setToolTip(
+        QCoreApplication::translate("kestavo::daughterboards", "Click a command to add it to the script"));
+    m_steps->setToolTip(QCoreApplication::translate("kestavo::daughterboards", "Click a step to remove it"));
     for (QListWidget* list : {m_palette, m_steps})
         list->installEventFilter(this);
     // Room for a whole script and for all sixteen slots without scrolling.
@@ -107,11 +112,12 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
 
     m_descriptionPanel = new QFrame(this);
     m_descriptionPanel->setObjectName(QStringLiteral("Picture1"));
-    m_descriptionPanel->setAccessibleName(QStringLiteral("Script description"));
+    m_descriptionPanel->setAccessibleName(
+        QCoreApplication::translate("kestavo::daughterboards", "Script description"));
     m_descriptionPanel->setFrameShape(QFrame::StyledPanel);
     m_description = new QLineEdit(m_descriptionPanel);
     m_description->setObjectName(QStringLiteral("Text1"));
-    m_description->setAccessibleName(QStringLiteral("Description"));
+    m_description->setAccessibleName(QCoreApplication::translate("kestavo::daughterboards", "Description"));
     m_description->setMaxLength(int(protocol::kFieldWidth));
     auto* descriptionOk = makeButton(m_descriptionPanel, QStringLiteral("OK"), QStringLiteral("Command5"));
     auto* descriptionCancel =
@@ -128,7 +134,8 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
 
     m_confirmPanel = new QFrame(this);
     m_confirmPanel->setObjectName(QStringLiteral("Picture2"));
-    m_confirmPanel->setAccessibleName(QStringLiteral("Execute confirmation"));
+    m_confirmPanel->setAccessibleName(
+        QCoreApplication::translate("kestavo::daughterboards", "Execute confirmation"));
     m_confirmPanel->setFrameShape(QFrame::StyledPanel);
     m_slotQuestion = makeLabel(m_confirmPanel, QStringLiteral("in Slot # 1 ?"), QStringLiteral("Label20"));
     auto* yes = makeButton(m_confirmPanel, QStringLiteral("YES"), QStringLiteral("Command8"));
@@ -152,7 +159,7 @@ BoardScriptingDialog::BoardScriptingDialog(core::Context& context, QWidget* retu
     middle->addWidget(m_scriptLabel);
     middle->addWidget(m_steps);
     auto* right = new QVBoxLayout;
-    right->addWidget(makeLabel(this, QStringLiteral("Slots")));
+    right->addWidget(makeLabel(this, QCoreApplication::translate("kestavo::daughterboards", "Slots")));
     right->addWidget(m_slots);
     right->addWidget(m_descriptionPanel);
     right->addWidget(m_confirmPanel);

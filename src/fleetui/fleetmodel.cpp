@@ -88,12 +88,12 @@ QString FleetModel::ageText(qint64 ms)
 {
     const qint64 s = std::max<qint64>(ms, 0) / 1000;
     if (s < 60)
-        return QStringLiteral("%1 s").arg(s);
+        return tr("%1 s").arg(s);
     if (s < 3600)
-        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+        return tr("%1 min %2 s").arg(s / 60).arg(s % 60);
     if (s < 86400)
-        return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
-    return QStringLiteral("%1 d %2 h").arg(s / 86400).arg(s % 86400 / 3600);
+        return tr("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+    return tr("%1 d %2 h").arg(s / 86400).arg(s % 86400 / 3600);
 }
 
 QVariant FleetModel::data(const QModelIndex& index, int role) const
@@ -129,7 +129,7 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
                    : fleet::linkStateText(unit.state) + QStringLiteral(": ") + unit.invalidReason;
     case Age: {
         if (!unit.lastReportMs)
-            return sort ? QVariant(std::numeric_limits<qint64>::max()) : QVariant(QStringLiteral("never"));
+            return sort ? QVariant(std::numeric_limits<qint64>::max()) : QVariant(tr("never"));
         const qint64 age = m_poller.now() - *unit.lastReportMs;
         return sort ? QVariant(age) : QVariant(ageText(age));
     }
@@ -174,21 +174,21 @@ QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int ro
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case Description:
-        return QStringLiteral("Description");
+        return tr("Description");
     case Address:
-        return QStringLiteral("Address");
+        return tr("Address");
     case State:
-        return QStringLiteral("Link");
+        return tr("Link");
     case Age:
-        return QStringLiteral("Last report");
+        return tr("Last report");
     case Relays:
-        return QStringLiteral("Relays 1 2 3");
+        return tr("Relays 1 2 3");
     case Temperature:
-        return QStringLiteral("Temperature");
+        return tr("Temperature");
     case Io:
-        return QStringLiteral("I/O 1-5");
+        return tr("I/O 1-5");
     case Uptime:
-        return QStringLiteral("Uptime");
+        return tr("Uptime");
     default:
         return QStringLiteral("V%1").arg(section - FirstVoltage + 1);
     }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,7 +23,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
       m_proxy(new QSortFilterProxyModel(this))
 {
     setObjectName(QStringLiteral("Fleet"));
-    setWindowTitle(QStringLiteral("Fleet"));
+    setWindowTitle(QCoreApplication::translate("kestavo::fleetui", "Fleet"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     m_proxy->setSourceModel(m_model);
@@ -32,30 +33,33 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
 
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("FleetFilter"));
-    m_filter->setAccessibleName(QStringLiteral("Filter"));
-    m_filter->setPlaceholderText(QStringLiteral("Filter by description, address or state"));
+    m_filter->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Filter"));
+    m_filter->setPlaceholderText(
+        QCoreApplication::translate("kestavo::fleetui", "Filter by description, address or state"));
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
 
-    m_problemsFirst = new QPushButton(QStringLiteral("&Problems first"), this);
+    m_problemsFirst =
+        new QPushButton(QCoreApplication::translate("kestavo::fleetui", "&Problems first"), this);
     m_problemsFirst->setObjectName(QStringLiteral("ProblemsFirst"));
-    m_problemsFirst->setAccessibleName(QStringLiteral("Problems first"));
+    m_problemsFirst->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Problems first"));
     connect(m_problemsFirst, &QPushButton::clicked, this, &FleetWindow::sortProblemsFirst);
 
-    m_watchAll = new QCheckBox(QStringLiteral("Watch all stations"), this);
+    m_watchAll = new QCheckBox(QCoreApplication::translate("kestavo::fleetui", "Watch all stations"), this);
     m_watchAll->setObjectName(QStringLiteral("WatchAllStations"));
-    m_watchAll->setAccessibleName(QStringLiteral("Watch all stations"));
-    m_watchAll->setToolTip(
-        QStringLiteral("Keep polling every station while this window is closed (each poll costs traffic)."));
+    m_watchAll->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Watch all stations"));
+    m_watchAll->setToolTip(QCoreApplication::translate(
+        "kestavo::fleetui",
+        "Keep polling every station while this window is closed (each poll costs traffic)."));
     connect(m_watchAll, &QCheckBox::toggled, this, &FleetWindow::watchAllToggled);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("FleetSummary"));
-    m_summary->setAccessibleName(QStringLiteral("Summary"));
+    m_summary->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Summary"));
 
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("FleetTable"));
-    m_table->setAccessibleName(QStringLiteral("Stations"));
+    m_table->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Stations"));
     m_table->setModel(m_proxy);
     m_table->setSortingEnabled(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -112,14 +116,13 @@ void FleetWindow::updateSummary()
     const auto n = [&counts](LinkState state) {
         return counts[static_cast<std::size_t>(state)];
     };
-    m_summary->setText(
-        QStringLiteral("%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid")
-            .arg(m_poller.count())
-            .arg(n(LinkState::Online))
-            .arg(n(LinkState::Stale))
-            .arg(n(LinkState::Offline))
-            .arg(n(LinkState::BadPassword))
-            .arg(n(LinkState::Invalid)));
+    m_summary->setText(tr("%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid")
+                           .arg(m_poller.count())
+                           .arg(n(LinkState::Online))
+                           .arg(n(LinkState::Stale))
+                           .arg(n(LinkState::Offline))
+                           .arg(n(LinkState::BadPassword))
+                           .arg(n(LinkState::Invalid)));
 }
 
 } // namespace kestavo::fleetui

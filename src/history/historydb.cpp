@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,17 +54,23 @@ QString nativePath(const QString& path)
 QString sqlError(const QSqlDatabase& db)
 {
     const QString text = db.lastError().text().trimmed();
-    return text.isEmpty() ? qs("unknown database error") : text;
+    return text.isEmpty() ? QCoreApplication::translate("kestavo::history::db", "unknown database error")
+                          : text;
 }
 
 QString checkExistingFile(const QString& path, int schemaVersion)
 {
     const QString file = nativePath(path);
     if (QFileInfo(path).isDir())
-        return qs("The history file \"%1\" is a folder, not a file; choose another file.").arg(file);
+        return QCoreApplication::translate(
+                   "kestavo::history::db",
+                   "The history file \"%1\" is a folder, not a file; choose another file.")
+            .arg(file);
     QFile reader(path);
     if (!reader.open(QIODevice::ReadOnly))
-        return qs("The history file \"%1\" cannot be read (%2); check its permissions.")
+        return QCoreApplication::translate(
+                   "kestavo::history::db",
+                   "The history file \"%1\" cannot be read (%2); check its permissions.")
             .arg(file, reader.errorString());
     const QByteArray header = reader.read(kSqliteMagic.size());
     reader.close();
@@ -81,7 +88,9 @@ QString checkExistingFile(const QString& path, int schemaVersion)
         check.setDatabaseName(path);
         check.setConnectOptions(qs("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
         if (!check.open()) {
-            problem = qs("The history file \"%1\" cannot be opened (%2) and was left unchanged.")
+            problem = QCoreApplication::translate(
+                          "kestavo::history::db",
+                          "The history file \"%1\" cannot be opened (%2) and was left unchanged.")
                           .arg(file, sqlError(check));
         } else {
             QSqlQuery query(check);
@@ -96,7 +105,9 @@ QString checkExistingFile(const QString& path, int schemaVersion)
                     ours = ours || query.value(0).toString() == u"units";
                 }
             } else {
-                problem = qs("The history file \"%1\" is damaged (%2) and was left unchanged.")
+                problem = QCoreApplication::translate(
+                              "kestavo::history::db",
+                              "The history file \"%1\" is damaged (%2) and was left unchanged.")
                               .arg(file, query.lastError().text());
             }
             query.finish();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -42,7 +43,9 @@ bool HistoryReader::open(const QString& path)
     const QString file = QFileInfo(path).absoluteFilePath();
     d->open = false;
     if (!QFileInfo::exists(file)) {
-        d->error = QStringLiteral("The history file \"%1\" does not exist; nothing was recorded there yet.")
+        d->error = QCoreApplication::translate(
+                       "kestavo::history::HistoryReader",
+                       "The history file \"%1\" does not exist; nothing was recorded there yet.")
                        .arg(db::nativePath(file));
         return false;
     }
@@ -56,13 +59,16 @@ bool HistoryReader::open(const QString& path)
     conn.setDatabaseName(file);
     conn.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
     if (!conn.open()) {
-        d->error = QStringLiteral("The history file \"%1\" cannot be opened: %2.")
+        d->error = QCoreApplication::translate("kestavo::history::HistoryReader",
+                                               "The history file \"%1\" cannot be opened: %2.")
                        .arg(db::nativePath(file), db::sqlError(conn));
         return false;
     }
     QSqlQuery query(conn);
     if (!query.exec(QStringLiteral("SELECT count(*) FROM units"))) {
-        d->error = QStringLiteral("The history file \"%1\" holds no history yet.").arg(db::nativePath(file));
+        d->error = QCoreApplication::translate("kestavo::history::HistoryReader",
+                                               "The history file \"%1\" holds no history yet.")
+                       .arg(db::nativePath(file));
         conn.close();
         return false;
     }

@@ -136,8 +136,8 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
         QFile create(d->path);
         if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                          QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            return fail(QStringLiteral("The history file \"%1\" cannot be created (%2).")
-                            .arg(file, create.errorString()));
+            return fail(
+                tr("The history file \"%1\" cannot be created (%2).").arg(file, create.errorString()));
         create.close();
     } else if (const QString problem = db::checkExistingFile(d->path, kSchemaVersion); !problem.isEmpty()) {
         return fail(problem);
@@ -147,8 +147,7 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
         conn.setDatabaseName(d->path);
         conn.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
         if (!conn.open())
-            return fail(QStringLiteral("The history file \"%1\" cannot be opened: %2.")
-                            .arg(file, db::sqlError(conn)));
+            return fail(tr("The history file \"%1\" cannot be opened: %2.").arg(file, db::sqlError(conn)));
         QSqlQuery query(conn);
         // WAL lets the console, the command-line client and the agent read while one writes; a
         // killed writer leaves at most its open transaction behind.
@@ -158,7 +157,7 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
             query.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(m_options.maxPageCount));
         QString error;
         if (!db::migrate(conn, kSchemaVersion, &error))
-            return fail(QStringLiteral("The history file \"%1\" cannot be prepared: %2.").arg(file, error));
+            return fail(tr("The history file \"%1\" cannot be prepared: %2.").arg(file, error));
     }
     if (!m_reader.open(d->path))
         return fail(m_reader.error());

@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -75,7 +76,7 @@ OptionsDialog::OptionsDialog(core::Context& context, int input, core::MainForm* 
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(qs("TabStrip1"));
-    m_tabs->setAccessibleName(qs("Option pages"));
+    m_tabs->setAccessibleName(QCoreApplication::translate("kestavo::options", "Option pages"));
     m_tabs->addTab(buildNotesPage(), qs("Notes"));
     m_tabs->addTab(buildViewsPage(), qs("Views"));
     if (!m_columns.jumper.isEmpty())
@@ -147,14 +148,14 @@ QWidget* OptionsDialog::buildViewsPage()
     m_changeCaption->setAccessibleName(m_changeCaption->text());
     m_caption = new QLineEdit(page);
     m_caption->setObjectName(qs("Text4"));
-    m_caption->setAccessibleName(QStringLiteral("Voltage %1 label").arg(m_input));
+    m_caption->setAccessibleName(tr("Voltage %1 label").arg(m_input));
     connect(m_changeCaption, &QCheckBox::toggled, this, &OptionsDialog::setCaptionEditable);
 
     auto* grid = new QGridLayout;
     grid->addWidget(m_plainView, 0, 0);
-    grid->addWidget(makeSample(page, "Text2", "24.564876", qs("Plain text sample")), 0, 1);
+    grid->addWidget(makeSample(page, "Text2", "24.564876", tr("Plain text sample")), 0, 1);
     grid->addWidget(m_graphicView, 1, 0);
-    grid->addWidget(makeSample(page, "Text3", "Graphical", qs("Graphical sample")), 1, 1);
+    grid->addWidget(makeSample(page, "Text3", "Graphical", tr("Graphical sample")), 1, 1);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(heading);
@@ -246,11 +247,10 @@ bool OptionsDialog::write(const QString& column, const QVariant& value)
         return true;
     const QString why = store.lastError();
     context().prompter.inform(
-        why.isEmpty()
-            ? QStringLiteral("The voltage %1 options could not be stored in the station database %2.")
-                  .arg(m_input)
-                  .arg(store.path())
-            : why);
+        why.isEmpty() ? tr("The voltage %1 options could not be stored in the station database %2.")
+                            .arg(m_input)
+                            .arg(store.path())
+                      : why);
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "periphery/aboutdialog.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,7 +44,7 @@ AboutDialog::AboutDialog(core::Context& context, WebViewFactory webViews)
     m_picture = new QLabel(this);
     m_picture->setObjectName(qs("Picture1"));
     m_picture->setPixmap(QPixmap(qs(":/images/product.png")));
-    m_picture->setAccessibleName(qs("KSV unit picture"));
+    m_picture->setAccessibleName(QCoreApplication::translate("kestavo::periphery", "KSV unit picture"));
     m_picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     auto* description = addLabel("Label1", qs(kDescription));
@@ -65,7 +66,7 @@ AboutDialog::AboutDialog(core::Context& context, WebViewFactory webViews)
     // The heading and the picture lead to the browser, as links do.
     for (QLabel* link : {m_heading, m_picture}) {
         link->setCursor(Qt::PointingHandCursor);
-        link->setToolTip(qs("Open the web browser"));
+        link->setToolTip(QCoreApplication::translate("kestavo::periphery", "Open the web browser"));
         link->installEventFilter(this);
     }
 

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,8 +80,8 @@ BrowserWindow::BrowserWindow(core::Context& context, std::unique_ptr<platform::W
     : ConsoleDialog(context), m_view(std::move(view))
 {
     setObjectName(qs("browser"));
-    setWindowTitle(qs("Web Browser"));
-    setAccessibleName(qs("Web Browser"));
+    setWindowTitle(QCoreApplication::translate("kestavo::periphery", "Web Browser"));
+    setAccessibleName(QCoreApplication::translate("kestavo::periphery", "Web Browser"));
     setSizeGripEnabled(true);
     setMinimumSize(360, 240);
 
@@ -90,13 +91,13 @@ BrowserWindow::BrowserWindow(core::Context& context, std::unique_ptr<platform::W
     page->setParent(this);
     page->setObjectName(qs("brwWebBrowser"));
     if (page->accessibleName().isEmpty())
-        page->setAccessibleName(qs("Web page"));
+        page->setAccessibleName(QCoreApplication::translate("kestavo::periphery", "Web page"));
 
     buildToolbar();
 
     m_strip = new QFrame(this);
     m_strip->setObjectName(qs("picAddress"));
-    m_strip->setAccessibleName(qs("Address strip"));
+    m_strip->setAccessibleName(QCoreApplication::translate("kestavo::periphery", "Address strip"));
     m_label = new QLabel(qs("&Address:"), m_strip);
     m_label->setObjectName(qs("lblAddress"));
     m_label->setAccessibleName(qs("Address"));
@@ -148,7 +149,7 @@ void BrowserWindow::buildToolbar()
 {
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(qs("tbToolBar"));
-    m_toolbar->setAccessibleName(qs("Browser toolbar"));
+    m_toolbar->setAccessibleName(tr("Browser toolbar"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolbar->setMovable(false);
     for (const ToolbarKey& k : kToolbarKeys) {

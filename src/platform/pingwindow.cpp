@@ -1,6 +1,7 @@
 #include "platform/pingwindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
@@ -18,7 +19,8 @@ PingWindow::PingWindow(const QString& program, const QStringList& arguments, QWi
     setWindowTitle(commandLine);
 
     m_output->setObjectName(QStringLiteral("PingOutput"));
-    m_output->setAccessibleName(QStringLiteral("Output of %1").arg(commandLine));
+    m_output->setAccessibleName(
+        QCoreApplication::translate("kestavo::platform", "Output of %1").arg(commandLine));
     m_output->setReadOnly(true);
     m_output->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_output->setMaximumBlockCount(5000); // a ping left running for days must not eat memory
@@ -35,13 +37,16 @@ PingWindow::PingWindow(const QString& program, const QStringList& arguments, QWi
     connect(&m_process, &QProcess::readyRead, this,
             [this] { append(QString::fromLocal8Bit(m_process.readAll())); });
     connect(&m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        append(status == QProcess::NormalExit
-                   ? QStringLiteral("\nThe command ended with exit code %1.\n").arg(exitCode)
-                   : QStringLiteral("\nThe command was stopped.\n"));
+        append(
+            status == QProcess::NormalExit
+                ? QCoreApplication::translate("kestavo::platform", "\nThe command ended with exit code %1.\n")
+                      .arg(exitCode)
+                : QCoreApplication::translate("kestavo::platform", "\nThe command was stopped.\n"));
     });
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            append(QStringLiteral("The command could not be started: %1.\n").arg(m_process.errorString()));
+            append(QCoreApplication::translate("kestavo::platform", "The command could not be started: %1.\n")
+                       .arg(m_process.errorString()));
     });
 }
 

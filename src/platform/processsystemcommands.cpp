@@ -1,5 +1,6 @@
 #include "platform/processsystemcommands.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -153,7 +154,9 @@ bool ProcessSystemCommands::run(const Command& command, QString* error)
     const QString line = quoted(command.commandLine());
 
     if (m_flavour != hostFlavour())
-        return fail(QStringLiteral("The command %1 is written for another operating system and was not run.")
+        return fail(QCoreApplication::translate(
+                        "kestavo::platform::ProcessSystemCommands",
+                        "The command %1 is written for another operating system and was not run.")
                         .arg(line));
 
     const QString path = m_findProgram ? m_findProgram(command.program) : QString();
@@ -195,7 +198,8 @@ bool ProcessSystemCommands::startDetached(const QString& program, const Command&
     if (process.startDetached())
         return true;
     if (error) {
-        *error = QStringLiteral("The command %1 could not be started: %2.")
+        *error = QCoreApplication::translate("kestavo::platform::ProcessSystemCommands",
+                                             "The command %1 could not be started: %2.")
                      .arg(quoted(command.commandLine()), process.errorString());
     }
     return false;
@@ -216,7 +220,10 @@ bool ProcessSystemCommands::startWatched(const QString& program, const Command& 
                          if (status != QProcess::NormalExit || exitCode != 0) {
                              const QString detail =
                                  QString::fromLocal8Bit(process->readAllStandardError()).simplified();
-                             QString sentence = QStringLiteral("The command %1 failed").arg(line);
+                             QString sentence =
+                                 QCoreApplication::translate("kestavo::platform::ProcessSystemCommands",
+                                                             "The command %1 failed")
+                                     .arg(line);
                              if (!detail.isEmpty())
                                  sentence += QStringLiteral(": ") + detail;
                              if (!sentence.endsWith(QLatin1Char('.')))
@@ -228,15 +235,16 @@ bool ProcessSystemCommands::startWatched(const QString& program, const Command& 
                      });
 
     // The program was found, so failing to launch is rare (no execute permission, out of resources).
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [this, process, line](QProcess::ProcessError err) {
-                         if (err != QProcess::FailedToStart)
-                             return;
-                         if (m_reportFailure)
-                             m_reportFailure(QStringLiteral("The command %1 could not be started: %2.")
-                                                 .arg(line, process->errorString()));
-                         process->deleteLater();
-                     });
+    QObject::connect(
+        process, &QProcess::errorOccurred, process, [this, process, line](QProcess::ProcessError err) {
+            if (err != QProcess::FailedToStart)
+                return;
+            if (m_reportFailure)
+                m_reportFailure(QCoreApplication::translate("kestavo::platform::ProcessSystemCommands",
+                                                            "The command %1 could not be started: %2.")
+                                    .arg(line, process->errorString()));
+            process->deleteLater();
+        });
     process->start();
     std::erase_if(m_watched, [](const QPointer<QProcess>& p) { return p.isNull(); });
     m_watched.emplace_back(process);

@@ -1,5 +1,6 @@
 #include "platform/textbrowserview.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -12,7 +13,7 @@ TextBrowserView::TextBrowserView(QWidget* parent)
     : m_browser(new QTextBrowser(parent)), m_network(new QNetworkAccessManager(m_browser))
 {
     m_browser->setObjectName(QStringLiteral("brwWebBrowser"));
-    m_browser->setAccessibleName(QStringLiteral("Web page"));
+    m_browser->setAccessibleName(QCoreApplication::translate("kestavo::platform", "Web page"));
     // Links go through navigate() so that they enter our history and are fetched by us.
     m_browser->setOpenLinks(false);
     m_browser->setOpenExternalLinks(false);
@@ -138,7 +139,7 @@ void TextBrowserView::show(QNetworkReply* reply)
     const bool httpAnswered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 
     if (reply->error() != QNetworkReply::NoError && (!httpAnswered || body.isEmpty())) {
-        m_title = QStringLiteral("Page not available");
+        m_title = QCoreApplication::translate("kestavo::platform::TextBrowserView", "Page not available");
         m_browser->setHtml(
             QStringLiteral("<html><head><title>%1</title></head><body><h2>The page could not be "
                            "loaded</h2><p>%2: %3</p><p>Check the address and that the unit "

@@ -1,5 +1,6 @@
 #include "platform/webengineview.h"
 
+#include <QCoreApplication>
 #include <QWebEngineView>
 
 namespace kestavo::platform {
@@ -7,7 +8,7 @@ namespace kestavo::platform {
 WebEngineView::WebEngineView(QWidget* parent) : m_view(new QWebEngineView(parent))
 {
     m_view->setObjectName(QStringLiteral("brwWebBrowser"));
-    m_view->setAccessibleName(QStringLiteral("Web page"));
+    m_view->setAccessibleName(QCoreApplication::translate("kestavo::platform", "Web page"));
     QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, [this] { m_busy = true; });
     QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool) {
         m_busy = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,7 +70,7 @@ RelayDialog::RelayDialog(core::Context& context, int relay)
 
     m_delay = new QSlider(Qt::Horizontal, this);
     m_delay->setObjectName(qs("Slider1"));
-    m_delay->setAccessibleName(qs("Delay in seconds"));
+    m_delay->setAccessibleName(QCoreApplication::translate("kestavo::relays", "Delay in seconds"));
     m_delay->setRange(kMinDelay, kMaxDelay);
     m_delay->setTickPosition(QSlider::TicksBelow);
     m_delay->setTickInterval(5);

@@ -110,9 +110,8 @@ void RelayNotesDialog::accept()
     if (!store.writeCurrent({{column(m_relay), m_note->toPlainText()}})) {
         const QString why = store.lastError();
         context().prompter.inform(
-            why.isEmpty()
-                ? QStringLiteral("The note could not be stored in the station database %1.").arg(store.path())
-                : why);
+            why.isEmpty() ? tr("The note could not be stored in the station database %1.").arg(store.path())
+                          : why);
         return;
     }
     close();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -135,7 +136,7 @@ QVariant storedValue(const QString& column, const QVariant& value)
 QString sqlError(const QSqlError& error)
 {
     const QString text = error.text().trimmed();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+    return text.isEmpty() ? QCoreApplication::translate("kestavo::stations", "unknown database error") : text;
 }
 
 } // namespace
@@ -195,7 +196,7 @@ StationStore::OpenResult StationStore::open(const QString& path)
         if (m_readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) {
-            return fail(QStringLiteral("The station database \"%1\" cannot be opened: %2.")
+            return fail(tr("The station database \"%1\" cannot be opened: %2.")
                             .arg(nativePath(m_path), sqlError(db.lastError())));
         }
     }
@@ -236,13 +237,12 @@ QString StationStore::checkExistingFile() const
     const QString file = nativePath(m_path);
     const QFileInfo info(m_path);
     if (info.isDir()) {
-        return QStringLiteral("The station database \"%1\" is a folder, not a file; choose another file.")
-            .arg(file);
+        return tr("The station database \"%1\" is a folder, not a file; choose another file.").arg(file);
     }
 
     QFile reader(m_path);
     if (!reader.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("The station database \"%1\" cannot be read (%2); check its permissions.")
+        return tr("The station database \"%1\" cannot be read (%2); check its permissions.")
             .arg(file, reader.errorString());
     }
     const QByteArray header = reader.read(kSqliteMagic.size());
@@ -262,17 +262,15 @@ QString StationStore::checkExistingFile() const
         check.setDatabaseName(m_path);
         check.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!check.open()) {
-            problem =
-                QStringLiteral("The station database \"%1\" cannot be opened (%2) and was left unchanged.")
-                    .arg(file, sqlError(check.lastError()));
+            problem = tr("The station database \"%1\" cannot be opened (%2) and was left unchanged.")
+                          .arg(file, sqlError(check.lastError()));
         } else {
             QSqlQuery query(check);
             if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master "
                                            "WHERE type = 'table' AND lower(name) = 'ipnumbers'")) ||
                 !query.next()) {
-                problem =
-                    QStringLiteral("The station database \"%1\" is damaged (%2) and was left unchanged.")
-                        .arg(file, sqlError(query.lastError()));
+                problem = tr("The station database \"%1\" is damaged (%2) and was left unchanged.")
+                              .arg(file, sqlError(query.lastError()));
             } else if (query.value(0).toInt() == 0) {
                 problem =
                     QStringLiteral("The database \"%1\" has no \"ipnumbers\" table, so it is not a station "
@@ -299,7 +297,7 @@ bool StationStore::createFile()
     QFile file(m_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        m_lastError = QStringLiteral("The station database \"%1\" cannot be created (%2).")
+        m_lastError = tr("The station database \"%1\" cannot be created (%2).")
                           .arg(nativePath(m_path), file.errorString());
         return false;
     }
@@ -369,7 +367,7 @@ bool StationStore::prepareSchema()
         }
     }
     if (!db.commit()) {
-        m_lastError = QStringLiteral("The station database \"%1\" cannot be prepared: %2.")
+        m_lastError = tr("The station database \"%1\" cannot be prepared: %2.")
                           .arg(nativePath(m_path), sqlError(db.lastError()));
         db.rollback();
         return false;
@@ -382,7 +380,7 @@ bool StationStore::loadRecords()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA table_info(ipnumbers)"))) {
-        m_lastError = QStringLiteral("The station database \"%1\" cannot be read: %2.")
+        m_lastError = tr("The station database \"%1\" cannot be read: %2.")
                           .arg(nativePath(m_path), sqlError(query.lastError()));
         return false;
     }
@@ -400,7 +398,7 @@ bool StationStore::loadRecords()
         selected.append(quoted(column));
     if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers ORDER BY rowid")
                         .arg(selected.join(QStringLiteral(", "))))) {
-        m_lastError = QStringLiteral("The station database \"%1\" cannot be read: %2.")
+        m_lastError = tr("The station database \"%1\" cannot be read: %2.")
                           .arg(nativePath(m_path), sqlError(query.lastError()));
         return false;
     }
@@ -552,21 +550,20 @@ void StationStore::positionOnShownStation()
 bool StationStore::beginWrite()
 {
     if (!m_open) {
-        m_lastError =
-            m_path.isEmpty()
-                ? QStringLiteral("No station database is open; the change was not saved.")
-                : QStringLiteral("The station database \"%1\" is not open; the change was not saved.")
-                      .arg(nativePath(m_path));
+        m_lastError = m_path.isEmpty()
+                          ? tr("No station database is open; the change was not saved.")
+                          : tr("The station database \"%1\" is not open; the change was not saved.")
+                                .arg(nativePath(m_path));
         return false;
     }
     if (m_readOnly) {
-        m_lastError = QStringLiteral("The station database \"%1\" is read-only; the change was not saved.")
-                          .arg(nativePath(m_path));
+        m_lastError =
+            tr("The station database \"%1\" is read-only; the change was not saved.").arg(nativePath(m_path));
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction()) {
-        m_lastError = QStringLiteral("The station database \"%1\" cannot be changed: %2.")
+        m_lastError = tr("The station database \"%1\" cannot be changed: %2.")
                           .arg(nativePath(m_path), sqlError(db.lastError()));
         return false;
     }
@@ -587,14 +584,13 @@ bool StationStore::commitWrite()
 void StationStore::failWrite(const QString& error)
 {
     QSqlDatabase::database(m_connection, false).rollback();
-    m_lastError = QStringLiteral("The station database \"%1\" could not be changed: %2.")
-                      .arg(nativePath(m_path), error);
+    m_lastError = tr("The station database \"%1\" could not be changed: %2.").arg(nativePath(m_path), error);
 }
 
 bool StationStore::writeCurrent(const QVariantMap& changes)
 {
     if (m_position < 0) {
-        m_lastError = QStringLiteral("No station is selected; the change was not saved.");
+        m_lastError = tr("No station is selected; the change was not saved.");
         return false;
     }
     QVariantMap stored;
@@ -755,8 +751,7 @@ bool StationStore::removeAt(int position)
         return false;
     }
     if (position < 0 || position >= count()) {
-        m_lastError =
-            QStringLiteral("There is no station at position %1; nothing was removed.").arg(position);
+        m_lastError = tr("There is no station at position %1; nothing was removed.").arg(position);
         return false;
     }
     if (!beginWrite())

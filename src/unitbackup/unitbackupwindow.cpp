@@ -1,6 +1,7 @@
 #include "unitbackup/unitbackupwindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,18 +43,24 @@ QLabel* label(QWidget* parent, const char* name, const QString& accessibleName)
 UnitBackupWindow::UnitBackupWindow(core::Context& context, FileChooser& files, const backup::Timing& timing)
     : ConsoleDialog(context, false), m_files(files), m_timing(timing),
       m_transport(new SessionTransport(context.session, this)),
-      m_unit(label(this, "UnitLabel", QStringLiteral("Unit"))),
-      m_status(label(this, "Status", QStringLiteral("Status"))), m_changes(new QListWidget(this)),
-      m_backUp(button(this, "BackUpButton", QStringLiteral("Back up\u2026"))),
-      m_compare(button(this, "CompareButton", QStringLiteral("Compare\u2026"))),
-      m_restore(button(this, "RestoreButton", QStringLiteral("Restore\u2026"))),
+      m_unit(label(this, "UnitLabel", QCoreApplication::translate("kestavo::unitbackup", "Unit"))),
+      m_status(label(this, "Status", QCoreApplication::translate("kestavo::unitbackup", "Status"))),
+      m_changes(new QListWidget(this)),
+      m_backUp(
+          button(this, "BackUpButton", QCoreApplication::translate("kestavo::unitbackup", "Back up\u2026"))),
+      m_compare(
+          button(this, "CompareButton", QCoreApplication::translate("kestavo::unitbackup", "Compare\u2026"))),
+      m_restore(
+          button(this, "RestoreButton", QCoreApplication::translate("kestavo::unitbackup", "Restore\u2026"))),
       m_close(button(this, "CloseButton", QStringLiteral("Close")))
 {
     setObjectName(QStringLiteral("UnitBackup"));
-    setWindowTitle(QStringLiteral("Unit configuration"));
+    setWindowTitle(QCoreApplication::translate("kestavo::unitbackup", "Unit configuration"));
     m_changes->setObjectName(QStringLiteral("Changes"));
-    m_changes->setAccessibleName(QStringLiteral("Differences to restore"));
-    m_unit->setText(QStringLiteral("Unit: %1").arg(context.state.selectedAddress()));
+    m_changes->setAccessibleName(
+        QCoreApplication::translate("kestavo::unitbackup", "Differences to restore"));
+    m_unit->setText(
+        QCoreApplication::translate("kestavo::unitbackup", "Unit: %1").arg(context.state.selectedAddress()));
 
     connect(m_backUp, &QPushButton::clicked, this, &UnitBackupWindow::backUp);
     connect(m_compare, &QPushButton::clicked, this, &UnitBackupWindow::compare);
@@ -120,11 +127,11 @@ void UnitBackupWindow::setBusy(bool busy)
 std::optional<backup::UnitReadings> UnitBackupWindow::readUnit()
 {
     backup::UnitExchange exchange(*m_transport, context().session.password(), m_timing);
-    m_status->setText(QStringLiteral("Reading the unit's configuration\u2026"));
+    m_status->setText(tr("Reading the unit's configuration\u2026"));
     auto read = backup::readUnit(exchange);
     if (const auto* error = std::get_if<QString>(&read)) {
         m_status->setText(QString());
-        context().prompter.inform(QStringLiteral("The configuration of %1 could not be read: %2")
+        context().prompter.inform(tr("The configuration of %1 could not be read: %2")
                                       .arg(context().state.selectedAddress(), *error));
         return std::nullopt;
     }
@@ -141,10 +148,10 @@ void UnitBackupWindow::backUp()
     if (!readings)
         return;
     const QString address = context().state.selectedAddress();
-    const QString path = m_files.saveFile(this, QStringLiteral("Back up the unit's configuration"),
+    const QString path = m_files.saveFile(this, tr("Back up the unit's configuration"),
                                           QStringLiteral("ksv-%1.json").arg(address));
     if (path.isEmpty()) {
-        m_status->setText(QStringLiteral("Back-up cancelled; nothing was written."));
+        m_status->setText(tr("Back-up cancelled; nothing was written."));
         return;
     }
     const backup::UnitConfig config =
@@ -159,26 +166,25 @@ void UnitBackupWindow::backUp()
                 .arg(path, file.errorString()));
         return;
     }
-    m_status->setText(QStringLiteral("The configuration of %1 was written to %2.").arg(address, path));
+    m_status->setText(tr("The configuration of %1 was written to %2.").arg(address, path));
 }
 
 void UnitBackupWindow::compare()
 {
     if (!sessionReady())
         return;
-    const QString path = m_files.openFile(this, QStringLiteral("Compare the unit with a configuration file"));
+    const QString path = m_files.openFile(this, tr("Compare the unit with a configuration file"));
     if (path.isEmpty())
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        context().prompter.inform(
-            QStringLiteral("\"%1\" could not be read: %2.").arg(path, file.errorString()));
+        context().prompter.inform(tr("\"%1\" could not be read: %2.").arg(path, file.errorString()));
         return;
     }
     auto parsed = backup::fromDocument(file.readAll());
     if (const auto* error = std::get_if<QString>(&parsed)) {
         context().prompter.inform(
-            QStringLiteral("\"%1\" is not a configuration this console can restore: %2. Nothing was sent.")
+            tr("\"%1\" is not a configuration this console can restore: %2. Nothing was sent.")
                 .arg(path, *error));
         return;
     }
@@ -204,10 +210,10 @@ void UnitBackupWindow::showChanges()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(defaults.contains(change.group()) ? Qt::Checked : Qt::Unchecked);
     }
-    m_status->setText(m_shown.isEmpty() ? QStringLiteral("The unit matches %1.").arg(m_file)
-                                        : QStringLiteral("%1 difference(s) with %2. Tick what to restore.")
-                                              .arg(m_shown.size())
-                                              .arg(m_file));
+    m_status->setText(
+        m_shown.isEmpty()
+            ? tr("The unit matches %1.").arg(m_file)
+            : tr("%1 difference(s) with %2. Tick what to restore.").arg(m_shown.size()).arg(m_file));
 }
 
 void UnitBackupWindow::restoreTicked()
@@ -221,15 +227,15 @@ void UnitBackupWindow::restoreTicked()
     }
     auto& prompter = context().prompter;
     if (chosen.isEmpty()) {
-        prompter.inform(QStringLiteral("Tick the items to restore first."));
+        prompter.inform(tr("Tick the items to restore first."));
         return;
     }
     if (const QString problem = backup::preflight(*m_readings, *m_document, chosen, m_transport->localIpv4());
         !problem.isEmpty()) {
-        prompter.inform(problem + QStringLiteral(". Nothing was sent."));
+        prompter.inform(problem + tr(". Nothing was sent."));
         return;
     }
-    const QString question = QStringLiteral("Write %1 item(s) from %2 to the unit at %3?")
+    const QString question = tr("Write %1 item(s) from %2 to the unit at %3?")
                                  .arg(chosen.size())
                                  .arg(m_file, context().state.selectedAddress());
     if (!prompter.confirmYesNo(question, platform::Prompter::appTitle()))
@@ -240,7 +246,7 @@ void UnitBackupWindow::restoreTicked()
     const backup::RestoreResult result = backup::restoreChanges(
         exchange, *m_readings, *m_document, chosen, [this](const QString& line) { m_status->setText(line); });
     if (result.ok())
-        prompter.inform(QStringLiteral("Restore finished. ") + result.summary());
+        prompter.inform(tr("Restore finished. ") + result.summary());
     else
         prompter.critical(result.summary(), platform::Prompter::appTitle());
     // Show what still differs now.
