@@ -21,6 +21,13 @@
     </message>
 </context>
 <context>
+    <name>kestavo::admin::AddressChangeDialog</name>
+    <message>
+        <source>The old address %1 could not be removed from this computer&apos;s address cache (%2): %3</source>
+        <translation>Die alte Adresse %1 konnte nicht aus dem Adress-Cache dieses Rechners entfernt werden (%2): %3</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::admin::SecurityDialog</name>
     <message>
         <source>Station address</source>
@@ -49,6 +56,34 @@
     <message>
         <source>allowed IP numbers</source>
         <translation>erlaubte IP-Nummern</translation>
+    </message>
+    <message>
+        <source>No socket to the unit at %1 could be opened: %2. Check the network connection and try again.</source>
+        <translation>Zum Gerät unter %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkverbindung prüfen und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>The %1 could not be sent to the unit at %2: %3. Check the network connection and try again.</source>
+        <translation>Senden von „%1“ an das Gerät unter %2 fehlgeschlagen: %3. Bitte die Netzwerkverbindung prüfen und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Allowed IP number %1, box %2 holds %3, but each part of an IP number is 0 to 255. Correct it and press OK again; nothing was sent.</source>
+        <translation>Erlaubte IP-Nummer %1, Feld %2 enthält %3, aber jeder Teil einer IP-Nummer liegt zwischen 0 und 255. Bitte korrigieren und erneut OK drücken; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>an address that could not be read</source>
+        <translation>eine Adresse, die sich nicht lesen ließ</translation>
+    </message>
+    <message>
+        <source>This computer reaches the unit from %1, which is not one of the five allowed IP numbers. Once the unit takes this list it will stop answering this computer, and only a computer on the list can change it back.
+
+Send the list anyway?</source>
+        <translation>Dieser Rechner erreicht das Gerät von %1 aus, und das ist keine der fünf erlaubten IP-Nummern. Sobald das Gerät diese Liste übernimmt, antwortet es diesem Rechner nicht mehr, und nur ein Rechner auf der Liste kann das wieder ändern.
+
+Die Liste trotzdem senden?</translation>
+    </message>
+    <message>
+        <source>The unit at %1 now uses the new password, but the station record could not be updated: %2 Until the record holds the new password the unit will refuse this console.</source>
+        <translation>Das Gerät unter %1 verwendet jetzt das neue Kennwort, aber der Stationseintrag konnte nicht aktualisiert werden: %2 Bis der Eintrag das neue Kennwort enthält, weist das Gerät diese Konsole ab.</translation>
     </message>
 </context>
 <context>
@@ -108,6 +143,10 @@
     <message>
         <source>Pressure  (0 - 5)</source>
         <translation>Druck  (0 - 5)</translation>
+    </message>
+    <message>
+        <source>With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, for the Fleet window.</source>
+        <translation>Mit --demo: N weitere simulierte Geräte (1 bis 1000) ab 127.0.2.1, für das Flottenfenster.</translation>
     </message>
 </context>
 <context>
@@ -194,10 +233,24 @@
     </message>
 </context>
 <context>
+    <name>kestavo::automation::TimerDialog</name>
+    <message>
+        <source>The %1 box holds &quot;%2&quot;, which is no delay. Choose a value from its list or type a whole number from 0 to %3.</source>
+        <translation>Das Feld %1 enthält „%2“, und das ist keine Verzögerung. Bitte einen Wert aus seiner Liste wählen oder eine ganze Zahl von 0 bis %3 eingeben.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::core</name>
     <message>
         <source>Kestavo - KSV unit console</source>
         <translation>Kestavo – Konsole für KSV-Geräte</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::ConsoleDialog</name>
+    <message>
+        <source>The session with the unit has ended, so nothing was sent. Press &quot;Start&quot; in the main window and try again.</source>
+        <translation>Die Sitzung mit dem Gerät ist beendet, daher wurde nichts gesendet. Bitte im Hauptfenster „Start“ drücken und es erneut versuchen.</translation>
     </message>
 </context>
 <context>
@@ -333,6 +386,13 @@
     <message>
         <source>unknown</source>
         <translation>unbekannt</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::Session</name>
+    <message>
+        <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
+        <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
     </message>
 </context>
 <context>
@@ -523,6 +583,14 @@
         <source>The history file &quot;%1&quot; cannot be prepared: %2.</source>
         <translation>Die Verlaufsdatei „%1“ kann nicht vorbereitet werden: %2.</translation>
     </message>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be created because its folder &quot;%2&quot; does not exist.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht angelegt werden, weil ihr Ordner „%2“ nicht existiert.</translation>
+    </message>
+    <message>
+        <source>Recording to the history file &quot;%1&quot; stopped: %2. The session goes on; recording resumes when the file can be written again.</source>
+        <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ wurde angehalten: %2. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::history::db</name>
@@ -545,6 +613,18 @@
     <message>
         <source>The history file &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
         <translation>Die Verlaufsdatei „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; is not an SQLite database and was left unchanged; choose another file.</source>
+        <translation>Die Verlaufsdatei „%1“ ist keine SQLite-Datenbank und blieb unverändert; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The history file &quot;%1&quot; was written by a newer version of Kestavo (schema %2; this one knows %3) and was left unchanged.</source>
+        <translation>Die Verlaufsdatei „%1“ wurde von einer neueren Kestavo-Version geschrieben (Schema %2; diese kennt %3) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The database &quot;%1&quot; is not a history file (it has other tables, perhaps a station database) and was left unchanged; choose another file.</source>
+        <translation>Die Datenbank „%1“ ist keine Verlaufsdatei (sie hat andere Tabellen, vielleicht eine Stationsdatenbank) und blieb unverändert; bitte eine andere Datei wählen.</translation>
     </message>
 </context>
 <context>
@@ -650,12 +730,24 @@ Der Befehl wurde angehalten.
         <source>The command %1 failed</source>
         <translation>Der Befehl %1 ist fehlgeschlagen</translation>
     </message>
+    <message>
+        <source>The command %1 could not be run because the program %2 is not installed on this computer. Install it and try again.</source>
+        <translation>Der Befehl %1 konnte nicht ausgeführt werden, weil das Programm %2 auf diesem Rechner nicht installiert ist. Bitte installieren und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>The command %1 needs administrator rights (root or the CAP_NET_ADMIN capability), which the console does not have. Run it yourself with sudo, or start the console with those rights.</source>
+        <translation>Der Befehl %1 braucht Administratorrechte (root oder die Fähigkeit CAP_NET_ADMIN), die die Konsole nicht hat. Bitte selbst mit sudo ausführen oder die Konsole mit diesen Rechten starten.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::platform::TextBrowserView</name>
     <message>
         <source>Page not available</source>
         <translation>Seite nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head&gt;&lt;title&gt;%1&lt;/title&gt;&lt;/head&gt;&lt;body&gt;&lt;h2&gt;The page could not be loaded&lt;/h2&gt;&lt;p&gt;%2: %3&lt;/p&gt;&lt;p&gt;Check the address and that the unit is reachable, then press Refresh.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head&gt;&lt;title&gt;%1&lt;/title&gt;&lt;/head&gt;&lt;body&gt;&lt;h2&gt;Die Seite konnte nicht geladen werden&lt;/h2&gt;&lt;p&gt;%2: %3&lt;/p&gt;&lt;p&gt;Bitte die Adresse prüfen und ob das Gerät erreichbar ist, dann Refresh drücken.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
 </context>
 <context>
@@ -740,6 +832,30 @@ Der Befehl wurde angehalten.
     <message>
         <source>There is no station at position %1; nothing was removed.</source>
         <translation>An Position %1 gibt es keine Station; es wurde nichts entfernt.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be created because its folder &quot;%2&quot; does not exist; create the folder or choose another file.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht angelegt werden, weil ihr Ordner „%2“ nicht existiert; bitte den Ordner anlegen oder eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is not an SQLite database (it may be a station file of an older console) and was left unchanged; choose another file.</source>
+        <translation>Die Stationsdatenbank „%1“ ist keine SQLite-Datenbank (vielleicht eine Stationsdatei einer älteren Konsole) und blieb unverändert; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The database &quot;%1&quot; has no &quot;ipnumbers&quot; table, so it is not a station database; it was left unchanged.</source>
+        <translation>Die Datenbank „%1“ hat keine Tabelle „ipnumbers“ und ist daher keine Stationsdatenbank; sie blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; was written by a newer version of Kestavo (schema %2) and was left unchanged.</source>
+        <translation>Die Stationsdatenbank „%1“ wurde von einer neueren Kestavo-Version geschrieben (Schema %2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is empty and read-only, so no station table can be created in it; choose another file.</source>
+        <translation>Die Stationsdatenbank „%1“ ist leer und schreibgeschützt, daher kann darin keine Stationstabelle angelegt werden; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; has no column &quot;%2&quot;; the change was not saved.</source>
+        <translation>Die Stationsdatenbank „%1“ hat keine Spalte „%2“; die Änderung wurde nicht gespeichert.</translation>
     </message>
 </context>
 <context>
@@ -838,6 +954,10 @@ Der Befehl wurde angehalten.
     <message>
         <source>Restore finished. </source>
         <translation>Wiederherstellung beendet. </translation>
+    </message>
+    <message>
+        <source>The configuration could not be written to &quot;%1&quot;: %2. Choose another file and try again.</source>
+        <translation>Die Konfiguration konnte nicht nach „%1“ geschrieben werden: %2. Bitte eine andere Datei wählen und es erneut versuchen.</translation>
     </message>
 </context>
 </TS>

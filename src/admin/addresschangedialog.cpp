@@ -70,8 +70,8 @@ void AddressChangeDialog::finishChange(const QString& doneText)
     const platform::SystemCommands::Command arp = ctx.commands.arpDeleteCommand(oldAddress);
     QString error;
     if (!ctx.commands.run(arp, &error)) {
-        ctx.prompter.inform(QStringLiteral("The old address %1 could not be removed from this computer's "
-                                           "address cache (%2): %3")
+        ctx.prompter.inform(tr("The old address %1 could not be removed from this computer's "
+                               "address cache (%2): %3")
                                 .arg(oldAddress, arp.commandLine(), error));
     }
     ctx.prompter.inform(doneText);

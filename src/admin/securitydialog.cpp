@@ -312,8 +312,8 @@ bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
     socket->connectToHost(session.unitAddress(), session.unitPort());
     connectedFlag = socket->state() == QAbstractSocket::ConnectedState;
     if (!connectedFlag)
-        context().prompter.inform(QStringLiteral("No socket to the unit at %1 could be opened: %2. "
-                                                 "Check the network connection and try again.")
+        context().prompter.inform(tr("No socket to the unit at %1 could be opened: %2. "
+                                     "Check the network connection and try again.")
                                       .arg(session.unitAddress().toString(), socket->errorString()));
     return connectedFlag;
 }
@@ -324,8 +324,8 @@ bool SecurityDialog::sendOn(QUdpSocket* socket, const std::string& frame, const 
     if (socket->write(bytes) == bytes.size())
         return true;
     context().prompter.inform(
-        QStringLiteral("The %1 could not be sent to the unit at %2: %3. "
-                       "Check the network connection and try again.")
+        tr("The %1 could not be sent to the unit at %2: %3. "
+           "Check the network connection and try again.")
             .arg(what, context().session.unitAddress().toString(), socket->errorString()));
     return false;
 }
@@ -363,8 +363,8 @@ bool SecurityDialog::octetsInRange()
         // Sent as it stands the value would wrap to another address and could shut out the
         // computer the user meant to allow.
         context().prompter.inform(
-            QStringLiteral("Allowed IP number %1, box %2 holds %3, but each part of an IP number is "
-                           "0 to 255. Correct it and press OK again; nothing was sent.")
+            tr("Allowed IP number %1, box %2 holds %3, but each part of an IP number is "
+               "0 to 255. Correct it and press OK again; nothing was sent.")
                 .arg(i / 4 + 1)
                 .arg(i % 4 + 1)
                 .arg(value));
@@ -382,13 +382,12 @@ bool SecurityDialog::confirmLockout(const std::array<int, 20>& octets)
     const quint32 ipv4 = local.toIPv4Address(&isIpv4);
     if (isIpv4 && listsAddress(octets, ipv4))
         return true;
-    const QString self = isIpv4 ? QHostAddress(ipv4).toString() : qs("an address that could not be read");
-    const QString text =
-        QStringLiteral("This computer reaches the unit from %1, which is not one of the five allowed IP "
-                       "numbers. Once the unit takes this list it will stop answering this computer, "
-                       "and only a computer on the list can change it back.\n\n"
-                       "Send the list anyway?")
-            .arg(self);
+    const QString self = isIpv4 ? QHostAddress(ipv4).toString() : tr("an address that could not be read");
+    const QString text = tr("This computer reaches the unit from %1, which is not one of the five allowed IP "
+                            "numbers. Once the unit takes this list it will stop answering this computer, "
+                            "and only a computer on the list can change it back.\n\n"
+                            "Send the list anyway?")
+                             .arg(self);
     return context().prompter.ask(text, platform::Prompter::appTitle(), platform::Prompter::Buttons::YesNo,
                                   platform::Prompter::Icon::Warning) == platform::Prompter::Answer::Yes;
 }
@@ -458,9 +457,9 @@ void SecurityDialog::onPasswordReply()
             if (written) {
                 prompter.inform(qs("Remote Password successfully updated and written into Local data base."));
             } else {
-                prompter.inform(QStringLiteral("The unit at %1 now uses the new password, but the station "
-                                               "record could not be updated: %2 Until the record holds "
-                                               "the new password the unit will refuse this console.")
+                prompter.inform(tr("The unit at %1 now uses the new password, but the station "
+                                   "record could not be updated: %2 Until the record holds "
+                                   "the new password the unit will refuse this console.")
                                     .arg(address, store.lastError()));
             }
             m_passwordOk->setEnabled(true);

@@ -64,8 +64,9 @@ Application::Options Application::parse(const QStringList& arguments)
                                                    "Start the session with the default station at once."));
     const QCommandLineOption demoFleet(
         qs("demo-fleet"),
-        qs("With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, "
-           "for the Fleet window."),
+        QCoreApplication::translate("kestavo::app::Application",
+                                    "With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, "
+                                    "for the Fleet window."),
         qs("N"), qs("0"));
     const QCommandLineOption history(
         qs("history"), qs("History file, or \"none\" (default: history.db beside the station database)."),

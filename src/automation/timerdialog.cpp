@@ -189,11 +189,10 @@ std::optional<std::uint32_t> TimerDialog::delaySeconds()
         const QString typed = m_delayBoxes[i]->currentText();
         const std::optional<int> value = wholeNumber(typed, unit.maximum);
         if (!value) {
-            context().prompter.inform(
-                QStringLiteral("The %1 box holds \"%2\", which is no delay. Choose a value "
-                               "from its list or type a whole number from 0 to %3.")
-                    .arg(qs(unit.unitName), typed)
-                    .arg(unit.maximum));
+            context().prompter.inform(tr("The %1 box holds \"%2\", which is no delay. Choose a value "
+                                         "from its list or type a whole number from 0 to %3.")
+                                          .arg(qs(unit.unitName), typed)
+                                          .arg(unit.maximum));
             m_delayBoxes[i]->setFocus();
             return std::nullopt;
         }

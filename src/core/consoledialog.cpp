@@ -38,8 +38,8 @@ ConsoleDialog::~ConsoleDialog()
 
 QString ConsoleDialog::noSessionText()
 {
-    return QStringLiteral("The session with the unit has ended, so nothing was sent. "
-                          "Press \"Start\" in the main window and try again.");
+    return tr("The session with the unit has ended, so nothing was sent. "
+              "Press \"Start\" in the main window and try again.");
 }
 
 QString ConsoleDialog::stationBoxText() const

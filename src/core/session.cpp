@@ -82,8 +82,8 @@ void Session::start(const QString& stationBoxText)
         const QHostAddress unit(address);
         if (unit.isNull()) {
             // A name would need a DNS look-up on every start; the unit is always addressed by number.
-            m_prompter.inform(QStringLiteral("The station address \"%1\" is not an IP number. "
-                                             "Choose or add a station with a numeric IP address.")
+            m_prompter.inform(tr("The station address \"%1\" is not an IP number. "
+                                 "Choose or add a station with a numeric IP address.")
                                   .arg(address));
             return;
         }

@@ -77,8 +77,10 @@ QString checkExistingFile(const QString& path, int schemaVersion)
     if (header.isEmpty())
         return {};
     if (header != kSqliteMagic)
-        return qs("The history file \"%1\" is not an SQLite database and was left unchanged; choose another "
-                  "file.")
+        return QCoreApplication::translate(
+                   "kestavo::history::db",
+                   "The history file \"%1\" is not an SQLite database and was left unchanged; choose another "
+                   "file.")
             .arg(file);
 
     QString problem;
@@ -114,15 +116,19 @@ QString checkExistingFile(const QString& path, int schemaVersion)
             if (!problem.isEmpty()) {
             } else if (version > schemaVersion) {
                 problem =
-                    qs("The history file \"%1\" was written by a newer version of Kestavo (schema %2; this "
-                       "one knows %3) and was left unchanged.")
+                    QCoreApplication::translate(
+                        "kestavo::history::db",
+                        "The history file \"%1\" was written by a newer version of Kestavo (schema %2; this "
+                        "one knows %3) and was left unchanged.")
                         .arg(file)
                         .arg(version)
                         .arg(schemaVersion);
             } else if (tables > 0 && !ours) {
                 problem =
-                    qs("The database \"%1\" is not a history file (it has other tables, perhaps a station "
-                       "database) and was left unchanged; choose another file.")
+                    QCoreApplication::translate(
+                        "kestavo::history::db",
+                        "The database \"%1\" is not a history file (it has other tables, perhaps a station "
+                        "database) and was left unchanged; choose another file.")
                         .arg(file);
             }
         }

@@ -128,10 +128,9 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
     const QFileInfo info(d->path);
     if (!info.exists()) {
         if (!info.dir().exists())
-            return fail(
-                QStringLiteral("The history file \"%1\" cannot be created because its folder \"%2\" does not "
-                               "exist.")
-                    .arg(file, db::nativePath(info.absolutePath())));
+            return fail(tr("The history file \"%1\" cannot be created because its folder \"%2\" does not "
+                           "exist.")
+                            .arg(file, db::nativePath(info.absolutePath())));
         // Owner-only from the first byte: the file tells when and where units are watched.
         QFile create(d->path);
         if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly,
@@ -238,8 +237,8 @@ bool HistoryStore::flush()
         d->samples.clear();
         d->events.clear();
         const QString message =
-            QStringLiteral("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
-                           "resumes when the file can be written again.")
+            tr("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
+               "resumes when the file can be written again.")
                 .arg(db::nativePath(d->path), error.text().trimmed());
         m_lastError = message;
         if (m_recording) {

@@ -161,15 +161,19 @@ bool ProcessSystemCommands::run(const Command& command, QString* error)
 
     const QString path = m_findProgram ? m_findProgram(command.program) : QString();
     if (path.isEmpty()) {
-        return fail(QStringLiteral("The command %1 could not be run because the program %2 is not installed "
-                                   "on this computer. Install it and try again.")
+        return fail(QCoreApplication::translate(
+                        "kestavo::platform::ProcessSystemCommands",
+                        "The command %1 could not be run because the program %2 is not installed "
+                        "on this computer. Install it and try again.")
                         .arg(line, quoted(command.program)));
     }
 
     if (needsNetworkAdmin(command) && !(m_mayAdministerNetwork && m_mayAdministerNetwork())) {
-        return fail(QStringLiteral("The command %1 needs administrator rights (root or the CAP_NET_ADMIN "
-                                   "capability), which the console does not have. Run it yourself with sudo, "
-                                   "or start the console with those rights.")
+        return fail(QCoreApplication::translate(
+                        "kestavo::platform::ProcessSystemCommands",
+                        "The command %1 needs administrator rights (root or the CAP_NET_ADMIN "
+                        "capability), which the console does not have. Run it yourself with sudo, "
+                        "or start the console with those rights.")
                         .arg(line));
     }
 

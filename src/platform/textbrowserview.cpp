@@ -141,9 +141,10 @@ void TextBrowserView::show(QNetworkReply* reply)
     if (reply->error() != QNetworkReply::NoError && (!httpAnswered || body.isEmpty())) {
         m_title = QCoreApplication::translate("kestavo::platform::TextBrowserView", "Page not available");
         m_browser->setHtml(
-            QStringLiteral("<html><head><title>%1</title></head><body><h2>The page could not be "
-                           "loaded</h2><p>%2: %3</p><p>Check the address and that the unit "
-                           "is reachable, then press Refresh.</p></body></html>")
+            QCoreApplication::translate("kestavo::platform::TextBrowserView",
+                                        "<html><head><title>%1</title></head><body><h2>The page could not be "
+                                        "loaded</h2><p>%2: %3</p><p>Check the address and that the unit "
+                                        "is reachable, then press Refresh.</p></body></html>")
                 .arg(m_title, m_url.toString().toHtmlEscaped(), reply->errorString().toHtmlEscaped()));
         return;
     }

@@ -176,8 +176,8 @@ StationStore::OpenResult StationStore::open(const QString& path)
     bool created = false;
     if (!info.exists()) {
         if (!info.dir().exists()) {
-            return fail(QStringLiteral("The station database \"%1\" cannot be created because its folder "
-                                       "\"%2\" does not exist; create the folder or choose another file.")
+            return fail(tr("The station database \"%1\" cannot be created because its folder "
+                           "\"%2\" does not exist; create the folder or choose another file.")
                             .arg(nativePath(m_path), nativePath(info.absolutePath())));
         }
         if (!createFile())
@@ -250,8 +250,8 @@ QString StationStore::checkExistingFile() const
     if (header.isEmpty())
         return {}; // an empty file is an empty database to SQLite: it is set up like a new one
     if (header != kSqliteMagic) {
-        return QStringLiteral("The station database \"%1\" is not an SQLite database (it may be a station "
-                              "file of an older console) and was left unchanged; choose another file.")
+        return tr("The station database \"%1\" is not an SQLite database (it may be a station "
+                  "file of an older console) and was left unchanged; choose another file.")
             .arg(file);
     }
 
@@ -272,14 +272,13 @@ QString StationStore::checkExistingFile() const
                 problem = tr("The station database \"%1\" is damaged (%2) and was left unchanged.")
                               .arg(file, sqlError(query.lastError()));
             } else if (query.value(0).toInt() == 0) {
-                problem =
-                    QStringLiteral("The database \"%1\" has no \"ipnumbers\" table, so it is not a station "
-                                   "database; it was left unchanged.")
-                        .arg(file);
+                problem = tr("The database \"%1\" has no \"ipnumbers\" table, so it is not a station "
+                             "database; it was left unchanged.")
+                              .arg(file);
             } else if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next() &&
                        query.value(0).toInt() > kSchemaVersion) {
-                problem = QStringLiteral("The station database \"%1\" was written by a newer version of "
-                                         "Kestavo (schema %2) and was left unchanged.")
+                problem = tr("The station database \"%1\" was written by a newer version of "
+                             "Kestavo (schema %2) and was left unchanged.")
                               .arg(file)
                               .arg(query.value(0).toInt());
             }
@@ -327,8 +326,8 @@ bool StationStore::prepareSchema()
 
     if (m_readOnly) {
         if (present.isEmpty()) {
-            m_lastError = QStringLiteral("The station database \"%1\" is empty and read-only, so no station "
-                                         "table can be created in it; choose another file.")
+            m_lastError = tr("The station database \"%1\" is empty and read-only, so no station "
+                             "table can be created in it; choose another file.")
                               .arg(nativePath(m_path));
             return false;
         }
@@ -596,10 +595,9 @@ bool StationStore::writeCurrent(const QVariantMap& changes)
     QVariantMap stored;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         if (!m_tableColumns.contains(it.key())) {
-            m_lastError =
-                QStringLiteral("The station database \"%1\" has no column \"%2\"; the change was not "
-                               "saved.")
-                    .arg(nativePath(m_path), it.key());
+            m_lastError = tr("The station database \"%1\" has no column \"%2\"; the change was not "
+                             "saved.")
+                              .arg(nativePath(m_path), it.key());
             return false;
         }
         stored.insert(it.key(), storedValue(it.key(), it.value()));

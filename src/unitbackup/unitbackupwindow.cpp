@@ -160,10 +160,9 @@ void UnitBackupWindow::backUp()
     const QByteArray document = backup::toDocument(config);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
-        context().prompter.inform(
-            QStringLiteral("The configuration could not be written to \"%1\": %2. Choose "
-                           "another file and try again.")
-                .arg(path, file.errorString()));
+        context().prompter.inform(tr("The configuration could not be written to \"%1\": %2. Choose "
+                                     "another file and try again.")
+                                      .arg(path, file.errorString()));
         return;
     }
     m_status->setText(tr("The configuration of %1 was written to %2.").arg(address, path));
