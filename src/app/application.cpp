@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
+#include <QStatusBar>
 
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
@@ -16,6 +20,8 @@
 
 #include "app/demo.h"
 #include "app/dialogs.h"
+#include "app/historyrecorder.h"
+#include "history/historystore.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
@@ -46,7 +52,12 @@ Application::Options Application::parse(const QStringList& arguments)
     const QCommandLineOption demo(qs("demo"), qs("Start a simulated unit on loopback and connect to it."));
     const QCommandLineOption connect(qs("connect"),
                                      qs("Start the session with the default station at once."));
-    parser.addOptions({db, port, demo, connect});
+    const QCommandLineOption history(
+        qs("history"),
+        qs("History file of readings and link events (default: history.db beside "
+           "the station database)."),
+        qs("FILE"));
+    parser.addOptions({db, history, port, demo, connect});
     Options options;
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
@@ -56,6 +67,7 @@ Application::Options Application::parse(const QStringList& arguments)
         parser.process(arguments); // prints and exits
     }
     options.database = parser.value(db);
+    options.history = parser.value(history);
     bool ok = false;
     const uint p = parser.value(port).toUInt(&ok);
     if (!ok || p == 0 || p > 65535)
@@ -80,12 +92,44 @@ Application::Application(const Options& options)
     m_context.reset(new core::Context{*m_state, *m_session, *m_store, *m_prompter, *m_commands, nullptr});
 }
 
+void Application::openHistory(const QString& stationDatabase)
+{
+    const QString path = m_options.history.isEmpty()
+                             ? QFileInfo(stationDatabase).absoluteDir().filePath(qs("history.db"))
+                             : m_options.history;
+    m_history = std::make_unique<history::HistoryStore>();
+    m_historyStatus = new QLabel(m_mainForm.get());
+    m_historyStatus->setObjectName(qs("HistoryStatus"));
+    m_historyStatus->setAccessibleName(qs("History recording"));
+    m_historyStatus->hide();
+    m_mainForm->statusBar()->addPermanentWidget(m_historyStatus);
+    const auto show = [this](bool recording, const QString& message) {
+        m_historyStatus->setText(recording ? QString() : message);
+        m_historyStatus->setToolTip(message);
+        m_historyStatus->setVisible(!recording);
+        if (recording)
+            qInfo("History recording resumed in %s", qPrintable(m_history->path()));
+        else
+            qWarning("%s", qPrintable(message));
+    };
+    QObject::connect(m_history.get(), &history::HistoryStore::recordingChanged, m_historyStatus, show);
+    const auto opened = m_history->open(path);
+    if (!opened.ok) {
+        // The console works without its history; the message stays in the status bar.
+        show(false, opened.error + qs(" Readings are not recorded."));
+        return;
+    }
+    m_historyRecorder = std::make_unique<HistoryRecorder>(*m_history, *m_session, *m_state, *m_store);
+}
+
 Application::~Application()
 {
     // Dialogs hold references into the context: close them before it goes.
     if (m_mainForm)
         core::MainForm::unloadAllForms(m_mainForm.get());
     m_mainForm.reset();
+    m_historyRecorder.reset();
+    m_history.reset();
 }
 
 bool Application::start()
@@ -123,6 +167,7 @@ bool Application::start()
     if (!opened.ok)
         m_prompter->inform(opened.error + qs(" The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
+    openHistory(m_store->path().isEmpty() ? path : m_store->path());
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

@@ -22,6 +22,11 @@ class TrayIcon;
 namespace kestavo::stations {
 class StationStore;
 }
+namespace kestavo::history {
+class HistoryStore;
+}
+class QLabel;
+class QObject;
 
 namespace kestavo::app {
 
@@ -32,6 +37,7 @@ public:
     struct Options
     {
         QString database;     // --db FILE
+        QString history;      // --history FILE
         quint16 unitPort = 7; // --unit-port N
         bool demo = false;    // --demo
         bool connect = false; // --connect
@@ -50,6 +56,7 @@ public:
 
 private:
     bool startDemo();
+    void openHistory(const QString& stationDatabase);
 
     Options m_options;
     std::unique_ptr<stations::StationStore> m_store;
@@ -61,7 +68,10 @@ private:
     std::unique_ptr<core::DialogRegistry> m_dialogs;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
+    std::unique_ptr<history::HistoryStore> m_history;
+    std::unique_ptr<QObject> m_historyRecorder;
     std::unique_ptr<core::MainForm> m_mainForm;
+    QLabel* m_historyStatus = nullptr; // in the main window's status bar
     struct Demo;
     std::unique_ptr<Demo> m_demo;
 };
