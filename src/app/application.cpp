@@ -27,6 +27,7 @@
 #include "platform/processsystemcommands.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
+#include "trends/trendsdialogs.h"
 
 namespace kestavo::app {
 
@@ -120,6 +121,7 @@ void Application::openHistory(const QString& stationDatabase)
         return;
     }
     m_historyRecorder = std::make_unique<HistoryRecorder>(*m_history, *m_session, *m_state, *m_store);
+    trends::registerTrendsWindow(*m_dialogs, *m_history);
 }
 
 Application::~Application()
