@@ -13,7 +13,7 @@ namespace {
 const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
                                    QStringLiteral("--timeout"),  QStringLiteral("--format"),
                                    QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval")};
+                                   QStringLiteral("--interval"), QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version")};
@@ -531,13 +531,13 @@ bool csvAllowed(CommandKind kind)
 const QStringList& commandWords()
 {
     static const QStringList words = {
-        QStringLiteral("stations"),    QStringLiteral("status"),   QStringLiteral("watch"),
-        QStringLiteral("relay"),       QStringLiteral("scripts"),  QStringLiteral("script"),
-        QStringLiteral("timer"),       QStringLiteral("io"),       QStringLiteral("temp"),
-        QStringLiteral("name"),        QStringLiteral("password"), QStringLiteral("allow"),
-        QStringLiteral("http"),        QStringLiteral("snmp"),     QStringLiteral("set-ip"),
-        QStringLiteral("set-mac"),     QStringLiteral("board"),    QStringLiteral("board-scripts"),
-        QStringLiteral("board-script")};
+        QStringLiteral("stations"),     QStringLiteral("status"),   QStringLiteral("watch"),
+        QStringLiteral("relay"),        QStringLiteral("scripts"),  QStringLiteral("script"),
+        QStringLiteral("timer"),        QStringLiteral("io"),       QStringLiteral("temp"),
+        QStringLiteral("name"),         QStringLiteral("password"), QStringLiteral("allow"),
+        QStringLiteral("http"),         QStringLiteral("snmp"),     QStringLiteral("set-ip"),
+        QStringLiteral("set-mac"),      QStringLiteral("board"),    QStringLiteral("board-scripts"),
+        QStringLiteral("board-script"), QStringLiteral("history")};
     return words;
 }
 
@@ -687,6 +687,7 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
     const auto optionError = [&word](const QString& message) {
         return UsageError{word, message};
     };
+    options.history = values.value(QStringLiteral("--history"));
     if (values.contains(QStringLiteral("--db"))) {
         options.db = values.value(QStringLiteral("--db"));
         if (options.db.isEmpty())

@@ -72,6 +72,7 @@ inline constexpr int kMaxStationDescription = 30;
 struct GlobalOptions
 {
     QString db;                        // --db; empty: the console's default database
+    QString history;                   // --history; empty: history.db beside the database
     int port = kDefaultPort;           // --port
     int timeoutMs = kDefaultTimeoutMs; // --timeout
     OutputFormat format = OutputFormat::Text;
