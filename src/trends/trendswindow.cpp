@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -220,18 +221,27 @@ void TrendsWindow::buildUi(int preselect)
     m_laneChart = new QChart;
     m_laneChart->legend()->hide();
     m_laneTimeAxis = new QDateTimeAxis(m_laneChart);
-    m_laneAxis = new QValueAxis(m_laneChart);
-    m_laneAxis->setRange(-0.2, 8.8);
-    m_laneAxis->setLabelsVisible(false);
-    m_laneAxis->setGridLineVisible(false);
-    m_laneAxis->setTitleText(qs("R1 R2 R3 · I/O 1-5"));
+    auto* lanes = new QCategoryAxis(m_laneChart);
+    lanes->setRange(-0.2, 8.8);
+    lanes->setGridLineVisible(false);
+    lanes->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    // Lane l sits between 7 - l and 7 - l + kLaneHeight; relays on top, the link marks above them.
+    const std::array<const char*, 8> laneNames{"Relay 1", "Relay 2", "Relay 3", "I/O 1",
+                                               "I/O 2",   "I/O 3",   "I/O 4",   "I/O 5"};
+    for (int l = 7; l >= 0; --l)
+        lanes->append(qs(laneNames[std::size_t(l)]), 7 - l + kLaneHeight / 2);
+    lanes->append(qs("Link"), 8.4);
+    QFont small = lanes->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    lanes->setLabelsFont(small);
+    m_laneAxis = lanes;
     m_laneChart->addAxis(m_laneTimeAxis, Qt::AlignBottom);
     m_laneChart->addAxis(m_laneAxis, Qt::AlignLeft);
     m_laneView = new TrendChartView(m_laneChart, this);
     m_laneView->setObjectName(qs("TrendsLaneChart"));
     m_laneView->setAccessibleName(qs("Relays and I/O pins chart"));
-    m_laneView->setMinimumHeight(170);
-    m_laneView->setMaximumHeight(220);
+    m_laneView->setMinimumHeight(250);
+    m_laneView->setMaximumHeight(280);
 
     m_status = new QLabel(this);
     m_status->setObjectName(qs("TrendsStatus"));

@@ -11,6 +11,7 @@
 
 #include "history/plotdata.h"
 
+class QAbstractAxis;
 class QCheckBox;
 class QChart;
 class QComboBox;
@@ -92,7 +93,7 @@ private:
     QDateTimeAxis* m_laneTimeAxis = nullptr;
     QValueAxis* m_voltAxis = nullptr;
     QValueAxis* m_tempAxis = nullptr;
-    QValueAxis* m_laneAxis = nullptr;
+    QAbstractAxis* m_laneAxis = nullptr;
     qint64 m_from = 0;
     qint64 m_to = 0;
     history::Step m_step = history::Step::Raw;
