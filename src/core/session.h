@@ -99,6 +99,8 @@ Q_SIGNALS:
     void watchdogExpired();
     /// The unit refused the password; stopped() follows.
     void passwordRefused();
+    /// A datagram from the unit reached the reply decoder (before it is decoded).
+    void replyReceived(const QByteArray& datagram);
 
 private:
     void onReadyRead();
