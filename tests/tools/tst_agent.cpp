@@ -1,0 +1,360 @@
+// kestavo-agent against a simulated fleet and real servers on loopback started here: the HTTP
+// endpoints with `promtool check metrics` on a real scrape, a mosquitto broker with a subscriber
+// reading the retained topics, and the agent process stopped with SIGTERM.
+
+#include <csignal>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "protocol/conversions.h"
+
+#include "stations/stationstore.h"
+
+#include "agent.h"
+#include "fleetrig.h"
+#include "history/historyreader.h"
+#include "mqttpublisher.h"
+
+using namespace kestavo;
+using testsupport::SimFleetRig;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+struct Http
+{
+    int status = 0;
+    QByteArray body;
+};
+
+Http request(const QByteArray& verb, const QString& url)
+{
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = manager.sendCustomRequest(QNetworkRequest(QUrl(url)), verb);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    Http result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+    reply->deleteLater();
+    return result;
+}
+
+// A broker of our own on a free loopback port.
+struct Broker
+{
+    explicit Broker(const QTemporaryDir& dir) : port(freePort())
+    {
+        const QString config = dir.filePath(QStringLiteral("mosquitto.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
+                       .arg(port)
+                       .toUtf8());
+        file.close();
+        process.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), config});
+        started = process.waitForStarted() && QTest::qWaitFor(
+                                                  [this] {
+                                                      QTcpSocket probe;
+                                                      probe.connectToHost(QHostAddress::LocalHost, port);
+                                                      return probe.waitForConnected(100);
+                                                  },
+                                                  5000);
+    }
+    ~Broker()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+    // Every retained message under the topics, as "topic payload" lines.
+    QStringList retained(const QStringList& topics) const
+    {
+        QStringList arguments = {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                 QStringLiteral("-p"), QString::number(port),
+                                 QStringLiteral("-v"), QStringLiteral("--retained-only"),
+                                 QStringLiteral("-W"), QStringLiteral("2")};
+        for (const QString& topic : topics)
+            arguments << QStringLiteral("-t") << topic;
+        QProcess sub;
+        sub.start(QStringLiteral("mosquitto_sub"), arguments);
+        sub.waitForFinished(10000);
+        return QString::fromUtf8(sub.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    quint16 port;
+    QProcess process;
+    bool started = false;
+};
+
+QString payloadOf(const QStringList& lines, const QString& topic)
+{
+    for (const QString& line : lines) {
+        if (line.startsWith(topic + u' '))
+            return line.mid(topic.size() + 1);
+    }
+    return QStringLiteral("<no %1>").arg(topic);
+}
+
+QStringList g_log;
+void recordLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_log << message;
+}
+
+} // namespace
+
+class TestAgent final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void options_data();
+    void options();
+    void httpEndpointsAndPromtool();
+    void mqttRetainedTopicsAndDiscovery();
+    void sigtermLeavesAnIntactHistory();
+
+private:
+    QString writeStations(const SimFleetRig& sim, const QString& password);
+    QTemporaryDir m_dir;
+};
+
+void TestAgent::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestAgent::writeStations(const SimFleetRig& sim, const QString& password)
+{
+    const QString path = m_dir.filePath(QStringLiteral("stations-%1.dat").arg(sim.fleet->port()));
+    stations::StationStore store;
+    if (!store.open(path).ok)
+        return {};
+    for (int k = 0; k < sim.fleet->count(); ++k)
+        store.add(sim.fleet->address(k).toString(), password, QStringLiteral("Site \"%1\"").arg(k + 1));
+    store.findAddress(sim.fleet->address(0).toString());
+    store.writeCurrent({{QStringLiteral("Label1voltage"), QStringLiteral("Battery bank")}});
+    return path;
+}
+
+void TestAgent::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error"); // empty: accepted
+    QTest::newRow("defaults") << QStringList() << QString();
+    QTest::newRow("shard") << QStringList({QStringLiteral("--shard"), QStringLiteral("2/3")}) << QString();
+    QTest::newRow("shard zero") << QStringList({QStringLiteral("--shard"), QStringLiteral("0/3")})
+                                << QStringLiteral("--shard needs K/N");
+    QTest::newRow("shard past N") << QStringList({QStringLiteral("--shard"), QStringLiteral("4/3")})
+                                  << QStringLiteral("--shard needs K/N");
+    QTest::newRow("listen without port")
+        << QStringList({QStringLiteral("--listen"), QStringLiteral("127.0.0.1")})
+        << QStringLiteral("--listen needs ADDR:PORT");
+    QTest::newRow("interval too short")
+        << QStringList({QStringLiteral("--interval-ms"), QStringLiteral("999")})
+        << QStringLiteral("--interval-ms needs");
+    QTest::newRow("wildcard prefix") << QStringList({QStringLiteral("--mqtt-prefix"), QStringLiteral("a/#")})
+                                     << QStringLiteral("topic prefix");
+    QTest::newRow("control not offered")
+        << QStringList(QStringLiteral("--allow-control")) << QStringLiteral("not available");
+}
+
+void TestAgent::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const agent::AgentOptions options =
+        agent::parseAgentOptions(QStringList(QStringLiteral("kestavo-agent")) + arguments);
+    if (error.isEmpty())
+        QVERIFY2(options.error.isEmpty(), qPrintable(options.error));
+    else
+        QVERIFY2(options.error.contains(error), qPrintable(options.error));
+    // Shards split every address between them, each into exactly one.
+    for (const QString& address :
+         {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("127.0.1.9")}) {
+        const int shard = agent::shardOf(address, 3);
+        QVERIFY(shard >= 1 && shard <= 3);
+        QCOMPARE(agent::shardOf(address, 3), shard);
+    }
+}
+
+void TestAgent::httpEndpointsAndPromtool()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = m_dir.filePath(QStringLiteral("http-history.db"));
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return agent.poller().unit(0).received && agent.poller().unit(1).received; }, 5000));
+
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    const Http scrape = request("GET", base + QStringLiteral("/metrics"));
+    QCOMPARE(scrape.status, 200);
+    const QString text = QString::fromUtf8(scrape.body);
+    const QString unit0 =
+        QStringLiteral("station=\"Site \\\"1\\\"\",address=\"%1\"").arg(sim.fleet->address(0).toString());
+    QVERIFY2(text.contains(QStringLiteral("kestavo_up{%1} 1\n").arg(unit0)), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("kestavo_temperature_celsius{%1} 23\n").arg(unit0)));
+    const double volts = *protocol::channelVolts(1, sim.fleet->model(0).channelRaw(1), 0);
+    QVERIFY(
+        text.contains(QStringLiteral("kestavo_voltage_volts{%1,channel=\"1\",caption=\"Battery bank\"} %2\n")
+                          .arg(unit0, QString::number(volts, 'g', 15))));
+    QVERIFY(text.contains(QStringLiteral("kestavo_link_state{%1,state=\"online\"} 1\n").arg(unit0)));
+    QVERIFY(text.contains(QStringLiteral("kestavo_polls_sent_total{%1} ").arg(unit0)));
+    QVERIFY(!text.contains(QStringLiteral("Ag3nt")));
+
+    QProcess promtool;
+    promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    QVERIFY(promtool.waitForStarted());
+    promtool.write(scrape.body);
+    promtool.closeWriteChannel();
+    QVERIFY(promtool.waitForFinished(20000));
+    QVERIFY2(promtool.exitCode() == 0, promtool.readAllStandardError().constData());
+    QCOMPARE(promtool.readAllStandardError(), QByteArray());
+
+    QCOMPARE(request("GET", base + QStringLiteral("/healthz")).status, 200);
+    const Http api = request("GET", base + QStringLiteral("/api/v1/stations"));
+    QCOMPARE(api.status, 200);
+    const QJsonArray list =
+        QJsonDocument::fromJson(api.body).object().value(QStringLiteral("stations")).toArray();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list.at(1).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QCOMPARE(request("GET", base + QStringLiteral("/")).status, 404);
+    QCOMPARE(request("GET", base + QStringLiteral("/metrics/x")).status, 404);
+    QCOMPARE(request("POST", base + QStringLiteral("/metrics")).status, 404);
+    QCOMPARE(request("DELETE", base + QStringLiteral("/api/v1/stations")).status, 404);
+    agent.shutdown();
+}
+
+void TestAgent::mqttRetainedTopicsAndDiscovery()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString passwordFile = m_dir.filePath(QStringLiteral("mqtt-password"));
+    {
+        QFile file(passwordFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Br0kerS3cret\n");
+    }
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.mqttUser = QStringLiteral("agent");
+    options.mqttPasswordFile = passwordFile;
+    g_log.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordLog);
+    agent::Agent agent(options, QString());
+    const bool started = agent.start();
+    const bool connected = started && QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000);
+    const bool reported =
+        connected && QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 2; }, 5000);
+    qInstallMessageHandler(previous);
+    QVERIFY2(started, qPrintable(agent.errorString()));
+    QVERIFY(connected);
+    QVERIFY(reported);
+    QTest::qWait(300); // the last publish leaves the network thread
+
+    const QString id = QStringLiteral("000a1b2c3d00"); // the rig's MAC with unit index 0
+    const QStringList lines =
+        broker.retained({QStringLiteral("kestavo/#"), QStringLiteral("homeassistant/#")});
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/%1/availability").arg(id)), QStringLiteral("online"));
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName())),
+             QStringLiteral("online"));
+    const QJsonObject state =
+        QJsonDocument::fromJson(payloadOf(lines, QStringLiteral("kestavo/%1/state").arg(id)).toUtf8())
+            .object();
+    QCOMPARE(state.value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QCOMPARE(state.value(QStringLiteral("temperature_c")).toDouble(), 23.0);
+    const QJsonObject voltage =
+        QJsonDocument::fromJson(
+            payloadOf(lines, QStringLiteral("homeassistant/sensor/kestavo_%1/voltage1/config").arg(id))
+                .toUtf8())
+            .object();
+    QCOMPARE(voltage.value(QStringLiteral("unique_id")).toString(),
+             QStringLiteral("kestavo_%1_voltage1").arg(id));
+    QCOMPARE(voltage.value(QStringLiteral("device_class")).toString(), QStringLiteral("voltage"));
+    QCOMPARE(voltage.value(QStringLiteral("unit_of_measurement")).toString(), QStringLiteral("V"));
+    QCOMPARE(voltage.value(QStringLiteral("name")).toString(), QStringLiteral("Battery bank"));
+    const QJsonObject device = voltage.value(QStringLiteral("device")).toObject();
+    QCOMPARE(device.value(QStringLiteral("model")).toString(), QStringLiteral("KSV"));
+    QCOMPARE(device.value(QStringLiteral("sw_version")).toString(), QStringLiteral("1.7.2"));
+    QCOMPARE(device.value(QStringLiteral("name")).toString(), QStringLiteral("Site \"1\""));
+    QVERIFY(lines.join(u'\n').contains(
+        QStringLiteral("homeassistant/binary_sensor/kestavo_%1/relay1/config").arg(id)));
+    QVERIFY(!lines.join(u'\n').contains(QStringLiteral("homeassistant/switch/")));
+    for (const QString& text : {lines.join(u'\n'), g_log.join(u'\n')}) {
+        QVERIFY(!text.contains(QStringLiteral("Br0kerS3cret")));
+        QVERIFY(!text.contains(QStringLiteral("Ag3nt")));
+    }
+
+    // A clean stop says so on the agent's topic.
+    agent.shutdown();
+    const QStringList after = broker.retained({QStringLiteral("kestavo/agent/#")});
+    QCOMPARE(payloadOf(after, QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName())),
+             QStringLiteral("offline"));
+}
+
+void TestAgent::sigtermLeavesAnIntactHistory()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("sigterm-history.db"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(KESTAVO_AGENT_PATH),
+                  {QStringLiteral("--db"), writeStations(sim, QStringLiteral("Ag3nt")),
+                   QStringLiteral("--history"), history, QStringLiteral("--unit-port"),
+                   QString::number(sim.fleet->port()), QStringLiteral("--interval-ms"),
+                   QStringLiteral("1000"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    QVERIFY(process.waitForStarted());
+    // Two polls of each unit, answered by the simulator living in this process.
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->counters().repliesSent >= 4; }, 10000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    const QString log = QString::fromUtf8(process.readAll());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == 0, qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("Stopped")), qPrintable(log));
+    QVERIFY(!log.contains(QStringLiteral("Ag3nt")));
+
+    history::HistoryReader reader;
+    QVERIFY(reader.open(history));
+    const auto series = reader.read(sim.fleet->address(0).toString(), 0, std::numeric_limits<qint64>::max(),
+                                    history::Step::Raw);
+    QVERIFY(series.rows.size() >= 1);
+}
+
+QTEST_GUILESS_MAIN(TestAgent)
+#include "tst_agent.moc"
