@@ -132,6 +132,8 @@ private Q_SLOTS:
     void httpEndpointsAndPromtool();
     void mqttRetainedTopicsAndDiscovery();
     void sigtermLeavesAnIntactHistory();
+    void killedAgentLeavesItsLastWill();
+    void stationFileChangeReloads();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -354,6 +356,60 @@ void TestAgent::sigtermLeavesAnIntactHistory()
     const auto series = reader.read(sim.fleet->address(0).toString(), 0, std::numeric_limits<qint64>::max(),
                                     history::Step::Raw);
     QVERIFY(series.rows.size() >= 1);
+}
+
+void TestAgent::killedAgentLeavesItsLastWill()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    QProcess process;
+    process.start(QStringLiteral(KESTAVO_AGENT_PATH),
+                  {QStringLiteral("--db"), writeStations(sim, QStringLiteral("Ag3nt")),
+                   QStringLiteral("--history"), QStringLiteral("none"), QStringLiteral("--unit-port"),
+                   QString::number(sim.fleet->port()), QStringLiteral("--listen"),
+                   QStringLiteral("127.0.0.1:0"), QStringLiteral("--mqtt"),
+                   QStringLiteral("127.0.0.1:%1").arg(broker.port)});
+    QVERIFY(process.waitForStarted());
+    const QString status = QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return payloadOf(broker.retained({status}), status) == QStringLiteral("online"); }, 10000));
+    process.kill();
+    QVERIFY(process.waitForFinished(5000));
+    // The broker sees the connection drop without a disconnect and publishes the will.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return payloadOf(broker.retained({status}), status) == QStringLiteral("offline"); }, 10000));
+}
+
+void TestAgent::stationFileChangeReloads()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString db = m_dir.filePath(QStringLiteral("reload.dat"));
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(0).toString(), QStringLiteral("Ag3nt"), QStringLiteral("First")));
+    }
+    agent::AgentOptions options;
+    options.db = db;
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.listenPort = 0;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QCOMPARE(agent.poller().count(), 1);
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(1).toString(), QStringLiteral("Ag3nt"), QStringLiteral("Second")));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 2; }, 5000));
+    QCOMPARE(agent.poller().unit(1).station.description, QStringLiteral("Second"));
+    agent.shutdown();
 }
 
 QTEST_GUILESS_MAIN(TestAgent)
