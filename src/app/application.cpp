@@ -27,6 +27,8 @@
 #include "platform/processsystemcommands.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
+#include "unitbackup/filechooser.h"
+#include "unitbackup/unitbackupdialogs.h"
 
 namespace kestavo::app {
 
@@ -95,7 +97,8 @@ Application::Application(const Options& options)
       m_prompter(std::make_unique<platform::MessageBoxPrompter>()),
       m_commands(std::make_unique<platform::ProcessSystemCommands>()),
       m_session(std::make_unique<core::Session>(*m_state, *m_store, *m_prompter)),
-      m_dialogs(std::make_unique<core::DialogRegistry>())
+      m_dialogs(std::make_unique<core::DialogRegistry>()),
+      m_files(std::make_unique<unitbackup::DialogFileChooser>())
 {
     m_session->setUnitPort(options.unitPort);
     m_fleet = std::make_unique<FleetWiring>(*m_store, *m_session, *m_state);
@@ -173,6 +176,7 @@ bool Application::start()
     m_dialogs->add(core::DialogId::AddIp,
                    [form](core::Context& ctx, int) -> QWidget* { return new core::AddIpDialog(ctx, *form); });
     registerDialogs(*m_dialogs);
+    unitbackup::registerUnitBackupWindow(*m_dialogs, *m_files);
     registerFleetWindow();
     relays::attachNotifications(*m_state, m_mainForm.get());
 

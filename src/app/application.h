@@ -22,6 +22,9 @@ class TrayIcon;
 namespace kestavo::stations {
 class StationStore;
 }
+namespace kestavo::unitbackup {
+class DialogFileChooser;
+}
 namespace kestavo::history {
 class HistoryStore;
 }
@@ -72,6 +75,7 @@ private:
     std::unique_ptr<FleetWiring> m_fleet;
     std::unique_ptr<core::Context> m_context;
     std::unique_ptr<core::DialogRegistry> m_dialogs;
+    std::unique_ptr<unitbackup::DialogFileChooser> m_files;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
     std::unique_ptr<core::MainForm> m_mainForm;

@@ -95,6 +95,8 @@ Q_SIGNALS:
     void stopped();
     /// A frame went out on the main socket.
     void frameSent(const QByteArray& frame);
+    /// A datagram from the unit reached the reply decoder (before it is decoded).
+    void replyReceived(const QByteArray& datagram);
 
 private:
     void onReadyRead();

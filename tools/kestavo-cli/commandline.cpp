@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "backup/configdiff.h"
 #include "helptext.h"
 #include "valueparsers.h"
 
@@ -13,7 +14,9 @@ namespace {
 const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
                                    QStringLiteral("--timeout"),  QStringLiteral("--format"),
                                    QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval"), QStringLiteral("--history")};
+                                   QStringLiteral("--interval"), QStringLiteral("--output"),
+                                   QStringLiteral("-o"),         QStringLiteral("--only"),
+                                   QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version"),
@@ -531,6 +534,17 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     }
     if (word == QStringLiteral("board-script"))
         return parseBoardScript(r, c);
+    if (word == QStringLiteral("backup")) {
+        c->kind = CommandKind::Backup;
+        return r.noMoreThan(2);
+    }
+    if (word == QStringLiteral("diff") || word == QStringLiteral("restore")) {
+        c->kind = word == QStringLiteral("diff") ? CommandKind::Diff : CommandKind::Restore;
+        if (!r.has(2) || r.at(2).isEmpty())
+            return r.missing(QStringLiteral("FILE"));
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
     return UsageError{QString(), QStringLiteral("unknown command '%1'").arg(word)};
 }
 
@@ -560,7 +574,8 @@ const QStringList& commandWords()
         QStringLiteral("temp"),          QStringLiteral("name"),        QStringLiteral("password"),
         QStringLiteral("allow"),         QStringLiteral("http"),        QStringLiteral("snmp"),
         QStringLiteral("set-ip"),        QStringLiteral("set-mac"),     QStringLiteral("board"),
-        QStringLiteral("board-scripts"), QStringLiteral("board-script")};
+        QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
+        QStringLiteral("diff"),          QStringLiteral("restore")};
     return words;
 }
 
@@ -633,6 +648,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("board-script upload");
     case CommandKind::BoardScriptRun:
         return QStringLiteral("board-script run");
+    case CommandKind::Backup:
+        return QStringLiteral("backup");
+    case CommandKind::Diff:
+        return QStringLiteral("diff");
+    case CommandKind::Restore:
+        return QStringLiteral("restore");
     }
     return QString();
 }
@@ -808,10 +829,34 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             return optionError(QStringLiteral("--continuous belongs to timer set"));
         command.continuous = true;
     }
+    const QString output = values.contains(QStringLiteral("--output"))
+                               ? values.value(QStringLiteral("--output"))
+                               : values.value(QStringLiteral("-o"));
+    if (values.contains(QStringLiteral("--output")) || values.contains(QStringLiteral("-o"))) {
+        if (command.kind != CommandKind::Backup)
+            return optionError(QStringLiteral("-o belongs to backup"));
+        if (output.isEmpty())
+            return optionError(QStringLiteral("-o needs a file name"));
+        command.file = output;
+    }
+    if (values.contains(QStringLiteral("--only"))) {
+        if (command.kind != CommandKind::Restore)
+            return optionError(QStringLiteral("--only belongs to restore"));
+        for (const QString& group : values.value(QStringLiteral("--only")).split(u',')) {
+            const QString name = group.trimmed().toLower();
+            if (!backup::groupFromName(name))
+                return optionError(QStringLiteral("--only '%1' must be a list of name, scripts, boards, "
+                                                  "triggers, security and delays")
+                                       .arg(group));
+            if (!command.only.contains(name))
+                command.only << name;
+        }
+    }
     const bool addressChange = command.kind == CommandKind::SetIp || command.kind == CommandKind::SetMac;
     const bool yes = switches.contains(QStringLiteral("--yes"));
-    if (yes && !addressChange)
-        return optionError(QStringLiteral("--yes belongs to set-ip and set-mac"));
+    command.yes = yes;
+    if (yes && !addressChange && command.kind != CommandKind::Restore)
+        return optionError(QStringLiteral("--yes belongs to set-ip, set-mac and restore"));
     if (addressChange && !yes) {
         return optionError(QStringLiteral("%1 changes the unit's address and ends every session with it; add "
                                           "--yes to go ahead")

@@ -55,6 +55,9 @@ enum class CommandKind {
     BoardScripts,
     BoardScriptUpload,
     BoardScriptRun,
+    Backup,
+    Diff,
+    Restore,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -138,6 +141,11 @@ struct Command
     int board = 0;
     protocol::BoardItem item = protocol::BoardItem::Relay1;
     bool toggle = false;
+
+    // backup / diff / restore
+    QString file;     // backup: -o FILE (empty: standard output); diff, restore: FILE
+    QStringList only; // restore --only: group names, empty for the default groups
+    bool yes = false; // restore --yes: no question before writing
 };
 
 struct UsageError

@@ -182,6 +182,30 @@ const QList<Page>& pages()
                         "  kestavo-cli board-script 127.0.0.1 upload 3 Blink \"RDB2 Light OFF\" \"Wait 3 "
                         "Seconds\" \"RDB2 Light ON\"\n"
                         "  kestavo-cli board-script 127.0.0.1 run 3")},
+        {QStringLiteral("backup"), QStringLiteral("backup UNIT [-o FILE]"),
+         QStringLiteral("Read the unit's configuration (station name, relay delays, allowed IP numbers,\n"
+                        "HTTP and SNMP switches, triggers, relay and board scripts) with read requests\n"
+                        "only, and write it as a JSON document (docs/backup.md) to standard output or\n"
+                        "FILE. The password is never part of it.\n"
+                        "Example:\n"
+                        "  kestavo-cli backup 127.0.0.1 -o pumphouse.json")},
+        {QStringLiteral("diff"), QStringLiteral("diff UNIT FILE"),
+         QStringLiteral("Compare the unit with a backup document, item by item, in words. Exit code 0\n"
+                        "when they match, 1 when they differ, 2 when FILE is refused or the unit could\n"
+                        "not be read.\n"
+                        "Example:\n"
+                        "  kestavo-cli diff 127.0.0.1 pumphouse.json")},
+        {QStringLiteral("restore"),
+         QStringLiteral("restore UNIT FILE [--only name,scripts,boards,triggers,security,delays] [--yes]"),
+         QStringLiteral("Show what differs, ask once (unless --yes), then write only what differs, in a\n"
+                        "safe order (scripts before the triggers that run them, the allowed-IP list\n"
+                        "last), each item checked through the unit's next report or table. Stops at\n"
+                        "the first refusal and names what was and was not written. A list that would\n"
+                        "shut out this computer is refused, and a firmware too old for an item skips\n"
+                        "it. Relay delays are written only with --only delays: setting one switches\n"
+                        "the relay off and on again.\n"
+                        "Example:\n"
+                        "  kestavo-cli restore 127.0.0.1 pumphouse.json --only scripts,triggers")},
     };
     return all;
 }
@@ -213,6 +237,9 @@ const QString kOptions =
                    "  --password P       the unit's password; overrides the station record and allows an\n"
                    "                     address that is not in the database\n"
                    "  --no-verify        send the command without the checks before and after it\n"
+                   "  -o, --output FILE  backup: write the document to FILE\n"
+                   "  --only LIST        restore: only these parts\n"
+                   "  --yes              set-ip, set-mac, restore: go ahead without asking\n"
                    "  --help             this text, or a command's page (kestavo-cli relay --help)\n"
                    "  --version\n");
 
