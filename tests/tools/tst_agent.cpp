@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "protocol/conversions.h"
+#include "protocol/frames.h"
 
 #include "stations/stationstore.h"
 
@@ -84,6 +85,13 @@ struct Broker
         process.terminate();
         process.waitForFinished(3000);
     }
+    void publish(const QString& topic, const QByteArray& payload) const
+    {
+        QProcess::execute(QStringLiteral("mosquitto_pub"),
+                          {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                           QString::number(port), QStringLiteral("-t"), topic, QStringLiteral("-m"),
+                           QString::fromUtf8(payload)});
+    }
     // Every retained message under the topics, as "topic payload" lines.
     QStringList retained(const QStringList& topics) const
     {
@@ -133,6 +141,7 @@ private Q_SLOTS:
     void mqttRetainedTopicsAndDiscovery();
     void sigtermLeavesAnIntactHistory();
     void killedAgentLeavesItsLastWill();
+    void relayControlOnlyWithAllowControl();
     void stationFileChangeReloads();
 
 private:
@@ -176,8 +185,7 @@ void TestAgent::options_data()
         << QStringLiteral("--interval-ms needs");
     QTest::newRow("wildcard prefix") << QStringList({QStringLiteral("--mqtt-prefix"), QStringLiteral("a/#")})
                                      << QStringLiteral("topic prefix");
-    QTest::newRow("control not offered")
-        << QStringList(QStringLiteral("--allow-control")) << QStringLiteral("not available");
+    QTest::newRow("control") << QStringList(QStringLiteral("--allow-control")) << QString();
 }
 
 void TestAgent::options()
@@ -321,6 +329,11 @@ void TestAgent::mqttRetainedTopicsAndDiscovery()
         QVERIFY(!text.contains(QStringLiteral("Ag3nt")));
     }
 
+    // Without --allow-control a relay command changes nothing.
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "ON");
+    QTest::qWait(500);
+    QCOMPARE(sim.fleet->model(0).counters().perOpcode[std::uint8_t('5')], 0u);
+
     // A clean stop says so on the agent's topic.
     agent.shutdown();
     const QStringList after = broker.retained({QStringLiteral("kestavo/agent/#")});
@@ -380,6 +393,56 @@ void TestAgent::killedAgentLeavesItsLastWill()
     // The broker sees the connection drop without a disconnect and publishes the will.
     QVERIFY(QTest::qWaitFor(
         [&] { return payloadOf(broker.retained({status}), status) == QStringLiteral("offline"); }, 10000));
+}
+
+void TestAgent::relayControlOnlyWithAllowControl()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.allowControl = true;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 1; }, 5000));
+    QTest::qWait(200); // the subscription is in place
+
+    const QString id = QStringLiteral("000a1b2c3d00");
+    const auto& counts = sim.fleet->model(0).counters().perOpcode;
+    // Malformed payloads, a relay that does not exist, a unit nobody knows: nothing is sent.
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "on!");
+    broker.publish(QStringLiteral("kestavo/%1/relay/7/set").arg(id), "ON");
+    broker.publish(QStringLiteral("kestavo/ffffffffffff/relay/2/set"), "ON");
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "ON");
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->model(0).relayOn(2); }, 5000));
+    QCOMPARE(counts[std::uint8_t('5')], 1u);
+    std::string frame;
+    for (const auto& record : sim.fleet->model(0).frames()) {
+        if (record.bytes.size() > 9 && record.bytes[9] == '5')
+            frame = record.bytes;
+    }
+    QCOMPARE(frame, protocol::relayOnFrame(2, "Ag3nt*****"));
+    for (char opcode : {'2', '3', '6', '8', '9'})
+        QCOMPARE(counts[std::uint8_t(opcode)], 0u);
+
+    const QStringList lines = broker.retained({QStringLiteral("homeassistant/switch/#")});
+    const QJsonObject config =
+        QJsonDocument::fromJson(
+            payloadOf(lines, QStringLiteral("homeassistant/switch/kestavo_%1/relay2/config").arg(id))
+                .toUtf8())
+            .object();
+    QCOMPARE(config.value(QStringLiteral("command_topic")).toString(),
+             QStringLiteral("kestavo/%1/relay/2/set").arg(id));
+    agent.shutdown();
 }
 
 void TestAgent::stationFileChangeReloads()

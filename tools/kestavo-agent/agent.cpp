@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "protocol/frames.h"
+
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
 
@@ -58,6 +60,16 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     connect(&m_poller, &fleet::FleetPoller::reportDecoded, this,
             [this](int index, qint64, const protocol::StatusReport&) { onReport(index); });
     connect(&m_poller, &fleet::FleetPoller::linkStateChanged, this, &Agent::onLinkState);
+    m_switchTimeout.setInterval(500);
+    connect(&m_switchTimeout, &QTimer::timeout, this, [this] {
+        for (int i = 0; i < m_poller.count(); ++i)
+            settleSwitches(i, true);
+    });
+    connect(&m_poller, &fleet::FleetPoller::stationsReset, this, [this] {
+        // Indices change with the list; a pending check cannot follow them.
+        m_pending.clear();
+        m_unitIndex.clear();
+    });
 }
 
 Agent::~Agent() = default;
@@ -137,6 +149,8 @@ bool Agent::start()
         settings.user = m_options.mqttUser;
         settings.caFile = m_options.mqttCaFile;
         settings.agentName = QHostInfo::localHostName();
+        if (m_options.allowControl)
+            settings.subscriptions << QStringLiteral("%1/+/relay/+/set").arg(m_options.mqttPrefix);
         if (!m_options.mqttPasswordFile.isEmpty()) {
             QFile file(m_options.mqttPasswordFile);
             if (!file.open(QIODevice::ReadOnly)) {
@@ -149,6 +163,7 @@ bool Agent::start()
         m_mqtt = std::make_unique<MqttPublisher>(settings);
         connect(m_mqtt.get(), &MqttPublisher::connectionChanged, this,
                 [this](bool connected) { m_figures.mqttConnected = connected; });
+        connect(m_mqtt.get(), &MqttPublisher::messageReceived, this, &Agent::onCommand);
         if (!m_mqtt->start()) {
             m_error = m_mqtt->errorString();
             return false;
@@ -201,6 +216,8 @@ void Agent::onReport(int index)
         return;
     const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
     const QString id = unitIdOf(*unit.lastReport);
+    m_unitIndex.insert(id, index);
+    settleSwitches(index, false);
     if (m_discovered.value(id) != unit.station.description || !m_discovered.contains(id)) {
         publishDiscovery(unit, id);
         m_discovered.insert(id, unit.station.description);
@@ -258,8 +275,16 @@ void Agent::publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString
                {{QStringLiteral("value_template"),
                  QStringLiteral("{{ 'ON' if value_json.io[%1] == 1 else 'OFF' }}").arg(p - 1)}});
     }
-    // Read-only: relays are switched from the console, not from here.
-    for (int r = 1; r <= 3; ++r) {
+    for (int r = 1; r <= 3 && m_options.allowControl; ++r) {
+        entity(QStringLiteral("switch"), QStringLiteral("relay%1").arg(r), QStringLiteral("Relay %1").arg(r),
+               {{QStringLiteral("command_topic"), base + QStringLiteral("/relay/%1/set").arg(r)},
+                {QStringLiteral("payload_on"), QStringLiteral("ON")},
+                {QStringLiteral("payload_off"), QStringLiteral("OFF")},
+                {QStringLiteral("value_template"),
+                 QStringLiteral("{{ 'ON' if value_json.relays[%1] else 'OFF' }}").arg(r - 1)}});
+    }
+    // Without --allow-control relays are read-only.
+    for (int r = 1; r <= 3 && !m_options.allowControl; ++r) {
         entity(QStringLiteral("binary_sensor"), QStringLiteral("relay%1").arg(r),
                QStringLiteral("Relay %1").arg(r),
                {{QStringLiteral("value_template"),
@@ -270,6 +295,80 @@ void Agent::publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString
             {QStringLiteral("state_topic"), base + QStringLiteral("/availability")},
             {QStringLiteral("payload_on"), QStringLiteral("online")},
             {QStringLiteral("payload_off"), QStringLiteral("offline")}});
+}
+
+void Agent::ignoreCommand(const QString& topic, const QString& why)
+{
+    if (m_ignoredTopics.size() < 1000 && !m_ignoredTopics.contains(topic)) {
+        m_ignoredTopics.insert(topic);
+        qWarning("MQTT command on %s ignored: %s", qPrintable(topic), qPrintable(why));
+    }
+}
+
+// <prefix>/<unit>/relay/<n>/set with ON or OFF sends the console's own relay frame; the next
+// reports must show the change.
+void Agent::onCommand(const QString& topic, const QByteArray& payload)
+{
+    const QStringList parts = topic.mid(m_options.mqttPrefix.size() + 1).split(u'/');
+    if (!m_options.allowControl || !topic.startsWith(m_options.mqttPrefix + u'/') || parts.size() != 4 ||
+        parts[1] != QStringLiteral("relay") || parts[3] != QStringLiteral("set"))
+        return ignoreCommand(topic, QStringLiteral("not a relay command"));
+    bool ok = false;
+    const int relay = parts[2].toInt(&ok);
+    if (!ok || relay < 1 || relay > 3)
+        return ignoreCommand(topic, QStringLiteral("relays are numbered 1 to 3"));
+    if (payload != "ON" && payload != "OFF")
+        return ignoreCommand(topic, QStringLiteral("the payload must be ON or OFF"));
+    const auto found = m_unitIndex.constFind(parts[0]);
+    if (found == m_unitIndex.cend())
+        return ignoreCommand(topic, QStringLiteral("no unit of this agent has reported with that MAC"));
+    const int index = *found;
+    const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
+    const bool on = payload == "ON";
+    const std::string password = unit.station.password.toLatin1().toStdString();
+    const std::string frame =
+        on ? protocol::relayOnFrame(relay, password) : protocol::relayOffFrame(relay, password);
+    const QString result =
+        QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, parts[0]).arg(relay);
+    if (!m_poller.sendFrame(index, frame)) {
+        m_mqtt->publish(
+            result, QByteArrayLiteral("{\"requested\":\"") + payload + "\",\"outcome\":\"not sent\"}", false);
+        return;
+    }
+    qInfo("Unit %s (%s): relay %d %s requested over MQTT", qPrintable(unit.station.address),
+          qPrintable(unit.station.description), relay, payload.constData());
+    // Two poll intervals for the unit to show it, and never less than three seconds.
+    m_pending.append({index, relay, on, m_poller.now() + std::max(2 * m_options.intervalMs, 3000)});
+    m_switchTimeout.start();
+}
+
+void Agent::settleSwitches(int index, bool timedOut)
+{
+    const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
+    for (qsizetype i = m_pending.size() - 1; i >= 0; --i) {
+        const PendingSwitch& pending = m_pending.at(i);
+        if (pending.index != index)
+            continue;
+        const auto shown =
+            unit.lastReport ? unit.lastReport->relayOn[std::size_t(pending.relay - 1)] : std::nullopt;
+        const bool confirmed = !timedOut && shown && *shown == pending.on;
+        const bool expired = m_poller.now() >= pending.deadlineMs;
+        if (!confirmed && !expired)
+            continue;
+        const QString id = unitIdOf(*unit.lastReport);
+        const QByteArray requested = pending.on ? "ON" : "OFF";
+        m_mqtt->publish(
+            QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, id).arg(pending.relay),
+            QByteArrayLiteral("{\"requested\":\"") + requested + "\",\"outcome\":\"" +
+                (confirmed ? "confirmed" : "not shown by the unit") + "\"}",
+            false);
+        if (!confirmed)
+            qWarning("Unit %s (%s): relay %d %s was not shown by the unit", qPrintable(unit.station.address),
+                     qPrintable(unit.station.description), pending.relay, requested.constData());
+        m_pending.removeAt(i);
+    }
+    if (m_pending.isEmpty())
+        m_switchTimeout.stop();
 }
 
 } // namespace kestavo::agent

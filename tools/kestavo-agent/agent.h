@@ -8,7 +8,9 @@
 
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include "agentoptions.h"
@@ -53,6 +55,9 @@ private:
     void onReport(int index);
     void onLinkState(int index, fleet::LinkState state);
     void publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString& unitId);
+    void onCommand(const QString& topic, const QByteArray& payload);
+    void ignoreCommand(const QString& topic, const QString& why);
+    void settleSwitches(int index, bool timedOut);
     QByteArray metrics();
 
     AgentOptions m_options;
@@ -68,6 +73,19 @@ private:
     quint16 m_httpPort = 0;
     AgentFigures m_figures;
     QHash<QString, QString> m_discovered; // unit id (MAC) -> the discovery payload's station name
+    QHash<QString, int> m_unitIndex;      // unit id (MAC) -> poller index, from the reports
+
+    // A relay switched over MQTT waits for a report that shows it.
+    struct PendingSwitch
+    {
+        int index = 0;
+        int relay = 0;
+        bool on = false;
+        qint64 deadlineMs = 0; // poller clock
+    };
+    QList<PendingSwitch> m_pending;
+    QTimer m_switchTimeout;
+    QSet<QString> m_ignoredTopics; // logged once each
 };
 
 } // namespace kestavo::agent

@@ -41,6 +41,7 @@ const Option kOptions[] = {
     {"mqtt-cafile", "F", "CA certificate: connect to the broker with TLS."},
     {"ha-discovery-prefix", "P", "Home Assistant discovery prefix (default homeassistant)."},
     {"shard", "K/N", "Poll only the stations whose address hashes to shard K of N (1 <= K <= N)."},
+    {"allow-control", "", "Let MQTT switch relays: <prefix>/<unit>/relay/<n>/set with ON or OFF."},
 };
 
 } // namespace
@@ -69,21 +70,18 @@ AgentOptions parseAgentOptions(const QStringList& arguments)
 {
     AgentOptions options;
     QCommandLineParser parser;
-    for (const Option& o : kOptions)
-        parser.addOption(
-            QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help), QLatin1String(o.value)));
+    for (const Option& o : kOptions) {
+        parser.addOption(*o.value ? QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help),
+                                                       QLatin1String(o.value))
+                                  : QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help)));
+    }
     parser.addOption(QCommandLineOption(QStringLiteral("help")));
-    parser.addOption(QCommandLineOption(QStringLiteral("allow-control")));
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
     }
     options.help = parser.isSet(QStringLiteral("help"));
-    if (parser.isSet(QStringLiteral("allow-control"))) {
-        options.error =
-            QStringLiteral("--allow-control: relay control over MQTT is not available in this version.");
-        return options;
-    }
+    options.allowControl = parser.isSet(QStringLiteral("allow-control"));
     const auto value = [&parser](const char* name) {
         return parser.value(QLatin1String(name));
     };

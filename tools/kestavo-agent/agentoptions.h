@@ -23,7 +23,8 @@ struct AgentOptions
     QString mqttPasswordFile;
     QString mqttCaFile;
     QString discoveryPrefix = QStringLiteral("homeassistant");
-    int shard = 1; // --shard K/N: this agent polls the stations whose address hashes to K of N
+    bool allowControl = false; // --allow-control: relays switchable over MQTT
+    int shard = 1;             // --shard K/N: this agent polls the stations whose address hashes to K of N
     int shards = 1;
     QString error; // set: the command line was refused
     bool help = false;

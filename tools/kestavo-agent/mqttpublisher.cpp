@@ -51,6 +51,7 @@ bool MqttPublisher::start()
     }
     mosquitto_connect_callback_set(m_client, &MqttPublisher::connectCallback);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::disconnectCallback);
+    mosquitto_message_callback_set(m_client, &MqttPublisher::messageCallback);
     // Reconnects back off from 1 s to 60 s, doubling.
     mosquitto_reconnect_delay_set(m_client, 1, 60, true);
     if (!m_settings.user.isEmpty()) {
@@ -133,6 +134,17 @@ void MqttPublisher::disconnectCallback(mosquitto*, void* self, int rc)
         [self, rc] { static_cast<MqttPublisher*>(self)->onDisconnected(rc); }, Qt::QueuedConnection);
 }
 
+void MqttPublisher::messageCallback(mosquitto*, void* self, const mosquitto_message* message)
+{
+    // The message belongs to the library and is gone after the callback: copy it first.
+    const QString topic = QString::fromUtf8(message->topic);
+    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    QMetaObject::invokeMethod(
+        static_cast<MqttPublisher*>(self),
+        [self, topic, payload] { Q_EMIT static_cast<MqttPublisher*>(self)->messageReceived(topic, payload); },
+        Qt::QueuedConnection);
+}
+
 void MqttPublisher::onConnected(int rc)
 {
     if (rc != 0) {
@@ -143,6 +155,10 @@ void MqttPublisher::onConnected(int rc)
     m_connected = true;
     qInfo("MQTT broker %s:%d connected", qPrintable(m_settings.host), m_settings.port);
     publish(agentTopic(), "online", true);
+    for (const QString& filter : std::as_const(m_settings.subscriptions)) {
+        const QByteArray name = filter.toUtf8();
+        mosquitto_subscribe(m_client, nullptr, name.constData(), kQos);
+    }
     // What the broker may have lost with its session, or never had while we were away.
     for (auto it = m_retained.cbegin(); it != m_retained.cend(); ++it) {
         if (it.key() != agentTopic())

@@ -12,8 +12,10 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace kestavo::agent {
 
@@ -34,6 +36,7 @@ public:
         QString caFile;    // TLS when set
         QString agentName; // the host name in <prefix>/agent/<host>/status
         int keepAliveSeconds = 30;
+        QStringList subscriptions; // topic filters subscribed on every connect
     };
 
     explicit MqttPublisher(const Settings& settings, QObject* parent = nullptr);
@@ -54,6 +57,8 @@ public:
 
 Q_SIGNALS:
     void connectionChanged(bool connected);
+    /// A message on one of the subscriptions.
+    void messageReceived(const QString& topic, const QByteArray& payload);
 
 private:
     void onConnected(int rc);
@@ -61,6 +66,7 @@ private:
 
     static void connectCallback(mosquitto* client, void* self, int rc);
     static void disconnectCallback(mosquitto* client, void* self, int rc);
+    static void messageCallback(mosquitto* client, void* self, const mosquitto_message* message);
 
     Settings m_settings;
     mosquitto* m_client = nullptr;
