@@ -61,7 +61,8 @@ Http request(const QByteArray& verb, const QString& url)
 // A broker of our own on a free loopback port.
 struct Broker
 {
-    explicit Broker(const QTemporaryDir& dir) : port(freePort())
+    explicit Broker(const QTemporaryDir& dir) : port(freePort()) { start(dir); }
+    void start(const QTemporaryDir& dir)
     {
         const QString config = dir.filePath(QStringLiteral("mosquitto.conf"));
         QFile file(config);
@@ -80,7 +81,8 @@ struct Broker
                                                   },
                                                   5000);
     }
-    ~Broker()
+    ~Broker() { stop(); }
+    void stop()
     {
         process.terminate();
         process.waitForFinished(3000);
@@ -142,6 +144,7 @@ private Q_SLOTS:
     void sigtermLeavesAnIntactHistory();
     void killedAgentLeavesItsLastWill();
     void relayControlOnlyWithAllowControl();
+    void brokerLossRepublishesAfterReconnect();
     void stationFileChangeReloads();
 
 private:
@@ -442,6 +445,44 @@ void TestAgent::relayControlOnlyWithAllowControl()
             .object();
     QCOMPARE(config.value(QStringLiteral("command_topic")).toString(),
              QStringLiteral("kestavo/%1/relay/2/set").arg(id));
+    agent.shutdown();
+}
+
+void TestAgent::brokerLossRepublishesAfterReconnect()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected() && agent.poller().unit(0).received; },
+                            10000));
+
+    // The broker goes away and comes back empty (no persistence): polling goes on meanwhile, and
+    // the retained state is there again after the reconnect.
+    broker.stop();
+    QVERIFY(QTest::qWaitFor([&] { return !agent.mqtt()->isConnected(); }, 5000));
+    const quint64 received = agent.poller().unit(0).received;
+    broker.start(m_dir);
+    QVERIFY(broker.started);
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 15000));
+    QVERIFY(agent.poller().unit(0).received > received);
+    QTest::qWait(300);
+    const QString id = QStringLiteral("000a1b2c3d00");
+    const QStringList lines =
+        broker.retained({QStringLiteral("kestavo/#"), QStringLiteral("homeassistant/#")});
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/%1/availability").arg(id)), QStringLiteral("online"));
+    QVERIFY(lines.join(u'\n').contains(
+        QStringLiteral("homeassistant/sensor/kestavo_%1/temperature/config").arg(id)));
     agent.shutdown();
 }
 
