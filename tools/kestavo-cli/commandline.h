@@ -99,6 +99,10 @@ struct Command
     QString stationPassword; // as typed, never printed
     QString stationDescription;
 
+    // stations import / export: the CSV file ("-" or empty for export: standard output);
+    // backup: -o FILE (empty: standard output); diff, restore: the backup document
+    QString file;
+
     // fleet
     bool watch = false;
     QString historyFile; // --history: every report also goes to this history file
@@ -140,8 +144,6 @@ struct Command
     bool toggle = false;
 
     // backup / diff / restore
-    QString file;     // backup: -o FILE (empty: standard output); diff, restore: FILE;
-                      // stations import: the CSV file; stations export: FILE ("-" or empty: standard output)
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
 };
