@@ -3,6 +3,7 @@
 // reading the retained topics, and the agent process stopped with SIGTERM.
 
 #include <csignal>
+#include <unistd.h>
 
 #include <QEventLoop>
 #include <QFile>
@@ -61,15 +62,19 @@ Http request(const QByteArray& verb, const QString& url)
 // A broker of our own on a free loopback port.
 struct Broker
 {
-    explicit Broker(const QTemporaryDir& dir) : port(freePort()) { start(dir); }
+    explicit Broker(const QTemporaryDir& dir, const QString& tls = {}) : port(freePort()), tlsLines(tls)
+    {
+        start(dir);
+    }
     void start(const QTemporaryDir& dir)
     {
         const QString config = dir.filePath(QStringLiteral("mosquitto.conf"));
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
+        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n%2")
                        .arg(port)
+                       .arg(tlsLines)
                        .toUtf8());
         file.close();
         process.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), config});
@@ -110,6 +115,7 @@ struct Broker
     }
 
     quint16 port;
+    QString tlsLines; // cafile/certfile/keyfile lines: a TLS listener
     QProcess process;
     bool started = false;
 };
@@ -145,6 +151,7 @@ private Q_SLOTS:
     void killedAgentLeavesItsLastWill();
     void relayControlOnlyWithAllowControl();
     void brokerLossRepublishesAfterReconnect();
+    void tlsWithTheGivenCa();
     void stationFileChangeReloads();
 
 private:
@@ -483,6 +490,59 @@ void TestAgent::brokerLossRepublishesAfterReconnect()
     QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/%1/availability").arg(id)), QStringLiteral("online"));
     QVERIFY(lines.join(u'\n').contains(
         QStringLiteral("homeassistant/sensor/kestavo_%1/temperature/config").arg(id)));
+    agent.shutdown();
+}
+
+void TestAgent::tlsWithTheGivenCa()
+{
+    // A CA of our own and a server certificate for 127.0.0.1.
+    const auto openssl = [this](const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral("openssl"), arguments);
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    const auto path = [this](const char* name) {
+        return m_dir.filePath(QLatin1String(name));
+    };
+    {
+        QFile ext(path("san.ext"));
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=IP:127.0.0.1\n");
+    }
+    QVERIFY(openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                     QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
+                     path("ca.key"), QStringLiteral("-out"), path("ca.crt"), QStringLiteral("-days"),
+                     QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=Kestavo test CA")}));
+    QVERIFY(openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                     QStringLiteral("-nodes"), QStringLiteral("-keyout"), path("server.key"),
+                     QStringLiteral("-out"), path("server.csr"), QStringLiteral("-subj"),
+                     QStringLiteral("/CN=127.0.0.1")}));
+    QVERIFY(
+        openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), path("server.csr"),
+                 QStringLiteral("-CA"), path("ca.crt"), QStringLiteral("-CAkey"), path("ca.key"),
+                 QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), path("server.crt"),
+                 QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-extfile"), path("san.ext")}));
+    // Run as root, mosquitto would drop to its own user, which cannot read the test's folder.
+    Broker broker(m_dir, QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n%4")
+                             .arg(path("ca.crt"), path("server.crt"), path("server.key"),
+                                  ::geteuid() == 0 ? QStringLiteral("user root\n") : QString()));
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.mqttCaFile = path("ca.crt");
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000));
+    // The broker has only a TLS listener: the CONNACK arrived over TLS, verified against the CA file.
+    QVERIFY(agent.mqtt()->isConnected());
     agent.shutdown();
 }
 
