@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kestavo-agent at scale: N simulated units (one ksv-sim process, --address-per-unit) polled once a
-# second with history on; the agent's CPU share over S seconds, and the time of ten /metrics scrapes.
+# second with history on; the agent's CPU share over S seconds, the time of ten /metrics scrapes, and
+# the polls lost over the run.
 #   bench/agent.sh N [S]     (BUILD picks the build folder)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,3 +35,7 @@ for _ in $(seq 10); do curl -s -o "$TMP/scrape.txt" -w '%{time_total}\n' "http:/
   sort -n | awk '{a[NR]=$1} END {printf "scrape: median %.1f ms, max %.1f ms", a[int((NR+1)/2)]*1000, a[NR]*1000}'
 echo ", $(wc -c <"$TMP/scrape.txt") bytes, $(grep -c '^kestavo_up{' "$TMP/scrape.txt") units up"
 grep VmHWM "/proc/$AGENT/status"
+# Polls lost over the whole run, scrapes included: a scrape that held up the event loop for longer
+# than a poll interval would show here.
+curl -s "http://$LISTEN/metrics" | awk '/^kestavo_polls_lost_total/ {l += $NF} /^kestavo_polls_sent_total/ {s += $NF}
+  END {printf "polls sent %d, lost %d\n", s, l}'
