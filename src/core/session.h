@@ -95,6 +95,10 @@ Q_SIGNALS:
     void stopped();
     /// A frame went out on the main socket.
     void frameSent(const QByteArray& frame);
+    /// The watchdog ended the session (no reply for its interval); stopped() follows.
+    void watchdogExpired();
+    /// The unit refused the password; stopped() follows.
+    void passwordRefused();
     /// A datagram from the unit reached the reply decoder (before it is decoded).
     void replyReceived(const QByteArray& datagram);
 
