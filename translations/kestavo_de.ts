@@ -148,6 +148,14 @@ Die Liste trotzdem senden?</translation>
         <source>With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, for the Fleet window.</source>
         <translation>Mit --demo: N weitere simulierte Geräte (1 bis 1000) ab 127.0.2.1, für das Flottenfenster.</translation>
     </message>
+    <message>
+        <source>History recording</source>
+        <translation>Verlaufsaufzeichnung</translation>
+    </message>
+    <message>
+        <source> Readings are not recorded.</source>
+        <translation> Messwerte werden nicht aufgezeichnet.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::automation</name>
@@ -856,6 +864,92 @@ Der Befehl wurde angehalten.
     <message>
         <source>The station database &quot;%1&quot; has no column &quot;%2&quot;; the change was not saved.</source>
         <translation>Die Stationsdatenbank „%1“ hat keine Spalte „%2“; die Änderung wurde nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::trends</name>
+    <message>
+        <source>Trends</source>
+        <translation>Verläufe</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::trends::TrendsWindow</name>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Time range</source>
+        <translation>Zeitraum</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Bis</translation>
+    </message>
+    <message>
+        <source>Follow &amp;live</source>
+        <translation>&amp;Live folgen</translation>
+    </message>
+    <message>
+        <source>Follow live</source>
+        <translation>Live folgen</translation>
+    </message>
+    <message>
+        <source>Export CSV…</source>
+        <translation>CSV exportieren…</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>CSV exportieren</translation>
+    </message>
+    <message>
+        <source>Save image…</source>
+        <translation>Bild speichern…</translation>
+    </message>
+    <message>
+        <source>Save image</source>
+        <translation>Bild speichern</translation>
+    </message>
+    <message>
+        <source>Relays and I/O</source>
+        <translation>Relais und E/A</translation>
+    </message>
+    <message>
+        <source>Readings chart</source>
+        <translation>Diagramm der Messwerte</translation>
+    </message>
+    <message>
+        <source>Relays and I/O pins chart</source>
+        <translation>Diagramm der Relais und E/A-Pins</translation>
+    </message>
+    <message>
+        <source>Trends status</source>
+        <translation>Zustand der Verläufe</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Loading…</source>
+        <translation>Wird geladen…</translation>
+    </message>
+    <message>
+        <source>%1 rows at step %2</source>
+        <translation>%1 Zeilen im Abstand %2</translation>
+    </message>
+    <message>
+        <source>The CSV file &quot;%1&quot; cannot be written: %2.</source>
+        <translation>Die CSV-Datei „%1“ kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>The image &quot;%1&quot; cannot be written; choose another folder.</source>
+        <translation>Das Bild „%1“ kann nicht geschrieben werden; bitte einen anderen Ordner wählen.</translation>
     </message>
 </context>
 <context>

@@ -137,7 +137,8 @@ void Application::openHistory(const QString& stationDatabase)
                              : m_options.history;
     m_historyStatus = new QLabel(m_mainForm.get());
     m_historyStatus->setObjectName(qs("HistoryStatus"));
-    m_historyStatus->setAccessibleName(qs("History recording"));
+    m_historyStatus->setAccessibleName(
+        QCoreApplication::translate("kestavo::app::Application", "History recording"));
     m_historyStatus->hide();
     m_mainForm->statusBar()->addPermanentWidget(m_historyStatus);
     QLabel* label = m_historyStatus;
@@ -155,7 +156,8 @@ void Application::openHistory(const QString& stationDatabase)
     const auto opened = history->open(path);
     if (!opened.ok) {
         // The console works without its history; the message stays in the status bar.
-        show(false, opened.error + qs(" Readings are not recorded."));
+        show(false, opened.error + QCoreApplication::translate("kestavo::app::Application",
+                                                               " Readings are not recorded."));
         return;
     }
     m_history = std::move(history);

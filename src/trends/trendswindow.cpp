@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDateTimeEdit>
@@ -105,8 +106,8 @@ TrendsWindow::TrendsWindow(core::Context& context, history::HistoryStore& histor
     : ConsoleDialog(context, false), m_history(history)
 {
     setObjectName(qs("Trends"));
-    setWindowTitle(qs("Trends"));
-    setAccessibleName(qs("Trends"));
+    setWindowTitle(QCoreApplication::translate("kestavo::trends", "Trends"));
+    setAccessibleName(QCoreApplication::translate("kestavo::trends", "Trends"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     resize(1100, 720);
     buildUi(preselect);
@@ -144,22 +145,22 @@ void TrendsWindow::buildUi(int preselect)
     };
     m_stationBox = new QComboBox(this);
     m_stationBox->setObjectName(qs("TrendsStation"));
-    m_stationBox->setAccessibleName(qs("Station"));
+    m_stationBox->setAccessibleName(tr("Station"));
     m_stationBox->setMinimumContentsLength(15);
     label("&Station:", m_stationBox);
     m_rangeBox = new QComboBox(this);
     m_rangeBox->setObjectName(qs("TrendsRange"));
-    m_rangeBox->setAccessibleName(qs("Time range"));
+    m_rangeBox->setAccessibleName(tr("Time range"));
     for (const auto& r : kRanges)
         m_rangeBox->addItem(qs(r.text));
     m_rangeBox->setCurrentIndex(1);
     label("&Range:", m_rangeBox);
     m_fromEdit = new QDateTimeEdit(this);
     m_fromEdit->setObjectName(qs("TrendsFrom"));
-    m_fromEdit->setAccessibleName(qs("From"));
+    m_fromEdit->setAccessibleName(tr("From"));
     m_toEdit = new QDateTimeEdit(this);
     m_toEdit->setObjectName(qs("TrendsTo"));
-    m_toEdit->setAccessibleName(qs("To"));
+    m_toEdit->setAccessibleName(tr("To"));
     for (auto* e : {m_fromEdit, m_toEdit}) {
         e->setDisplayFormat(qs("yyyy-MM-dd HH:mm:ss"));
         e->setTimeSpec(Qt::LocalTime);
@@ -167,18 +168,18 @@ void TrendsWindow::buildUi(int preselect)
     }
     label("&From:", m_fromEdit);
     label("&To:", m_toEdit);
-    m_follow = new QCheckBox(qs("Follow &live"), this);
+    m_follow = new QCheckBox(tr("Follow &live"), this);
     m_follow->setObjectName(qs("TrendsFollow"));
-    m_follow->setAccessibleName(qs("Follow live"));
+    m_follow->setAccessibleName(tr("Follow live"));
     m_follow->setChecked(true);
     top->addWidget(m_follow);
     top->addStretch(1);
-    auto* exportButton = new QPushButton(qs("Export CSV…"), this);
+    auto* exportButton = new QPushButton(tr("Export CSV…"), this);
     exportButton->setObjectName(qs("TrendsExportCsv"));
-    exportButton->setAccessibleName(qs("Export CSV"));
-    auto* imageButton = new QPushButton(qs("Save image…"), this);
+    exportButton->setAccessibleName(tr("Export CSV"));
+    auto* imageButton = new QPushButton(tr("Save image…"), this);
     imageButton->setObjectName(qs("TrendsSaveImage"));
-    imageButton->setAccessibleName(qs("Save image"));
+    imageButton->setAccessibleName(tr("Save image"));
     top->addWidget(exportButton);
     top->addWidget(imageButton);
 
@@ -197,9 +198,9 @@ void TrendsWindow::buildUi(int preselect)
         boxes->addWidget(box);
         connect(box, &QCheckBox::toggled, this, [this] { display(m_loaded); });
     }
-    m_lanesBox = new QCheckBox(qs("Relays and I/O"), this);
+    m_lanesBox = new QCheckBox(tr("Relays and I/O"), this);
     m_lanesBox->setObjectName(qs("TrendsLanes"));
-    m_lanesBox->setAccessibleName(qs("Relays and I/O"));
+    m_lanesBox->setAccessibleName(tr("Relays and I/O"));
     m_lanesBox->setChecked(true);
     boxes->addWidget(m_lanesBox);
     boxes->addStretch(1);
@@ -216,7 +217,7 @@ void TrendsWindow::buildUi(int preselect)
     m_chart->addAxis(m_tempAxis, Qt::AlignRight);
     m_view = new TrendChartView(m_chart, this);
     m_view->setObjectName(qs("TrendsChart"));
-    m_view->setAccessibleName(qs("Readings chart"));
+    m_view->setAccessibleName(tr("Readings chart"));
 
     m_laneChart = new QChart;
     m_laneChart->legend()->hide();
@@ -239,13 +240,13 @@ void TrendsWindow::buildUi(int preselect)
     m_laneChart->addAxis(m_laneAxis, Qt::AlignLeft);
     m_laneView = new TrendChartView(m_laneChart, this);
     m_laneView->setObjectName(qs("TrendsLaneChart"));
-    m_laneView->setAccessibleName(qs("Relays and I/O pins chart"));
+    m_laneView->setAccessibleName(tr("Relays and I/O pins chart"));
     m_laneView->setMinimumHeight(250);
     m_laneView->setMaximumHeight(280);
 
     m_status = new QLabel(this);
     m_status->setObjectName(qs("TrendsStatus"));
-    m_status->setAccessibleName(qs("Trends status"));
+    m_status->setAccessibleName(tr("Trends status"));
 
     auto* charts = new QVBoxLayout;
     charts->addWidget(m_view, 1);
@@ -277,13 +278,13 @@ void TrendsWindow::buildUi(int preselect)
     }
     connect(m_lanesBox, &QCheckBox::toggled, m_laneView, &QWidget::setVisible);
     connect(exportButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, qs("Export CSV"), station() + qs(".csv"),
-                                                          qs("CSV files (*.csv)"));
+        const QString path = QFileDialog::getSaveFileName(this, tr("Export CSV"), station() + qs(".csv"),
+                                                          tr("CSV files (*.csv)"));
         if (!path.isEmpty())
             exportCsv(path);
     });
     connect(imageButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, qs("Save image"), station() + qs(".png"),
+        const QString path = QFileDialog::getSaveFileName(this, tr("Save image"), station() + qs(".png"),
                                                           qs("PNG images (*.png)"));
         if (!path.isEmpty())
             saveImage(path);
@@ -382,7 +383,7 @@ void TrendsWindow::reload()
         return;
     }
     m_step = stepFor(m_from, m_to, m_history.now(), m_history.retentionSettings());
-    m_status->setText(qs("Loading…"));
+    m_status->setText(tr("Loading…"));
     const int columns = std::max(200, m_view->width());
     m_watcher.setFuture(QtConcurrent::run(load, m_history.path(), station(), m_from, m_to, m_step, columns));
 }
@@ -467,10 +468,10 @@ void TrendsWindow::display(const Loaded& loaded)
         axis->setFormat(format);
         axis->setRange(from, to);
     }
-    m_status->setText(loaded.error.isEmpty() ? QStringLiteral("%1 rows at step %2")
-                                                   .arg(loaded.series.rows.size())
-                                                   .arg(history::stepName(m_step))
-                                             : loaded.error);
+    m_status->setText(
+        loaded.error.isEmpty()
+            ? tr("%1 rows at step %2").arg(loaded.series.rows.size()).arg(history::stepName(m_step))
+            : loaded.error);
     Q_EMIT rangeShown();
 }
 
@@ -498,7 +499,7 @@ bool TrendsWindow::exportCsv(const QString& path)
         if (file.commit())
             return true;
     }
-    context().prompter.inform(QStringLiteral("The CSV file \"%1\" cannot be written: %2.")
+    context().prompter.inform(tr("The CSV file \"%1\" cannot be written: %2.")
                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
     return false;
 }
@@ -516,8 +517,8 @@ bool TrendsWindow::saveImage(const QString& path)
     }
     if (image.save(path, "PNG"))
         return true;
-    context().prompter.inform(QStringLiteral("The image \"%1\" cannot be written; choose another folder.")
-                                  .arg(QDir::toNativeSeparators(path)));
+    context().prompter.inform(
+        tr("The image \"%1\" cannot be written; choose another folder.").arg(QDir::toNativeSeparators(path)));
     return false;
 }
 
