@@ -240,6 +240,9 @@ QWidget* MainForm::buildStationBar()
     mono.setStyleHint(QFont::TypeWriter);
     m_stationBox->setFont(mono);
     m_stationBox->installEventFilter(this);
+    // Typed text stays what was typed: completing it onto another entry would let Delete IP,
+    // Set Default or Start act on a station the user never named.
+    m_stationBox->setCompleter(nullptr);
     connect(m_stationBox, &QComboBox::activated, this,
             [this](int index) { selectStation(m_stationBox->itemText(index)); });
 
@@ -626,6 +629,11 @@ void MainForm::loadStations()
 void MainForm::selectStation(const QString& entry)
 {
     const QString address = stations::addressOf(entry);
+    // A pick from the list or an arrow key moves the record (password, notes) to another unit:
+    // the session with the old one ends first, as with Stop, so nothing of the new record reaches
+    // the old unit and no old reading is shown under the new name.
+    if (m_ctx.state.acquiring() && address != m_ctx.state.selectedAddress())
+        m_ctx.session.stop();
     m_ctx.state.setSelectedAddress(address);
     m_ctx.store.findAddress(address);
     showStationRecord(address);
@@ -690,7 +698,9 @@ void MainForm::removeStation()
     case stations::StationStore::RemoveCheck::Ok:
         break;
     }
-    if (!m_ctx.prompter.confirmOkCancel(stations::kRemoveQuestion, stations::kRemoveTitle))
+    if (!m_ctx.prompter.confirmOkCancel(stations::kRemoveQuestion + QLatin1Char('\n') +
+                                            m_ctx.store.entryAt(position).trimmed(),
+                                        stations::kRemoveTitle))
         return;
     if (!m_ctx.store.removeAt(position)) {
         m_ctx.prompter.inform(m_ctx.store.lastError());

@@ -771,6 +771,15 @@ bool StationStore::setDefault(const QString& address)
     return true;
 }
 
+bool StationStore::update(const QString& ip, const QString& typedPassword, const QString& description)
+{
+    if (findAddress(ip) < 0) {
+        m_lastError = kNotFound;
+        return false;
+    }
+    return writeCurrent({{kIps, formatEntry(ip, description)}, {kPassword, padPassword(typedPassword)}});
+}
+
 bool StationStore::setPassword(const QString& address, const QString& paddedPassword)
 {
     if (findAddress(address) < 0) {

@@ -84,6 +84,10 @@ public:
     // it is on the last record.
     bool add(const QString& ip, const QString& typedPassword, const QString& description);
 
+    // Rewrites the entry and password of the first record matching `ip` (the one every look-up
+    // finds), which becomes current. False with kNotFound in lastError() when none matches.
+    bool update(const QString& ip, const QString& typedPassword, const QString& description);
+
     enum class RemoveCheck { Ok, NotFound, FirstRecord };
     Q_ENUM(RemoveCheck)
     // Scans like findAddress and reports whether the match may be removed; *position receives
