@@ -90,6 +90,12 @@ SecurityDialog::SecurityDialog(core::Context& context)
     layout->addWidget(m_tabs);
 
     loadFromState();
+    waitForUnitReport({m_allowAll, m_allowListed, m_allowedOk, m_httpEnable, m_httpDisable, m_httpUpload,
+                       m_snmpEnable, m_snmpDisable, m_snmpUpload},
+                      [this] {
+                          loadFromState();
+                          chooseAllowedRule(m_allowListed->isChecked());
+                      });
 }
 
 SecurityDialog::~SecurityDialog()

@@ -88,6 +88,7 @@ void Session::start(const QString& stationBoxText)
             return;
         }
         m_unitAddress = unit;
+        m_state.beginSession(address);
         m_socket->abort();
         m_socket->connectToHost(unit, m_unitPort);
         setPhase(Phase::Waiting);
