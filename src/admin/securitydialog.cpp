@@ -79,6 +79,9 @@ SecurityDialog::SecurityDialog(core::Context& context)
     m_allowedSocket->setObjectName(qs("Winsock3"));
     connect(m_passwordSocket, &QUdpSocket::readyRead, this, &SecurityDialog::onPasswordReply);
     connect(m_allowedSocket, &QUdpSocket::readyRead, this, &SecurityDialog::onAllowedIpReply);
+    m_passwordTimeout.setSingleShot(true);
+    m_passwordTimeout.setInterval(5000);
+    connect(&m_passwordTimeout, &QTimer::timeout, this, &SecurityDialog::onPasswordTimeout);
 
     m_tabs->setObjectName(qs("TabStrip1"));
     m_tabs->setAccessibleName(qs("Security settings"));
@@ -352,10 +355,12 @@ void SecurityDialog::changePassword()
     m_pendingPassword = paddedText;
     // Polls after this frame would carry the old password once the unit has switched.
     holdPolls(true);
-    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change")))
+    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change"))) {
         m_passwordOk->setEnabled(false);
-    else
+        m_passwordTimeout.start();
+    } else {
         holdPolls(false);
+    }
 }
 
 bool SecurityDialog::octetsInRange()
@@ -435,7 +440,10 @@ void SecurityDialog::onPasswordReply()
     auto& prompter = context().prompter;
     while (m_passwordSocket->hasPendingDatagrams()) {
         const QByteArray reply = m_passwordSocket->receiveDatagram().data();
-        switch (judgePasswordReply(reply)) {
+        const PasswordReply judged = judgePasswordReply(reply);
+        if (judged != PasswordReply::Incomplete)
+            m_passwordTimeout.stop();
+        switch (judged) {
         case PasswordReply::Incomplete:
             continue;
         case PasswordReply::Rejected:
@@ -473,6 +481,25 @@ void SecurityDialog::onPasswordReply()
         }
         }
     }
+}
+
+void SecurityDialog::onPasswordTimeout()
+{
+    // The frame or its answer was lost: the unit may hold either password, so the record keeps
+    // the one it has and the user learns how to put it right.
+    holdPolls(false);
+    m_passwordSocket->abort();
+    m_passwordSocketConnected = false;
+    m_pendingPassword.clear();
+    m_passwordOk->setEnabled(true);
+    const QString address = context().state.selectedAddress();
+    context().prompter.inform(
+        QStringLiteral("The unit at %1 did not answer the password change within %2 seconds. It may or may "
+                       "not use the new password now; the station record still holds the old one. If the "
+                       "unit refuses this console from now on, press \"Add IP\" in the main window, enter "
+                       "%1 with the new password and let it update the station.")
+            .arg(address)
+            .arg(m_passwordTimeout.interval() / 1000.0));
 }
 
 void SecurityDialog::onAllowedIpReply()

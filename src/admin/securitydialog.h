@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include <QTimer>
+
 #include "core/consoledialog.h"
 
 class QLabel;
@@ -27,6 +29,9 @@ public:
     explicit SecurityDialog(core::Context& context);
     ~SecurityDialog() override;
 
+    /// How long a password change waits for the unit's 'G' answer (5 s; tests shorten it).
+    void setPasswordReplyTimeout(int ms) { m_passwordTimeout.setInterval(ms); }
+
 private:
     void holdPolls(bool hold);
     QWidget* buildPasswordPanel();
@@ -48,6 +53,7 @@ private:
     bool confirmLockout(const std::array<int, 20>& octets);
 
     void onPasswordReply();
+    void onPasswordTimeout();
     void onAllowedIpReply();
 
     QTabWidget* m_tabs;
@@ -78,6 +84,7 @@ private:
     bool m_allowedSocketConnected = false;
     // The padded password of the frame in flight, written to the station record on success.
     QString m_pendingPassword;
+    QTimer m_passwordTimeout;
 };
 
 } // namespace kestavo::admin

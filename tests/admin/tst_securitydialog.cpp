@@ -281,6 +281,31 @@ private Q_SLOTS:
         QVERIFY(rig.fixture.prompter.calls().isEmpty());
     }
 
+    void unansweredPasswordChange()
+    {
+        Rig rig;
+        rig.dialog->setPasswordReplyTimeout(50);
+        rig.typePassword(QStringLiteral("abc"));
+        rig.button("Command1")->click();
+        QVERIFY(rig.fixture.session.pollsHeld());
+        QTRY_COMPARE(rig.fixture.prompter.calls().size(), 1);
+        QCOMPARE(
+            rig.fixture.prompter.lastText(),
+            QStringLiteral("The unit at 127.0.0.1 did not answer the password change within 0.05 seconds. "
+                           "It may or may not use the new password now; the station record still holds "
+                           "the old one. If the unit refuses this console from now on, press \"Add IP\" in "
+                           "the main window, enter 127.0.0.1 with the new password and let it update the "
+                           "station."));
+        QVERIFY(rig.button("Command1")->isEnabled());
+        QVERIFY(!rig.fixture.session.pollsHeld());
+        QVERIFY(rig.dialog);
+        QCOMPARE(rig.fixture.store.password(), QStringLiteral("secret****"));
+        // A late answer now finds no change pending: nothing is written.
+        rig.fixture.peer.reply(ReplyBuilder().at(12, 1).bytes());
+        QTest::qWait(50);
+        QCOMPARE(rig.fixture.store.password(), QStringLiteral("secret****"));
+    }
+
     void closeBoxWhileWaiting()
     {
         Rig rig;
