@@ -134,7 +134,18 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     connect(&m_ctx.session, &Session::countersChanged, this, &MainForm::onCounters);
     connect(&m_ctx.session, &Session::stopped, this, &MainForm::resetDisplay);
     // Every Start says "Connecting", also one that reused the open socket.
-    connect(&m_ctx.session, &Session::started, this, [this] { m_activity->setText(qs("Connecting")); });
+    connect(&m_ctx.session, &Session::started, this, [this] {
+        m_activity->setText(qs("Connecting"));
+        m_note.clear();
+    });
+    // Said once per session and kept in the marquee panel until the next Start.
+    connect(&m_ctx.session, &Session::shortReports, this, [this](int length) {
+        m_note = QStringLiteral("The unit at %1 answers short status reports (%2 bytes): its firmware may "
+                                "need an update. What the reports carry is shown.")
+                     .arg(m_ctx.state.selectedAddress())
+                     .arg(length);
+        m_panels[6]->setText(m_note);
+    });
     connect(&m_ctx.session, &Session::pulseColour, this,
             [this](quint32 rgb) { setTextColour(m_activity, QColor::fromRgb(rgb)); });
 
@@ -954,6 +965,8 @@ void MainForm::animateTimer()
 
 void MainForm::marquee()
 {
+    if (!m_note.isEmpty())
+        return;
     m_panels[6]->setText(m_marqueeStep == 0 ? qs("Kestavo") : qs(kCredits[std::size_t(m_marqueeStep - 1)]));
     m_marqueeStep = (m_marqueeStep + 1) % 4;
 }
