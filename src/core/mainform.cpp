@@ -351,10 +351,7 @@ QWidget* MainForm::buildChannels()
         bar->setAccessibleName(QStringLiteral("Voltage %1 gauge").arg(c + 1));
         bar->hide();
         connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
-        auto* options = button(qs(w.optionButton), qs("?"));
-        options->setToolTip(QStringLiteral("ADC Input %1 Options").arg(c + 1));
-        options->setAccessibleName(QStringLiteral("ADC Input %1 Options").arg(c + 1));
-        options->setMaximumWidth(32);
+        auto* options = button(qs(w.optionButton), QStringLiteral("ADC Input %1 Options").arg(c + 1));
         connect(options, &QPushButton::clicked, this, [this, c] {
             m_ctx.state.setOptionsInput(c + 1);
             open(DialogId::Options, c + 1);

@@ -223,6 +223,8 @@ void TestMainFormCommands::inputOptionButtons()
     QFETCH(QString, name);
     QFETCH(int, input);
     QVERIFY(!m_fixture->state.acquiring());
+    QCOMPARE(m_form->findChild<QAbstractButton*>(name)->text(),
+             QStringLiteral("ADC Input %1 Options").arg(input));
 
     activate(name);
 
