@@ -32,6 +32,7 @@
 
 #include "core/consolestate.h"
 #include "core/dialogregistry.h"
+#include "core/readoutaccessible.h"
 #include "core/voltagebar.h"
 
 #include "platform/prompter.h"
@@ -282,16 +283,16 @@ QWidget* MainForm::buildStationBar()
     connect(stop, &QPushButton::clicked, this, [this] { m_ctx.session.stop(); });
 
     m_activity = label(qs("Label8"), qs("Aquire Data"));
-    m_activity->setAccessibleName(qs("Activity"));
+    markReadout(m_activity, qs("Activity"));
     QFont bold = m_activity->font();
     bold.setBold(true);
     m_activity->setFont(bold);
     m_sentLabel = label(qs("Label19"), qs("0"));
-    m_sentLabel->setAccessibleName(qs("Sent"));
+    markReadout(m_sentLabel, qs("Sent"));
     m_receivedLabel = label(qs("Label17"), qs("0"));
-    m_receivedLabel->setAccessibleName(qs("Received"));
+    markReadout(m_receivedLabel, qs("Received"));
     m_lostLabel = label(qs("Label21"), qs("0"));
-    m_lostLabel->setAccessibleName(qs("Lost"));
+    markReadout(m_lostLabel, qs("Lost"));
 
     grid->addWidget(m_stationBox, 0, 0, 1, 3);
     grid->addWidget(setDefault, 0, 3);
@@ -324,7 +325,7 @@ QWidget* MainForm::buildRelays()
                 open(DialogId::Relay, r + 1);
         });
         auto* l = label(qs(labels[std::size_t(r)]), qs("===="));
-        l->setAccessibleName(QStringLiteral("Relay %1 state").arg(r + 1));
+        markReadout(l, QStringLiteral("Relay %1 state").arg(r + 1));
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(60);
         QFont f = l->font();
@@ -348,7 +349,7 @@ QWidget* MainForm::buildChannels()
         value->setText(qs("0.00"));
         auto* bar = new VoltageBar(c + 1, this);
         bar->setObjectName(qs(w.bar));
-        bar->setAccessibleName(QStringLiteral("Voltage %1 gauge").arg(c + 1));
+        markReadout(bar, QStringLiteral("Voltage %1 gauge").arg(c + 1));
         bar->hide();
         connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
         auto* options = button(qs(w.optionButton), QStringLiteral("ADC Input %1 Options").arg(c + 1));
@@ -407,7 +408,7 @@ QWidget* MainForm::buildTimerPanel()
     timerCaption->setCursor(Qt::PointingHandCursor);
     timerCaption->installEventFilter(this);
     m_timerLabel = label(qs("Label24"), qs("Timer  Inactive"));
-    m_timerLabel->setAccessibleName(qs("Timer state"));
+    markReadout(m_timerLabel, qs("Timer state"));
     auto* run = label(qs("Label35"), qs("Run"));
     auto* in = label(qs("Label36"), qs("in"));
     m_countdown = {label(qs("Label25"), qs("0")), label(qs("Label26"), qs("0")),
@@ -429,7 +430,7 @@ QWidget* MainForm::buildTimerPanel()
     grid->addWidget(in, 1, 1);
     m_timerLabels = {timerCaption, m_timerLabel, run, in, scripts};
     for (int i = 0; i < 4; ++i) {
-        m_countdown[std::size_t(i)]->setAccessibleName(qs(accessible[std::size_t(i)]));
+        markReadout(m_countdown[std::size_t(i)], qs(accessible[std::size_t(i)]));
         auto* unit = label(qs(unitNames[std::size_t(i)]), qs(units[std::size_t(i)]));
         grid->addWidget(m_countdown[std::size_t(i)], 1, 2 + 2 * i);
         grid->addWidget(unit, 1, 3 + 2 * i);
@@ -501,7 +502,13 @@ void MainForm::buildStatusBar()
     for (std::size_t i = 0; i < initial.size(); ++i) {
         auto* panel = new QLabel(qs(initial[i]), bar);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panel->setAccessibleName(i == 1 ? qs("Connection") : QStringLiteral("Status panel %1").arg(i + 1));
+        // Captions speak for themselves; the other panels are readouts of what they name.
+        const std::array<const char*, 7> names{"Status:", "Connection", "Time:",  "Time",
+                                               "Date:",   "Date",       "Message"};
+        if (i % 2 == 1 || i == 6)
+            markReadout(panel, qs(names[i]));
+        else
+            panel->setAccessibleName(qs(names[i]));
         panel->setContentsMargins(4, 0, 4, 0);
         if (i == 6)
             bar->addWidget(panel, 1);
@@ -884,7 +891,6 @@ void MainForm::setRelayLabel(QLabel* label, std::optional<bool> on)
     if (!on)
         return;
     label->setText(*on ? qs("ON") : qs("OFF"));
-    label->setAccessibleDescription(label->text()); // the name says which relay, this says its state
     setTextColour(label, *on ? kOn : kOff);
 }
 
@@ -894,11 +900,9 @@ void MainForm::setIoBox(QLineEdit* box, int value)
     if (value == 0) {
         box->setText(qs("0"));
         box->setStyleSheet(QString());
-        box->setAccessibleDescription(qs("0"));
     } else if (value == 1) {
         box->setText(qs("1"));
         box->setStyleSheet(qs("QLineEdit { background-color: #FF0000; color: #FFFF00; }"));
-        box->setAccessibleDescription(qs("1"));
     }
 }
 
@@ -923,7 +927,6 @@ void MainForm::resetDisplay()
     m_temperature->clear();
     for (auto* l : m_relayLabels) {
         l->setText(qs("===="));
-        l->setAccessibleDescription(qs("unknown"));
         setTextColour(l, kOff);
     }
     m_timerLabel->setText(qs("Timer  Inactive"));
