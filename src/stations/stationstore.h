@@ -34,6 +34,8 @@ public:
     // database at `path`. A file that cannot be used is never written to: the store then stays
     // empty, every write fails, and the result says why.
     OpenResult open(const QString& path);
+    // How long open() waits for another program's lock on the file before it says so (2 s).
+    void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
     void close();
     bool isOpen() const;
     bool isReadOnly() const;
@@ -131,6 +133,7 @@ private:
     QString m_lastError;
     bool m_open = false;
     bool m_readOnly = false;
+    int m_busyTimeoutMs = 2000;
     QStringList m_tableColumns;
     QList<Record> m_records;
     int m_position = -1;
