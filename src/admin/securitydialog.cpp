@@ -312,12 +312,14 @@ bool SecurityDialog::sessionRunning()
 
 bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
 {
-    if (connectedFlag && socket->state() == QAbstractSocket::ConnectedState)
+    if (connectedFlag && socket->state() == QAbstractSocket::BoundState)
         return true;
     const core::Session& session = context().session;
     socket->abort();
-    socket->connectToHost(session.unitAddress(), session.unitPort());
-    connectedFlag = socket->state() == QAbstractSocket::ConnectedState;
+    // Bound, not connected, like the main socket: the unit's answer may come from another port
+    // (port translation); the reply handlers filter by the unit's address.
+    const bool v6 = session.unitAddress().protocol() == QAbstractSocket::IPv6Protocol;
+    connectedFlag = socket->bind(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4, 0);
     if (!connectedFlag)
         context().prompter.inform(QStringLiteral("No socket to the unit at %1 could be opened: %2. "
                                                  "Check the network connection and try again.")
@@ -328,7 +330,8 @@ bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
 bool SecurityDialog::sendOn(QUdpSocket* socket, const std::string& frame, const QString& what)
 {
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
-    if (socket->write(bytes) == bytes.size())
+    const core::Session& session = context().session;
+    if (socket->writeDatagram(bytes, session.unitAddress(), session.unitPort()) == bytes.size())
         return true;
     context().prompter.inform(
         QStringLiteral("The %1 could not be sent to the unit at %2: %3. "
@@ -435,11 +438,20 @@ void SecurityDialog::uploadSwitch(QRadioButton* enable, QRadioButton* disable, b
         close();
 }
 
+bool SecurityDialog::fromUnit(const QNetworkDatagram& datagram) const
+{
+    return datagram.senderAddress().isEqual(context().session.unitAddress(),
+                                            QHostAddress::ConvertV4MappedToIPv4);
+}
+
 void SecurityDialog::onPasswordReply()
 {
     auto& prompter = context().prompter;
     while (m_passwordSocket->hasPendingDatagrams()) {
-        const QByteArray reply = m_passwordSocket->receiveDatagram().data();
+        const QNetworkDatagram datagram = m_passwordSocket->receiveDatagram();
+        if (!fromUnit(datagram))
+            continue;
+        const QByteArray reply = datagram.data();
         const PasswordReply judged = judgePasswordReply(reply);
         if (judged != PasswordReply::Incomplete)
             m_passwordTimeout.stop();
@@ -506,7 +518,10 @@ void SecurityDialog::onAllowedIpReply()
 {
     auto& prompter = context().prompter;
     while (m_allowedSocket->hasPendingDatagrams()) {
-        const QByteArray reply = m_allowedSocket->receiveDatagram().data();
+        const QNetworkDatagram datagram = m_allowedSocket->receiveDatagram();
+        if (!fromUnit(datagram))
+            continue;
+        const QByteArray reply = datagram.data();
         switch (judgeAllowedIpReply(reply)) {
         case AllowedIpReply::Incomplete:
             continue;

@@ -8,6 +8,7 @@
 #include "core/consoledialog.h"
 
 class QLabel;
+class QNetworkDatagram;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -52,6 +53,8 @@ private:
     bool octetsInRange();
     bool confirmLockout(const std::array<int, 20>& octets);
 
+    /// Whether a datagram comes from the unit's address (any port).
+    bool fromUnit(const QNetworkDatagram& datagram) const;
     void onPasswordReply();
     void onPasswordTimeout();
     void onAllowedIpReply();
