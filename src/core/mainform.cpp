@@ -499,12 +499,12 @@ void MainForm::buildStatusBar()
     auto* bar = new QStatusBar(this);
     bar->setObjectName(qs("StatusBar1"));
     const std::array<const char*, 7> initial{"Status:", "Not Connected", "Time:", "", "Date:", "", "Kestavo"};
+    // Captions (panels 1, 3, 5) speak for themselves; the others are readouts of what they name.
+    const std::array<const char*, 7> names{"Status:", "Connection", "Time:",  "Time",
+                                           "Date:",   "Date",       "Message"};
     for (std::size_t i = 0; i < initial.size(); ++i) {
         auto* panel = new QLabel(qs(initial[i]), bar);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        // Captions speak for themselves; the other panels are readouts of what they name.
-        const std::array<const char*, 7> names{"Status:", "Connection", "Time:",  "Time",
-                                               "Date:",   "Date",       "Message"};
         if (i % 2 == 1 || i == 6)
             markReadout(panel, qs(names[i]));
         else
