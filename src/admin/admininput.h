@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "protocol/unitrules.h"
+
 namespace kestavo::admin {
 
 /// The leading decimal digits of a box read as a number; a text without a leading digit reads as
@@ -50,7 +52,7 @@ enum class AllowedIpReply {
 };
 AllowedIpReply judgeAllowedIpReply(const QByteArray& reply);
 
-/// Whether one of the five rows of `octets` (four each, in row order) is the IPv4 address `ipv4`.
-bool listsAddress(const std::array<int, 20>& octets, quint32 ipv4);
+/// The lockout check lives with the unit's rules so that the restore of a backup applies it too.
+using protocol::listsAddress;
 
 } // namespace kestavo::admin

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "protocol/frames.h"
+#include "protocol/unitrules.h"
 
 #include "stations/stationstore.h"
 
@@ -32,8 +33,8 @@ QString qs(const char* s)
 }
 
 // Revision numbers from which the unit has the switch behind each tab.
-constexpr long long kFirstHttpRevision = 168;
-constexpr long long kFirstSnmpRevision = 171;
+constexpr long long kFirstHttpRevision = protocol::kHttpRevision;
+constexpr long long kFirstSnmpRevision = protocol::kSnmpRevision;
 
 QLabel* captionLabel(const QString& caption, QWidget* parent)
 {

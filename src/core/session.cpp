@@ -202,6 +202,7 @@ void Session::handleDatagram(const QByteArray& datagram)
     m_watchdog.stop();
     ++m_received;
     Q_EMIT countersChanged(false);
+    Q_EMIT replyReceived(datagram);
 
     const std::string_view bytes(datagram.constData(), std::size_t(datagram.size()));
     const auto classified = protocol::classify(bytes);

@@ -100,6 +100,8 @@ Q_SIGNALS:
     /// Once per Start: the unit's status reports are shorter than its revision promises (or than
     /// any revision's base fields); `length` is the report's size in bytes.
     void shortReports(int length);
+    /// A datagram from the unit reached the reply decoder (before it is decoded).
+    void replyReceived(const QByteArray& datagram);
 
 private:
     void onReadyRead();

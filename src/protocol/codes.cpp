@@ -203,6 +203,11 @@ std::optional<std::string> boardStepDisplayText(std::uint8_t code)
 {
     if (code >= 1 && code <= kBoardWaits)
         return "RDB " + waitText(code);
+    return boardStepText(code);
+}
+
+std::optional<std::string> boardStepText(std::uint8_t code)
+{
     for (const auto& [text, known] : boardStepTable()) {
         if (known == code)
             return text;

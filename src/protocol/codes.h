@@ -68,6 +68,9 @@ std::optional<std::uint8_t> boardStepCode(std::string_view stepText);
 /// Display text of a stored code: board steps as in the palette, waits as "RDB Wait 5 Seconds".
 /// 0x00 and unknown codes are empty.
 std::optional<std::string> boardStepDisplayText(std::uint8_t code);
+/// Palette text of a stored code (waits as "Wait 5 Seconds"), the text boardStepCode() reads
+/// back. 0x00 and unknown codes are empty.
+std::optional<std::string> boardStepText(std::uint8_t code);
 /// Sixteen codes of a step list: each trimmed line's code, 0x00 for lines matching nothing and
 /// for unused steps. Lines beyond 16 are ignored.
 std::array<std::uint8_t, 16> boardCodesFor(const std::vector<std::string>& stepTexts);

@@ -89,6 +89,16 @@ public:
     // Rewrites the entry and password of the first record matching `ip` (the one every look-up
     // finds), which becomes current. False with kNotFound in lastError() when none matches.
     bool update(const QString& ip, const QString& typedPassword, const QString& description);
+    struct ImportRow
+    {
+        QString address;
+        QString typedPassword; // empty: an existing station keeps its password
+        QString description;
+    };
+    // Adds or updates every row in one transaction: a row whose address is already in the
+    // directory updates the first station with it, any other row is appended as add() does.
+    // Rows are expected to be checked already; when any write fails nothing is kept.
+    bool importStations(const QList<ImportRow>& rows);
 
     enum class RemoveCheck { Ok, NotFound, FirstRecord };
     Q_ENUM(RemoveCheck)
@@ -123,6 +133,8 @@ private:
     bool prepareSchema();
     bool loadRecords();
     bool readRecord(qint64 rowId, Record* record);
+    bool insertRecord(const QString& ip, const QString& password, const QString& description,
+                      bool makeDefault, Record* record);
     bool beginWrite();
     bool commitWrite();
     void failWrite(const QString& error);

@@ -982,7 +982,8 @@ void TestCli::helpForEveryCommand_data()
         QStringLiteral("name"),        QStringLiteral("password"), QStringLiteral("allow"),
         QStringLiteral("http"),        QStringLiteral("snmp"),     QStringLiteral("set-ip"),
         QStringLiteral("set-mac"),     QStringLiteral("board"),    QStringLiteral("board-scripts"),
-        QStringLiteral("board-script")};
+        QStringLiteral("board-script"), QStringLiteral("backup"),   QStringLiteral("diff"),
+        QStringLiteral("restore")};
     for (const QString& word : words)
         QTest::newRow(qPrintable(word)) << word;
 }

@@ -320,6 +320,14 @@ void TestCliParsing::usageErrors_data()
     QTest::newRow("bad MAC") << QStringLiteral("set-mac 127.0.0.1 00:0A:1B:2C:3D --yes")
                              << QStringLiteral("MAC '00:0A:1B:2C:3D'");
     QTest::newRow("yes elsewhere") << QStringLiteral("status 127.0.0.1 --yes") << QStringLiteral("--yes");
+    QTest::newRow("restore without file")
+        << QStringLiteral("restore 127.0.0.1") << QStringLiteral("FILE is missing");
+    QTest::newRow("restore only bogus") << QStringLiteral("restore 127.0.0.1 unit.json --only scripts,bogus")
+                                        << QStringLiteral("--only 'bogus'");
+    QTest::newRow("only on diff") << QStringLiteral("diff 127.0.0.1 unit.json --only scripts")
+                                  << QStringLiteral("--only belongs to restore");
+    QTest::newRow("output on restore") << QStringLiteral("restore 127.0.0.1 unit.json -o copy.json")
+                                       << QStringLiteral("-o belongs to backup");
     QTest::newRow("board 7") << QStringLiteral("board 127.0.0.1 7 relay1 switch")
                              << QStringLiteral("BOARD '7'");
     QTest::newRow("relay7") << QStringLiteral("board 127.0.0.1 1 relay7 switch")

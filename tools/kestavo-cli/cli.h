@@ -32,6 +32,9 @@ struct CliEnvironment
     std::function<QDateTime()> now = [] {
         return QDateTime::currentDateTimeUtc();
     };
+    /// Asks `question` once (restore, before writing) and returns whether the answer was yes. When
+    /// empty there is nobody to ask and the answer is no.
+    std::function<bool(const QString& question)> confirm;
 };
 
 /// Runs kestavo-cli with `arguments` (without the program name).

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "backup/configdiff.h"
 #include "helptext.h"
 #include "valueparsers.h"
 
@@ -13,10 +14,13 @@ namespace {
 const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
                                    QStringLiteral("--timeout"),  QStringLiteral("--format"),
                                    QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval")};
+                                   QStringLiteral("--interval"), QStringLiteral("--output"),
+                                   QStringLiteral("-o"),         QStringLiteral("--only"),
+                                   QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
-                               QStringLiteral("-h"),           QStringLiteral("--version")};
+                               QStringLiteral("-h"),           QStringLiteral("--version"),
+                               QStringLiteral("--watch")};
 
 // The positional arguments of one command word, read one by one; the first failure is kept and
 // names the argument.
@@ -107,6 +111,8 @@ bool isLatin1(const QString& text)
     return true;
 }
 
+} // namespace
+
 // The console's password box: no space or '*' can be typed. A password given to talk to a unit may
 // also be written in its stored form, with the '*' padding.
 QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed)
@@ -126,6 +132,8 @@ QString passwordProblem(const QString& typed, const QString& name, bool storedFo
         return QStringLiteral("%1 holds characters the unit cannot store").arg(name);
     return QString();
 }
+
+namespace {
 
 std::optional<UsageError> parseStations(const Reader& r, Command* c)
 {
@@ -166,6 +174,18 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationDescription = description;
         return std::nullopt;
     }
+    if (sub == QStringLiteral("import")) {
+        c->kind = CommandKind::StationsImport;
+        if (!r.has(2) || r.at(2).isEmpty())
+            return r.missing(QStringLiteral("FILE"));
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
+    if (sub == QStringLiteral("export")) {
+        c->kind = CommandKind::StationsExport;
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
     if (sub == QStringLiteral("remove") || sub == QStringLiteral("default")) {
         c->kind =
             sub == QStringLiteral("remove") ? CommandKind::StationsRemove : CommandKind::StationsDefault;
@@ -176,7 +196,8 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationAddress = r.at(2).trimmed();
         return std::nullopt;
     }
-    return r.bad(QStringLiteral("subcommand"), 1, QStringLiteral("must be add, remove or default"));
+    return r.bad(QStringLiteral("subcommand"), 1,
+                 QStringLiteral("must be add, remove, default, import or export"));
 }
 
 std::optional<UsageError> parseRelay(const Reader& r, Command* c)
@@ -422,6 +443,10 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     const Reader r(word, positional, secret);
     if (word == QStringLiteral("stations"))
         return parseStations(r, c);
+    if (word == QStringLiteral("fleet")) {
+        c->kind = CommandKind::Fleet;
+        return r.noMoreThan(1);
+    }
 
     if (auto e = r.unit(1, c))
         return e;
@@ -509,6 +534,17 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     }
     if (word == QStringLiteral("board-script"))
         return parseBoardScript(r, c);
+    if (word == QStringLiteral("backup")) {
+        c->kind = CommandKind::Backup;
+        return r.noMoreThan(2);
+    }
+    if (word == QStringLiteral("diff") || word == QStringLiteral("restore")) {
+        c->kind = word == QStringLiteral("diff") ? CommandKind::Diff : CommandKind::Restore;
+        if (!r.has(2) || r.at(2).isEmpty())
+            return r.missing(QStringLiteral("FILE"));
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
     return UsageError{QString(), QStringLiteral("unknown command '%1'").arg(word)};
 }
 
@@ -518,6 +554,7 @@ bool csvAllowed(CommandKind kind)
     case CommandKind::Status:
     case CommandKind::Watch:
     case CommandKind::StationsList:
+    case CommandKind::Fleet:
     case CommandKind::Scripts:
     case CommandKind::BoardScripts:
         return true;
@@ -531,13 +568,14 @@ bool csvAllowed(CommandKind kind)
 const QStringList& commandWords()
 {
     static const QStringList words = {
-        QStringLiteral("stations"),    QStringLiteral("status"),   QStringLiteral("watch"),
-        QStringLiteral("relay"),       QStringLiteral("scripts"),  QStringLiteral("script"),
-        QStringLiteral("timer"),       QStringLiteral("io"),       QStringLiteral("temp"),
-        QStringLiteral("name"),        QStringLiteral("password"), QStringLiteral("allow"),
-        QStringLiteral("http"),        QStringLiteral("snmp"),     QStringLiteral("set-ip"),
-        QStringLiteral("set-mac"),     QStringLiteral("board"),    QStringLiteral("board-scripts"),
-        QStringLiteral("board-script")};
+        QStringLiteral("stations"),      QStringLiteral("fleet"),       QStringLiteral("status"),
+        QStringLiteral("watch"),         QStringLiteral("relay"),       QStringLiteral("scripts"),
+        QStringLiteral("script"),        QStringLiteral("timer"),       QStringLiteral("io"),
+        QStringLiteral("temp"),          QStringLiteral("name"),        QStringLiteral("password"),
+        QStringLiteral("allow"),         QStringLiteral("http"),        QStringLiteral("snmp"),
+        QStringLiteral("set-ip"),        QStringLiteral("set-mac"),     QStringLiteral("board"),
+        QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
+        QStringLiteral("diff"),          QStringLiteral("restore")};
     return words;
 }
 
@@ -556,6 +594,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("stations remove");
     case CommandKind::StationsDefault:
         return QStringLiteral("stations default");
+    case CommandKind::StationsImport:
+        return QStringLiteral("stations import");
+    case CommandKind::StationsExport:
+        return QStringLiteral("stations export");
+    case CommandKind::Fleet:
+        return QStringLiteral("fleet");
     case CommandKind::Status:
         return QStringLiteral("status");
     case CommandKind::Watch:
@@ -604,6 +648,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("board-script upload");
     case CommandKind::BoardScriptRun:
         return QStringLiteral("board-script run");
+    case CommandKind::Backup:
+        return QStringLiteral("backup");
+    case CommandKind::Diff:
+        return QStringLiteral("diff");
+    case CommandKind::Restore:
+        return QStringLiteral("restore");
     }
     return QString();
 }
@@ -617,6 +667,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsAdd:
     case CommandKind::StationsRemove:
     case CommandKind::StationsDefault:
+    case CommandKind::StationsImport:
+    case CommandKind::StationsExport:
+    case CommandKind::Fleet:
         return false;
     default:
         return true;
@@ -727,9 +780,10 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             options.format = OutputFormat::Json;
         } else if (format == QStringLiteral("csv")) {
             if (!csvAllowed(command.kind)) {
-                return optionError(QStringLiteral("--format csv is for status, watch, stations, scripts and "
-                                                  "board-scripts; use text or json with %1")
-                                       .arg(commandLabel(command.kind)));
+                return optionError(
+                    QStringLiteral("--format csv is for status, watch, stations, fleet, scripts "
+                                   "and board-scripts; use text or json with %1")
+                        .arg(commandLabel(command.kind)));
             }
             options.format = OutputFormat::Csv;
         } else {
@@ -738,10 +792,22 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         }
     }
 
-    const bool watch = command.kind == CommandKind::Watch;
+    if (values.contains(QStringLiteral("--history"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--history belongs to fleet"));
+        command.historyFile = values.value(QStringLiteral("--history"));
+        if (command.historyFile.isEmpty())
+            return optionError(QStringLiteral("--history is empty"));
+    }
+    if (switches.contains(QStringLiteral("--watch"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--watch belongs to fleet"));
+        command.watch = true;
+    }
+    const bool watch = command.kind == CommandKind::Watch || command.watch;
     if (values.contains(QStringLiteral("--count"))) {
         if (!watch)
-            return optionError(QStringLiteral("--count belongs to watch"));
+            return optionError(QStringLiteral("--count belongs to watch and fleet --watch"));
         const Parsed<int> count = parseInteger(values.value(QStringLiteral("--count")), 1, 999999999);
         if (!count)
             return optionError(
@@ -750,7 +816,7 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
     }
     if (values.contains(QStringLiteral("--interval"))) {
         if (!watch)
-            return optionError(QStringLiteral("--interval belongs to watch"));
+            return optionError(QStringLiteral("--interval belongs to watch and fleet --watch"));
         const Parsed<int> interval = parseInteger(values.value(QStringLiteral("--interval")), 1, 3600000);
         if (!interval) {
             return optionError(QStringLiteral("--interval '%1' %2")
@@ -763,10 +829,34 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             return optionError(QStringLiteral("--continuous belongs to timer set"));
         command.continuous = true;
     }
+    const QString output = values.contains(QStringLiteral("--output"))
+                               ? values.value(QStringLiteral("--output"))
+                               : values.value(QStringLiteral("-o"));
+    if (values.contains(QStringLiteral("--output")) || values.contains(QStringLiteral("-o"))) {
+        if (command.kind != CommandKind::Backup)
+            return optionError(QStringLiteral("-o belongs to backup"));
+        if (output.isEmpty())
+            return optionError(QStringLiteral("-o needs a file name"));
+        command.file = output;
+    }
+    if (values.contains(QStringLiteral("--only"))) {
+        if (command.kind != CommandKind::Restore)
+            return optionError(QStringLiteral("--only belongs to restore"));
+        for (const QString& group : values.value(QStringLiteral("--only")).split(u',')) {
+            const QString name = group.trimmed().toLower();
+            if (!backup::groupFromName(name))
+                return optionError(QStringLiteral("--only '%1' must be a list of name, scripts, boards, "
+                                                  "triggers, security and delays")
+                                       .arg(group));
+            if (!command.only.contains(name))
+                command.only << name;
+        }
+    }
     const bool addressChange = command.kind == CommandKind::SetIp || command.kind == CommandKind::SetMac;
     const bool yes = switches.contains(QStringLiteral("--yes"));
-    if (yes && !addressChange)
-        return optionError(QStringLiteral("--yes belongs to set-ip and set-mac"));
+    command.yes = yes;
+    if (yes && !addressChange && command.kind != CommandKind::Restore)
+        return optionError(QStringLiteral("--yes belongs to set-ip, set-mac and restore"));
     if (addressChange && !yes) {
         return optionError(QStringLiteral("%1 changes the unit's address and ends every session with it; add "
                                           "--yes to go ahead")

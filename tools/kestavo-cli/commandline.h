@@ -28,6 +28,9 @@ enum class CommandKind {
     StationsAdd,
     StationsRemove,
     StationsDefault,
+    StationsImport,
+    StationsExport,
+    Fleet,
     Status,
     Watch,
     Relay,
@@ -52,6 +55,9 @@ enum class CommandKind {
     BoardScripts,
     BoardScriptUpload,
     BoardScriptRun,
+    Backup,
+    Diff,
+    Restore,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -93,6 +99,14 @@ struct Command
     QString stationPassword; // as typed, never printed
     QString stationDescription;
 
+    // stations import / export: the CSV file ("-" or empty for export: standard output);
+    // backup: -o FILE (empty: standard output); diff, restore: the backup document
+    QString file;
+
+    // fleet
+    bool watch = false;
+    QString historyFile; // --history: every report also goes to this history file
+
     // watch
     int count = 0; // 0: until stopped
     int intervalMs = kDefaultIntervalMs;
@@ -128,6 +142,10 @@ struct Command
     int board = 0;
     protocol::BoardItem item = protocol::BoardItem::Relay1;
     bool toggle = false;
+
+    // backup / diff / restore
+    QStringList only; // restore --only: group names, empty for the default groups
+    bool yes = false; // restore --yes: no question before writing
 };
 
 struct UsageError
@@ -135,6 +153,10 @@ struct UsageError
     QString command; // the command word the error belongs to ("relay"), empty for the tool
     QString message; // names the bad argument; never contains a password
 };
+
+/// Why a password typed for `name` cannot be used, or an empty text. storedFormAllowed accepts
+/// the '*'-padded form as stored.
+QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed);
 
 /// Parses the arguments after the program name.
 std::variant<Command, UsageError> parseArguments(const QStringList& arguments);

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
@@ -12,11 +13,17 @@
 #include "protocol/codes.h"
 #include "protocol/conversions.h"
 #include "protocol/frames.h"
+#include "protocol/unitrules.h"
 
 #include "stations/databaselocation.h"
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
+#include "backup/unitconfig.h"
+#include "cliunittransport.h"
+#include "configcommands.h"
+#include "fleetcommand.h"
+#include "stationtransfer.h"
 #include "unitlink.h"
 #include "valueparsers.h"
 
@@ -26,10 +33,9 @@ namespace {
 
 namespace p = protocol;
 
-// Firmware revisions (the three bytes' decimal texts joined) from which features exist.
-constexpr long long kHttpRevision = 168;
-constexpr long long kBoardRevision = 170;
-constexpr long long kSnmpRevision = 171;
+using p::kBoardRevision;
+using p::kHttpRevision;
+using p::kSnmpRevision;
 constexpr std::uint8_t kBoardFitted = 255;
 constexpr std::size_t kStationNameWidth = 20;
 
@@ -48,46 +54,11 @@ int byteAt(std::string_view reply, std::size_t position)
     return position <= reply.size() ? static_cast<unsigned char>(reply[position - 1]) : -1;
 }
 
-std::optional<p::StatusReport> decodeStatusReply(std::string_view reply, const p::Classification& c)
-{
-    if (c.cls != p::ReplyClass::StatusReport)
-        return std::nullopt;
-    auto decoded = p::decodeStatus(reply);
-    if (auto* report = std::get_if<p::StatusReport>(&decoded))
-        return std::move(*report);
-    return std::nullopt;
-}
-
-std::optional<p::SlotTable> decodeSlotReply(std::string_view reply, const p::Classification& c)
-{
-    if (c.cls != p::ReplyClass::SlotTable)
-        return std::nullopt;
-    auto decoded = p::decodeSlotTable(reply);
-    if (auto* table = std::get_if<p::SlotTable>(&decoded))
-        return std::move(*table);
-    return std::nullopt;
-}
-
-std::optional<std::array<std::string, 16>> decodeListingReply(std::string_view reply,
-                                                              const p::Classification& c)
-{
-    if (c.cls != p::ReplyClass::BoardListing)
-        return std::nullopt;
-    auto decoded = p::decodeBoardListing(reply);
-    if (auto* listing = std::get_if<std::array<std::string, 16>>(&decoded))
-        return std::move(*listing);
-    return std::nullopt;
-}
-
-std::optional<p::BoardCodes> decodeContentsReply(std::string_view reply, const p::Classification& c)
-{
-    if (c.cls != p::ReplyClass::BoardContents)
-        return std::nullopt;
-    auto decoded = p::decodeBoardContents(reply);
-    if (auto* codes = std::get_if<p::BoardCodes>(&decoded))
-        return *codes;
-    return std::nullopt;
-}
+using Exchange = backup::UnitExchange;
+const auto decodeStatusReply = &Exchange::decodeStatusReply;
+const auto decodeSlotReply = &Exchange::decodeSlotReply;
+const auto decodeListingReply = &Exchange::decodeListingReply;
+const auto decodeContentsReply = &Exchange::decodeContentsReply;
 
 // The administration replies ('G', 'H') are status reports whose positions 12 and 13 carry the
 // result; only the head is needed.
@@ -108,13 +79,7 @@ QString stepsText(const QStringList& steps)
     return steps.isEmpty() ? QStringLiteral("no steps") : steps.join(QStringLiteral(", "));
 }
 
-QStringList relayStepTexts(const std::string& codeField)
-{
-    QStringList steps;
-    for (const std::string& step : p::slotPreview(codeField))
-        steps << QString::fromStdString(step);
-    return steps;
-}
+using backup::relayStepTexts;
 
 bool boardBit(const p::StatusReport& report, int board, p::BoardItem item)
 {
@@ -143,6 +108,18 @@ int CommandRunner::run()
         return removeStation();
     case CommandKind::StationsDefault:
         return setDefaultStation();
+    case CommandKind::StationsImport:
+        if (const int code = openDatabase(true); code != ExitDone)
+            return code;
+        return importStations(m_command.file, *m_store, m_out, m_err);
+    case CommandKind::StationsExport:
+        return exportStationsTo(m_command.file);
+    case CommandKind::Fleet: {
+        if (const int code = openDatabase(false); code != ExitDone)
+            return code;
+        FleetCommand fleet(m_command, m_out, m_err, m_env);
+        return fleet.run(*m_store);
+    }
     default:
         break;
     }
@@ -201,6 +178,10 @@ int CommandRunner::run()
         return boardScriptUpload();
     case CommandKind::BoardScriptRun:
         return boardScriptRun();
+    case CommandKind::Backup:
+    case CommandKind::Diff:
+    case CommandKind::Restore:
+        return configCommand();
     default:
         return fail(ExitUsage, QStringLiteral("nothing to do"));
     }
@@ -240,8 +221,7 @@ int CommandRunner::listStations()
     for (int position = 0; position < m_store->count(); ++position) {
         const QString entry = m_store->entryAt(position);
         const QString address = stations::addressOf(entry);
-        const qsizetype descriptionStart = stations::kAddressWidth + stations::kEntryGap;
-        const QString description = entry.size() > descriptionStart ? entry.mid(descriptionStart) : QString();
+        const QString description = stations::descriptionOf(entry);
         const bool isDefault = m_store->valueAt(position, QStringLiteral("default")).toInt() != 0;
         if (json()) {
             list.append(QJsonObject{{QStringLiteral("address"), address},
@@ -259,6 +239,25 @@ int CommandRunner::listStations()
         emitJson(
             QJsonObject{{QStringLiteral("database"), m_store->path()}, {QStringLiteral("stations"), list}});
     m_out.flush();
+    return ExitDone;
+}
+
+int CommandRunner::exportStationsTo(const QString& file)
+{
+    if (const int code = openDatabase(false); code != ExitDone)
+        return code;
+    if (file.isEmpty() || file == QStringLiteral("-")) {
+        exportStations(*m_store, m_out);
+        return ExitDone;
+    }
+    QFile output(file);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return fail(
+            ExitUsage,
+            QStringLiteral("stations export: cannot write \"%1\": %2").arg(file, output.errorString()));
+    }
+    QTextStream stream(&output);
+    exportStations(*m_store, stream);
     return ExitDone;
 }
 
@@ -341,6 +340,10 @@ int CommandRunner::prepareUnit()
                                         static_cast<quint16>(c.options.port));
     if (!m_link->open())
         return fail(ExitRefused, m_link->errorString());
+    m_transport =
+        std::make_unique<CliUnitTransport>(*m_link, [this](const std::string& frame) { return send(frame); });
+    m_exchange = std::make_unique<backup::UnitExchange>(
+        *m_transport, m_password, backup::Timing{c.options.timeoutMs, m_env.verifyPollMs});
     return ExitDone;
 }
 
@@ -368,67 +371,6 @@ bool CommandRunner::send(const std::string& frame)
     return m_link->send(frame);
 }
 
-template <typename T> CommandRunner::Awaited<T> CommandRunner::await(const Decoder<T>& decode, int timeoutMs)
-{
-    const QDeadlineTimer deadline(std::max(timeoutMs, 0));
-    for (;;) {
-        const std::optional<QByteArray> datagram =
-            m_link->receive(static_cast<int>(deadline.remainingTime()));
-        if (!datagram)
-            return {Outcome::TimedOut, std::nullopt};
-        const std::string_view reply = view(*datagram);
-        const auto classified = p::classify(reply);
-        const auto* c = std::get_if<p::Classification>(&classified);
-        if (!c) {
-            m_lastProblem =
-                QStringLiteral("a %1-byte datagram too short to be a reply").arg(datagram->size());
-            continue;
-        }
-        if (!c->passwordAccepted)
-            return {Outcome::Rejected, std::nullopt};
-        if (std::optional<T> value = decode(reply, *c))
-            return {Outcome::Got, std::move(value)};
-        if (c->cls == p::ReplyClass::StatusReport && !decodeStatusReply(reply, *c))
-            m_lastProblem = QStringLiteral("a status report too short for its firmware revision");
-    }
-}
-
-template <typename T>
-CommandRunner::Awaited<T> CommandRunner::check(const std::string& query, bool queryFirst,
-                                               const Decoder<T>& decode,
-                                               const std::function<bool(const T&)>& accepted)
-{
-    const QDeadlineTimer deadline(m_command.options.timeoutMs);
-    std::optional<T> last;
-    bool ask = queryFirst;
-    for (;;) {
-        if (ask && !send(query))
-            return {Outcome::SendFailed, last};
-        ask = true;
-        const QDeadlineTimer slice(std::min<qint64>(deadline.remainingTime(), m_env.verifyPollMs));
-        while (!slice.hasExpired()) {
-            Awaited<T> got = await(decode, static_cast<int>(slice.remainingTime()));
-            if (got.outcome == Outcome::Rejected)
-                return got;
-            if (got.outcome != Outcome::Got)
-                break;
-            if (accepted(*got.value))
-                return got;
-            last = std::move(got.value);
-        }
-        if (deadline.hasExpired())
-            return {Outcome::TimedOut, last};
-    }
-}
-
-template <typename T>
-CommandRunner::Awaited<T> CommandRunner::request(const std::string& frame, const Decoder<T>& decode)
-{
-    if (!send(frame))
-        return {Outcome::SendFailed, std::nullopt};
-    return await(decode, m_command.options.timeoutMs);
-}
-
 CommandRunner::Awaited<p::StatusReport> CommandRunner::requestStatus()
 {
     return request<p::StatusReport>(p::pollFrame(m_password), decodeStatusReply);
@@ -454,8 +396,8 @@ int CommandRunner::failed(Outcome outcome, const QString& what)
     QString message = QStringLiteral("timed out: no %1 from %2 within %3 ms")
                           .arg(what, unitDescription())
                           .arg(m_command.options.timeoutMs);
-    if (!m_lastProblem.isEmpty())
-        message += QStringLiteral(" (the last datagram was %1)").arg(m_lastProblem);
+    if (m_exchange && !m_exchange->lastProblem().isEmpty())
+        message += QStringLiteral(" (the last datagram was %1)").arg(m_exchange->lastProblem());
     return fail(ExitRefused, message);
 }
 
@@ -1071,6 +1013,19 @@ int CommandRunner::boardScriptRun()
         return failed(Outcome::SendFailed, QString());
     return done(QStringLiteral("board script in slot %1 sent to run").arg(c.slot),
                 {{QStringLiteral("slot"), c.slot}});
+}
+
+int CommandRunner::configCommand()
+{
+    ConfigCommandContext context{m_command, m_out, m_err, m_env, *m_exchange, unitDescription()};
+    switch (m_command.kind) {
+    case CommandKind::Backup:
+        return runBackup(context);
+    case CommandKind::Diff:
+        return runDiff(context);
+    default:
+        return runRestore(context);
+    }
 }
 
 // ---- output ----------------------------------------------------------------------------------

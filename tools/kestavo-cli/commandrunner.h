@@ -16,6 +16,7 @@
 
 #include "protocol/reply.h"
 
+#include "backup/unitexchange.h"
 #include "cli.h"
 #include "commandline.h"
 #include "reportformat.h"
@@ -26,6 +27,7 @@ class StationStore;
 
 namespace kestavo::cli {
 
+class CliUnitTransport;
 class UnitLink;
 
 class CommandRunner final
@@ -40,16 +42,11 @@ public:
     int run();
 
 private:
-    enum class Outcome { Got, Rejected, TimedOut, SendFailed };
-
-    template <typename T> struct Awaited
-    {
-        Outcome outcome = Outcome::TimedOut;
-        std::optional<T> value; // Got: the reply wanted; TimedOut in a check: the last one seen
-    };
-
-    template <typename T>
-    using Decoder = std::function<std::optional<T>(std::string_view, const protocol::Classification&)>;
+    // The conversation with the unit is the backup library's, so that every command waits and
+    // checks alike.
+    using Outcome = backup::UnitExchange::Outcome;
+    template <typename T> using Awaited = backup::UnitExchange::Awaited<T>;
+    template <typename T> using Decoder = backup::UnitExchange::Decoder<T>;
 
     // ---- station database ----------------------------------------------------------------
     QString databasePath() const;
@@ -58,19 +55,27 @@ private:
     int addStation();
     int removeStation();
     int setDefaultStation();
+    int exportStationsTo(const QString& file);
 
     // ---- the unit ------------------------------------------------------------------------
     int prepareUnit();
     void readRecordQuietly();
     bool send(const std::string& frame);
 
-    template <typename T> Awaited<T> await(const Decoder<T>& decode, int timeoutMs);
-    // Sends `query` (at once, or only after a first quiet wait when queryFirst is false) and asks
-    // again every verifyPollMs until `accepted` passes or the timeout is over.
+    template <typename T> Awaited<T> await(const Decoder<T>& decode, int timeoutMs)
+    {
+        return m_exchange->await(decode, timeoutMs);
+    }
     template <typename T>
     Awaited<T> check(const std::string& query, bool queryFirst, const Decoder<T>& decode,
-                     const std::function<bool(const T&)>& accepted);
-    template <typename T> Awaited<T> request(const std::string& frame, const Decoder<T>& decode);
+                     const std::function<bool(const T&)>& accepted)
+    {
+        return m_exchange->check(query, queryFirst, decode, accepted);
+    }
+    template <typename T> Awaited<T> request(const std::string& frame, const Decoder<T>& decode)
+    {
+        return m_exchange->request(frame, decode);
+    }
 
     Awaited<protocol::StatusReport> requestStatus();
     Awaited<protocol::SlotTable> requestSlotTable();
@@ -96,6 +101,8 @@ private:
     int boardScripts();
     int boardScriptUpload();
     int boardScriptRun();
+    // backup, diff, restore: each in its own file, run over the backup library's exchange.
+    int configCommand();
 
     // ---- output --------------------------------------------------------------------------
     bool json() const { return m_command.options.format == OutputFormat::Json; }
@@ -113,10 +120,11 @@ private:
     const CliEnvironment& m_env;
     std::unique_ptr<stations::StationStore> m_store;
     std::unique_ptr<UnitLink> m_link;
+    std::unique_ptr<CliUnitTransport> m_transport;
+    std::unique_ptr<backup::UnitExchange> m_exchange;
     std::string m_password; // the ten characters every frame carries
     RangeFlags m_rangeFlags{0, 0};
     bool m_passwordFromDatabase = false;
-    QString m_lastProblem; // why the last datagram could not be used, for timeout messages
 };
 
 } // namespace kestavo::cli

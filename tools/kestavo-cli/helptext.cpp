@@ -21,7 +21,9 @@ const QList<Page>& pages()
          QStringLiteral("stations\n"
                         "stations add ADDRESS PASSWORD DESCRIPTION\n"
                         "stations remove ADDRESS\n"
-                        "stations default ADDRESS"),
+                        "stations default ADDRESS\n"
+                        "stations import FILE.csv\n"
+                        "stations export [FILE.csv]"),
          QStringLiteral(
              "The station database the console uses.\n"
              "  stations                 list every station: address, description, default flag\n"
@@ -32,8 +34,28 @@ const QList<Page>& pages()
              "                           DESCRIPTION at most 30 characters\n"
              "  stations remove          delete the first station with ADDRESS (never the first record)\n"
              "  stations default         make the first station with ADDRESS the default one\n"
+             "  stations import          add or update stations from CSV with the columns\n"
+             "                           address,password,description (header row optional). Every\n"
+             "                           row is checked first with the rules of \"add\"; one bad row is\n"
+             "                           reported with its line number and nothing is written. An\n"
+             "                           address already listed updates that station; an empty\n"
+             "                           password keeps its password\n"
+             "  stations export          write the same columns (standard output or FILE.csv), the\n"
+             "                           password column always empty\n"
              "Example:\n"
              "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"")},
+        {QStringLiteral("fleet"),
+         QStringLiteral("fleet [--watch] [--count N] [--interval MS] [--history FILE]"),
+         QStringLiteral("Poll every station of the database at once and print one line (text), object\n"
+                        "(json) or row (csv) per station: address, description, state (online,\n"
+                        "bad-password, offline, invalid), age_s, rtt_ms, relays, temperature_c,\n"
+                        "voltages, io. Waits up to --timeout for the answers. --watch polls again every\n"
+                        "second (--interval MS) and prints every round (JSON Lines with --format json)\n"
+                        "until interrupted or N rounds (--count). --history FILE records every report\n"
+                        "into that history file as the console does. Exit 0 when every station is online,\n"
+                        "1 when any is not, 3 for a database problem.\n"
+                        "Example:\n"
+                        "  kestavo-cli fleet --format json")},
         {QStringLiteral("status"), QStringLiteral("status UNIT"),
          QStringLiteral("Ask UNIT for one status report and print it decoded: MAC address, the eight\n"
                         "voltages, relays, I/O pins, temperature, firmware revision, uptime, station\n"
@@ -160,6 +182,30 @@ const QList<Page>& pages()
                         "  kestavo-cli board-script 127.0.0.1 upload 3 Blink \"RDB2 Light OFF\" \"Wait 3 "
                         "Seconds\" \"RDB2 Light ON\"\n"
                         "  kestavo-cli board-script 127.0.0.1 run 3")},
+        {QStringLiteral("backup"), QStringLiteral("backup UNIT [-o FILE]"),
+         QStringLiteral("Read the unit's configuration (station name, relay delays, allowed IP numbers,\n"
+                        "HTTP and SNMP switches, triggers, relay and board scripts) with read requests\n"
+                        "only, and write it as a JSON document (docs/backup.md) to standard output or\n"
+                        "FILE. The password is never part of it.\n"
+                        "Example:\n"
+                        "  kestavo-cli backup 127.0.0.1 -o pumphouse.json")},
+        {QStringLiteral("diff"), QStringLiteral("diff UNIT FILE"),
+         QStringLiteral("Compare the unit with a backup document, item by item, in words. Exit code 0\n"
+                        "when they match, 1 when they differ, 2 when FILE is refused or the unit could\n"
+                        "not be read.\n"
+                        "Example:\n"
+                        "  kestavo-cli diff 127.0.0.1 pumphouse.json")},
+        {QStringLiteral("restore"),
+         QStringLiteral("restore UNIT FILE [--only name,scripts,boards,triggers,security,delays] [--yes]"),
+         QStringLiteral("Show what differs, ask once (unless --yes), then write only what differs, in a\n"
+                        "safe order (scripts before the triggers that run them, the allowed-IP list\n"
+                        "last), each item checked through the unit's next report or table. Stops at\n"
+                        "the first refusal and names what was and was not written. A list that would\n"
+                        "shut out this computer is refused, and a firmware too old for an item skips\n"
+                        "it. Relay delays are written only with --only delays: setting one switches\n"
+                        "the relay off and on again.\n"
+                        "Example:\n"
+                        "  kestavo-cli restore 127.0.0.1 pumphouse.json --only scripts,triggers")},
     };
     return all;
 }
@@ -191,6 +237,9 @@ const QString kOptions =
                    "  --password P       the unit's password; overrides the station record and allows an\n"
                    "                     address that is not in the database\n"
                    "  --no-verify        send the command without the checks before and after it\n"
+                   "  -o, --output FILE  backup: write the document to FILE\n"
+                   "  --only LIST        restore: only these parts\n"
+                   "  --yes              set-ip, set-mac, restore: go ahead without asking\n"
                    "  --help             this text, or a command's page (kestavo-cli relay --help)\n"
                    "  --version\n");
 

@@ -17,6 +17,13 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     kestavo::cli::CliEnvironment environment;
     environment.applicationDir = QCoreApplication::applicationDirPath();
+    environment.confirm = [&err](const QString& question) {
+        err << question;
+        err.flush();
+        QTextStream in(stdin);
+        const QString answer = in.readLine().trimmed().toLower();
+        return answer == QStringLiteral("y") || answer == QStringLiteral("yes");
+    };
     const int code = kestavo::cli::runCli(QCoreApplication::arguments().mid(1), out, err, environment);
     out.flush();
     err.flush();

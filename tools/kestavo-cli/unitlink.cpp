@@ -34,6 +34,18 @@ bool UnitLink::send(const std::string& frame)
     return true;
 }
 
+std::optional<quint32> UnitLink::localIpv4() const
+{
+    // Connecting a UDP socket only picks the route and the local address.
+    QUdpSocket probe;
+    probe.connectToHost(m_address, m_port);
+    bool isIpv4 = false;
+    const quint32 address = probe.localAddress().toIPv4Address(&isIpv4);
+    if (!isIpv4 || address == 0)
+        return std::nullopt;
+    return address;
+}
+
 std::optional<QByteArray> UnitLink::receive(int timeoutMs)
 {
     const QDeadlineTimer deadline(std::max(timeoutMs, 0));

@@ -32,6 +32,10 @@ public:
     /// Datagrams from other addresses are dropped.
     std::optional<QByteArray> receive(int timeoutMs);
 
+    /// This computer's IPv4 address on the way to the unit, as the unit will see it; empty when
+    /// the system cannot tell. Nothing is sent to find out.
+    std::optional<quint32> localIpv4() const;
+
     int framesSent() const { return m_sent; }
     const QHostAddress& address() const { return m_address; }
     quint16 port() const { return m_port; }

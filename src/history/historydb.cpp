@@ -1,0 +1,279 @@
+#include "history/historydb.h"
+
+#include <algorithm>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include "history/blockcodec.h"
+#include "history/rollup.h"
+
+namespace kestavo::history::db {
+
+namespace {
+
+const QByteArray kSqliteMagic("SQLite format 3\0", 16);
+
+// Version 1. `units` is one row per address and MAC the address had; `recent` holds samples not
+// yet packed into a block (one row each, so a batch insert stays cheap); `blocks` hold packed
+// samples (level 0) and roll-up buckets (levels 1 and 2); `rollups` says up to where each level
+// of each unit is stored.
+const char* const kSchemaV1[] = {
+    "CREATE TABLE units (id INTEGER PRIMARY KEY, address TEXT NOT NULL, mac TEXT NOT NULL, "
+    "UNIQUE (address, mac))",
+    "CREATE TABLE recent (id INTEGER PRIMARY KEY, unit INTEGER NOT NULL, t INTEGER NOT NULL, "
+    "rec BLOB NOT NULL)",
+    "CREATE INDEX recent_unit_t ON recent (unit, t)",
+    "CREATE TABLE blocks (id INTEGER PRIMARY KEY, unit INTEGER NOT NULL, level INTEGER NOT NULL, "
+    "t0 INTEGER NOT NULL, t1 INTEGER NOT NULL, n INTEGER NOT NULL, data BLOB NOT NULL)",
+    "CREATE INDEX blocks_unit_level_t1 ON blocks (unit, level, t1)",
+    "CREATE TABLE rollups (unit INTEGER NOT NULL, level INTEGER NOT NULL, until_ms INTEGER NOT NULL, "
+    "PRIMARY KEY (unit, level))",
+    "CREATE TABLE events (id INTEGER PRIMARY KEY, address TEXT NOT NULL, t INTEGER NOT NULL, "
+    "kind INTEGER NOT NULL, detail TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX events_address_t ON events (address, t)",
+};
+
+QString qs(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+} // namespace
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString sqlError(const QSqlDatabase& db)
+{
+    const QString text = db.lastError().text().trimmed();
+    return text.isEmpty() ? qs("unknown database error") : text;
+}
+
+QString checkExistingFile(const QString& path, int schemaVersion)
+{
+    const QString file = nativePath(path);
+    if (QFileInfo(path).isDir())
+        return qs("The history file \"%1\" is a folder, not a file; choose another file.").arg(file);
+    QFile reader(path);
+    if (!reader.open(QIODevice::ReadOnly))
+        return qs("The history file \"%1\" cannot be read (%2); check its permissions.")
+            .arg(file, reader.errorString());
+    const QByteArray header = reader.read(kSqliteMagic.size());
+    reader.close();
+    if (header.isEmpty())
+        return {};
+    if (header != kSqliteMagic)
+        return qs("The history file \"%1\" is not an SQLite database and was left unchanged; choose another "
+                  "file.")
+            .arg(file);
+
+    QString problem;
+    const QString name = qs("kestavo-history-check-") + QUuid::createUuid().toString(QUuid::Id128);
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(qs("QSQLITE"), name);
+        check.setDatabaseName(path);
+        check.setConnectOptions(qs("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (!check.open()) {
+            problem = qs("The history file \"%1\" cannot be opened (%2) and was left unchanged.")
+                          .arg(file, sqlError(check));
+        } else {
+            QSqlQuery query(check);
+            int version = 0;
+            int tables = 0;
+            bool ours = false;
+            if (query.exec(qs("PRAGMA user_version")) && query.next())
+                version = query.value(0).toInt();
+            if (query.exec(qs("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+                while (query.next()) {
+                    ++tables;
+                    ours = ours || query.value(0).toString() == u"units";
+                }
+            } else {
+                problem = qs("The history file \"%1\" is damaged (%2) and was left unchanged.")
+                              .arg(file, query.lastError().text());
+            }
+            query.finish();
+            if (!problem.isEmpty()) {
+            } else if (version > schemaVersion) {
+                problem =
+                    qs("The history file \"%1\" was written by a newer version of Kestavo (schema %2; this "
+                       "one knows %3) and was left unchanged.")
+                        .arg(file)
+                        .arg(version)
+                        .arg(schemaVersion);
+            } else if (tables > 0 && !ours) {
+                problem =
+                    qs("The database \"%1\" is not a history file (it has other tables, perhaps a station "
+                       "database) and was left unchanged; choose another file.")
+                        .arg(file);
+            }
+        }
+        check.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return problem;
+}
+
+bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(qs("PRAGMA user_version")) || !query.next()) {
+        *error = sqlError(db);
+        return false;
+    }
+    const int version = query.value(0).toInt();
+    query.finish();
+    if (version >= schemaVersion)
+        return true;
+    if (!db.transaction()) {
+        *error = sqlError(db);
+        return false;
+    }
+    const auto run = [&](const char* const* first, const char* const* last) {
+        for (auto it = first; it != last; ++it) {
+            if (!query.exec(qs(*it))) {
+                *error = query.lastError().text();
+                return false;
+            }
+        }
+        return true;
+    };
+    bool ok = true;
+    if (version < 1)
+        ok = run(std::begin(kSchemaV1), std::end(kSchemaV1));
+    ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
+    if (!ok) {
+        if (error->isEmpty())
+            *error = query.lastError().text();
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        *error = sqlError(db);
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+QList<qint64> unitIds(QSqlDatabase& db, const QString& address)
+{
+    QList<qint64> ids;
+    QSqlQuery query(db);
+    query.prepare(qs("SELECT id FROM units WHERE address = ? ORDER BY id"));
+    query.addBindValue(address);
+    if (query.exec())
+        while (query.next())
+            ids.append(query.value(0).toLongLong());
+    return ids;
+}
+
+qint64 watermark(QSqlDatabase& db, qint64 unit, int level)
+{
+    QSqlQuery query(db);
+    query.prepare(qs("SELECT until_ms FROM rollups WHERE unit = ? AND level = ?"));
+    query.addBindValue(unit);
+    query.addBindValue(level);
+    if (query.exec() && query.next())
+        return query.value(0).toLongLong();
+    return -1;
+}
+
+QList<Sample> readSamples(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs)
+{
+    QList<Sample> samples;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(qs("SELECT data FROM blocks WHERE unit = ? AND level = 0 AND t1 >= ? AND t0 < ?"));
+    query.addBindValue(unit);
+    query.addBindValue(fromMs);
+    query.addBindValue(toMs);
+    std::vector<codec::Record> records;
+    if (query.exec()) {
+        while (query.next()) {
+            if (!codec::unpackBlock(query.value(0).toByteArray(), codec::kSampleFields, &records))
+                continue; // a damaged block costs its own samples, not the read
+            for (const auto& r : records)
+                if (r[0] >= fromMs && r[0] < toMs)
+                    samples.append(codec::decodeSample(r));
+        }
+    }
+    query.prepare(qs("SELECT rec FROM recent WHERE unit = ? AND t >= ? AND t < ?"));
+    query.addBindValue(unit);
+    query.addBindValue(fromMs);
+    query.addBindValue(toMs);
+    codec::Record record;
+    if (query.exec()) {
+        while (query.next())
+            if (codec::unpackRecord(query.value(0).toByteArray(), codec::kSampleFields, &record))
+                samples.append(codec::decodeSample(record));
+    }
+    std::stable_sort(samples.begin(), samples.end(),
+                     [](const Sample& a, const Sample& b) { return a.timeMs < b.timeMs; });
+    return samples;
+}
+
+QList<Row> readUnit(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs, Step step)
+{
+    QList<Row> rows;
+    if (step == Step::Raw) {
+        const QList<Sample> samples = readSamples(db, unit, fromMs, toMs);
+        rows.reserve(samples.size());
+        for (const Sample& s : samples)
+            rows.append(Row::fromSample(s));
+        return rows;
+    }
+    const qint64 width = stepMs(step);
+    const qint64 from = bucketStart(fromMs, width);
+    const qint64 stored = std::max<qint64>(watermark(db, unit, level(step)), from);
+    if (stored > from) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(
+            qs("SELECT data FROM blocks WHERE unit = ? AND level = ? AND t1 >= ? AND t0 < ? ORDER BY t0"));
+        query.addBindValue(unit);
+        query.addBindValue(level(step));
+        query.addBindValue(from);
+        query.addBindValue(std::min(toMs, stored));
+        std::vector<codec::Record> records;
+        if (query.exec()) {
+            while (query.next()) {
+                if (!codec::unpackBlock(query.value(0).toByteArray(), codec::kBucketFields, &records))
+                    continue;
+                for (const auto& r : records)
+                    if (r[0] >= from && r[0] < toMs && r[0] < stored)
+                        rows.append(codec::decodeBucket(r));
+            }
+        }
+    }
+    // What is not rolled up yet comes from the next finer level, folded the same way.
+    if (toMs > stored)
+        rows += aggregate(readUnit(db, unit, stored, toMs, Step(int(step) - 1)), width);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.timeMs < b.timeMs; });
+    return rows;
+}
+
+qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs)
+{
+    QSqlQuery query(db);
+    query.prepare(
+        qs("SELECT min(t) FROM (SELECT min(t0) AS t FROM blocks WHERE unit = ? AND level = 0 AND t1 >= ? "
+           "UNION ALL SELECT min(t) FROM recent WHERE unit = ? AND t >= ?)"));
+    for (int i = 0; i < 2; ++i) {
+        query.addBindValue(unit);
+        query.addBindValue(fromMs);
+    }
+    if (query.exec() && query.next() && !query.value(0).isNull())
+        return query.value(0).toLongLong();
+    return -1;
+}
+
+} // namespace kestavo::history::db

@@ -1,0 +1,38 @@
+#pragma once
+
+// Inside the history library: the schema and the queries the reader and the writer share. Every
+// function works on the connection it is given, so the writer reads within its own transaction.
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include "history/historytypes.h"
+
+namespace kestavo::history::db {
+
+/// Levels of stored data: 0 samples, 1 minute buckets, 2 hour buckets (the Step values).
+inline int level(Step step)
+{
+    return int(step);
+}
+
+/// Decides, without writing a byte, whether an existing file may be used as a history file.
+/// Empty when it may; otherwise one sentence naming the file.
+QString checkExistingFile(const QString& path, int schemaVersion);
+/// Brings the schema of an open, writable file to `schemaVersion` in one transaction.
+bool migrate(QSqlDatabase& db, int schemaVersion, QString* error);
+
+QString sqlError(const QSqlDatabase& db);
+QString nativePath(const QString& path);
+
+QList<qint64> unitIds(QSqlDatabase& db, const QString& address);
+/// The watermark below which level `level` (1 or 2) is stored; -1 when none was written yet.
+qint64 watermark(QSqlDatabase& db, qint64 unit, int level);
+
+QList<Row> readUnit(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs, Step step);
+QList<Sample> readSamples(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs);
+/// Time of the first sample of a unit (stored or recent); -1 when it has none.
+qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs);
+
+} // namespace kestavo::history::db

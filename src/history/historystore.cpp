@@ -1,0 +1,449 @@
+#include "history/historystore.h"
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "protocol/reply.h"
+
+#include "history/blockcodec.h"
+#include "history/historydb.h"
+#include "history/rollup.h"
+
+namespace kestavo::history {
+
+namespace {
+
+std::atomic<quint64> g_stores{0};
+
+constexpr qint64 kMinuteMs = 60'000;
+constexpr qint64 kHourMs = 3'600'000;
+// Samples are packed into a block once their ten minutes are over.
+constexpr qint64 kPackSpanMs = 10 * kMinuteMs;
+// A bucket is rolled up once its minute is this far in the past: later samples of a batch in flight
+// then still land in it.
+constexpr qint64 kRollupGraceMs = 5'000;
+// Work per roll-up step, so one transaction stays short.
+constexpr qint64 kMinuteSliceMs = 6 * kHourMs;
+constexpr qint64 kHourSliceMs = 7 * 24 * kHourMs;
+// Time one maintain() call may take before it yields to the event loop.
+constexpr qint64 kMaintainBudgetMs = 15;
+// What stays queued while the file cannot be written (about a day of one unit at 1 Hz).
+constexpr int kMaxPending = 100'000;
+
+// SQLite's primary result codes for a file another process is writing.
+bool isBusy(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == u"5" || code == u"6";
+}
+
+} // namespace
+
+struct HistoryStore::Private
+{
+    QString connection = QStringLiteral("kestavo-history-%1").arg(++g_stores);
+    QString path;
+    bool open = false;
+    struct Pending
+    {
+        QString address;
+        QString mac;
+        Sample sample;
+    };
+    std::vector<Pending> samples;
+    QList<std::pair<QString, Event>> events;
+    QHash<QString, qint64> unitIds; // address + '/' + mac
+    QList<qint64> maintenanceQueue;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
+
+    qint64 unitId(QSqlQuery& query, const QString& address, const QString& mac)
+    {
+        const QString key = address + u'/' + mac;
+        if (const auto it = unitIds.constFind(key); it != unitIds.constEnd())
+            return *it;
+        query.prepare(QStringLiteral("INSERT OR IGNORE INTO units (address, mac) VALUES (?, ?)"));
+        query.addBindValue(address);
+        query.addBindValue(mac);
+        if (!query.exec())
+            return -1;
+        query.prepare(QStringLiteral("SELECT id FROM units WHERE address = ? AND mac = ?"));
+        query.addBindValue(address);
+        query.addBindValue(mac);
+        if (!query.exec() || !query.next())
+            return -1;
+        const qint64 id = query.value(0).toLongLong();
+        query.finish();
+        // Cached only once the transaction that made it commits (see flush).
+        return id;
+    }
+};
+
+HistoryStore::HistoryStore(QObject* parent) : HistoryStore(Options{}, parent) {}
+
+HistoryStore::HistoryStore(const Options& options, QObject* parent)
+    : QObject(parent), d(std::make_unique<Private>()), m_options(options)
+{
+    m_flushTimer.setInterval(options.flushIntervalMs);
+    m_maintenanceTimer.setInterval(options.maintenanceIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] { flush(); });
+    connect(&m_maintenanceTimer, &QTimer::timeout, this, [this] {
+        // Another slice soon while work is left, without ever holding the event loop for long.
+        const bool more = maintain(now());
+        m_maintenanceTimer.setInterval(more ? 0 : m_options.maintenanceIntervalMs);
+    });
+}
+
+HistoryStore::~HistoryStore()
+{
+    close();
+}
+
+qint64 HistoryStore::now() const
+{
+    return m_options.clock ? m_options.clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+HistoryStore::OpenResult HistoryStore::open(const QString& path)
+{
+    close();
+    d->path = QFileInfo(path).absoluteFilePath();
+    const QString file = db::nativePath(d->path);
+    const auto fail = [this](const QString& error) {
+        close();
+        m_lastError = error;
+        return OpenResult{false, error};
+    };
+    const QFileInfo info(d->path);
+    if (!info.exists()) {
+        if (!info.dir().exists())
+            return fail(
+                QStringLiteral("The history file \"%1\" cannot be created because its folder \"%2\" does not "
+                               "exist.")
+                    .arg(file, db::nativePath(info.absolutePath())));
+        // Owner-only from the first byte: the file tells when and where units are watched.
+        QFile create(d->path);
+        if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                         QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return fail(QStringLiteral("The history file \"%1\" cannot be created (%2).")
+                            .arg(file, create.errorString()));
+        create.close();
+    } else if (const QString problem = db::checkExistingFile(d->path, kSchemaVersion); !problem.isEmpty()) {
+        return fail(problem);
+    }
+    {
+        QSqlDatabase conn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->connection);
+        conn.setDatabaseName(d->path);
+        conn.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
+        if (!conn.open())
+            return fail(QStringLiteral("The history file \"%1\" cannot be opened: %2.")
+                            .arg(file, db::sqlError(conn)));
+        QSqlQuery query(conn);
+        // WAL lets the console, the command-line client and the agent read while one writes; a
+        // killed writer leaves at most its open transaction behind.
+        query.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        query.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        if (m_options.maxPageCount > 0)
+            query.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(m_options.maxPageCount));
+        QString error;
+        if (!db::migrate(conn, kSchemaVersion, &error))
+            return fail(QStringLiteral("The history file \"%1\" cannot be prepared: %2.").arg(file, error));
+    }
+    if (!m_reader.open(d->path))
+        return fail(m_reader.error());
+    d->open = true;
+    m_recording = true;
+    m_lastError.clear();
+    m_flushTimer.start();
+    m_maintenanceTimer.setInterval(m_options.maintenanceIntervalMs);
+    m_maintenanceTimer.start();
+    return {true, {}};
+}
+
+void HistoryStore::close()
+{
+    if (d->open)
+        flush();
+    m_flushTimer.stop();
+    m_maintenanceTimer.stop();
+    d->open = false;
+    d->unitIds.clear();
+    d->maintenanceQueue.clear();
+    if (QSqlDatabase::contains(d->connection)) {
+        QSqlDatabase::database(d->connection, false).close();
+        QSqlDatabase::removeDatabase(d->connection);
+    }
+}
+
+bool HistoryStore::isOpen() const
+{
+    return d->open;
+}
+
+QString HistoryStore::path() const
+{
+    return d->path;
+}
+
+int HistoryStore::pendingCount() const
+{
+    return int(d->samples.size()) + int(d->events.size());
+}
+
+void HistoryStore::record(const QString& address, const QString& mac, qint64 utcMs,
+                          const protocol::StatusReport& report, const RangeFlags& ranges)
+{
+    record(address, mac, Sample::fromReport(utcMs, report, ranges));
+}
+
+void HistoryStore::record(const QString& address, const QString& mac, const Sample& sample)
+{
+    if (!d->open)
+        return;
+    if (d->samples.size() >= std::size_t(kMaxPending))
+        d->samples.erase(d->samples.begin()); // a file that stays locked must not eat the memory
+    d->samples.push_back({address, mac, sample});
+}
+
+void HistoryStore::recordEvent(const QString& address, qint64 utcMs, LinkEvent event, const QString& detail)
+{
+    if (!d->open)
+        return;
+    d->events.append({address, Event{utcMs, event, detail}});
+}
+
+bool HistoryStore::flush()
+{
+    if (!d->open || (d->samples.empty() && d->events.isEmpty()))
+        return true;
+    QSqlDatabase conn = d->db();
+    QSqlQuery query(conn);
+    QHash<QString, qint64> newIds;
+    const auto fail = [&]() {
+        const QSqlError error = query.lastError().isValid() ? query.lastError() : conn.lastError();
+        query.finish();
+        conn.rollback();
+        if (isBusy(error))
+            return false; // another process is writing: the batch waits for the next turn
+        d->samples.clear();
+        d->events.clear();
+        const QString message =
+            QStringLiteral("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
+                           "resumes when the file can be written again.")
+                .arg(db::nativePath(d->path), error.text().trimmed());
+        m_lastError = message;
+        if (m_recording) {
+            m_recording = false;
+            Q_EMIT recordingChanged(false, message);
+        }
+        return false;
+    };
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return fail();
+    for (const auto& p : d->samples) {
+        const QString key = p.address + u'/' + p.mac;
+        qint64 unit = newIds.value(key, -1);
+        if (unit < 0) {
+            unit = d->unitId(query, p.address, p.mac);
+            if (unit < 0)
+                return fail();
+            newIds.insert(key, unit);
+        }
+        query.prepare(QStringLiteral("INSERT INTO recent (unit, t, rec) VALUES (?, ?, ?)"));
+        query.addBindValue(unit);
+        query.addBindValue(p.sample.timeMs);
+        query.addBindValue(codec::packRecord(codec::encodeSample(p.sample)));
+        if (!query.exec())
+            return fail();
+    }
+    for (const auto& [address, event] : std::as_const(d->events)) {
+        query.prepare(QStringLiteral("INSERT INTO events (address, t, kind, detail) VALUES (?, ?, ?, ?)"));
+        query.addBindValue(address);
+        query.addBindValue(event.timeMs);
+        query.addBindValue(int(event.kind));
+        query.addBindValue(event.detail.isNull() ? QStringLiteral("") : event.detail);
+        if (!query.exec())
+            return fail();
+    }
+    query.finish();
+    if (!query.exec(QStringLiteral("COMMIT")))
+        return fail();
+    d->unitIds.insert(newIds);
+    d->samples.clear();
+    d->events.clear();
+    if (!m_recording) {
+        m_recording = true;
+        m_lastError.clear();
+        Q_EMIT recordingChanged(true, QString());
+    }
+    Q_EMIT written();
+    return true;
+}
+
+bool HistoryStore::maintain(qint64 nowMs)
+{
+    if (!d->open || !m_recording)
+        return false;
+    QSqlDatabase conn = d->db();
+    QSqlQuery query(conn);
+    if (d->maintenanceQueue.isEmpty()) {
+        if (query.exec(QStringLiteral("SELECT id FROM units ORDER BY id")))
+            while (query.next())
+                d->maintenanceQueue.append(query.value(0).toLongLong());
+        query.finish();
+        if (d->maintenanceQueue.isEmpty())
+            return false;
+    }
+
+    QElapsedTimer spent;
+    spent.start();
+    bool more = false;
+    while (!d->maintenanceQueue.isEmpty() && spent.elapsed() < kMaintainBudgetMs) {
+        const qint64 unit = d->maintenanceQueue.first();
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return true; // busy: try again on the next tick
+        bool unitMore = false;
+        bool ok = true;
+        const auto exec = [&](const QString& sql, const QVariantList& values) {
+            if (!ok)
+                return false;
+            query.prepare(sql);
+            for (const QVariant& v : values)
+                query.addBindValue(v);
+            ok = query.exec();
+            return ok;
+        };
+        const auto storeBlock = [&](int level, const QList<Row>& buckets) {
+            std::vector<codec::Record> records;
+            records.reserve(std::size_t(buckets.size()));
+            for (const Row& b : buckets)
+                records.push_back(codec::encodeBucket(b));
+            exec(
+                QStringLiteral("INSERT INTO blocks (unit, level, t0, t1, n, data) VALUES (?, ?, ?, ?, ?, ?)"),
+                {unit, level, buckets.first().timeMs, buckets.last().timeMs, qint64(buckets.size()),
+                 codec::packBlock(records, codec::kBucketFields)});
+        };
+        const auto setWatermark = [&](int level, qint64 until) {
+            exec(QStringLiteral("INSERT OR REPLACE INTO rollups (unit, level, until_ms) VALUES (?, ?, ?)"),
+                 {unit, level, until});
+        };
+
+        // 1. Pack the samples of finished ten-minute spans into one block.
+        const qint64 packBefore = bucketStart(nowMs, kPackSpanMs);
+        if (exec(QStringLiteral("SELECT id, rec FROM recent WHERE unit = ? AND t < ? ORDER BY t LIMIT 20000"),
+                 {unit, packBefore})) {
+            std::vector<codec::Record> records;
+            QVariantList ids;
+            codec::Record record;
+            while (query.next()) {
+                ids.append(query.value(0));
+                if (codec::unpackRecord(query.value(1).toByteArray(), codec::kSampleFields, &record))
+                    records.push_back(record);
+            }
+            query.finish();
+            if (!ids.isEmpty()) {
+                unitMore = ids.size() == 20000;
+                if (!records.empty()) {
+                    exec(QStringLiteral(
+                             "INSERT INTO blocks (unit, level, t0, t1, n, data) VALUES (?, 0, ?, ?, ?, ?)"),
+                         {unit, qint64(records.front()[0]), qint64(records.back()[0]), qint64(records.size()),
+                          codec::packBlock(records, codec::kSampleFields)});
+                }
+                QStringList marks;
+                for (qsizetype i = 0; i < ids.size(); ++i)
+                    marks.append(QStringLiteral("?"));
+                for (qsizetype i = 0; ok && i < ids.size(); i += 500) {
+                    const QVariantList part = ids.mid(i, 500);
+                    exec(QStringLiteral("DELETE FROM recent WHERE id IN (%1)")
+                             .arg(marks.mid(0, part.size()).join(u',')),
+                         part);
+                }
+            }
+        }
+
+        // 2. Minute buckets up to the last finished minute, at most a few hours per slice.
+        const qint64 minuteEnd = bucketStart(nowMs - kRollupGraceMs, kMinuteMs);
+        qint64 w1 = db::watermark(conn, unit, 1);
+        if (w1 < 0) {
+            const qint64 first = db::firstSampleTime(conn, unit, 0);
+            w1 = first < 0 ? -1 : bucketStart(first, kMinuteMs);
+        }
+        if (ok && w1 >= 0 && w1 < minuteEnd) {
+            qint64 until = std::min(minuteEnd, w1 + kMinuteSliceMs);
+            const QList<Row> buckets = aggregate(db::readUnit(conn, unit, w1, until, Step::Raw), kMinuteMs);
+            if (!buckets.isEmpty()) {
+                storeBlock(1, buckets);
+            } else {
+                // A long silence: skip straight to the next sample instead of walking through it.
+                const qint64 next = db::firstSampleTime(conn, unit, until);
+                until = next < 0 ? minuteEnd : std::min(minuteEnd, bucketStart(next, kMinuteMs));
+                until = std::max(until, w1 + kMinuteMs);
+            }
+            setWatermark(1, until);
+            w1 = until;
+            unitMore = unitMore || until < minuteEnd;
+        }
+
+        // 3. Hour buckets from the minute buckets of finished hours.
+        if (ok && w1 >= 0) {
+            const qint64 hourEnd = bucketStart(w1, kHourMs);
+            qint64 w2 = db::watermark(conn, unit, 2);
+            if (w2 < 0) {
+                const qint64 first = db::firstSampleTime(conn, unit, 0);
+                QSqlQuery firstBucket(conn);
+                firstBucket.prepare(
+                    QStringLiteral("SELECT min(t0) FROM blocks WHERE unit = ? AND level = 1"));
+                firstBucket.addBindValue(unit);
+                qint64 start = first;
+                if (firstBucket.exec() && firstBucket.next() && !firstBucket.value(0).isNull())
+                    start = start < 0 ? firstBucket.value(0).toLongLong()
+                                      : std::min(start, firstBucket.value(0).toLongLong());
+                w2 = start < 0 ? -1 : bucketStart(start, kHourMs);
+            }
+            if (w2 >= 0 && w2 < hourEnd) {
+                const qint64 until = std::min(hourEnd, w2 + kHourSliceMs);
+                const QList<Row> buckets =
+                    aggregate(db::readUnit(conn, unit, w2, until, Step::Minute), kHourMs);
+                if (!buckets.isEmpty())
+                    storeBlock(2, buckets);
+                setWatermark(2, until);
+                unitMore = unitMore || until < hourEnd;
+            }
+            // 4. Retention: nothing goes before its roll-up holds it.
+            const qint64 w2now = db::watermark(conn, unit, 2);
+            const qint64 rawCut = std::min(nowMs - m_options.retention.rawMs, w1);
+            exec(QStringLiteral("DELETE FROM blocks WHERE unit = ? AND level = 0 AND t1 < ?"),
+                 {unit, rawCut});
+            exec(QStringLiteral("DELETE FROM recent WHERE unit = ? AND t < ?"), {unit, rawCut});
+            if (w2now >= 0) {
+                const qint64 minuteCut = std::min(nowMs - m_options.retention.minuteMs, w2now);
+                exec(QStringLiteral("DELETE FROM blocks WHERE unit = ? AND level = 1 AND t1 < ?"),
+                     {unit, minuteCut});
+            }
+        }
+
+        query.finish();
+        if (!ok || !query.exec(QStringLiteral("COMMIT"))) {
+            query.exec(QStringLiteral("ROLLBACK"));
+            d->maintenanceQueue.removeFirst(); // a unit that fails is retried on the next round
+            continue;
+        }
+        if (!unitMore)
+            d->maintenanceQueue.removeFirst();
+        more = more || unitMore;
+    }
+    return more || !d->maintenanceQueue.isEmpty();
+}
+
+} // namespace kestavo::history

@@ -1,0 +1,104 @@
+#pragma once
+
+// The history file ("history.db"): every status report a producer hands in, link events, and the
+// roll-ups that keep a year in a few tens of megabytes. Any producer (console session, fleet
+// poller, agent) calls record() / recordEvent(); the store knows nothing about who they are.
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "history/historyreader.h"
+#include "history/historytypes.h"
+
+namespace kestavo::protocol {
+struct StatusReport;
+}
+
+namespace kestavo::history {
+
+class HistoryStore final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryStore)
+
+public:
+    /// Written to PRAGMA user_version; a file with a higher number is refused untouched.
+    static constexpr int kSchemaVersion = 1;
+
+    struct Retention
+    {
+        qint64 rawMs = 14LL * 24 * 3600 * 1000;     // samples
+        qint64 minuteMs = 400LL * 24 * 3600 * 1000; // 1-minute buckets; hour buckets stay
+    };
+
+    struct Options
+    {
+        int flushIntervalMs = 1000;       // at most one write transaction per interval
+        int maintenanceIntervalMs = 2000; // one roll-up / retention slice per interval
+        Retention retention;
+        std::function<qint64()> clock; // UTC ms; the system clock when empty
+        /// Test seam for a full disk: SQLite's page limit for this connection (0 = none).
+        int maxPageCount = 0;
+    };
+
+    explicit HistoryStore(QObject* parent = nullptr);
+    HistoryStore(const Options& options, QObject* parent = nullptr);
+    ~HistoryStore() override; // flushes what is pending
+
+    struct OpenResult
+    {
+        bool ok = false;
+        QString error; // one sentence naming the file and what is wrong with it
+    };
+    /// Opens or creates (owner-only, WAL) the history file and migrates an older schema forward.
+    /// A file of a newer version, or one that is not a history file, is refused and left untouched.
+    OpenResult open(const QString& path);
+    void close();
+    bool isOpen() const;
+    QString path() const;
+
+    // ---- producers -------------------------------------------------------------------------
+    /// Queues one decoded status report of the station at `address` (MAC as "00:0A:…").
+    void record(const QString& address, const QString& mac, qint64 utcMs,
+                const protocol::StatusReport& report, const RangeFlags& ranges);
+    void record(const QString& address, const QString& mac, const Sample& sample);
+    void recordEvent(const QString& address, qint64 utcMs, LinkEvent event, const QString& detail = {});
+    /// Writes the queued batch now (one transaction). False when the write failed.
+    bool flush();
+    /// True while writes succeed; false after a failed write until one succeeds again.
+    bool isRecording() const { return m_recording; }
+    QString lastError() const { return m_lastError; }
+    int pendingCount() const;
+
+    // ---- background upkeep -----------------------------------------------------------------
+    /// One small slice of packing, roll-up and retention at time `nowMs`, in its own short
+    /// transaction. True while more work is left (the timer runs the next slice soon).
+    bool maintain(qint64 nowMs);
+
+    // ---- readers (this thread) ---------------------------------------------------------------
+    const HistoryReader& reader() const { return m_reader; }
+
+    qint64 now() const;
+
+Q_SIGNALS:
+    /// Recording stopped (with a sentence saying why and naming the file) or resumed (empty text).
+    void recordingChanged(bool recording, const QString& message);
+    /// A batch was written.
+    void written();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+    Options m_options;
+    HistoryReader m_reader;
+    QTimer m_flushTimer;
+    QTimer m_maintenanceTimer;
+    bool m_recording = true;
+    QString m_lastError;
+};
+
+} // namespace kestavo::history

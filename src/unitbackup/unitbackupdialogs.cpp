@@ -1,0 +1,21 @@
+#include "unitbackup/unitbackupdialogs.h"
+
+#include <QTimer>
+
+#include "core/dialogregistry.h"
+
+#include "unitbackup/unitbackupwindow.h"
+
+namespace kestavo::unitbackup {
+
+void registerUnitBackupWindow(core::DialogRegistry& registry, FileChooser& files)
+{
+    registry.add(core::DialogId::UnitBackup, [&files](core::Context& context, int argument) -> QWidget* {
+        auto* window = new UnitBackupWindow(context, files);
+        // After the registry has shown it, so that file dialogs and messages sit on top of it.
+        QTimer::singleShot(0, window, [window, argument] { window->start(argument); });
+        return window;
+    });
+}
+
+} // namespace kestavo::unitbackup
