@@ -175,6 +175,7 @@ void Session::onWatchdog()
     m_watchdog.stop();
     if (!m_state.acquiring())
         return;
+    Q_EMIT watchdogExpired();
     stop();
     m_prompter.inform(QStringLiteral("No incomming packets for 60 seconds.... Disconnected !!"));
 }
@@ -210,6 +211,7 @@ void Session::handleDatagram(const QByteArray& datagram)
         return; // too short to carry a verdict: counted, then ignored
     const auto& c = std::get<protocol::Classification>(classified);
     if (!c.passwordAccepted) {
+        Q_EMIT passwordRefused();
         stop();
         m_prompter.critical(QStringLiteral("Bad Password!"), QStringLiteral("Lameness Detected!"));
         return;

@@ -100,6 +100,10 @@ Q_SIGNALS:
     /// Once per Start: the unit's status reports are shorter than its revision promises (or than
     /// any revision's base fields); `length` is the report's size in bytes.
     void shortReports(int length);
+    /// The watchdog ended the session (no reply for its interval); stopped() follows.
+    void watchdogExpired();
+    /// The unit refused the password; stopped() follows.
+    void passwordRefused();
     /// A datagram from the unit reached the reply decoder (before it is decoded).
     void replyReceived(const QByteArray& datagram);
 

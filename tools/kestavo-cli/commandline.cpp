@@ -11,12 +11,11 @@ namespace kestavo::cli {
 namespace {
 
 // Options that take a value, and plain switches. Everything else starting with '-' is unknown.
-const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
-                                   QStringLiteral("--timeout"),  QStringLiteral("--format"),
-                                   QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval"), QStringLiteral("--output"),
-                                   QStringLiteral("-o"),         QStringLiteral("--only"),
-                                   QStringLiteral("--history")};
+const QStringList kValueOptions = {
+    QStringLiteral("--db"),       QStringLiteral("--port"),     QStringLiteral("--timeout"),
+    QStringLiteral("--format"),   QStringLiteral("--password"), QStringLiteral("--count"),
+    QStringLiteral("--interval"), QStringLiteral("--output"),   QStringLiteral("-o"),
+    QStringLiteral("--only"),     QStringLiteral("--history")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version"),
@@ -568,14 +567,14 @@ bool csvAllowed(CommandKind kind)
 const QStringList& commandWords()
 {
     static const QStringList words = {
-        QStringLiteral("stations"),      QStringLiteral("fleet"),       QStringLiteral("status"),
-        QStringLiteral("watch"),         QStringLiteral("relay"),       QStringLiteral("scripts"),
-        QStringLiteral("script"),        QStringLiteral("timer"),       QStringLiteral("io"),
-        QStringLiteral("temp"),          QStringLiteral("name"),        QStringLiteral("password"),
-        QStringLiteral("allow"),         QStringLiteral("http"),        QStringLiteral("snmp"),
-        QStringLiteral("set-ip"),        QStringLiteral("set-mac"),     QStringLiteral("board"),
+        QStringLiteral("stations"),      QStringLiteral("fleet"),        QStringLiteral("status"),
+        QStringLiteral("watch"),         QStringLiteral("relay"),        QStringLiteral("scripts"),
+        QStringLiteral("script"),        QStringLiteral("timer"),        QStringLiteral("io"),
+        QStringLiteral("temp"),          QStringLiteral("name"),         QStringLiteral("password"),
+        QStringLiteral("allow"),         QStringLiteral("http"),         QStringLiteral("snmp"),
+        QStringLiteral("set-ip"),        QStringLiteral("set-mac"),      QStringLiteral("board"),
         QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
-        QStringLiteral("diff"),          QStringLiteral("restore")};
+        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("history")};
     return words;
 }
 
