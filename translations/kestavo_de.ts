@@ -19,12 +19,70 @@
         <source>Station name</source>
         <translation>Stationsname</translation>
     </message>
+    <message>
+        <source> Nothing was sent; enter an address of the unit&apos;s own network.</source>
+        <translation> Es wurde nichts gesendet; bitte eine Adresse aus dem eigenen Netz des Geräts eingeben.</translation>
+    </message>
+    <message>
+        <source> means &quot;no address&quot;: the unit could not be reached any more.</source>
+        <translation> bedeutet „keine Adresse“: das Gerät wäre nicht mehr erreichbar.</translation>
+    </message>
+    <message>
+        <source> is the broadcast address of every network, never one machine&apos;s.</source>
+        <translation> ist die Broadcast-Adresse aller Netze, nie die eines einzelnen Rechners.</translation>
+    </message>
+    <message>
+        <source> is a loopback address: it never leaves a machine, so the unit could not be reached any more.</source>
+        <translation> ist eine Loopback-Adresse: sie verlässt nie einen Rechner, daher wäre das Gerät nicht mehr erreichbar.</translation>
+    </message>
+    <message>
+        <source> is a multicast (group) address, never one machine&apos;s.</source>
+        <translation> ist eine Multicast-(Gruppen-)Adresse, nie die eines einzelnen Rechners.</translation>
+    </message>
+    <message>
+        <source> is in the reserved range 240.0.0.0 - 255.255.255.254, which no machine may use.</source>
+        <translation> liegt im reservierten Bereich 240.0.0.0 - 255.255.255.254, den kein Rechner verwenden darf.</translation>
+    </message>
+    <message>
+        <source> Nothing was sent.</source>
+        <translation> Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source> is no network card&apos;s address.</source>
+        <translation> ist keine Adresse einer Netzwerkkarte.</translation>
+    </message>
+    <message>
+        <source> is the broadcast address, never one machine&apos;s.</source>
+        <translation> ist die Broadcast-Adresse, nie die eines einzelnen Rechners.</translation>
+    </message>
+    <message>
+        <source> has the multicast bit set (the lowest bit of its first byte), so no single machine can have it. Use an even first byte.</source>
+        <translation> hat das Multicast-Bit gesetzt (das niedrigste Bit des ersten Bytes), daher kann kein einzelner Rechner sie haben. Bitte ein gerades erstes Byte verwenden.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::admin::AddressChangeDialog</name>
     <message>
         <source>The old address %1 could not be removed from this computer&apos;s address cache (%2): %3</source>
         <translation>Die alte Adresse %1 konnte nicht aus dem Adress-Cache dieses Rechners entfernt werden (%2): %3</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::admin::ChangeIpDialog</name>
+    <message>
+        <source>Change %1 to %2?</source>
+        <translation>%1 in %2 ändern?</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::admin::ChangeMacDialog</name>
+    <message>
+        <source>the unit&apos;s address</source>
+        <translation>die Adresse des Geräts</translation>
+    </message>
+    <message>
+        <source>Change %1 to %2?</source>
+        <translation>%1 in %2 ändern?</translation>
     </message>
 </context>
 <context>
@@ -84,6 +142,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>The unit at %1 now uses the new password, but the station record could not be updated: %2 Until the record holds the new password the unit will refuse this console.</source>
         <translation>Das Gerät unter %1 verwendet jetzt das neue Kennwort, aber der Stationseintrag konnte nicht aktualisiert werden: %2 Bis der Eintrag das neue Kennwort enthält, weist das Gerät diese Konsole ab.</translation>
+    </message>
+    <message>
+        <source>The unit at %1 did not answer the password change within %2 seconds. It may or may not use the new password now; the station record still holds the old one. If the unit refuses this console from now on, press &quot;Add IP&quot; in the main window, enter %1 with the new password and let it update the station.</source>
+        <translation>Das Gerät unter %1 hat auf die Kennwortänderung nicht innerhalb von %2 Sekunden geantwortet. Es verwendet jetzt vielleicht das neue Kennwort, vielleicht nicht; der Stationseintrag enthält noch das alte. Weist das Gerät diese Konsole ab jetzt ab, bitte im Hauptfenster „Add IP“ drücken, %1 mit dem neuen Kennwort eingeben und die Station aktualisieren lassen.</translation>
     </message>
 </context>
 <context>
@@ -253,12 +315,27 @@ Die Liste trotzdem senden?</translation>
         <source>Kestavo - KSV unit console</source>
         <translation>Kestavo – Konsole für KSV-Geräte</translation>
     </message>
+    <message>
+        <source>The unit at %1 answers short status reports (%2 bytes): its firmware may need an update. What the reports carry is shown.</source>
+        <translation>Das Gerät unter %1 sendet kurze Statusberichte (%2 Bytes): seine Firmware braucht vielleicht ein Update. Angezeigt wird, was die Berichte enthalten.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::AddIpDialog</name>
+    <message>
+        <source>%1 is already in the station list as &quot;%2&quot;. Update its password and description instead?</source>
+        <translation>%1 steht bereits als „%2“ in der Stationsliste. Stattdessen Kennwort und Beschreibung aktualisieren?</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::ConsoleDialog</name>
     <message>
         <source>The session with the unit has ended, so nothing was sent. Press &quot;Start&quot; in the main window and try again.</source>
         <translation>Die Sitzung mit dem Gerät ist beendet, daher wurde nichts gesendet. Bitte im Hauptfenster „Start“ drücken und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Waiting for the first report of the unit at %1</source>
+        <translation>Warten auf den ersten Bericht des Geräts unter %1</translation>
     </message>
 </context>
 <context>
@@ -391,16 +468,16 @@ Die Liste trotzdem senden?</translation>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
-    <message>
-        <source>unknown</source>
-        <translation>unbekannt</translation>
-    </message>
 </context>
 <context>
     <name>kestavo::core::Session</name>
     <message>
         <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
         <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
+    </message>
+    <message>
+        <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
+        <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
     </message>
 </context>
 <context>
@@ -459,6 +536,17 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source> delay seconds</source>
         <translation> – Verzögerung in Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::daughterboards::BoardScriptingDialog</name>
+    <message>
+        <source>The description &quot;%1&quot; holds a character the unit cannot store (it takes Latin-1 letters, digits and signs only). Change the description and press OK again.</source>
+        <translation>Die Beschreibung „%1“ enthält ein Zeichen, das das Gerät nicht speichern kann (es nimmt nur Latin-1-Buchstaben, Ziffern und Zeichen). Bitte die Beschreibung ändern und erneut OK drücken.</translation>
+    </message>
+    <message>
+        <source>The step &quot;%1&quot; is not one the unit knows. Remove it from the script and press OK again.</source>
+        <translation>Den Schritt „%1“ kennt das Gerät nicht. Bitte ihn aus dem Skript entfernen und erneut OK drücken.</translation>
     </message>
 </context>
 <context>
@@ -683,6 +771,10 @@ Die Liste trotzdem senden?</translation>
         <source>Address strip</source>
         <translation>Adressleiste</translation>
     </message>
+    <message>
+        <source>The console runs as root, where the web browser has no sandbox, so it shows only the unit&apos;s own pages (%1) and the console&apos;s own pages. %2 was not opened; run the console as an ordinary user to browse elsewhere.</source>
+        <translation>Die Konsole läuft als root, wo der Webbrowser keine Sandbox hat; daher zeigt er nur die Seiten des Geräts (%1) und die eigenen Seiten der Konsole. %2 wurde nicht geöffnet; um anderswo zu surfen, die Konsole als gewöhnlicher Benutzer starten.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::periphery::BrowserWindow</name>
@@ -778,6 +870,30 @@ Der Befehl wurde angehalten.
         <source>unknown database error</source>
         <translation>unbekannter Datenbankfehler</translation>
     </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read (%2) and was left unchanged.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is locked by another program (%2) and was left unchanged; close the other program (or another Kestavo) and start again.</source>
+        <translation>Die Stationsdatenbank „%1“ ist von einem anderen Programm gesperrt (%2) und blieb unverändert; bitte das andere Programm (oder ein anderes Kestavo) schließen und neu starten.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read because the disk is full (%2); it was left unchanged. Free some space and start again.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden, weil der Datenträger voll ist (%2); sie blieb unverändert. Bitte Platz schaffen und neu starten.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read: permission was refused (%2). It was left unchanged; check the permissions of the file and its folder.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden: der Zugriff wurde verweigert (%2). Sie blieb unverändert; bitte die Zugriffsrechte der Datei und ihres Ordners prüfen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; cannot be read: the disk reported an input/output error (%2). It was left unchanged; check the disk.</source>
+        <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden: der Datenträger meldete einen Ein-/Ausgabefehler (%2). Sie blieb unverändert; bitte den Datenträger prüfen.</translation>
+    </message>
+    <message>
+        <source>The station database &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
+        <translation>Die Stationsdatenbank „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::stations::StationStore</name>
@@ -792,14 +908,6 @@ Der Befehl wurde angehalten.
     <message>
         <source>The station database &quot;%1&quot; cannot be read (%2); check its permissions.</source>
         <translation>Die Stationsdatenbank „%1“ kann nicht gelesen werden (%2); bitte ihre Zugriffsrechte prüfen.</translation>
-    </message>
-    <message>
-        <source>The station database &quot;%1&quot; cannot be opened (%2) and was left unchanged.</source>
-        <translation>Die Stationsdatenbank „%1“ kann nicht geöffnet werden (%2) und blieb unverändert.</translation>
-    </message>
-    <message>
-        <source>The station database &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
-        <translation>Die Stationsdatenbank „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
     </message>
     <message>
         <source>The station database &quot;%1&quot; cannot be created (%2).</source>

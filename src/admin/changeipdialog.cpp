@@ -11,6 +11,7 @@
 
 #include "protocol/frames.h"
 
+#include "core/consolestate.h"
 #include "core/session.h"
 
 #include "admin/admininput.h"
@@ -73,6 +74,15 @@ void ChangeIpDialog::changeAddress()
             return;
         }
     }
+    if (const auto reason = unusableUnitAddress(octets)) {
+        context().prompter.inform(*reason);
+        return;
+    }
+    // Once sent, the unit answers only at the new address: no way back from a typing slip.
+    if (!context().prompter.confirmOkCancel(
+            tr("Change %1 to %2?").arg(context().state.selectedAddress(), dottedAddress(octets)),
+            platform::Prompter::appTitle()))
+        return;
     if (!sendChange(protocol::setIpFrame(octets, context().session.password()), 1))
         return;
     finishChange(qs("IP Changed !!"));

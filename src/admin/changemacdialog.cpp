@@ -10,6 +10,7 @@
 
 #include "protocol/frames.h"
 
+#include "core/consolestate.h"
 #include "core/session.h"
 
 #include "admin/admininput.h"
@@ -65,6 +66,15 @@ void ChangeMacDialog::changeAddress()
         }
         mac[k] = *value;
     }
+    if (const auto reason = unusableMac(mac)) {
+        context().prompter.inform(*reason);
+        return;
+    }
+    const auto& report = context().state.lastReport();
+    const QString current = report ? QString::fromStdString(report->macText) : tr("the unit's address");
+    if (!context().prompter.confirmOkCancel(tr("Change %1 to %2?").arg(current, shownMac(mac)),
+                                            platform::Prompter::appTitle()))
+        return;
     if (!sendChange(protocol::setMacFrame(mac, context().session.password()), kMacFrameCopies))
         return;
     finishChange(qs("Mac Address Changed !!"));
