@@ -1,5 +1,11 @@
 #include "history/auditlog.h"
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 #include <QDateTime>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -63,6 +69,10 @@ QString AuditLog::localUser()
         if (!user.isEmpty())
             return user;
     }
+#ifdef Q_OS_UNIX
+    if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
     return QStringLiteral("unknown");
 }
 

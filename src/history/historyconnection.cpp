@@ -11,6 +11,11 @@
 
 namespace kestavo::history {
 
+QString defaultHistoryPath(const QString& stationDatabasePath)
+{
+    return QFileInfo(stationDatabasePath).absoluteDir().filePath(QStringLiteral("history.db"));
+}
+
 HistoryConnection::HistoryConnection()
     : m_name(QStringLiteral("kestavo-history-") + QUuid::createUuid().toString(QUuid::Id128))
 {

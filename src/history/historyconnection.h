@@ -10,6 +10,10 @@
 
 namespace kestavo::history {
 
+/// Where the console, the command-line client and the agent keep the history file unless told
+/// otherwise: "history.db" in the folder of the station database.
+QString defaultHistoryPath(const QString& stationDatabasePath);
+
 /// A text for a NOT NULL column: Qt binds a null QString as NULL.
 inline QVariant textValue(const QString& text)
 {

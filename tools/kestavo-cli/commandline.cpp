@@ -11,11 +11,12 @@ namespace kestavo::cli {
 namespace {
 
 // Options that take a value, and plain switches. Everything else starting with '-' is unknown.
-const QStringList kValueOptions = {QStringLiteral("--db"),       QStringLiteral("--port"),
-                                   QStringLiteral("--timeout"),  QStringLiteral("--format"),
-                                   QStringLiteral("--password"), QStringLiteral("--count"),
-                                   QStringLiteral("--interval"), QStringLiteral("--output"),
-                                   QStringLiteral("-o"),         QStringLiteral("--only")};
+const QStringList kValueOptions = {
+    QStringLiteral("--db"),       QStringLiteral("--port"),     QStringLiteral("--timeout"),
+    QStringLiteral("--format"),   QStringLiteral("--password"), QStringLiteral("--count"),
+    QStringLiteral("--interval"), QStringLiteral("--output"),   QStringLiteral("-o"),
+    QStringLiteral("--only"),     QStringLiteral("--history"),  QStringLiteral("--since"),
+    QStringLiteral("--station")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version")};
@@ -424,6 +425,28 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     const Reader r(word, positional, secret);
     if (word == QStringLiteral("stations"))
         return parseStations(r, c);
+    if (word == QStringLiteral("audit")) {
+        c->kind = CommandKind::Audit;
+        return r.noMoreThan(1);
+    }
+    if (word == QStringLiteral("alarms")) {
+        c->kind = CommandKind::Alarms;
+        if (!r.has(1))
+            return std::nullopt;
+        QString sub;
+        if (auto e = r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack")}, &sub))
+            return e;
+        c->kind = CommandKind::AlarmsAck;
+        if (!r.has(2))
+            return r.missing(QStringLiteral("ID"));
+        if (r.at(2).toLower() != QStringLiteral("all")) {
+            bool ok = false;
+            c->alarmId = r.at(2).toLongLong(&ok);
+            if (!ok || c->alarmId <= 0)
+                return r.bad(QStringLiteral("ID"), 2, QStringLiteral("is neither an alarm number nor 'all'"));
+        }
+        return r.noMoreThan(3);
+    }
 
     if (auto e = r.unit(1, c))
         return e;
@@ -533,6 +556,8 @@ bool csvAllowed(CommandKind kind)
     case CommandKind::StationsList:
     case CommandKind::Scripts:
     case CommandKind::BoardScripts:
+    case CommandKind::Alarms:
+    case CommandKind::Audit:
         return true;
     default:
         return false;
@@ -551,7 +576,7 @@ const QStringList& commandWords()
         QStringLiteral("http"),         QStringLiteral("snmp"),     QStringLiteral("set-ip"),
         QStringLiteral("set-mac"),      QStringLiteral("board"),    QStringLiteral("board-scripts"),
         QStringLiteral("board-script"), QStringLiteral("backup"),   QStringLiteral("diff"),
-        QStringLiteral("restore")};
+        QStringLiteral("restore"),      QStringLiteral("alarms"),   QStringLiteral("audit")};
     return words;
 }
 
@@ -624,6 +649,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("diff");
     case CommandKind::Restore:
         return QStringLiteral("restore");
+    case CommandKind::Alarms:
+        return QStringLiteral("alarms");
+    case CommandKind::AlarmsAck:
+        return QStringLiteral("alarms ack");
+    case CommandKind::Audit:
+        return QStringLiteral("audit");
     }
     return QString();
 }
@@ -637,6 +668,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsAdd:
     case CommandKind::StationsRemove:
     case CommandKind::StationsDefault:
+    case CommandKind::Alarms:
+    case CommandKind::AlarmsAck:
+    case CommandKind::Audit:
         return false;
     default:
         return true;
@@ -735,6 +769,11 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         options.password = password;
     }
     options.noVerify = switches.contains(QStringLiteral("--no-verify"));
+    if (values.contains(QStringLiteral("--history"))) {
+        options.history = values.value(QStringLiteral("--history"));
+        if (options.history.isEmpty())
+            return optionError(QStringLiteral("--history is empty"));
+    }
 
     if (auto error = parseCommandWord(word, positional, &command))
         return *error;
@@ -747,8 +786,8 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             options.format = OutputFormat::Json;
         } else if (format == QStringLiteral("csv")) {
             if (!csvAllowed(command.kind)) {
-                return optionError(QStringLiteral("--format csv is for status, watch, stations, scripts and "
-                                                  "board-scripts; use text or json with %1")
+                return optionError(QStringLiteral("--format csv is for status, watch, stations, scripts, "
+                                                  "board-scripts, alarms and audit; use text or json with %1")
                                        .arg(commandLabel(command.kind)));
             }
             options.format = OutputFormat::Csv;
@@ -806,6 +845,17 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
                 command.only << name;
         }
     }
+    for (const QString& name : {QStringLiteral("--since"), QStringLiteral("--station")}) {
+        if (!values.contains(name))
+            continue;
+        if (command.kind != CommandKind::Audit)
+            return optionError(QStringLiteral("%1 belongs to audit").arg(name));
+        if (values.value(name).isEmpty())
+            return optionError(QStringLiteral("%1 is empty").arg(name));
+    }
+    if (values.contains(QStringLiteral("--since")))
+        command.since = values.value(QStringLiteral("--since"));
+    command.station = values.value(QStringLiteral("--station"));
     const bool addressChange = command.kind == CommandKind::SetIp || command.kind == CommandKind::SetMac;
     const bool yes = switches.contains(QStringLiteral("--yes"));
     command.yes = yes;

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include "protocol/codes.h"
 #include "protocol/frames.h"
@@ -55,6 +56,9 @@ enum class CommandKind {
     Backup,
     Diff,
     Restore,
+    Alarms,
+    AlarmsAck,
+    Audit,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -80,6 +84,7 @@ struct GlobalOptions
     OutputFormat format = OutputFormat::Text;
     std::optional<QString> password; // --password, as typed (never printed)
     bool noVerify = false;           // --no-verify
+    QString history;                 // --history; empty: history.db beside the station database
 };
 
 struct Command
@@ -136,6 +141,11 @@ struct Command
     QString file;     // backup: -o FILE (empty: standard output); diff, restore: FILE
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
+
+    // alarms ack / audit
+    qint64 alarmId = 0;           // alarms ack ID; 0 for all
+    std::optional<QString> since; // audit --since, as typed (read against the clock when run)
+    QString station;              // audit --station
 };
 
 struct UsageError
