@@ -320,8 +320,10 @@ bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
 bool SecurityDialog::sendOn(QUdpSocket* socket, const std::string& frame, const QString& what)
 {
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
-    if (socket->write(bytes) == bytes.size())
+    if (socket->write(bytes) == bytes.size()) {
+        context().session.noteAdminFrame(bytes);
         return true;
+    }
     context().prompter.inform(
         QStringLiteral("The %1 could not be sent to the unit at %2: %3. "
                        "Check the network connection and try again.")
@@ -430,6 +432,7 @@ void SecurityDialog::onPasswordReply()
     auto& prompter = context().prompter;
     while (m_passwordSocket->hasPendingDatagrams()) {
         const QByteArray reply = m_passwordSocket->receiveDatagram().data();
+        context().session.noteAdminReply(reply);
         switch (judgePasswordReply(reply)) {
         case PasswordReply::Incomplete:
             continue;
@@ -475,6 +478,7 @@ void SecurityDialog::onAllowedIpReply()
     auto& prompter = context().prompter;
     while (m_allowedSocket->hasPendingDatagrams()) {
         const QByteArray reply = m_allowedSocket->receiveDatagram().data();
+        context().session.noteAdminReply(reply);
         switch (judgeAllowedIpReply(reply)) {
         case AllowedIpReply::Incomplete:
             continue;

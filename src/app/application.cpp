@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QStatusBar>
 
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
@@ -14,11 +15,14 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
+#include "history/historyconnection.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
+#include "platform/systemnotifier.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
 #include "unitbackup/filechooser.h"
@@ -122,11 +126,22 @@ bool Application::start()
     unitbackup::registerUnitBackupWindow(*m_dialogs, *m_files);
     relays::attachNotifications(*m_state, m_mainForm.get());
 
+    m_notifier = std::make_unique<platform::SystemNotifier>(m_tray.get());
+    ConsoleAlarms::Devices devices;
+    devices.siren = m_sounds[0].get();   // MMControl1
+    devices.ioSound = m_sounds[1].get(); // MMControl2
+    devices.notifier = m_notifier.get();
+    m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
+    m_alarms->registerWindows(*m_dialogs);
+    m_mainForm->statusBar()->addPermanentWidget(m_alarms->createSummary(m_mainForm.get()));
+
     m_mainForm->show();
     const auto opened = m_store->open(path);
     if (!opened.ok)
         m_prompter->inform(opened.error + qs(" The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
+    if (const QString problem = m_alarms->open(history::defaultHistoryPath(path)); !problem.isEmpty())
+        m_prompter->inform(problem + qs(" Alarms and the audit log stay off until this is fixed."));
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

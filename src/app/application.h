@@ -25,8 +25,13 @@ class StationStore;
 namespace kestavo::unitbackup {
 class DialogFileChooser;
 }
+namespace kestavo::platform {
+class DesktopNotifier;
+}
 
 namespace kestavo::app {
+
+class ConsoleAlarms;
 
 /// Owns everything the console needs for its run and hands it to the main window and the dialogs.
 class Application
@@ -65,6 +70,8 @@ private:
     std::unique_ptr<unitbackup::DialogFileChooser> m_files;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
+    std::unique_ptr<platform::DesktopNotifier> m_notifier;
+    std::unique_ptr<ConsoleAlarms> m_alarms;
     std::unique_ptr<core::MainForm> m_mainForm;
     struct Demo;
     std::unique_ptr<Demo> m_demo;

@@ -159,6 +159,7 @@ void Session::onWatchdog()
     if (!m_state.acquiring())
         return;
     stop();
+    Q_EMIT watchdogExpired();
     m_prompter.inform(QStringLiteral("No incomming packets for 60 seconds.... Disconnected !!"));
 }
 
@@ -192,6 +193,7 @@ void Session::handleDatagram(const QByteArray& datagram)
     const auto& c = std::get<protocol::Classification>(classified);
     if (!c.passwordAccepted) {
         stop();
+        Q_EMIT passwordRejected();
         m_prompter.critical(QStringLiteral("Bad Password!"), QStringLiteral("Lameness Detected!"));
         return;
     }

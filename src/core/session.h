@@ -80,6 +80,11 @@ public:
     void setPollsHeld(bool held) { m_pollsHeld = held; }
     bool pollsHeld() const { return m_pollsHeld; }
 
+    /// The security dialog sends the password and allowed-IP changes on sockets of its own; it
+    /// reports them here so that whoever watches the session's traffic (the audit trail) sees them.
+    void noteAdminFrame(const QByteArray& frame) { Q_EMIT adminFrameSent(frame); }
+    void noteAdminReply(const QByteArray& datagram) { Q_EMIT adminReplyReceived(datagram); }
+
     /// Feeds one datagram to the reply decoder as if it had arrived on the main socket.
     void handleDatagram(const QByteArray& datagram);
 
@@ -97,6 +102,13 @@ Q_SIGNALS:
     void frameSent(const QByteArray& frame);
     /// A datagram from the unit reached the reply decoder (before it is decoded).
     void replyReceived(const QByteArray& datagram);
+    /// A password or allowed-IP frame went out, or its answer came back, on the security sockets.
+    void adminFrameSent(const QByteArray& frame);
+    void adminReplyReceived(const QByteArray& datagram);
+    /// The session ended because the unit fell silent (before the message is shown).
+    void watchdogExpired();
+    /// The session ended because the unit refused the password (before the message is shown).
+    void passwordRejected();
 
 private:
     void onReadyRead();
