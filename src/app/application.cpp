@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QStatusBar>
 
@@ -18,7 +20,11 @@
 #include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
+#include "app/fleetwiring.h"
+#include "fleet/fleetpoller.h"
+#include "fleetui/fleetwindow.h"
 #include "history/historyconnection.h"
+#include "history/historystore.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
@@ -52,7 +58,15 @@ Application::Options Application::parse(const QStringList& arguments)
     const QCommandLineOption demo(qs("demo"), qs("Start a simulated unit on loopback and connect to it."));
     const QCommandLineOption connect(qs("connect"),
                                      qs("Start the session with the default station at once."));
-    parser.addOptions({db, port, demo, connect});
+    const QCommandLineOption demoFleet(
+        qs("demo-fleet"),
+        qs("With --demo: N more simulated units (1 to 1000) on 127.0.2.1 and up, "
+           "for the Fleet window."),
+        qs("N"), qs("0"));
+    const QCommandLineOption history(
+        qs("history"), qs("History file, or \"none\" (default: history.db beside the station database)."),
+        qs("FILE"));
+    parser.addOptions({db, port, demo, connect, demoFleet, history});
     Options options;
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
@@ -71,6 +85,13 @@ Application::Options Application::parse(const QStringList& arguments)
         options.unitPort = quint16(p);
     options.demo = parser.isSet(demo);
     options.connect = parser.isSet(connect);
+    options.history = parser.value(history);
+    const int fleetUnits = parser.value(demoFleet).toInt(&ok);
+    if (!ok || fleetUnits < 0 || fleetUnits > 1000)
+        options.error =
+            qs("--demo-fleet needs a number from 0 to 1000, not \"%1\".").arg(parser.value(demoFleet));
+    else
+        options.demoFleet = fleetUnits;
     return options;
 }
 
@@ -84,6 +105,7 @@ Application::Application(const Options& options)
       m_files(std::make_unique<unitbackup::DialogFileChooser>())
 {
     m_session->setUnitPort(options.unitPort);
+    m_fleet = std::make_unique<FleetWiring>(*m_store, *m_session, *m_state);
     m_context.reset(new core::Context{*m_state, *m_session, *m_store, *m_prompter, *m_commands, nullptr});
 }
 
@@ -93,6 +115,41 @@ Application::~Application()
     if (m_mainForm)
         core::MainForm::unloadAllForms(m_mainForm.get());
     m_mainForm.reset();
+    m_fleet.reset();
+}
+
+void Application::openHistory(const QString& stationDatabase)
+{
+    if (m_options.history == qs("none"))
+        return;
+    const QString path = m_options.history.isEmpty()
+                             ? QFileInfo(stationDatabase).absoluteDir().filePath(qs("history.db"))
+                             : m_options.history;
+    auto history = std::make_unique<history::HistoryStore>();
+    const auto opened = history->open(path);
+    if (!opened.ok) {
+        // The console works without history; the fleet's reports are then only shown.
+        qWarning("%s", qPrintable(opened.error));
+        return;
+    }
+    m_history = std::move(history);
+    m_fleet->setHistory(m_history.get());
+}
+
+void Application::registerFleetWindow()
+{
+    core::MainForm* form = m_mainForm.get();
+    FleetWiring* fleet = m_fleet.get();
+    m_dialogs->add(core::DialogId::Fleet, [form, fleet](core::Context&, int) -> QWidget* {
+        auto* window = new fleetui::FleetWindow(fleet->poller());
+        window->setWatchAll(fleet->watchAll());
+        QObject::connect(window, &fleetui::FleetWindow::watchAllToggled, fleet, &FleetWiring::setWatchAll);
+        QObject::connect(window, &fleetui::FleetWindow::stationChosen, form,
+                         [form](const QString& address) { form->startStation(address); });
+        fleet->acquire();
+        QObject::connect(window, &QObject::destroyed, fleet, &FleetWiring::release);
+        return window;
+    });
 }
 
 bool Application::start()
@@ -124,6 +181,7 @@ bool Application::start()
                    [form](core::Context& ctx, int) -> QWidget* { return new core::AddIpDialog(ctx, *form); });
     registerDialogs(*m_dialogs);
     unitbackup::registerUnitBackupWindow(*m_dialogs, *m_files);
+    registerFleetWindow();
     relays::attachNotifications(*m_state, m_mainForm.get());
 
     m_notifier = std::make_unique<platform::SystemNotifier>(m_tray.get());
@@ -133,6 +191,7 @@ bool Application::start()
     devices.notifier = m_notifier.get();
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
+    m_alarms->attachFleet(m_fleet->poller());
     m_mainForm->statusBar()->addPermanentWidget(m_alarms->createSummary(m_mainForm.get()));
 
     m_mainForm->show();
@@ -140,8 +199,14 @@ bool Application::start()
     if (!opened.ok)
         m_prompter->inform(opened.error + qs(" The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
-    if (const QString problem = m_alarms->open(history::defaultHistoryPath(path)); !problem.isEmpty())
-        m_prompter->inform(problem + qs(" Alarms and the audit log stay off until this is fixed."));
+    openHistory(m_store->path());
+    m_fleet->reloadStations();
+    if (m_options.history != qs("none")) {
+        const QString historyPath =
+            m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path()) : m_options.history;
+        if (const QString problem = m_alarms->open(historyPath); !problem.isEmpty())
+            m_prompter->inform(problem + qs(" Alarms and the audit log stay off until this is fixed."));
+    }
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

@@ -28,10 +28,14 @@ class DialogFileChooser;
 namespace kestavo::platform {
 class DesktopNotifier;
 }
+namespace kestavo::history {
+class HistoryStore;
+}
 
 namespace kestavo::app {
 
 class ConsoleAlarms;
+class FleetWiring;
 
 /// Owns everything the console needs for its run and hands it to the main window and the dialogs.
 class Application
@@ -43,6 +47,8 @@ public:
         quint16 unitPort = 7; // --unit-port N
         bool demo = false;    // --demo
         bool connect = false; // --connect
+        int demoFleet = 0;    // --demo-fleet N: N more simulated units on their own addresses
+        QString history;      // --history FILE|none; empty: history.db beside the station database
         QString error;        // set when the command line could not be read
     };
     static Options parse(const QStringList& arguments);
@@ -58,6 +64,10 @@ public:
 
 private:
     bool startDemo();
+    struct Demo;
+    bool startDemoFleet(Demo& demo, stations::StationStore& seed);
+    void openHistory(const QString& stationDatabase);
+    void registerFleetWindow();
 
     Options m_options;
     std::unique_ptr<stations::StationStore> m_store;
@@ -65,6 +75,8 @@ private:
     std::unique_ptr<platform::MessageBoxPrompter> m_prompter;
     std::unique_ptr<platform::ProcessSystemCommands> m_commands;
     std::unique_ptr<core::Session> m_session;
+    std::unique_ptr<history::HistoryStore> m_history;
+    std::unique_ptr<FleetWiring> m_fleet;
     std::unique_ptr<core::Context> m_context;
     std::unique_ptr<core::DialogRegistry> m_dialogs;
     std::unique_ptr<unitbackup::DialogFileChooser> m_files;
@@ -73,7 +85,6 @@ private:
     std::unique_ptr<platform::DesktopNotifier> m_notifier;
     std::unique_ptr<ConsoleAlarms> m_alarms;
     std::unique_ptr<core::MainForm> m_mainForm;
-    struct Demo;
     std::unique_ptr<Demo> m_demo;
 };
 

@@ -16,6 +16,8 @@
 #include "alarmwindows/alarmsounder.h"
 #include "alarmwindows/alarmsummarylabel.h"
 #include "alarmwindows/alarmwindows.h"
+#include "fleet/fleetpoller.h"
+#include "fleet/linkstate.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 
@@ -86,6 +88,38 @@ QString ConsoleAlarms::open(const QString& historyPath)
     m_engine->load();
     m_sync.start();
     return {};
+}
+
+void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)
+{
+    QObject::connect(
+        &poller, &fleet::FleetPoller::reportDecoded, m_engine.get(),
+        [this, &poller](int index, qint64 utcMs, const protocol::StatusReport& report) {
+            const fleet::FleetStation& station = poller.unit(index).station;
+            m_engine->report(station.address, utcMs, report, {station.rangeFlags[0], station.rangeFlags[1]});
+        });
+    QObject::connect(&poller, &fleet::FleetPoller::linkStateChanged, m_engine.get(),
+                     [this, &poller](int index, fleet::LinkState state) {
+                         alarms::LinkState link = alarms::LinkState::Invalid;
+                         switch (state) {
+                         case fleet::LinkState::Online:
+                             link = alarms::LinkState::Online;
+                             break;
+                         case fleet::LinkState::Stale:
+                             link = alarms::LinkState::Stale;
+                             break;
+                         case fleet::LinkState::Offline:
+                             link = alarms::LinkState::Offline;
+                             break;
+                         case fleet::LinkState::BadPassword:
+                             link = alarms::LinkState::BadPassword;
+                             break;
+                         case fleet::LinkState::Invalid:
+                             break;
+                         }
+                         m_engine->linkState(poller.unit(index).station.address,
+                                             QDateTime::currentMSecsSinceEpoch(), link);
+                     });
 }
 
 void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)

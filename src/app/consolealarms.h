@@ -27,6 +27,9 @@ class StationStore;
 namespace kestavo::unitbackup {
 class FileChooser;
 }
+namespace kestavo::fleet {
+class FleetPoller;
+}
 namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
@@ -62,6 +65,9 @@ public:
 
     /// Opens the alarm and audit tables of the history file; the error sentence when it cannot.
     QString open(const QString& historyPath);
+
+    /// Every report and link state of the fleet poller goes to the engine too, like the session's.
+    void attachFleet(fleet::FleetPoller& poller);
 
     void registerWindows(core::DialogRegistry& registry);
     /// The status-bar summary of alarms per station.

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "app/application.h"
+#include "ksv-sim/simulatedfleet.h"
 #include "ksv-sim/simulatedunit.h"
 
 namespace kestavo::app {
@@ -13,6 +14,7 @@ namespace kestavo::app {
 struct Application::Demo
 {
     std::unique_ptr<sim::SimulatedUnit> unit;
+    std::unique_ptr<sim::SimulatedFleet> fleet; // --demo-fleet
     QTemporaryDir dir;
     QString databasePath;
 };

@@ -632,6 +632,18 @@ void MainForm::selectStation(const QString& entry)
     applyStationDisplay();
 }
 
+bool MainForm::startStation(const QString& address)
+{
+    const int position = m_ctx.store.findAddress(address);
+    if (position < 0)
+        return false;
+    const QString entry = m_ctx.store.entryAt(position);
+    m_stationBox->setEditText(entry);
+    selectStation(entry);
+    m_ctx.session.start(entry);
+    return true;
+}
+
 void MainForm::refillStations()
 {
     fillStationBox();

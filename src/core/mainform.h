@@ -61,6 +61,9 @@ public:
     void loadStations();
     /// Select station: the entry of the station box was picked.
     void selectStation(const QString& entry);
+    /// Puts the station with `address` in the station box and starts its session, as picking it
+    /// and pressing Start do (the Fleet window's double-click). False when no station has it.
+    bool startStation(const QString& address);
     /// Rebuilds the list after an addition or removal and positions on the station box's address.
     void refillStations();
     /// Applies the current record's view flags and channel titles.

@@ -101,10 +101,15 @@ std::optional<CommandDescription> describeCommand(std::string_view frame)
             d.text = "allow all IP numbers";
         } else {
             d.text = "allow only IP numbers";
+            const char* separator = " ";
             for (std::size_t n = 0; n < 5; ++n) {
                 const std::size_t p = kAllowedOctetsPosition + 4 * n;
-                d.text += (n ? ", " : " ") + format("%d.%d.%d.%d", at(frame, p), at(frame, p + 1),
-                                                    at(frame, p + 2), at(frame, p + 3));
+                if (at(frame, p) == 0 && at(frame, p + 1) == 0 && at(frame, p + 2) == 0 &&
+                    at(frame, p + 3) == 0)
+                    continue; // an unused place in the list
+                d.text += separator + format("%d.%d.%d.%d", at(frame, p), at(frame, p + 1), at(frame, p + 2),
+                                             at(frame, p + 3));
+                separator = ", ";
             }
         }
         break;

@@ -23,6 +23,11 @@ QString addressOf(const QString& entryOrBoxText)
     return trimSpaces(entryOrBoxText.left(kAddressWidth));
 }
 
+QString descriptionOf(const QString& entry)
+{
+    return entry.mid(kAddressWidth + kEntryGap);
+}
+
 QString padPassword(const QString& typed)
 {
     return typed.leftJustified(kPasswordWidth, kPasswordFill);

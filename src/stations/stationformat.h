@@ -32,6 +32,9 @@ QString formatEntry(const QString& ip, const QString& description);
 // The first 15 characters of an entry (or of any station box text) without surrounding spaces.
 QString addressOf(const QString& entryOrBoxText);
 
+// The description part of an entry: everything after the address column and the gap.
+QString descriptionOf(const QString& entry);
+
 // The typed password right-filled with '*' to 10 characters; longer input is left as it is.
 QString padPassword(const QString& typed);
 

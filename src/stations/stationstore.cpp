@@ -637,20 +637,19 @@ bool StationStore::writeCurrent(const QVariantMap& changes)
     return true;
 }
 
-bool StationStore::add(const QString& ip, const QString& typedPassword, const QString& description)
+// Inside a write transaction: appends one record (not yet to m_records) and reads it back, so
+// unknown columns carry the file's own defaults.
+bool StationStore::insertRecord(const QString& ip, const QString& password, const QString& description,
+                                bool makeDefault, Record* record)
 {
-    if (!beginWrite())
-        return false;
-
     QVariantMap values;
     for (const QString& column : columns()) {
         if (m_tableColumns.contains(column))
             values.insert(column, freshValue(column));
     }
     values.insert(kIps, formatEntry(ip, description));
-    values.insert(kPassword, padPassword(typedPassword));
-    // With no station yet there is nothing to show at start-up unless the first one is default.
-    values.insert(kDefault, m_records.isEmpty() ? 1 : 0);
+    values.insert(kPassword, password);
+    values.insert(kDefault, makeDefault ? 1 : 0);
 
     QStringList names;
     QStringList marks;
@@ -669,15 +668,71 @@ bool StationStore::add(const QString& ip, const QString& typedPassword, const QS
     }
     const qint64 rowId = query.lastInsertId().toLongLong();
     query.finish();
+    return readRecord(rowId, record);
+}
 
-    // Read back inside the transaction so unknown columns carry the file's own defaults.
+bool StationStore::add(const QString& ip, const QString& typedPassword, const QString& description)
+{
+    if (!beginWrite())
+        return false;
+    // With no station yet there is nothing to show at start-up unless the first one is default.
     Record record;
-    if (!readRecord(rowId, &record))
+    if (!insertRecord(ip, padPassword(typedPassword), description, m_records.isEmpty(), &record))
         return false;
     if (!commitWrite())
         return false;
 
     m_records.append(record);
+    positionOnShownStation();
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::importStations(const QList<ImportRow>& rows)
+{
+    if (!beginWrite())
+        return false;
+    QList<Record> records = m_records;
+    for (const ImportRow& row : rows) {
+        const QString address = trimSpaces(row.address);
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            if (addressOf(records.at(i).values.value(kIps).toString()) == address) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0) {
+            Record record;
+            if (!insertRecord(address, padPassword(row.typedPassword), row.description, records.isEmpty(),
+                              &record))
+                return false;
+            records.append(record);
+            continue;
+        }
+        Record& record = records[found];
+        QVariantMap changes{{kIps, formatEntry(address, row.description)}};
+        if (!row.typedPassword.isEmpty())
+            changes.insert(kPassword, padPassword(row.typedPassword));
+        QStringList assignments;
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+            assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
+        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
+                          .arg(assignments.join(QStringLiteral(", "))));
+        for (const QVariant& value : std::as_const(changes))
+            query.addBindValue(value);
+        query.addBindValue(record.rowId);
+        if (!query.exec()) {
+            failWrite(sqlError(query.lastError()));
+            return false;
+        }
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+            record.values.insert(it.key(), it.value());
+    }
+    if (!commitWrite())
+        return false;
+    m_records = records;
     positionOnShownStation();
     Q_EMIT changed();
     return true;

@@ -84,6 +84,17 @@ public:
     // it is on the last record.
     bool add(const QString& ip, const QString& typedPassword, const QString& description);
 
+    struct ImportRow
+    {
+        QString address;
+        QString typedPassword; // empty: an existing station keeps its password
+        QString description;
+    };
+    // Adds or updates every row in one transaction: a row whose address is already in the
+    // directory updates the first station with it, any other row is appended as add() does.
+    // Rows are expected to be checked already; when any write fails nothing is kept.
+    bool importStations(const QList<ImportRow>& rows);
+
     enum class RemoveCheck { Ok, NotFound, FirstRecord };
     Q_ENUM(RemoveCheck)
     // Scans like findAddress and reports whether the match may be removed; *position receives
@@ -117,6 +128,8 @@ private:
     bool prepareSchema();
     bool loadRecords();
     bool readRecord(qint64 rowId, Record* record);
+    bool insertRecord(const QString& ip, const QString& password, const QString& description,
+                      bool makeDefault, Record* record);
     bool beginWrite();
     bool commitWrite();
     void failWrite(const QString& error);

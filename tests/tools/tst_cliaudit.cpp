@@ -139,6 +139,12 @@ void TestCliAudit::everyCommandKindOneRecord_data()
         QStringLiteral("acknowledged"));
     row("allowed IPs", QStringLiteral("allow 127.0.0.1 all"), QStringLiteral("allow all IP numbers"),
         QStringLiteral("acknowledged"));
+    row("allowed IPs, a list", QStringLiteral("allow 127.0.0.1 only 127.0.0.1 127.0.0.5"),
+        QStringLiteral("allow only IP numbers 127.0.0.1, 127.0.0.5"), QStringLiteral("acknowledged"));
+    row("board script upload", QStringLiteral("board-script 127.0.0.1 upload 4 Blink \"RDB2 Light OFF\""),
+        QStringLiteral("upload board script 4 'Blink'"), QStringLiteral("acknowledged"));
+    row("board toggle", QStringLiteral("board 127.0.0.1 2 relay1 toggle 5"),
+        QStringLiteral("board 2 relay 1 toggle, 5 s"), QStringLiteral("acknowledged: RDB Command Success !"));
     row("http", QStringLiteral("http 127.0.0.1 off"), QStringLiteral("HTTP server OFF"),
         QStringLiteral("acknowledged: HTTP Server Status Changed !"));
     row("snmp", QStringLiteral("snmp 127.0.0.1 on"), QStringLiteral("SNMP ON"),

@@ -16,8 +16,8 @@ namespace h = kestavo::history;
 
 QString historyPath(const Command& command, const CliEnvironment& environment)
 {
-    if (!command.options.history.isEmpty())
-        return command.options.history;
+    if (!command.historyFile.isEmpty())
+        return command.historyFile;
     return h::defaultHistoryPath(
         stations::resolveDatabasePath(command.options.db, environment.applicationDir));
 }

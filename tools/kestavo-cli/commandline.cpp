@@ -19,7 +19,8 @@ const QStringList kValueOptions = {
     QStringLiteral("--station")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
-                               QStringLiteral("-h"),           QStringLiteral("--version")};
+                               QStringLiteral("-h"),           QStringLiteral("--version"),
+                               QStringLiteral("--watch")};
 
 // The positional arguments of one command word, read one by one; the first failure is kept and
 // names the argument.
@@ -110,6 +111,8 @@ bool isLatin1(const QString& text)
     return true;
 }
 
+} // namespace
+
 // The console's password box: no space or '*' can be typed. A password given to talk to a unit may
 // also be written in its stored form, with the '*' padding.
 QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed)
@@ -129,6 +132,8 @@ QString passwordProblem(const QString& typed, const QString& name, bool storedFo
         return QStringLiteral("%1 holds characters the unit cannot store").arg(name);
     return QString();
 }
+
+namespace {
 
 std::optional<UsageError> parseStations(const Reader& r, Command* c)
 {
@@ -169,6 +174,18 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationDescription = description;
         return std::nullopt;
     }
+    if (sub == QStringLiteral("import")) {
+        c->kind = CommandKind::StationsImport;
+        if (!r.has(2) || r.at(2).isEmpty())
+            return r.missing(QStringLiteral("FILE"));
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
+    if (sub == QStringLiteral("export")) {
+        c->kind = CommandKind::StationsExport;
+        c->file = r.at(2);
+        return r.noMoreThan(3);
+    }
     if (sub == QStringLiteral("remove") || sub == QStringLiteral("default")) {
         c->kind =
             sub == QStringLiteral("remove") ? CommandKind::StationsRemove : CommandKind::StationsDefault;
@@ -179,7 +196,8 @@ std::optional<UsageError> parseStations(const Reader& r, Command* c)
         c->stationAddress = r.at(2).trimmed();
         return std::nullopt;
     }
-    return r.bad(QStringLiteral("subcommand"), 1, QStringLiteral("must be add, remove or default"));
+    return r.bad(QStringLiteral("subcommand"), 1,
+                 QStringLiteral("must be add, remove, default, import or export"));
 }
 
 std::optional<UsageError> parseRelay(const Reader& r, Command* c)
@@ -447,6 +465,10 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
         }
         return r.noMoreThan(3);
     }
+    if (word == QStringLiteral("fleet")) {
+        c->kind = CommandKind::Fleet;
+        return r.noMoreThan(1);
+    }
 
     if (auto e = r.unit(1, c))
         return e;
@@ -554,6 +576,7 @@ bool csvAllowed(CommandKind kind)
     case CommandKind::Status:
     case CommandKind::Watch:
     case CommandKind::StationsList:
+    case CommandKind::Fleet:
     case CommandKind::Scripts:
     case CommandKind::BoardScripts:
     case CommandKind::Alarms:
@@ -569,14 +592,15 @@ bool csvAllowed(CommandKind kind)
 const QStringList& commandWords()
 {
     static const QStringList words = {
-        QStringLiteral("stations"),     QStringLiteral("status"),   QStringLiteral("watch"),
-        QStringLiteral("relay"),        QStringLiteral("scripts"),  QStringLiteral("script"),
-        QStringLiteral("timer"),        QStringLiteral("io"),       QStringLiteral("temp"),
-        QStringLiteral("name"),         QStringLiteral("password"), QStringLiteral("allow"),
-        QStringLiteral("http"),         QStringLiteral("snmp"),     QStringLiteral("set-ip"),
-        QStringLiteral("set-mac"),      QStringLiteral("board"),    QStringLiteral("board-scripts"),
-        QStringLiteral("board-script"), QStringLiteral("backup"),   QStringLiteral("diff"),
-        QStringLiteral("restore"),      QStringLiteral("alarms"),   QStringLiteral("audit")};
+        QStringLiteral("stations"),      QStringLiteral("fleet"),        QStringLiteral("status"),
+        QStringLiteral("watch"),         QStringLiteral("relay"),        QStringLiteral("scripts"),
+        QStringLiteral("script"),        QStringLiteral("timer"),        QStringLiteral("io"),
+        QStringLiteral("temp"),          QStringLiteral("name"),         QStringLiteral("password"),
+        QStringLiteral("allow"),         QStringLiteral("http"),         QStringLiteral("snmp"),
+        QStringLiteral("set-ip"),        QStringLiteral("set-mac"),      QStringLiteral("board"),
+        QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
+        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("alarms"),
+        QStringLiteral("audit")};
     return words;
 }
 
@@ -595,6 +619,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("stations remove");
     case CommandKind::StationsDefault:
         return QStringLiteral("stations default");
+    case CommandKind::StationsImport:
+        return QStringLiteral("stations import");
+    case CommandKind::StationsExport:
+        return QStringLiteral("stations export");
+    case CommandKind::Fleet:
+        return QStringLiteral("fleet");
     case CommandKind::Status:
         return QStringLiteral("status");
     case CommandKind::Watch:
@@ -671,6 +701,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::Alarms:
     case CommandKind::AlarmsAck:
     case CommandKind::Audit:
+    case CommandKind::StationsImport:
+    case CommandKind::StationsExport:
+    case CommandKind::Fleet:
         return false;
     default:
         return true;
@@ -769,11 +802,6 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         options.password = password;
     }
     options.noVerify = switches.contains(QStringLiteral("--no-verify"));
-    if (values.contains(QStringLiteral("--history"))) {
-        options.history = values.value(QStringLiteral("--history"));
-        if (options.history.isEmpty())
-            return optionError(QStringLiteral("--history is empty"));
-    }
 
     if (auto error = parseCommandWord(word, positional, &command))
         return *error;
@@ -786,9 +814,10 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
             options.format = OutputFormat::Json;
         } else if (format == QStringLiteral("csv")) {
             if (!csvAllowed(command.kind)) {
-                return optionError(QStringLiteral("--format csv is for status, watch, stations, scripts, "
-                                                  "board-scripts, alarms and audit; use text or json with %1")
-                                       .arg(commandLabel(command.kind)));
+                return optionError(
+                    QStringLiteral("--format csv is for status, watch, stations, fleet, scripts, "
+                                   "board-scripts, alarms and audit; use text or json with %1")
+                        .arg(commandLabel(command.kind)));
             }
             options.format = OutputFormat::Csv;
         } else {
@@ -797,10 +826,22 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         }
     }
 
-    const bool watch = command.kind == CommandKind::Watch;
+    // One history file for everything: the fleet records into it, the audit log of every
+    // unit-changing command and the alarms live in it.
+    if (values.contains(QStringLiteral("--history"))) {
+        command.historyFile = values.value(QStringLiteral("--history"));
+        if (command.historyFile.isEmpty())
+            return optionError(QStringLiteral("--history is empty"));
+    }
+    if (switches.contains(QStringLiteral("--watch"))) {
+        if (command.kind != CommandKind::Fleet)
+            return optionError(QStringLiteral("--watch belongs to fleet"));
+        command.watch = true;
+    }
+    const bool watch = command.kind == CommandKind::Watch || command.watch;
     if (values.contains(QStringLiteral("--count"))) {
         if (!watch)
-            return optionError(QStringLiteral("--count belongs to watch"));
+            return optionError(QStringLiteral("--count belongs to watch and fleet --watch"));
         const Parsed<int> count = parseInteger(values.value(QStringLiteral("--count")), 1, 999999999);
         if (!count)
             return optionError(
@@ -809,7 +850,7 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
     }
     if (values.contains(QStringLiteral("--interval"))) {
         if (!watch)
-            return optionError(QStringLiteral("--interval belongs to watch"));
+            return optionError(QStringLiteral("--interval belongs to watch and fleet --watch"));
         const Parsed<int> interval = parseInteger(values.value(QStringLiteral("--interval")), 1, 3600000);
         if (!interval) {
             return optionError(QStringLiteral("--interval '%1' %2")

@@ -29,6 +29,9 @@ enum class CommandKind {
     StationsAdd,
     StationsRemove,
     StationsDefault,
+    StationsImport,
+    StationsExport,
+    Fleet,
     Status,
     Watch,
     Relay,
@@ -84,7 +87,6 @@ struct GlobalOptions
     OutputFormat format = OutputFormat::Text;
     std::optional<QString> password; // --password, as typed (never printed)
     bool noVerify = false;           // --no-verify
-    QString history;                 // --history; empty: history.db beside the station database
 };
 
 struct Command
@@ -100,6 +102,16 @@ struct Command
     QString stationAddress;
     QString stationPassword; // as typed, never printed
     QString stationDescription;
+
+    // stations import / export: the CSV file ("-" or empty for export: standard output);
+    // backup: -o FILE (empty: standard output); diff, restore: the backup document
+    QString file;
+
+    // fleet
+    bool watch = false;
+    // --history: the fleet's reports go to this history file; the audit log and the alarms are
+    // kept there too (empty: history.db beside the station database, and the fleet records nothing)
+    QString historyFile;
 
     // watch
     int count = 0; // 0: until stopped
@@ -138,7 +150,6 @@ struct Command
     bool toggle = false;
 
     // backup / diff / restore
-    QString file;     // backup: -o FILE (empty: standard output); diff, restore: FILE
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
 
@@ -153,6 +164,10 @@ struct UsageError
     QString command; // the command word the error belongs to ("relay"), empty for the tool
     QString message; // names the bad argument; never contains a password
 };
+
+/// Why a password typed for `name` cannot be used, or an empty text. storedFormAllowed accepts
+/// the '*'-padded form as stored.
+QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed);
 
 /// Parses the arguments after the program name.
 std::variant<Command, UsageError> parseArguments(const QStringList& arguments);

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
@@ -22,8 +23,10 @@
 #include "backup/unitconfig.h"
 #include "cliunittransport.h"
 #include "configcommands.h"
+#include "fleetcommand.h"
 #include "history/auditlog.h"
 #include "historycommands.h"
+#include "stationtransfer.h"
 #include "unitlink.h"
 #include "valueparsers.h"
 
@@ -108,6 +111,18 @@ int CommandRunner::run()
         return removeStation();
     case CommandKind::StationsDefault:
         return setDefaultStation();
+    case CommandKind::StationsImport:
+        if (const int code = openDatabase(true); code != ExitDone)
+            return code;
+        return importStations(m_command.file, *m_store, m_out, m_err);
+    case CommandKind::StationsExport:
+        return exportStationsTo(m_command.file);
+    case CommandKind::Fleet: {
+        if (const int code = openDatabase(false); code != ExitDone)
+            return code;
+        FleetCommand fleet(m_command, m_out, m_err, m_env);
+        return fleet.run(*m_store);
+    }
     default:
         break;
     }
@@ -217,8 +232,7 @@ int CommandRunner::listStations()
     for (int position = 0; position < m_store->count(); ++position) {
         const QString entry = m_store->entryAt(position);
         const QString address = stations::addressOf(entry);
-        const qsizetype descriptionStart = stations::kAddressWidth + stations::kEntryGap;
-        const QString description = entry.size() > descriptionStart ? entry.mid(descriptionStart) : QString();
+        const QString description = stations::descriptionOf(entry);
         const bool isDefault = m_store->valueAt(position, QStringLiteral("default")).toInt() != 0;
         if (json()) {
             list.append(QJsonObject{{QStringLiteral("address"), address},
@@ -236,6 +250,25 @@ int CommandRunner::listStations()
         emitJson(
             QJsonObject{{QStringLiteral("database"), m_store->path()}, {QStringLiteral("stations"), list}});
     m_out.flush();
+    return ExitDone;
+}
+
+int CommandRunner::exportStationsTo(const QString& file)
+{
+    if (const int code = openDatabase(false); code != ExitDone)
+        return code;
+    if (file.isEmpty() || file == QStringLiteral("-")) {
+        exportStations(*m_store, m_out);
+        return ExitDone;
+    }
+    QFile output(file);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return fail(
+            ExitUsage,
+            QStringLiteral("stations export: cannot write \"%1\": %2").arg(file, output.errorString()));
+    }
+    QTextStream stream(&output);
+    exportStations(*m_store, stream);
     return ExitDone;
 }
 

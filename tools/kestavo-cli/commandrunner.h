@@ -61,6 +61,7 @@ private:
     int addStation();
     int removeStation();
     int setDefaultStation();
+    int exportStationsTo(const QString& file);
 
     // ---- the unit ------------------------------------------------------------------------
     int prepareUnit();

@@ -21,7 +21,9 @@ const QList<Page>& pages()
          QStringLiteral("stations\n"
                         "stations add ADDRESS PASSWORD DESCRIPTION\n"
                         "stations remove ADDRESS\n"
-                        "stations default ADDRESS"),
+                        "stations default ADDRESS\n"
+                        "stations import FILE.csv\n"
+                        "stations export [FILE.csv]"),
          QStringLiteral(
              "The station database the console uses.\n"
              "  stations                 list every station: address, description, default flag\n"
@@ -32,8 +34,28 @@ const QList<Page>& pages()
              "                           DESCRIPTION at most 30 characters\n"
              "  stations remove          delete the first station with ADDRESS (never the first record)\n"
              "  stations default         make the first station with ADDRESS the default one\n"
+             "  stations import          add or update stations from CSV with the columns\n"
+             "                           address,password,description (header row optional). Every\n"
+             "                           row is checked first with the rules of \"add\"; one bad row is\n"
+             "                           reported with its line number and nothing is written. An\n"
+             "                           address already listed updates that station; an empty\n"
+             "                           password keeps its password\n"
+             "  stations export          write the same columns (standard output or FILE.csv), the\n"
+             "                           password column always empty\n"
              "Example:\n"
              "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"")},
+        {QStringLiteral("fleet"),
+         QStringLiteral("fleet [--watch] [--count N] [--interval MS] [--history FILE]"),
+         QStringLiteral("Poll every station of the database at once and print one line (text), object\n"
+                        "(json) or row (csv) per station: address, description, state (online,\n"
+                        "bad-password, offline, invalid), age_s, rtt_ms, relays, temperature_c,\n"
+                        "voltages, io. Waits up to --timeout for the answers. --watch polls again every\n"
+                        "second (--interval MS) and prints every round (JSON Lines with --format json)\n"
+                        "until interrupted or N rounds (--count). --history FILE records every report\n"
+                        "into that history file as the console does. Exit 0 when every station is online,\n"
+                        "1 when any is not, 3 for a database problem.\n"
+                        "Example:\n"
+                        "  kestavo-cli fleet --format json")},
         {QStringLiteral("status"), QStringLiteral("status UNIT"),
          QStringLiteral("Ask UNIT for one status report and print it decoded: MAC address, the eight\n"
                         "voltages, relays, I/O pins, temperature, firmware revision, uptime, station\n"
@@ -226,10 +248,10 @@ const QString kOptions =
                    "  --port N           the unit's UDP port (default 7)\n"
                    "  --timeout MS       how long to wait for each answer (default 2000)\n"
                    "  --format F         text (default), json (one object per result, JSON Lines for watch)\n"
-                   "                     or csv (status, watch, stations, scripts, board-scripts, alarms,\n"
-                   "                     audit)\n"
+                   "                     or csv (status, watch, stations, fleet, scripts, board-scripts,\n"
+                   "                     alarms, audit)\n"
                    "  --history FILE     history file with the alarms and the audit log (default:\n"
-                   "                     history.db beside the station database)\n"
+                   "                     history.db beside the station database); fleet records into it\n"
                    "  --password P       the unit's password; overrides the station record and allows an\n"
                    "                     address that is not in the database\n"
                    "  --no-verify        send the command without the checks before and after it\n"

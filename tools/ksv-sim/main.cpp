@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include "ksv-sim/simulatedfleet.h"
 #include "ksv-sim/simulatedunit.h"
 #include "ksv-sim/simulatorcommandline.h"
 
@@ -75,6 +76,34 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    QTimer stopPoll;
+    stopPoll.start(100);
+
+    if (options.addressPerUnit) {
+        kestavo::sim::SimulatedFleet fleet(options.units);
+        if (!fleet.start()) {
+            err << "ksv-sim: " << fleet.errorString() << Qt::endl;
+            return 1;
+        }
+        const auto& model = fleet.model(0);
+        out << "ksv-sim: " << fleet.count() << (fleet.count() == 1 ? " unit" : " units") << " on "
+            << fleet.address(0).toString() << " to " << fleet.address(fleet.count() - 1).toString()
+            << " port " << fleet.port() << ", password \"" << QString::fromStdString(model.password())
+            << "\", firmware " << model.firmware()[0] << '.' << model.firmware()[1] << '.'
+            << model.firmware()[2] << Qt::endl;
+        QObject::connect(&stopPoll, &QTimer::timeout, &app, [&] {
+            if (!g_stopRequested)
+                return;
+            const auto& c = fleet.counters();
+            out << "fleet: received " << c.datagramsReceived << ", replies sent " << c.repliesSent
+                << ", refused " << c.refused << ", send errors " << c.sendErrors << Qt::endl;
+            QCoreApplication::quit();
+        });
+        return QCoreApplication::exec();
+    }
+
     std::vector<std::unique_ptr<kestavo::sim::SimulatedUnit>> units;
     for (const auto& config : options.units) {
         auto unit = std::make_unique<kestavo::sim::SimulatedUnit>(config);
@@ -109,9 +138,6 @@ int main(int argc, char* argv[])
         out << ", status page http://" << first.address().toString() << ':' << first.httpPort() << '/';
     out << Qt::endl;
 
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-    QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &app, [&] {
         if (!g_stopRequested)
             return;
@@ -119,6 +145,5 @@ int main(int argc, char* argv[])
             out << summary(static_cast<int>(i) + 1, *units[i]) << Qt::endl;
         QCoreApplication::quit();
     });
-    stopPoll.start(100);
     return QCoreApplication::exec();
 }

@@ -31,7 +31,11 @@ const OptionEntry kOptions[] = {
      "0 (HTTP above 167, daughter boards above 169, SNMP above 170)."},
     {"boards", "LIST",
      "Fitted relay daughter boards, e.g. 1,4, or \"none\". Default none (1,4 with --demo)."},
-    {"units", "N", "Number of simulated units, on consecutive ports from --port. Default 1."},
+    {"units", "N", "Number of simulated units, on consecutive ports from --port (at most 10000). Default 1."},
+    {"address-per-unit", nullptr,
+     "Unit k listens on the k-th loopback address counted from --bind (127.0.1.1, 127.0.1.2, ...), all on "
+     "the same --port, as a real fleet is many addresses on port 7. One socket serves them all, so --units "
+     "may go up to 1000000; the fault options and --http-port are not available then."},
     {"seed", "N",
      "Seed of the injected faults and of the unit's own randomness (unit k uses N+k-1). Default 1."},
     {"loss", "P", "Probability that a reply is lost: 0..1 or a percentage such as 5%."},
@@ -223,16 +227,33 @@ SimulatorCommandLine::Result SimulatorCommandLine::parse(const QStringList& argu
         base.unit.boards[3] = true;
     }
 
+    const bool addressPerUnit = isSet("address-per-unit");
+    result.addressPerUnit = addressPerUnit;
+    const long long maxUnits = addressPerUnit ? 1000000 : 10000;
     long long units = 1;
     if (isSet("units")) {
-        const auto parsed = integer(value("units"), 1, 10000);
+        const auto parsed = integer(value("units"), 1, maxUnits);
         if (!parsed)
-            return refuse(
-                QStringLiteral("--units needs a number from 1 to 10000, not \"%1\".").arg(value("units")));
+            return refuse(QStringLiteral("--units needs a number from 1 to %1, not \"%2\".")
+                              .arg(maxUnits)
+                              .arg(value("units")));
         units = *parsed;
     }
-    if (port != 0 && port + units - 1 > 65535)
+    if (addressPerUnit) {
+        const quint32 first = base.bindAddress.toIPv4Address();
+        if (first + static_cast<quint64>(units) - 1 > 0x7FFFFFFFu)
+            return refuse(QStringLiteral("%1 units from %2 run past 127.255.255.255.")
+                              .arg(units)
+                              .arg(base.bindAddress.toString()));
+        for (const char* option : {"loss", "duplicate", "reorder", "delay-ms", "truncate", "wrong-verdict",
+                                   "silent-after", "http-port"}) {
+            if (isSet(option))
+                return refuse(
+                    QStringLiteral("--%1 is not available with --address-per-unit.").arg(optionName(option)));
+        }
+    } else if (port != 0 && port + units - 1 > 65535) {
         return refuse(QStringLiteral("%1 units from port %2 run past port 65535.").arg(units).arg(port));
+    }
 
     long long seed = 1;
     if (isSet("seed")) {
@@ -349,7 +370,16 @@ SimulatorCommandLine::Result SimulatorCommandLine::parse(const QStringList& argu
 
     for (long long k = 0; k < units; ++k) {
         SimulatedUnit::Config config = base;
-        config.port = static_cast<quint16>(port == 0 ? 0 : port + k);
+        config.port = static_cast<quint16>(port == 0 || addressPerUnit ? port : port + k);
+        if (addressPerUnit) {
+            config.bindAddress = QHostAddress(base.bindAddress.toIPv4Address() + static_cast<quint32>(k));
+            // Three bytes of MAC count up, so that every unit of a large fleet has its own.
+            const quint32 low =
+                (quint32(base.unit.mac[3]) << 16 | quint32(base.unit.mac[4]) << 8 | base.unit.mac[5]) +
+                static_cast<quint32>(k);
+            config.unit.mac[3] = static_cast<std::uint8_t>(low >> 16);
+            config.unit.mac[4] = static_cast<std::uint8_t>(low >> 8);
+        }
         config.httpPort = httpPort <= 0 ? static_cast<int>(httpPort) : static_cast<int>(httpPort + k);
         config.unit.seed = static_cast<std::uint32_t>(seed + k);
         config.faults.seed = static_cast<std::uint32_t>(seed + k);

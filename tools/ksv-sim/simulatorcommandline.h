@@ -18,6 +18,7 @@ public:
     struct Result
     {
         std::vector<SimulatedUnit::Config> units; // consecutive ports, one per --units
+        bool addressPerUnit = false;              // consecutive addresses on one port instead
         bool verbose = false;
         bool showHelp = false;
         bool showVersion = false;

@@ -1,0 +1,277 @@
+// The fleet poller at scale: N simulated units in one ksv-sim process (--address-per-unit), each
+// polled once a second, for S seconds. Beside it in the same run, a bare QUdpSocket loop sending
+// the same frames to the same addresses at the same rate and reading the replies without
+// looking at them, so the ratio says what the poller adds to what the sockets cost anyway.
+// With --window, the Fleet window (offscreen) shows the fleet during the poller's run and the
+// longest stall of the event loop is measured.
+//
+//   bench_fleet --units N [--seconds S] [--window] [--sim PATH/ksv-sim]
+//   (run with QT_QPA_PLATFORM=offscreen)
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "protocol/frames.h"
+
+#include "fleet/fleetpoller.h"
+#include "fleetui/fleetmodel.h"
+#include "fleetui/fleetwindow.h"
+
+using namespace kestavo;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+struct Result
+{
+    double cpuShare = 0; // of one core
+    double p50Us = 0;
+    double p99Us = 0;
+    quint64 sent = 0;
+    quint64 received = 0;
+    quint64 lost = 0;
+};
+
+double percentile(std::vector<qint64>& values, double p)
+{
+    if (values.empty())
+        return 0;
+    const auto k = static_cast<std::size_t>(p * double(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
+    return double(values[k]);
+}
+
+void runFor(int seconds)
+{
+    QTimer done;
+    done.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
+    done.start(seconds * 1000);
+    loop.exec();
+}
+
+// The same stagger as the poller: unit k is due at k * 1000 / N ms into every second.
+Result bareLoop(quint32 first, int units, quint16 port, int seconds)
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress::AnyIPv4, 0);
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(4 * 1024 * 1024));
+    const std::string frameText = protocol::pollFrame("password**");
+    const QByteArray frame(frameText.data(), qsizetype(frameText.size()));
+    std::vector<qint64> sentAt(std::size_t(units), -1);
+    std::vector<qint64> latencies;
+    latencies.reserve(std::size_t(units) * std::size_t(seconds));
+    Result result;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 next = 0; // index of the next poll since the start, over all rounds
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &socket, [&] {
+        const qint64 due = clock.elapsed() * units / 1000;
+        for (; next <= due; ++next) {
+            const auto k = std::size_t(next % units);
+            if (sentAt[k] >= 0)
+                ++result.lost;
+            socket.writeDatagram(frame, QHostAddress(first + quint32(k)), port);
+            sentAt[k] = clock.nsecsElapsed();
+            ++result.sent;
+        }
+    });
+    char buffer[2048];
+    QObject::connect(&socket, &QUdpSocket::readyRead, &socket, [&] {
+        QHostAddress from;
+        while (socket.hasPendingDatagrams()) {
+            if (socket.readDatagram(buffer, sizeof buffer, &from) < 0)
+                break;
+            const quint32 k = from.toIPv4Address() - first;
+            if (k < quint32(units) && sentAt[k] >= 0) {
+                latencies.push_back((clock.nsecsElapsed() - sentAt[k]) / 1000);
+                sentAt[k] = -1;
+            }
+            ++result.received;
+        }
+    });
+    const double cpu0 = cpuSeconds();
+    tick.start(10);
+    runFor(seconds);
+    tick.stop();
+    result.cpuShare = (cpuSeconds() - cpu0) / (double(clock.elapsed()) / 1000.0);
+    result.p50Us = percentile(latencies, 0.50);
+    result.p99Us = percentile(latencies, 0.99);
+    return result;
+}
+
+Result pollerRun(fleet::FleetPoller& poller, int seconds, std::vector<qint64>& latencies)
+{
+    Result result;
+    QObject::connect(&poller, &fleet::FleetPoller::reportDecoded, &poller,
+                     [&](int index, qint64, const protocol::StatusReport&) {
+                         if (const auto rtt = poller.unit(index).rttUs)
+                             latencies.push_back(*rtt);
+                     });
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu0 = cpuSeconds();
+    poller.start();
+    runFor(seconds);
+    poller.stop();
+    result.cpuShare = (cpuSeconds() - cpu0) / (double(clock.elapsed()) / 1000.0);
+    for (int i = 0; i < poller.count(); ++i) {
+        result.sent += poller.unit(i).sent;
+        result.received += poller.unit(i).received;
+        result.lost += poller.unit(i).lost;
+    }
+    result.p50Us = percentile(latencies, 0.50);
+    result.p99Us = percentile(latencies, 0.99);
+    return result;
+}
+
+void print(const char* name, const Result& r)
+{
+    std::printf("%-14s cpu %5.1f %%  p50 %7.0f us  p99 %7.0f us  sent %9llu  received %9llu  lost %llu\n",
+                name, r.cpuShare * 100, r.p50Us, r.p99Us, static_cast<unsigned long long>(r.sent),
+                static_cast<unsigned long long>(r.received), static_cast<unsigned long long>(r.lost));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption unitsOption(QStringLiteral("units"), QStringLiteral("Units."),
+                                         QStringLiteral("N"), QStringLiteral("1000"));
+    const QCommandLineOption secondsOption(QStringLiteral("seconds"), QStringLiteral("Seconds per run."),
+                                           QStringLiteral("S"), QStringLiteral("60"));
+    const QCommandLineOption windowOption(QStringLiteral("window"), QStringLiteral("Show the Fleet window."));
+    const QCommandLineOption simOption(
+        QStringLiteral("sim"), QStringLiteral("ksv-sim executable."), QStringLiteral("PATH"),
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/ksv-sim/ksv-sim"));
+    parser.addOptions({unitsOption, secondsOption, windowOption, simOption});
+    parser.process(app);
+    const int units = parser.value(unitsOption).toInt();
+    const int seconds = parser.value(secondsOption).toInt();
+    const QHostAddress firstAddress(QStringLiteral("127.0.1.1"));
+
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(parser.value(simOption),
+              {QStringLiteral("--units"), QString::number(units), QStringLiteral("--address-per-unit"),
+               QStringLiteral("--bind"), firstAddress.toString(), QStringLiteral("--port"),
+               QStringLiteral("0"), QStringLiteral("--steady")});
+    if (!sim.waitForReadyRead(120000)) {
+        std::fprintf(stderr, "ksv-sim did not start\n");
+        return 1;
+    }
+    const QString banner = QString::fromUtf8(sim.readLine());
+    const auto match = QRegularExpression(QStringLiteral("port (\\d+)")).match(banner);
+    if (!match.hasMatch()) {
+        std::fprintf(stderr, "ksv-sim: %s\n", qPrintable(banner));
+        return 1;
+    }
+    const auto port = quint16(match.captured(1).toUInt());
+    std::printf("%d units, %d s per run, ksv-sim on %s port %u\n", units, seconds,
+                qPrintable(firstAddress.toString()), unsigned(port));
+
+    const Result bare = bareLoop(firstAddress.toIPv4Address(), units, port, seconds);
+    print("bare socket", bare);
+
+    fleet::FleetPoller poller;
+    fleet::FleetPoller::Timing timing;
+    timing.intervalMs = 1000;
+    poller.setTiming(timing);
+    poller.setUnitPort(port);
+    QList<fleet::FleetStation> stations;
+    for (int k = 0; k < units; ++k)
+        stations.append({QHostAddress(firstAddress.toIPv4Address() + quint32(k)).toString(),
+                         QStringLiteral("Unit %1").arg(k + 1),
+                         QStringLiteral("password**"),
+                         {0, 0}});
+    poller.setStations(stations);
+
+    std::optional<fleetui::FleetWindow> window;
+    QElapsedTimer stallClock;
+    qint64 lastBeat = 0;
+    std::vector<qint64> gaps;
+    QTimer beat;
+    QTimer flushTimer;
+    std::vector<qint64> flushes;
+    if (parser.isSet(windowOption)) {
+        window.emplace(poller);
+        window->show();
+        window->sortProblemsFirst();
+        QObject::connect(&beat, &QTimer::timeout, &beat, [&] {
+            const qint64 now = stallClock.nsecsElapsed() / 1000;
+            gaps.push_back(now - lastBeat);
+            lastBeat = now;
+        });
+        stallClock.start();
+        beat.setTimerType(Qt::PreciseTimer);
+        beat.start(5);
+        // The model's own flush, timed: it runs inside the event loop, which the beat also sees.
+        window->model().setFlushInterval(3600000);
+        QObject::connect(&flushTimer, &QTimer::timeout, &flushTimer, [&] {
+            QElapsedTimer t;
+            t.start();
+            window->model().flush();
+            flushes.push_back(t.nsecsElapsed() / 1000);
+        });
+        flushTimer.start(1000);
+    }
+
+    std::vector<qint64> latencies;
+    latencies.reserve(std::size_t(units) * std::size_t(seconds));
+    const Result fleetResult = pollerRun(poller, seconds, latencies);
+    print("fleet poller", fleetResult);
+    std::printf("ratio          cpu %.2f  p50 %.2f  p99 %.2f\n",
+                fleetResult.cpuShare / std::max(bare.cpuShare, 1e-9),
+                fleetResult.p50Us / std::max(bare.p50Us, 1.0), fleetResult.p99Us / std::max(bare.p99Us, 1.0));
+    std::printf("rss now %ld kB, peak %ld kB\n", statusKb("VmRSS:"), statusKb("VmHWM:"));
+    if (window) {
+        beat.stop();
+        const qint64 worst = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
+        std::vector<qint64> f = flushes;
+        std::printf(
+            "window: longest event-loop gap %.1f ms (timer 5 ms); model flush p50 %.1f ms, max %.1f ms\n",
+            double(worst) / 1000.0, percentile(f, 0.5) / 1000.0,
+            f.empty() ? 0.0 : double(*std::max_element(f.begin(), f.end())) / 1000.0);
+    }
+    sim.terminate();
+    sim.waitForFinished(10000);
+    std::printf("%s", sim.readAllStandardOutput().constData());
+    return 0;
+}

@@ -1,0 +1,197 @@
+#include "fleetui/fleetmodel.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include "protocol/conversions.h"
+
+namespace kestavo::fleetui {
+
+namespace {
+
+QString relayWord(const std::optional<bool>& on)
+{
+    return on ? (*on ? QStringLiteral("ON") : QStringLiteral("OFF")) : QStringLiteral("-");
+}
+
+QColor stateColour(fleet::LinkState state)
+{
+    switch (state) {
+    case fleet::LinkState::Online:
+        return QColor(0xC8, 0xF0, 0xC8);
+    case fleet::LinkState::Stale:
+        return QColor(0xFF, 0xE8, 0xA0);
+    case fleet::LinkState::Offline:
+        return QColor(0xF4, 0xB8, 0xB8);
+    case fleet::LinkState::BadPassword:
+        return QColor(0xE8, 0xC0, 0xF0);
+    case fleet::LinkState::Invalid:
+        return QColor(0xD8, 0xD8, 0xD8);
+    }
+    return {};
+}
+
+std::optional<double> volts(const fleet::FleetPoller::Unit& unit, int channel)
+{
+    if (!unit.lastReport)
+        return std::nullopt;
+    const int flag = channel <= 2 ? unit.station.rangeFlags[static_cast<std::size_t>(channel - 1)] : 0;
+    return protocol::channelVolts(channel, unit.lastReport->channels[static_cast<std::size_t>(channel - 1)],
+                                  flag);
+}
+
+} // namespace
+
+FleetModel::FleetModel(const fleet::FleetPoller& poller, QObject* parent)
+    : QAbstractTableModel(parent), m_poller(poller)
+{
+    m_flush.setInterval(1000);
+    connect(&m_flush, &QTimer::timeout, this, &FleetModel::flush);
+    connect(&poller, &fleet::FleetPoller::unitChanged, this, &FleetModel::mark);
+    connect(&poller, &fleet::FleetPoller::stationsReset, this, [this] {
+        beginResetModel();
+        m_firstDirty = m_lastDirty = -1;
+        endResetModel();
+    });
+    m_flush.start();
+}
+
+void FleetModel::mark(int row)
+{
+    m_firstDirty = m_firstDirty < 0 ? row : std::min(m_firstDirty, row);
+    m_lastDirty = std::max(m_lastDirty, row);
+}
+
+void FleetModel::flush()
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    if (m_firstDirty >= 0)
+        Q_EMIT dataChanged(index(m_firstDirty, 0), index(m_lastDirty, ColumnCount - 1));
+    // Ages move on without any report.
+    Q_EMIT dataChanged(index(0, Age), index(rows - 1, Age), {Qt::DisplayRole, SortRole});
+    m_firstDirty = m_lastDirty = -1;
+}
+
+int FleetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_poller.count();
+}
+
+int FleetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString FleetModel::ageText(qint64 ms)
+{
+    const qint64 s = std::max<qint64>(ms, 0) / 1000;
+    if (s < 60)
+        return QStringLiteral("%1 s").arg(s);
+    if (s < 3600)
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+    if (s < 86400)
+        return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+    return QStringLiteral("%1 d %2 h").arg(s / 86400).arg(s % 86400 / 3600);
+}
+
+QVariant FleetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_poller.count())
+        return {};
+    const fleet::FleetPoller::Unit& unit = m_poller.unit(index.row());
+    const auto& report = unit.lastReport;
+    const int column = index.column();
+    if (role == AddressRole)
+        return unit.station.address;
+    if (role == Qt::BackgroundRole && column == State)
+        return QBrush(stateColour(unit.state));
+    if (role == Qt::ToolTipRole && column == State && !unit.invalidReason.isEmpty())
+        return unit.invalidReason;
+    if (role == Qt::TextAlignmentRole && column >= Age && column != Io)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != SortRole)
+        return {};
+    const bool sort = role == SortRole;
+
+    switch (column) {
+    case Description:
+        return unit.station.description;
+    case Address:
+        return sort ? QVariant(QHostAddress(unit.station.address).toIPv4Address())
+                    : QVariant(unit.station.address);
+    case State:
+        if (sort)
+            return fleet::problemRank(unit.state);
+        return unit.invalidReason.isEmpty()
+                   ? fleet::linkStateText(unit.state)
+                   : fleet::linkStateText(unit.state) + QStringLiteral(": ") + unit.invalidReason;
+    case Age: {
+        if (!unit.lastReportMs)
+            return sort ? QVariant(std::numeric_limits<qint64>::max()) : QVariant(QStringLiteral("never"));
+        const qint64 age = m_poller.now() - *unit.lastReportMs;
+        return sort ? QVariant(age) : QVariant(ageText(age));
+    }
+    case Relays: {
+        if (!report)
+            return QString();
+        return QStringLiteral("%1 %2 %3")
+            .arg(relayWord(report->relayOn[0]), relayWord(report->relayOn[1]), relayWord(report->relayOn[2]));
+    }
+    case Temperature:
+        if (!report || !report->temperatureC)
+            return sort ? QVariant(-1000.0) : QVariant(QString());
+        return sort ? QVariant(*report->temperatureC)
+                    : QVariant(QStringLiteral("%1 °C").arg(*report->temperatureC));
+    case Io: {
+        if (!report)
+            return QString();
+        QString pins;
+        for (const auto& pin : report->ioPins)
+            pins += pin ? QString::number(*pin) : QStringLiteral("-");
+        return pins;
+    }
+    case Uptime:
+        if (!report)
+            return sort ? QVariant(-1.0) : QVariant(QString());
+        return sort ? QVariant(report->uptimeCount) : QVariant(ageText(qint64(report->uptimeCount) * 1000));
+    default:
+        break;
+    }
+    if (column >= FirstVoltage && column <= LastVoltage) {
+        const std::optional<double> v = volts(unit, column - FirstVoltage + 1);
+        if (!v)
+            return sort ? QVariant(-1.0) : QVariant(QString());
+        return sort ? QVariant(*v) : QVariant(QString::number(*v, 'f', 2));
+    }
+    return {};
+}
+
+QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case Description:
+        return QStringLiteral("Description");
+    case Address:
+        return QStringLiteral("Address");
+    case State:
+        return QStringLiteral("Link");
+    case Age:
+        return QStringLiteral("Last report");
+    case Relays:
+        return QStringLiteral("Relays 1 2 3");
+    case Temperature:
+        return QStringLiteral("Temperature");
+    case Io:
+        return QStringLiteral("I/O 1-5");
+    case Uptime:
+        return QStringLiteral("Uptime");
+    default:
+        return QStringLiteral("V%1").arg(section - FirstVoltage + 1);
+    }
+}
+
+} // namespace kestavo::fleetui

@@ -1,0 +1,63 @@
+#pragma once
+
+// One row per station of the fleet poller, for the Fleet window's table. Updates are batched:
+// the poller's per-unit changes only mark rows, and a timer turns the marks into one dataChanged
+// per flush, so ten thousand units reporting every second cost the view one update a second.
+
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QTimer>
+
+#include "fleet/fleetpoller.h"
+
+namespace kestavo::fleetui {
+
+class FleetModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FleetModel)
+
+public:
+    enum Column : int {
+        Description,
+        Address,
+        State,
+        Age,
+        Relays,
+        Temperature,
+        FirstVoltage,
+        LastVoltage = FirstVoltage + 7,
+        Io,
+        Uptime,
+        ColumnCount
+    };
+    /// Numbers (or texts) the proxy sorts by; State sorts problems first.
+    static constexpr int SortRole = Qt::UserRole;
+    static constexpr int AddressRole = Qt::UserRole + 1;
+
+    explicit FleetModel(const fleet::FleetPoller& poller, QObject* parent = nullptr);
+
+    /// How often marked rows and the ages are pushed to the view.
+    void setFlushInterval(int ms) { m_flush.setInterval(ms); }
+    /// Pushes what is marked now (the flush timer calls this).
+    void flush();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    /// "3 s", "2 min 5 s", "2 h 5 min", "3 d 4 h".
+    static QString ageText(qint64 ms);
+
+private:
+    void mark(int row);
+
+    const fleet::FleetPoller& m_poller;
+    QTimer m_flush;
+    int m_firstDirty = -1;
+    int m_lastDirty = -1;
+};
+
+} // namespace kestavo::fleetui

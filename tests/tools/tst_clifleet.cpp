@@ -1,0 +1,236 @@
+// kestavo-cli's fleet-wide commands in-process: `stations import/export` against a real station
+// database, `fleet` against a simulated fleet on loopback addresses of its own.
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "stations/stationstore.h"
+
+#include "cli.h"
+#include "fleetrig.h"
+#include "history/historyreader.h"
+
+namespace cli = kestavo::cli;
+using kestavo::stations::StationStore;
+using kestavo::testsupport::SimFleetRig;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCliFleet final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void importWithABadRowWritesNothing_data();
+    void importWithABadRowWritesNothing();
+    void importAddsAndUpdatesAndExportHasNoPassword();
+    void fleetReportsEveryStation();
+    void fleetWatchPrintsEveryRound();
+
+private:
+    Run run(const QStringList& arguments);
+    QString writeFile(const QByteArray& content);
+    QString dbPath() const { return m_dir.filePath(QStringLiteral("stations.dat")); }
+    QStringList rows();
+
+    QTemporaryDir m_dir;
+};
+
+void TestCliFleet::init()
+{
+    QFile::remove(dbPath());
+    StationStore store;
+    QVERIFY(store.open(dbPath()).ok);
+    QVERIFY(store.add(QStringLiteral("10.0.0.1"), QStringLiteral("Old1pw"), QStringLiteral("Pump north")));
+    QVERIFY(store.add(QStringLiteral("10.0.0.2"), QStringLiteral("Old2pw"), QStringLiteral("Pump south")));
+}
+
+Run TestCliFleet::run(const QStringList& arguments)
+{
+    Run result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    cli::CliEnvironment environment;
+    result.code =
+        cli::runCli(QStringList{QStringLiteral("--db"), dbPath()} + arguments, out, err, environment);
+    return result;
+}
+
+QString TestCliFleet::writeFile(const QByteArray& content)
+{
+    const QString path = m_dir.filePath(QStringLiteral("import.csv"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    file.write(content);
+    return path;
+}
+
+// Every record as "entry|password".
+QStringList TestCliFleet::rows()
+{
+    StationStore store;
+    if (!store.open(dbPath()).ok)
+        return {QStringLiteral("<cannot open>")};
+    QStringList list;
+    for (int i = 0; i < store.count(); ++i)
+        list << store.entryAt(i) + u'|' + store.valueAt(i, QStringLiteral("password")).toString();
+    return list;
+}
+
+void TestCliFleet::importWithABadRowWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("problem"); // what err must say, with the line number
+    const QByteArray good = "address,password,description\n10.0.0.9,Newpw,Tank\n";
+    QTest::newRow("address no number") << good + "10.0.0.x,pw,Tank\n"
+                                       << QStringLiteral(":3: address '10.0.0.x'");
+    QTest::newRow("address three parts") << good + "10.0.3,pw,Tank\n"
+                                         << QStringLiteral(":3: address '10.0.3'");
+    QTest::newRow("password too long") << good + "10.0.0.3,abcdefghijk,Tank\n"
+                                       << QStringLiteral(":3: password is longer than 10");
+    QTest::newRow("password with a star") << good + "10.0.0.3,ab*c,Tank\n"
+                                          << QStringLiteral(":3: password may not");
+    QTest::newRow("new station without password") << good + "10.0.0.3,,Tank\n"
+                                                  << QStringLiteral(":3: password: Add a Password!");
+    QTest::newRow("no description") << good + "10.0.0.3,pw,\n" << QStringLiteral(":3: description: Enter");
+    QTest::newRow("two fields") << good + "\n10.0.0.3,pw\n" << QStringLiteral(":4: expected 3 fields");
+    QTest::newRow("quote never closed") << good + "10.0.0.3,pw,\"Tank\n"
+                                        << QStringLiteral("line 3: a quoted");
+    QTest::newRow("bad row first, good after")
+        << QByteArray("10.0.0,pw,Tank\n10.0.0.4,pw,Well\n") << QStringLiteral(":1: address");
+}
+
+void TestCliFleet::importWithABadRowWritesNothing()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QString, problem);
+    const QStringList before = rows();
+    const QString file = writeFile(csv);
+    const Run result = run({QStringLiteral("stations"), QStringLiteral("import"), file});
+    QCOMPARE(result.code, int(cli::ExitUsage));
+    QVERIFY2(result.err.contains(problem), qPrintable(result.err));
+    QVERIFY2(result.err.contains(QStringLiteral("nothing was written")), qPrintable(result.err));
+    QCOMPARE(rows(), before);
+}
+
+void TestCliFleet::importAddsAndUpdatesAndExportHasNoPassword()
+{
+    // No header; a quoted description with a comma; 10.0.0.2 keeps its password, 10.0.0.1 gets a new one.
+    const QString file = writeFile("10.0.0.1,New1pw,Pump north (new)\r\n"
+                                   "10.0.0.2,,\"Pump south, east side\"\r\n"
+                                   "10.0.0.3,Tank3pw,Tank\r\n");
+    const Run imported = run({QStringLiteral("stations"), QStringLiteral("import"), file});
+    QCOMPARE(imported.code, int(cli::ExitDone));
+    QCOMPARE(rows(), QStringList({QStringLiteral("10.0.0.1          Pump north (new)|New1pw****"),
+                                  QStringLiteral("10.0.0.2          Pump south, east side|Old2pw****"),
+                                  QStringLiteral("10.0.0.3          Tank|Tank3pw***")}));
+
+    const Run exported = run({QStringLiteral("stations"), QStringLiteral("export")});
+    QCOMPARE(exported.code, int(cli::ExitDone));
+    QCOMPARE(exported.out, QStringLiteral("address,password,description\r\n"
+                                          "10.0.0.1,,Pump north (new)\r\n"
+                                          "10.0.0.2,,\"Pump south, east side\"\r\n"
+                                          "10.0.0.3,,Tank\r\n"));
+    // The export goes back in unchanged: every station keeps its password.
+    const QStringList before = rows();
+    const Run again =
+        run({QStringLiteral("stations"), QStringLiteral("import"), writeFile(exported.out.toUtf8())});
+    QCOMPARE(again.code, int(cli::ExitDone));
+    QCOMPARE(rows(), before);
+}
+
+void TestCliFleet::fleetReportsEveryStation()
+{
+    SimFleetRig sim(2, "Fl33t");
+    QVERIFY(sim.started);
+    QFile::remove(dbPath());
+    {
+        StationStore store;
+        QVERIFY(store.open(dbPath()).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(0).toString(), QStringLiteral("Fl33t"), QStringLiteral("North")));
+        QVERIFY(
+            store.add(sim.fleet->address(1).toString(), QStringLiteral("Wrong"), QStringLiteral("South")));
+        QVERIFY(store.add(QStringLiteral("10.0.0"), QStringLiteral("Fl33t"), QStringLiteral("Typo")));
+    }
+    const QString port = QString::number(sim.fleet->port());
+    const QString historyFile = m_dir.filePath(QStringLiteral("history.db"));
+    const Run result =
+        run({QStringLiteral("--port"), port, QStringLiteral("fleet"), QStringLiteral("--format"),
+             QStringLiteral("json"), QStringLiteral("--history"), historyFile});
+    QCOMPARE(result.code, int(cli::ExitRefused));
+    const QJsonArray list = QJsonDocument::fromJson(result.out.toUtf8()).array();
+    QCOMPARE(list.size(), 3);
+    const QJsonObject north = list.at(0).toObject();
+    QCOMPARE(north.value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QCOMPARE(north.value(QStringLiteral("age_s")).toDouble(-1), 0.0);
+    QVERIFY(north.value(QStringLiteral("rtt_ms")).isDouble());
+    QCOMPARE(north.value(QStringLiteral("temperature_c")).toDouble(), 23.0);
+    QCOMPARE(north.value(QStringLiteral("voltages")).toArray().size(), 8);
+    QCOMPARE(north.value(QStringLiteral("relays")).toArray().at(0).toString(), QStringLiteral("OFF"));
+    QCOMPARE(list.at(1).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("bad-password"));
+    QVERIFY(list.at(1).toObject().value(QStringLiteral("age_s")).isNull());
+    QCOMPARE(list.at(2).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("invalid"));
+    QVERIFY(
+        list.at(2).toObject().value(QStringLiteral("reason")).toString().contains(QStringLiteral("10.0.0")));
+    QVERIFY(!result.out.contains(QStringLiteral("Fl33t")));
+    kestavo::history::HistoryReader reader;
+    QVERIFY(reader.open(historyFile));
+    const auto series = reader.read(sim.fleet->address(0).toString(), 0, std::numeric_limits<qint64>::max(),
+                                    kestavo::history::Step::Raw);
+    QCOMPARE(series.rows.size(), 1);
+
+    // Only the unit that answers: all online.
+    {
+        StationStore store;
+        QVERIFY(store.open(dbPath()).ok);
+        QVERIFY(store.removeAt(2));
+        QVERIFY(store.removeAt(1));
+    }
+    const Run online = run({QStringLiteral("--port"), port, QStringLiteral("fleet")});
+    QCOMPARE(online.code, int(cli::ExitDone));
+    QVERIFY2(online.out.startsWith(sim.fleet->address(0).toString()), qPrintable(online.out));
+    QVERIFY(online.out.contains(QStringLiteral("online")));
+}
+
+void TestCliFleet::fleetWatchPrintsEveryRound()
+{
+    SimFleetRig sim(2, "Fl33t");
+    QVERIFY(sim.started);
+    QFile::remove(dbPath());
+    {
+        StationStore store;
+        QVERIFY(store.open(dbPath()).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(0).toString(), QStringLiteral("Fl33t"), QStringLiteral("North")));
+        QVERIFY(
+            store.add(sim.fleet->address(1).toString(), QStringLiteral("Fl33t"), QStringLiteral("South")));
+    }
+    const Run csv = run({QStringLiteral("--port"), QString::number(sim.fleet->port()),
+                         QStringLiteral("fleet"), QStringLiteral("--watch"), QStringLiteral("--count"),
+                         QStringLiteral("3"), QStringLiteral("--interval"), QStringLiteral("100"),
+                         QStringLiteral("--format"), QStringLiteral("csv")});
+    QCOMPARE(csv.code, int(cli::ExitDone));
+    const QStringList lines = csv.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + 3 * 2);
+    QVERIFY(lines.first().startsWith(QStringLiteral("address,description,state,age_s,rtt_ms,relay1")));
+    QCOMPARE(sim.fleet->counters().datagramsReceived, 6u);
+}
+
+QTEST_GUILESS_MAIN(TestCliFleet)
+#include "tst_clifleet.moc"
