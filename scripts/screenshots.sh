@@ -2,7 +2,7 @@
 # Re-takes docs/screenshots/*.png under Xvfb: a simulated unit on loopback (its status page on port
 # 80, where the browser looks for it, so run as root), the console against it,
 # driven through its accessibility interface. Needs a build (./test.sh or ./run.sh); BUILD picks
-# another build folder.
+# another build folder. ONLY=trends takes only the Trends window (two minutes of the demo unit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}

@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   at-spi2-core python3-pyatspi imagemagick xdotool netcat-openbsd
+  qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
 )
 
 missing=()

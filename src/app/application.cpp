@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QStatusBar>
 
 #include "stations/databaselocation.h"
@@ -21,6 +22,7 @@
 #include "app/demo.h"
 #include "app/dialogs.h"
 #include "app/fleetwiring.h"
+#include "app/historyrecorder.h"
 #include "fleet/fleetpoller.h"
 #include "fleetui/fleetwindow.h"
 #include "history/historyconnection.h"
@@ -31,6 +33,7 @@
 #include "platform/systemnotifier.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
+#include "trends/trendsdialogs.h"
 #include "unitbackup/filechooser.h"
 #include "unitbackup/unitbackupdialogs.h"
 
@@ -116,6 +119,7 @@ Application::~Application()
         core::MainForm::unloadAllForms(m_mainForm.get());
     m_mainForm.reset();
     m_fleet.reset();
+    m_historyRecorder.reset();
 }
 
 void Application::openHistory(const QString& stationDatabase)
@@ -125,15 +129,33 @@ void Application::openHistory(const QString& stationDatabase)
     const QString path = m_options.history.isEmpty()
                              ? QFileInfo(stationDatabase).absoluteDir().filePath(qs("history.db"))
                              : m_options.history;
+    m_historyStatus = new QLabel(m_mainForm.get());
+    m_historyStatus->setObjectName(qs("HistoryStatus"));
+    m_historyStatus->setAccessibleName(qs("History recording"));
+    m_historyStatus->hide();
+    m_mainForm->statusBar()->addPermanentWidget(m_historyStatus);
+    QLabel* label = m_historyStatus;
+    const auto show = [label](bool recording, const QString& message) {
+        label->setText(recording ? QString() : message);
+        label->setToolTip(message);
+        label->setVisible(!recording);
+        if (recording)
+            qInfo("History recording resumed.");
+        else
+            qWarning("%s", qPrintable(message));
+    };
     auto history = std::make_unique<history::HistoryStore>();
+    QObject::connect(history.get(), &history::HistoryStore::recordingChanged, label, show);
     const auto opened = history->open(path);
     if (!opened.ok) {
-        // The console works without history; the fleet's reports are then only shown.
-        qWarning("%s", qPrintable(opened.error));
+        // The console works without its history; the message stays in the status bar.
+        show(false, opened.error + qs(" Readings are not recorded."));
         return;
     }
     m_history = std::move(history);
+    m_historyRecorder = std::make_unique<HistoryRecorder>(*m_history, *m_session, *m_state, *m_store);
     m_fleet->setHistory(m_history.get());
+    trends::registerTrendsWindow(*m_dialogs, *m_history);
 }
 
 void Application::registerFleetWindow()

@@ -32,6 +32,9 @@ namespace kestavo::history {
 class HistoryStore;
 }
 
+class QLabel;
+class QObject;
+
 namespace kestavo::app {
 
 class ConsoleAlarms;
@@ -76,6 +79,7 @@ private:
     std::unique_ptr<platform::ProcessSystemCommands> m_commands;
     std::unique_ptr<core::Session> m_session;
     std::unique_ptr<history::HistoryStore> m_history;
+    std::unique_ptr<QObject> m_historyRecorder; // the session's reports and link events into m_history
     std::unique_ptr<FleetWiring> m_fleet;
     std::unique_ptr<core::Context> m_context;
     std::unique_ptr<core::DialogRegistry> m_dialogs;
@@ -85,6 +89,7 @@ private:
     std::unique_ptr<platform::DesktopNotifier> m_notifier;
     std::unique_ptr<ConsoleAlarms> m_alarms;
     std::unique_ptr<core::MainForm> m_mainForm;
+    QLabel* m_historyStatus = nullptr; // in the main window's status bar, while recording is stopped
     std::unique_ptr<Demo> m_demo;
 };
 

@@ -54,7 +54,7 @@ ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, 
     QObject::connect(&session, &core::Session::watchdogExpired, m_engine.get(), [this] {
         m_engine->linkState(address(), QDateTime::currentMSecsSinceEpoch(), alarms::LinkState::Offline);
     });
-    QObject::connect(&session, &core::Session::passwordRejected, m_engine.get(), [this] {
+    QObject::connect(&session, &core::Session::passwordRefused, m_engine.get(), [this] {
         m_engine->linkState(address(), QDateTime::currentMSecsSinceEpoch(), alarms::LinkState::BadPassword);
     });
 

@@ -336,6 +336,7 @@ QWidget* MainForm::buildChannels()
         bar->setObjectName(qs(w.bar));
         bar->setAccessibleName(QStringLiteral("Voltage %1 gauge").arg(c + 1));
         bar->hide();
+        bar->installEventFilter(this);
         connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
         auto* options = button(qs(w.optionButton), qs("?"));
         options->setToolTip(QStringLiteral("ADC Input %1 Options").arg(c + 1));
@@ -745,6 +746,19 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
         if (byUser && m_ctx.state.acquiring())
             m_ctx.session.stop();
         return false;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        // A double click arrives after two presses, which swapped box and gauge there and back.
+        for (int c = 0; c < 8; ++c) {
+            if (watched == m_bars[std::size_t(c)] || watched == m_voltageBoxes[std::size_t(c)]) {
+                open(DialogId::Trends, c + 1);
+                return true;
+            }
+        }
+        if (watched == m_temperature) {
+            open(DialogId::Trends, 9);
+            return true;
+        }
     }
     if (event->type() != QEvent::MouseButtonPress)
         return QMainWindow::eventFilter(watched, event);

@@ -158,8 +158,8 @@ void Session::onWatchdog()
     m_watchdog.stop();
     if (!m_state.acquiring())
         return;
-    stop();
     Q_EMIT watchdogExpired();
+    stop();
     m_prompter.inform(QStringLiteral("No incomming packets for 60 seconds.... Disconnected !!"));
 }
 
@@ -192,8 +192,8 @@ void Session::handleDatagram(const QByteArray& datagram)
         return; // too short to carry a verdict: counted, then ignored
     const auto& c = std::get<protocol::Classification>(classified);
     if (!c.passwordAccepted) {
+        Q_EMIT passwordRefused();
         stop();
-        Q_EMIT passwordRejected();
         m_prompter.critical(QStringLiteral("Bad Password!"), QStringLiteral("Lameness Detected!"));
         return;
     }

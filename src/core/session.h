@@ -100,15 +100,15 @@ Q_SIGNALS:
     void stopped();
     /// A frame went out on the main socket.
     void frameSent(const QByteArray& frame);
+    /// The watchdog ended the session (no reply for its interval); stopped() follows.
+    void watchdogExpired();
+    /// The unit refused the password; stopped() follows.
+    void passwordRefused();
     /// A datagram from the unit reached the reply decoder (before it is decoded).
     void replyReceived(const QByteArray& datagram);
     /// A password or allowed-IP frame went out, or its answer came back, on the security sockets.
     void adminFrameSent(const QByteArray& frame);
     void adminReplyReceived(const QByteArray& datagram);
-    /// The session ended because the unit fell silent (before the message is shown).
-    void watchdogExpired();
-    /// The session ended because the unit refused the password (before the message is shown).
-    void passwordRejected();
 
 private:
     void onReadyRead();

@@ -233,6 +233,21 @@ bool FleetPoller::pollAll()
     return true;
 }
 
+bool FleetPoller::sendFrame(int index, const std::string& frame)
+{
+    if (index < 0 || index >= count() || !m_units[static_cast<std::size_t>(index)].invalidReason.isEmpty() ||
+        !ensureSocket())
+        return false;
+    Schedule& sched = m_schedules[static_cast<std::size_t>(index)];
+    const QByteArray bytes(frame.data(), static_cast<qsizetype>(frame.size()));
+    if (m_socket->writeDatagram(bytes, sched.address, m_unitPort) != bytes.size()) {
+        ++m_counters.sendErrors;
+        return false;
+    }
+    sched.credit = std::min(sched.credit + kCreditPerPoll, 2 * kCreditPerPoll);
+    return true;
+}
+
 void FleetPoller::sendPoll(int index)
 {
     Unit& unit = m_units[static_cast<std::size_t>(index)];

@@ -98,6 +98,9 @@ public:
 
     /// Binds the socket if needed and sends one poll to every pollable unit now (kestavo-cli fleet).
     bool pollAll();
+    /// Sends one frame (built by the protocol's builders) to a pollable unit over the shared socket;
+    /// its answer is read like a poll's. False when the unit cannot be polled or the send failed.
+    bool sendFrame(int index, const std::string& frame);
 
     int count() const { return static_cast<int>(m_units.size()); }
     const Unit& unit(int index) const { return m_units.at(static_cast<std::size_t>(index)); }

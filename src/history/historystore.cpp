@@ -30,9 +30,10 @@ constexpr qint64 kMinuteMs = 60'000;
 constexpr qint64 kHourMs = 3'600'000;
 // Samples are packed into a block once their ten minutes are over.
 constexpr qint64 kPackSpanMs = 10 * kMinuteMs;
-// A bucket is rolled up once its minute is this far in the past: later samples of a batch in flight
-// then still land in it.
-constexpr qint64 kRollupGraceMs = 5'000;
+// A bucket is rolled up once its minute is this far in the past, so samples of a batch still queued
+// (or of another process whose clock is a little behind) still land in it. A sample stamped further
+// back than that stays in the raw data but misses its roll-up.
+constexpr qint64 kRollupGraceMs = 60'000;
 // Work per roll-up step, so one transaction stays short.
 constexpr qint64 kMinuteSliceMs = 6 * kHourMs;
 constexpr qint64 kHourSliceMs = 7 * 24 * kHourMs;

@@ -81,6 +81,7 @@ public:
 
     // ---- readers (this thread) ---------------------------------------------------------------
     const HistoryReader& reader() const { return m_reader; }
+    const Retention& retentionSettings() const { return m_options.retention; }
 
     qint64 now() const;
 

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void retention();
     void refusesFilesItMustNotTouch_data();
     void refusesFilesItMustNotTouch();
+    void migratesAnOlderFile();
     void fullDiskStopsAndResumesRecording();
     void twoWritersShareOneFile();
 
@@ -259,6 +260,40 @@ void TestHistoryStore::refusesFilesItMustNotTouch()
     QVERIFY(!reader.open(path));
     QCOMPARE(digest(path), before);
     QVERIFY(!QFile::exists(path + u"-wal"_s));
+}
+
+void TestHistoryStore::migratesAnOlderFile()
+{
+    // Version 0: an SQLite file without tables (made by hand, or left by a console that only
+    // created it). It is brought to the current schema; reopening a current file keeps its data.
+    const QString path = m_dir.filePath(u"v0.db"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"v0"_s);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"PRAGMA journal_mode = WAL"_s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"v0"_s);
+    for (int round = 0; round < 2; ++round) {
+        HistoryStore store;
+        QVERIFY(store.open(path).ok);
+        store.record(kUnit, kMac, sampleAt(kT0 + round, 20.0));
+        QVERIFY(store.flush());
+        QCOMPARE(store.reader().read(kUnit, kT0, kT0 + 10, Step::Raw).rows.size(), round + 1);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"PRAGMA user_version"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), HistoryStore::kSchemaVersion);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"check"_s);
 }
 
 void TestHistoryStore::fullDiskStopsAndResumesRecording()

@@ -2,11 +2,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "stations/databaselocation.h"
-
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
-#include "history/historyconnection.h"
+#include "historycommand.h"
 #include "historycommands.h"
 #include "reportformat.h"
 
@@ -16,10 +14,7 @@ namespace h = kestavo::history;
 
 QString historyPath(const Command& command, const CliEnvironment& environment)
 {
-    if (!command.historyFile.isEmpty())
-        return command.historyFile;
-    return h::defaultHistoryPath(
-        stations::resolveDatabasePath(command.options.db, environment.applicationDir));
+    return historyPath(command.historyFile, command.options.db, environment.applicationDir);
 }
 
 namespace {

@@ -599,8 +599,8 @@ const QStringList& commandWords()
         QStringLiteral("allow"),         QStringLiteral("http"),         QStringLiteral("snmp"),
         QStringLiteral("set-ip"),        QStringLiteral("set-mac"),      QStringLiteral("board"),
         QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
-        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("alarms"),
-        QStringLiteral("audit")};
+        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("history"),
+        QStringLiteral("alarms"),        QStringLiteral("audit")};
     return words;
 }
 

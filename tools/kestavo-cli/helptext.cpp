@@ -206,6 +206,17 @@ const QList<Page>& pages()
                         "the relay off and on again.\n"
                         "Example:\n"
                         "  kestavo-cli restore 127.0.0.1 pumphouse.json --only scripts,triggers")},
+        {QStringLiteral("history"),
+         QStringLiteral("history UNIT [--from TIME] [--to TIME] [--step raw|1m|1h]"),
+         QStringLiteral("Print UNIT's recorded readings from the history file (--history FILE, default\n"
+                        "history.db beside the station database): time, v1 … v8 in volts,\n"
+                        "temperature_c, relay1 … relay3, io1 … io5, and for 1m / 1h steps a min and max\n"
+                        "column per reading and the sample count. TIME is ISO 8601 (UTC unless a zone\n"
+                        "is given), now, or a time back from now: -90m, -24h, -7d (default: the last\n"
+                        "24 h). --format text, json (JSON Lines) or csv (RFC 4180, the columns of the\n"
+                        "Trends window's export). Exit 3 when the history file is missing or unreadable.\n"
+                        "Example:\n"
+                        "  kestavo-cli history 127.0.0.1 --from -7d --step 1h --format csv")},
         {QStringLiteral("alarms"), QStringLiteral("alarms\nalarms ack ID|all"),
          QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
                         "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
@@ -245,6 +256,7 @@ QString indent(const QString& lines, const QString& prefix)
 const QString kOptions =
     QStringLiteral("Options (anywhere on the line; --name=value works too; -- ends the options):\n"
                    "  --db FILE          station database (default: the file the console opens)\n"
+                   "  --history FILE     history file (default: history.db beside the station database)\n"
                    "  --port N           the unit's UDP port (default 7)\n"
                    "  --timeout MS       how long to wait for each answer (default 2000)\n"
                    "  --format F         text (default), json (one object per result, JSON Lines for watch)\n"

@@ -1,0 +1,580 @@
+// kestavo-agent against a simulated fleet and real servers on loopback started here: the HTTP
+// endpoints with `promtool check metrics` on a real scrape, a mosquitto broker with a subscriber
+// reading the retained topics, and the agent process stopped with SIGTERM.
+
+#include <csignal>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "protocol/conversions.h"
+#include "protocol/frames.h"
+
+#include "stations/stationstore.h"
+
+#include "agent.h"
+#include "fleetrig.h"
+#include "history/historyreader.h"
+#include "mqttpublisher.h"
+
+using namespace kestavo;
+using testsupport::SimFleetRig;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+struct Http
+{
+    int status = 0;
+    QByteArray body;
+};
+
+Http request(const QByteArray& verb, const QString& url)
+{
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = manager.sendCustomRequest(QNetworkRequest(QUrl(url)), verb);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    Http result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+    reply->deleteLater();
+    return result;
+}
+
+// A broker of our own on a free loopback port.
+struct Broker
+{
+    explicit Broker(const QTemporaryDir& dir, const QString& tls = {}) : port(freePort()), tlsLines(tls)
+    {
+        start(dir);
+    }
+    void start(const QTemporaryDir& dir)
+    {
+        const QString config = dir.filePath(QStringLiteral("mosquitto.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n%2")
+                       .arg(port)
+                       .arg(tlsLines)
+                       .toUtf8());
+        file.close();
+        process.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), config});
+        started = process.waitForStarted() && QTest::qWaitFor(
+                                                  [this] {
+                                                      QTcpSocket probe;
+                                                      probe.connectToHost(QHostAddress::LocalHost, port);
+                                                      return probe.waitForConnected(100);
+                                                  },
+                                                  5000);
+    }
+    ~Broker() { stop(); }
+    void stop()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+    void publish(const QString& topic, const QByteArray& payload) const
+    {
+        QProcess::execute(QStringLiteral("mosquitto_pub"),
+                          {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                           QString::number(port), QStringLiteral("-t"), topic, QStringLiteral("-m"),
+                           QString::fromUtf8(payload)});
+    }
+    // Every retained message under the topics, as "topic payload" lines.
+    QStringList retained(const QStringList& topics) const
+    {
+        QStringList arguments = {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                 QStringLiteral("-p"), QString::number(port),
+                                 QStringLiteral("-v"), QStringLiteral("--retained-only"),
+                                 QStringLiteral("-W"), QStringLiteral("2")};
+        for (const QString& topic : topics)
+            arguments << QStringLiteral("-t") << topic;
+        QProcess sub;
+        sub.start(QStringLiteral("mosquitto_sub"), arguments);
+        sub.waitForFinished(10000);
+        return QString::fromUtf8(sub.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    quint16 port;
+    QString tlsLines; // cafile/certfile/keyfile lines: a TLS listener
+    QProcess process;
+    bool started = false;
+};
+
+QString payloadOf(const QStringList& lines, const QString& topic)
+{
+    for (const QString& line : lines) {
+        if (line.startsWith(topic + u' '))
+            return line.mid(topic.size() + 1);
+    }
+    return QStringLiteral("<no %1>").arg(topic);
+}
+
+QStringList g_log;
+void recordLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_log << message;
+}
+
+} // namespace
+
+class TestAgent final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void options_data();
+    void options();
+    void httpEndpointsAndPromtool();
+    void mqttRetainedTopicsAndDiscovery();
+    void sigtermLeavesAnIntactHistory();
+    void killedAgentLeavesItsLastWill();
+    void relayControlOnlyWithAllowControl();
+    void brokerLossRepublishesAfterReconnect();
+    void tlsWithTheGivenCa();
+    void stationFileChangeReloads();
+
+private:
+    QString writeStations(const SimFleetRig& sim, const QString& password);
+    QTemporaryDir m_dir;
+};
+
+void TestAgent::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestAgent::writeStations(const SimFleetRig& sim, const QString& password)
+{
+    const QString path = m_dir.filePath(QStringLiteral("stations-%1.dat").arg(sim.fleet->port()));
+    stations::StationStore store;
+    if (!store.open(path).ok)
+        return {};
+    for (int k = 0; k < sim.fleet->count(); ++k)
+        store.add(sim.fleet->address(k).toString(), password, QStringLiteral("Site \"%1\"").arg(k + 1));
+    store.findAddress(sim.fleet->address(0).toString());
+    store.writeCurrent({{QStringLiteral("Label1voltage"), QStringLiteral("Battery bank")}});
+    return path;
+}
+
+void TestAgent::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error"); // empty: accepted
+    QTest::newRow("defaults") << QStringList() << QString();
+    QTest::newRow("shard") << QStringList({QStringLiteral("--shard"), QStringLiteral("2/3")}) << QString();
+    QTest::newRow("shard zero") << QStringList({QStringLiteral("--shard"), QStringLiteral("0/3")})
+                                << QStringLiteral("--shard needs K/N");
+    QTest::newRow("shard past N") << QStringList({QStringLiteral("--shard"), QStringLiteral("4/3")})
+                                  << QStringLiteral("--shard needs K/N");
+    QTest::newRow("listen without port")
+        << QStringList({QStringLiteral("--listen"), QStringLiteral("127.0.0.1")})
+        << QStringLiteral("--listen needs ADDR:PORT");
+    QTest::newRow("interval too short")
+        << QStringList({QStringLiteral("--interval-ms"), QStringLiteral("999")})
+        << QStringLiteral("--interval-ms needs");
+    QTest::newRow("wildcard prefix") << QStringList({QStringLiteral("--mqtt-prefix"), QStringLiteral("a/#")})
+                                     << QStringLiteral("topic prefix");
+    QTest::newRow("control") << QStringList(QStringLiteral("--allow-control")) << QString();
+}
+
+void TestAgent::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const agent::AgentOptions options =
+        agent::parseAgentOptions(QStringList(QStringLiteral("kestavo-agent")) + arguments);
+    if (error.isEmpty())
+        QVERIFY2(options.error.isEmpty(), qPrintable(options.error));
+    else
+        QVERIFY2(options.error.contains(error), qPrintable(options.error));
+    // Shards split every address between them, each into exactly one.
+    for (const QString& address :
+         {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("127.0.1.9")}) {
+        const int shard = agent::shardOf(address, 3);
+        QVERIFY(shard >= 1 && shard <= 3);
+        QCOMPARE(agent::shardOf(address, 3), shard);
+    }
+}
+
+void TestAgent::httpEndpointsAndPromtool()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = m_dir.filePath(QStringLiteral("http-history.db"));
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return agent.poller().unit(0).received && agent.poller().unit(1).received; }, 5000));
+
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    const Http scrape = request("GET", base + QStringLiteral("/metrics"));
+    QCOMPARE(scrape.status, 200);
+    const QString text = QString::fromUtf8(scrape.body);
+    const QString unit0 =
+        QStringLiteral("station=\"Site \\\"1\\\"\",address=\"%1\"").arg(sim.fleet->address(0).toString());
+    QVERIFY2(text.contains(QStringLiteral("kestavo_up{%1} 1\n").arg(unit0)), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("kestavo_temperature_celsius{%1} 23\n").arg(unit0)));
+    const double volts = *protocol::channelVolts(1, sim.fleet->model(0).channelRaw(1), 0);
+    QVERIFY(
+        text.contains(QStringLiteral("kestavo_voltage_volts{%1,channel=\"1\",caption=\"Battery bank\"} %2\n")
+                          .arg(unit0, QString::number(volts, 'g', 15))));
+    QVERIFY(text.contains(QStringLiteral("kestavo_link_state{%1,state=\"online\"} 1\n").arg(unit0)));
+    QVERIFY(text.contains(QStringLiteral("kestavo_polls_sent_total{%1} ").arg(unit0)));
+    QVERIFY(!text.contains(QStringLiteral("Ag3nt")));
+
+    QProcess promtool;
+    promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    QVERIFY(promtool.waitForStarted());
+    promtool.write(scrape.body);
+    promtool.closeWriteChannel();
+    QVERIFY(promtool.waitForFinished(20000));
+    QVERIFY2(promtool.exitCode() == 0, promtool.readAllStandardError().constData());
+    QCOMPARE(promtool.readAllStandardError(), QByteArray());
+
+    QCOMPARE(request("GET", base + QStringLiteral("/healthz")).status, 200);
+    const Http api = request("GET", base + QStringLiteral("/api/v1/stations"));
+    QCOMPARE(api.status, 200);
+    const QJsonArray list =
+        QJsonDocument::fromJson(api.body).object().value(QStringLiteral("stations")).toArray();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list.at(1).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QCOMPARE(request("GET", base + QStringLiteral("/")).status, 404);
+    QCOMPARE(request("GET", base + QStringLiteral("/metrics/x")).status, 404);
+    QCOMPARE(request("POST", base + QStringLiteral("/metrics")).status, 404);
+    QCOMPARE(request("DELETE", base + QStringLiteral("/api/v1/stations")).status, 404);
+    agent.shutdown();
+}
+
+void TestAgent::mqttRetainedTopicsAndDiscovery()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString passwordFile = m_dir.filePath(QStringLiteral("mqtt-password"));
+    {
+        QFile file(passwordFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Br0kerS3cret\n");
+    }
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.mqttUser = QStringLiteral("agent");
+    options.mqttPasswordFile = passwordFile;
+    g_log.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordLog);
+    agent::Agent agent(options, QString());
+    const bool started = agent.start();
+    const bool connected = started && QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000);
+    const bool reported =
+        connected && QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 2; }, 5000);
+    qInstallMessageHandler(previous);
+    QVERIFY2(started, qPrintable(agent.errorString()));
+    QVERIFY(connected);
+    QVERIFY(reported);
+    QTest::qWait(300); // the last publish leaves the network thread
+
+    const QString id = QStringLiteral("000a1b2c3d00"); // the rig's MAC with unit index 0
+    const QStringList lines =
+        broker.retained({QStringLiteral("kestavo/#"), QStringLiteral("homeassistant/#")});
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/%1/availability").arg(id)), QStringLiteral("online"));
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName())),
+             QStringLiteral("online"));
+    const QJsonObject state =
+        QJsonDocument::fromJson(payloadOf(lines, QStringLiteral("kestavo/%1/state").arg(id)).toUtf8())
+            .object();
+    QCOMPARE(state.value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QCOMPARE(state.value(QStringLiteral("temperature_c")).toDouble(), 23.0);
+    const QJsonObject voltage =
+        QJsonDocument::fromJson(
+            payloadOf(lines, QStringLiteral("homeassistant/sensor/kestavo_%1/voltage1/config").arg(id))
+                .toUtf8())
+            .object();
+    QCOMPARE(voltage.value(QStringLiteral("unique_id")).toString(),
+             QStringLiteral("kestavo_%1_voltage1").arg(id));
+    QCOMPARE(voltage.value(QStringLiteral("device_class")).toString(), QStringLiteral("voltage"));
+    QCOMPARE(voltage.value(QStringLiteral("unit_of_measurement")).toString(), QStringLiteral("V"));
+    QCOMPARE(voltage.value(QStringLiteral("name")).toString(), QStringLiteral("Battery bank"));
+    const QJsonObject device = voltage.value(QStringLiteral("device")).toObject();
+    QCOMPARE(device.value(QStringLiteral("model")).toString(), QStringLiteral("KSV"));
+    QCOMPARE(device.value(QStringLiteral("sw_version")).toString(), QStringLiteral("1.7.2"));
+    QCOMPARE(device.value(QStringLiteral("name")).toString(), QStringLiteral("Site \"1\""));
+    QVERIFY(lines.join(u'\n').contains(
+        QStringLiteral("homeassistant/binary_sensor/kestavo_%1/relay1/config").arg(id)));
+    QVERIFY(!lines.join(u'\n').contains(QStringLiteral("homeassistant/switch/")));
+    for (const QString& text : {lines.join(u'\n'), g_log.join(u'\n')}) {
+        QVERIFY(!text.contains(QStringLiteral("Br0kerS3cret")));
+        QVERIFY(!text.contains(QStringLiteral("Ag3nt")));
+    }
+
+    // Without --allow-control a relay command changes nothing.
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "ON");
+    QTest::qWait(500);
+    QCOMPARE(sim.fleet->model(0).counters().perOpcode[std::uint8_t('5')], 0u);
+
+    // A clean stop says so on the agent's topic.
+    agent.shutdown();
+    const QStringList after = broker.retained({QStringLiteral("kestavo/agent/#")});
+    QCOMPARE(payloadOf(after, QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName())),
+             QStringLiteral("offline"));
+}
+
+void TestAgent::sigtermLeavesAnIntactHistory()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("sigterm-history.db"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(KESTAVO_AGENT_PATH),
+                  {QStringLiteral("--db"), writeStations(sim, QStringLiteral("Ag3nt")),
+                   QStringLiteral("--history"), history, QStringLiteral("--unit-port"),
+                   QString::number(sim.fleet->port()), QStringLiteral("--interval-ms"),
+                   QStringLiteral("1000"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    QVERIFY(process.waitForStarted());
+    // Two polls of each unit, answered by the simulator living in this process.
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->counters().repliesSent >= 4; }, 10000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    const QString log = QString::fromUtf8(process.readAll());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == 0, qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("Stopped")), qPrintable(log));
+    QVERIFY(!log.contains(QStringLiteral("Ag3nt")));
+
+    history::HistoryReader reader;
+    QVERIFY(reader.open(history));
+    const auto series = reader.read(sim.fleet->address(0).toString(), 0, std::numeric_limits<qint64>::max(),
+                                    history::Step::Raw);
+    QVERIFY(series.rows.size() >= 1);
+}
+
+void TestAgent::killedAgentLeavesItsLastWill()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    QProcess process;
+    process.start(QStringLiteral(KESTAVO_AGENT_PATH),
+                  {QStringLiteral("--db"), writeStations(sim, QStringLiteral("Ag3nt")),
+                   QStringLiteral("--history"), QStringLiteral("none"), QStringLiteral("--unit-port"),
+                   QString::number(sim.fleet->port()), QStringLiteral("--listen"),
+                   QStringLiteral("127.0.0.1:0"), QStringLiteral("--mqtt"),
+                   QStringLiteral("127.0.0.1:%1").arg(broker.port)});
+    QVERIFY(process.waitForStarted());
+    const QString status = QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return payloadOf(broker.retained({status}), status) == QStringLiteral("online"); }, 10000));
+    process.kill();
+    QVERIFY(process.waitForFinished(5000));
+    // The broker sees the connection drop without a disconnect and publishes the will.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return payloadOf(broker.retained({status}), status) == QStringLiteral("offline"); }, 10000));
+}
+
+void TestAgent::relayControlOnlyWithAllowControl()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.allowControl = true;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 1; }, 5000));
+    QTest::qWait(200); // the subscription is in place
+
+    const QString id = QStringLiteral("000a1b2c3d00");
+    const auto& counts = sim.fleet->model(0).counters().perOpcode;
+    // Malformed payloads, a relay that does not exist, a unit nobody knows: nothing is sent.
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "on!");
+    broker.publish(QStringLiteral("kestavo/%1/relay/7/set").arg(id), "ON");
+    broker.publish(QStringLiteral("kestavo/ffffffffffff/relay/2/set"), "ON");
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "ON");
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->model(0).relayOn(2); }, 5000));
+    QCOMPARE(counts[std::uint8_t('5')], 1u);
+    std::string frame;
+    for (const auto& record : sim.fleet->model(0).frames()) {
+        if (record.bytes.size() > 9 && record.bytes[9] == '5')
+            frame = record.bytes;
+    }
+    QCOMPARE(frame, protocol::relayOnFrame(2, "Ag3nt*****"));
+    for (char opcode : {'2', '3', '6', '8', '9'})
+        QCOMPARE(counts[std::uint8_t(opcode)], 0u);
+
+    const QStringList lines = broker.retained({QStringLiteral("homeassistant/switch/#")});
+    const QJsonObject config =
+        QJsonDocument::fromJson(
+            payloadOf(lines, QStringLiteral("homeassistant/switch/kestavo_%1/relay2/config").arg(id))
+                .toUtf8())
+            .object();
+    QCOMPARE(config.value(QStringLiteral("command_topic")).toString(),
+             QStringLiteral("kestavo/%1/relay/2/set").arg(id));
+    agent.shutdown();
+}
+
+void TestAgent::brokerLossRepublishesAfterReconnect()
+{
+    Broker broker(m_dir);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected() && agent.poller().unit(0).received; },
+                            10000));
+
+    // The broker goes away and comes back empty (no persistence): polling goes on meanwhile, and
+    // the retained state is there again after the reconnect.
+    broker.stop();
+    QVERIFY(QTest::qWaitFor([&] { return !agent.mqtt()->isConnected(); }, 5000));
+    const quint64 received = agent.poller().unit(0).received;
+    broker.start(m_dir);
+    QVERIFY(broker.started);
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 15000));
+    QVERIFY(agent.poller().unit(0).received > received);
+    QTest::qWait(300);
+    const QString id = QStringLiteral("000a1b2c3d00");
+    const QStringList lines =
+        broker.retained({QStringLiteral("kestavo/#"), QStringLiteral("homeassistant/#")});
+    QCOMPARE(payloadOf(lines, QStringLiteral("kestavo/%1/availability").arg(id)), QStringLiteral("online"));
+    QVERIFY(lines.join(u'\n').contains(
+        QStringLiteral("homeassistant/sensor/kestavo_%1/temperature/config").arg(id)));
+    agent.shutdown();
+}
+
+void TestAgent::tlsWithTheGivenCa()
+{
+    // A CA of our own and a server certificate for 127.0.0.1.
+    const auto openssl = [this](const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral("openssl"), arguments);
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    const auto path = [this](const char* name) {
+        return m_dir.filePath(QLatin1String(name));
+    };
+    {
+        QFile ext(path("san.ext"));
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=IP:127.0.0.1\n");
+    }
+    QVERIFY(openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                     QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
+                     path("ca.key"), QStringLiteral("-out"), path("ca.crt"), QStringLiteral("-days"),
+                     QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=Kestavo test CA")}));
+    QVERIFY(openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                     QStringLiteral("-nodes"), QStringLiteral("-keyout"), path("server.key"),
+                     QStringLiteral("-out"), path("server.csr"), QStringLiteral("-subj"),
+                     QStringLiteral("/CN=127.0.0.1")}));
+    QVERIFY(
+        openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), path("server.csr"),
+                 QStringLiteral("-CA"), path("ca.crt"), QStringLiteral("-CAkey"), path("ca.key"),
+                 QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), path("server.crt"),
+                 QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-extfile"), path("san.ext")}));
+    // Run as root, mosquitto would drop to its own user, which cannot read the test's folder.
+    Broker broker(m_dir, QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n%4")
+                             .arg(path("ca.crt"), path("server.crt"), path("server.key"),
+                                  ::geteuid() == 0 ? QStringLiteral("user root\n") : QString()));
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.listenPort = 0;
+    options.mqttHost = QStringLiteral("127.0.0.1");
+    options.mqttPort = broker.port;
+    options.mqttCaFile = path("ca.crt");
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000));
+    // The broker has only a TLS listener: the CONNACK arrived over TLS, verified against the CA file.
+    QVERIFY(agent.mqtt()->isConnected());
+    agent.shutdown();
+}
+
+void TestAgent::stationFileChangeReloads()
+{
+    SimFleetRig sim(2, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString db = m_dir.filePath(QStringLiteral("reload.dat"));
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(0).toString(), QStringLiteral("Ag3nt"), QStringLiteral("First")));
+    }
+    agent::AgentOptions options;
+    options.db = db;
+    options.history = QStringLiteral("none");
+    options.unitPort = sim.fleet->port();
+    options.listenPort = 0;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QCOMPARE(agent.poller().count(), 1);
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(
+            store.add(sim.fleet->address(1).toString(), QStringLiteral("Ag3nt"), QStringLiteral("Second")));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 2; }, 5000));
+    QCOMPARE(agent.poller().unit(1).station.description, QStringLiteral("Second"));
+    agent.shutdown();
+}
+
+QTEST_GUILESS_MAIN(TestAgent)
+#include "tst_agent.moc"

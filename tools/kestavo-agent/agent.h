@@ -1,0 +1,91 @@
+#pragma once
+
+// kestavo-agent: the fleet as a service. Polls every station of the directory (or its shard),
+// records history, serves Prometheus metrics and a JSON API over HTTP, and publishes to MQTT with
+// Home Assistant discovery. Reloads the station list when the database file changes.
+
+#include <memory>
+
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+#include "agentoptions.h"
+#include "fleet/fleetpoller.h"
+#include "metrics.h"
+
+class QHttpServer;
+
+namespace kestavo::history {
+class HistoryStore;
+}
+namespace kestavo::fleet {
+class FleetRecorder;
+}
+
+namespace kestavo::agent {
+
+class MqttPublisher;
+
+class Agent final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Agent)
+
+public:
+    /// applicationDir: where a portable "ksv.dat" is looked for, as the console does.
+    Agent(const AgentOptions& options, const QString& applicationDir, QObject* parent = nullptr);
+    ~Agent() override;
+
+    /// Opens the files, starts polling, listening and publishing. False with errorString().
+    bool start();
+    /// SIGTERM: polls stop, the history's last batch is written, MQTT says "offline".
+    void shutdown();
+    QString errorString() const { return m_error; }
+
+    fleet::FleetPoller& poller() { return m_poller; }
+    quint16 httpPort() const { return m_httpPort; }
+    MqttPublisher* mqtt() { return m_mqtt.get(); }
+
+private:
+    bool reloadStations();
+    void onReport(int index);
+    void onLinkState(int index, fleet::LinkState state);
+    void publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString& unitId);
+    void onCommand(const QString& topic, const QByteArray& payload);
+    void ignoreCommand(const QString& topic, const QString& why);
+    void settleSwitches(int index, bool timedOut);
+    QByteArray metrics();
+
+    AgentOptions m_options;
+    QString m_databasePath;
+    QString m_error;
+    fleet::FleetPoller m_poller;
+    std::unique_ptr<history::HistoryStore> m_history;
+    std::unique_ptr<fleet::FleetRecorder> m_recorder;
+    std::unique_ptr<QHttpServer> m_http;
+    std::unique_ptr<MqttPublisher> m_mqtt;
+    QFileSystemWatcher m_watcher;
+    QTimer m_reload;
+    quint16 m_httpPort = 0;
+    AgentFigures m_figures;
+    QHash<QString, QString> m_discovered; // unit id (MAC) -> the discovery payload's station name
+    QHash<QString, int> m_unitIndex;      // unit id (MAC) -> poller index, from the reports
+
+    // A relay switched over MQTT waits for a report that shows it.
+    struct PendingSwitch
+    {
+        int index = 0;
+        int relay = 0;
+        bool on = false;
+        qint64 deadlineMs = 0; // poller clock
+    };
+    QList<PendingSwitch> m_pending;
+    QTimer m_switchTimeout;
+    QSet<QString> m_ignoredTopics; // logged once each
+};
+
+} // namespace kestavo::agent

@@ -1,0 +1,40 @@
+#pragma once
+
+// The kestavo-agent command line.
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+namespace kestavo::agent {
+
+struct AgentOptions
+{
+    QString db;            // --db; empty: the console's default station database
+    QString history;       // --history FILE|none; empty: history.db beside the station database
+    quint16 unitPort = 7;  // --unit-port
+    int intervalMs = 5000; // --interval-ms
+    QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost); // --listen ADDR:PORT
+    quint16 listenPort = 9877;
+    QString mqttHost; // --mqtt HOST:PORT; empty: no MQTT
+    int mqttPort = 1883;
+    QString mqttPrefix = QStringLiteral("kestavo");
+    QString mqttUser;
+    QString mqttPasswordFile;
+    QString mqttCaFile;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    bool allowControl = false; // --allow-control: relays switchable over MQTT
+    int shard = 1;             // --shard K/N: this agent polls the stations whose address hashes to K of N
+    int shards = 1;
+    QString error; // set: the command line was refused
+    bool help = false;
+};
+
+AgentOptions parseAgentOptions(const QStringList& arguments);
+QString agentHelp();
+
+/// Which of `shards` shards (1-based) a station address belongs to: FNV-1a of its text, stable
+/// across machines and restarts.
+int shardOf(const QString& address, int shards);
+
+} // namespace kestavo::agent

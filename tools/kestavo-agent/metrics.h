@@ -1,0 +1,32 @@
+#pragma once
+
+// What the agent exports about the fleet: the Prometheus text exposition format for /metrics and
+// the JSON of /api/v1/stations and of each unit's MQTT state. Pure functions of the poller's view.
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "fleet/fleetpoller.h"
+
+namespace kestavo::agent {
+
+/// The agent's own figures, exported as kestavo_agent_*.
+struct AgentFigures
+{
+    quint64 scrapes = 0;
+    bool mqttConnected = false;
+    quint64 mqttMessages = 0;
+    double startedAtSeconds = 0; // UTC
+};
+
+QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& figures);
+
+/// One unit: readings, link state, age; the MQTT state payload and an element of /api/v1/stations.
+QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs);
+QJsonArray stationsJson(const fleet::FleetPoller& poller);
+
+/// "Voltage N" when the station record has no title for the input.
+QString captionOf(const fleet::FleetStation& station, int channel);
+
+} // namespace kestavo::agent
