@@ -12,6 +12,7 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
+#include "alarms/fleetalarms.h"
 #include "alarmwindows/alarmnotifications.h"
 #include "alarmwindows/alarmsounder.h"
 #include "alarmwindows/alarmsummarylabel.h"
@@ -92,34 +93,7 @@ QString ConsoleAlarms::open(const QString& historyPath)
 
 void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)
 {
-    QObject::connect(
-        &poller, &fleet::FleetPoller::reportDecoded, m_engine.get(),
-        [this, &poller](int index, qint64 utcMs, const protocol::StatusReport& report) {
-            const fleet::FleetStation& station = poller.unit(index).station;
-            m_engine->report(station.address, utcMs, report, {station.rangeFlags[0], station.rangeFlags[1]});
-        });
-    QObject::connect(&poller, &fleet::FleetPoller::linkStateChanged, m_engine.get(),
-                     [this, &poller](int index, fleet::LinkState state) {
-                         alarms::LinkState link = alarms::LinkState::Invalid;
-                         switch (state) {
-                         case fleet::LinkState::Online:
-                             link = alarms::LinkState::Online;
-                             break;
-                         case fleet::LinkState::Stale:
-                             link = alarms::LinkState::Stale;
-                             break;
-                         case fleet::LinkState::Offline:
-                             link = alarms::LinkState::Offline;
-                             break;
-                         case fleet::LinkState::BadPassword:
-                             link = alarms::LinkState::BadPassword;
-                             break;
-                         case fleet::LinkState::Invalid:
-                             break;
-                         }
-                         m_engine->linkState(poller.unit(index).station.address,
-                                             QDateTime::currentMSecsSinceEpoch(), link);
-                     });
+    alarms::feedFromFleet(*m_engine, poller);
 }
 
 void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)
