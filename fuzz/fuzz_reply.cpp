@@ -46,21 +46,21 @@ void checkStatus(std::string_view reply, const Classification* c)
     const bool isStatus = c && c->cls == ReplyClass::StatusReport;
     const auto decoded = decodeStatus(reply);
     if (const auto* error = std::get_if<DecodeError>(&decoded)) {
-        // Turned away only when of another kind or really too short for its revision.
+        // Turned away only when of another kind or shorter than the base fields.
         if (*error == DecodeError::WrongKind)
             require(c && !isStatus);
         else
-            require(!isStatus || reply.size() < kStatusBaseLength ||
-                    reply.size() < neededLength(revisionOf(reply)));
+            require(!isStatus || reply.size() < kStatusBaseLength);
         return;
     }
     const StatusReport& r = std::get<StatusReport>(decoded);
     require(isStatus);
     require(r.revision == revisionOf(reply));
-    require(reply.size() >= neededLength(r.revision));
-    require(r.httpState.has_value() == (r.revision > 167));
-    require(r.boardPresence.has_value() == (r.revision > 169));
-    require(r.snmpState.has_value() == (r.revision > 170));
+    // Short of its revision's tail: flagged, and only the tail fields it carries are filled.
+    require(r.shortForRevision == (reply.size() < neededLength(r.revision)));
+    require(r.httpState.has_value() == (r.revision > 167 && reply.size() >= kStatusHttpLength));
+    require(r.boardPresence.has_value() == (r.revision > 169 && reply.size() >= kStatusBoardsLength));
+    require(r.snmpState.has_value() == (r.revision > 170 && reply.size() >= kStatusSnmpLength));
     require(r.temperatureC.has_value() == r.temperatureText.has_value());
     require(r.macText == macText(r.mac));
     require(r.stationNameRaw.size() == 20);

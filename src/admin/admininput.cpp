@@ -1,5 +1,6 @@
 #include "admin/admininput.h"
 
+#include "protocol/conversions.h"
 #include "protocol/reply.h"
 
 namespace kestavo::admin {
@@ -11,6 +12,62 @@ int byteAt(const QByteArray& reply, std::size_t position)
     return static_cast<unsigned char>(reply.at(qsizetype(position) - 1));
 }
 } // namespace
+
+QString dottedAddress(const std::array<int, 4>& octets)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
+}
+
+QString shownMac(const std::array<int, 6>& mac)
+{
+    std::array<std::uint8_t, 6> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(mac[i]);
+    return QString::fromStdString(protocol::macText(bytes));
+}
+
+std::optional<QString> unusableUnitAddress(const std::array<int, 4>& octets)
+{
+    const QString shown = dottedAddress(octets);
+    const QString nothingSent =
+        QStringLiteral(" Nothing was sent; enter an address of the unit's own network.");
+    if (octets == std::array<int, 4>{0, 0, 0, 0})
+        return shown + QStringLiteral(" means \"no address\": the unit could not be reached any more.") +
+               nothingSent;
+    if (octets == std::array<int, 4>{255, 255, 255, 255})
+        return shown + QStringLiteral(" is the broadcast address of every network, never one machine's.") +
+               nothingSent;
+    if (octets[0] == 127)
+        return shown +
+               QStringLiteral(" is a loopback address: it never leaves a machine, so the unit could "
+                              "not be reached any more.") +
+               nothingSent;
+    if (octets[0] >= 224 && octets[0] <= 239)
+        return shown + QStringLiteral(" is a multicast (group) address, never one machine's.") + nothingSent;
+    if (octets[0] >= 240)
+        return shown +
+               QStringLiteral(" is in the reserved range 240.0.0.0 - 255.255.255.254, which no "
+                              "machine may use.") +
+               nothingSent;
+    return std::nullopt;
+}
+
+std::optional<QString> unusableMac(const std::array<int, 6>& mac)
+{
+    const QString shown = shownMac(mac);
+    const QString nothingSent = QStringLiteral(" Nothing was sent.");
+    if (mac == std::array<int, 6>{})
+        return shown + QStringLiteral(" is no network card's address.") + nothingSent;
+    if (mac == std::array<int, 6>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})
+        return shown + QStringLiteral(" is the broadcast address, never one machine's.") + nothingSent;
+    // The lowest bit of the first byte marks a group address.
+    if ((mac[0] & 0x01) != 0)
+        return shown +
+               QStringLiteral(" has the multicast bit set (the lowest bit of its first byte), so "
+                              "no single machine can have it. Use an even first byte.") +
+               nothingSent;
+    return std::nullopt;
+}
 
 int leadingDecimal(const QString& text)
 {

@@ -24,6 +24,16 @@ std::optional<int> hexValue(const QString& text);
 /// Largest value one octet of an IP number can have.
 inline constexpr int kMaxOctet = 255;
 
+/// Why no unit can take `octets` as its own IP address (this network, broadcast, loopback,
+/// multicast, reserved), as a sentence for the user; empty when a unit can.
+std::optional<QString> unusableUnitAddress(const std::array<int, 4>& octets);
+/// Why no unit can take `mac` as its hardware address (all zero, broadcast, multicast bit); empty
+/// when a unit can.
+std::optional<QString> unusableMac(const std::array<int, 6>& mac);
+/// "10.1.1.9" / "00:0A:1B:2C:3D:4E" for the questions and refusals.
+QString dottedAddress(const std::array<int, 4>& octets);
+QString shownMac(const std::array<int, 6>& mac);
+
 /// The unit's answer to a password change ('G'), sent back on the password socket.
 enum class PasswordReply {
     Incomplete, // too short to carry the verdict and the result: not an answer, keep waiting

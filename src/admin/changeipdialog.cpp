@@ -10,6 +10,7 @@
 
 #include "protocol/frames.h"
 
+#include "core/consolestate.h"
 #include "core/session.h"
 
 #include "admin/admininput.h"
@@ -71,6 +72,15 @@ void ChangeIpDialog::changeAddress()
             return;
         }
     }
+    if (const auto reason = unusableUnitAddress(octets)) {
+        context().prompter.inform(*reason);
+        return;
+    }
+    // Once sent, the unit answers only at the new address: no way back from a typing slip.
+    if (!context().prompter.confirmOkCancel(
+            QStringLiteral("Change %1 to %2?").arg(context().state.selectedAddress(), dottedAddress(octets)),
+            platform::Prompter::appTitle()))
+        return;
     if (!sendChange(protocol::setIpFrame(octets, context().session.password()), 1))
         return;
     finishChange(qs("IP Changed !!"));

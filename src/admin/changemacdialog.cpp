@@ -9,6 +9,7 @@
 
 #include "protocol/frames.h"
 
+#include "core/consolestate.h"
 #include "core/session.h"
 
 #include "admin/admininput.h"
@@ -63,6 +64,16 @@ void ChangeMacDialog::changeAddress()
         }
         mac[k] = *value;
     }
+    if (const auto reason = unusableMac(mac)) {
+        context().prompter.inform(*reason);
+        return;
+    }
+    const auto& report = context().state.lastReport();
+    const QString current =
+        report ? QString::fromStdString(report->macText) : QStringLiteral("the unit's address");
+    if (!context().prompter.confirmOkCancel(QStringLiteral("Change %1 to %2?").arg(current, shownMac(mac)),
+                                            platform::Prompter::appTitle()))
+        return;
     if (!sendChange(protocol::setMacFrame(mac, context().session.password()), kMacFrameCopies))
         return;
     finishChange(qs("Mac Address Changed !!"));

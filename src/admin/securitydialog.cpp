@@ -80,6 +80,9 @@ SecurityDialog::SecurityDialog(core::Context& context)
     m_allowedSocket->setObjectName(qs("Winsock3"));
     connect(m_passwordSocket, &QUdpSocket::readyRead, this, &SecurityDialog::onPasswordReply);
     connect(m_allowedSocket, &QUdpSocket::readyRead, this, &SecurityDialog::onAllowedIpReply);
+    m_passwordTimeout.setSingleShot(true);
+    m_passwordTimeout.setInterval(5000);
+    connect(&m_passwordTimeout, &QTimer::timeout, this, &SecurityDialog::onPasswordTimeout);
 
     m_tabs->setObjectName(qs("TabStrip1"));
     m_tabs->setAccessibleName(qs("Security settings"));
@@ -91,6 +94,12 @@ SecurityDialog::SecurityDialog(core::Context& context)
     layout->addWidget(m_tabs);
 
     loadFromState();
+    waitForUnitReport({m_allowAll, m_allowListed, m_allowedOk, m_httpEnable, m_httpDisable, m_httpUpload,
+                       m_snmpEnable, m_snmpDisable, m_snmpUpload},
+                      [this] {
+                          loadFromState();
+                          chooseAllowedRule(m_allowListed->isChecked());
+                      });
 }
 
 SecurityDialog::~SecurityDialog()
@@ -304,12 +313,14 @@ bool SecurityDialog::sessionRunning()
 
 bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
 {
-    if (connectedFlag && socket->state() == QAbstractSocket::ConnectedState)
+    if (connectedFlag && socket->state() == QAbstractSocket::BoundState)
         return true;
     const core::Session& session = context().session;
     socket->abort();
-    socket->connectToHost(session.unitAddress(), session.unitPort());
-    connectedFlag = socket->state() == QAbstractSocket::ConnectedState;
+    // Bound, not connected, like the main socket: the unit's answer may come from another port
+    // (port translation); the reply handlers filter by the unit's address.
+    const bool v6 = session.unitAddress().protocol() == QAbstractSocket::IPv6Protocol;
+    connectedFlag = socket->bind(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4, 0);
     if (!connectedFlag)
         context().prompter.inform(QStringLiteral("No socket to the unit at %1 could be opened: %2. "
                                                  "Check the network connection and try again.")
@@ -320,7 +331,8 @@ bool SecurityDialog::ensureConnected(QUdpSocket* socket, bool& connectedFlag)
 bool SecurityDialog::sendOn(QUdpSocket* socket, const std::string& frame, const QString& what)
 {
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
-    if (socket->write(bytes) == bytes.size()) {
+    const core::Session& session = context().session;
+    if (socket->writeDatagram(bytes, session.unitAddress(), session.unitPort()) == bytes.size()) {
         context().session.noteAdminFrame(bytes);
         return true;
     }
@@ -349,10 +361,12 @@ void SecurityDialog::changePassword()
     m_pendingPassword = paddedText;
     // Polls after this frame would carry the old password once the unit has switched.
     holdPolls(true);
-    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change")))
+    if (sendOn(m_passwordSocket, protocol::passwordFrame(padded, stored), qs("password change"))) {
         m_passwordOk->setEnabled(false);
-    else
+        m_passwordTimeout.start();
+    } else {
         holdPolls(false);
+    }
 }
 
 bool SecurityDialog::octetsInRange()
@@ -427,13 +441,25 @@ void SecurityDialog::uploadSwitch(QRadioButton* enable, QRadioButton* disable, b
         close();
 }
 
+bool SecurityDialog::fromUnit(const QNetworkDatagram& datagram) const
+{
+    return datagram.senderAddress().isEqual(context().session.unitAddress(),
+                                            QHostAddress::ConvertV4MappedToIPv4);
+}
+
 void SecurityDialog::onPasswordReply()
 {
     auto& prompter = context().prompter;
     while (m_passwordSocket->hasPendingDatagrams()) {
-        const QByteArray reply = m_passwordSocket->receiveDatagram().data();
+        const QNetworkDatagram datagram = m_passwordSocket->receiveDatagram();
+        if (!fromUnit(datagram))
+            continue;
+        const QByteArray reply = datagram.data();
         context().session.noteAdminReply(reply);
-        switch (judgePasswordReply(reply)) {
+        const PasswordReply judged = judgePasswordReply(reply);
+        if (judged != PasswordReply::Incomplete)
+            m_passwordTimeout.stop();
+        switch (judged) {
         case PasswordReply::Incomplete:
             continue;
         case PasswordReply::Rejected:
@@ -473,11 +499,33 @@ void SecurityDialog::onPasswordReply()
     }
 }
 
+void SecurityDialog::onPasswordTimeout()
+{
+    // The frame or its answer was lost: the unit may hold either password, so the record keeps
+    // the one it has and the user learns how to put it right.
+    holdPolls(false);
+    m_passwordSocket->abort();
+    m_passwordSocketConnected = false;
+    m_pendingPassword.clear();
+    m_passwordOk->setEnabled(true);
+    const QString address = context().state.selectedAddress();
+    context().prompter.inform(
+        QStringLiteral("The unit at %1 did not answer the password change within %2 seconds. It may or may "
+                       "not use the new password now; the station record still holds the old one. If the "
+                       "unit refuses this console from now on, press \"Add IP\" in the main window, enter "
+                       "%1 with the new password and let it update the station.")
+            .arg(address)
+            .arg(m_passwordTimeout.interval() / 1000.0));
+}
+
 void SecurityDialog::onAllowedIpReply()
 {
     auto& prompter = context().prompter;
     while (m_allowedSocket->hasPendingDatagrams()) {
-        const QByteArray reply = m_allowedSocket->receiveDatagram().data();
+        const QNetworkDatagram datagram = m_allowedSocket->receiveDatagram();
+        if (!fromUnit(datagram))
+            continue;
+        const QByteArray reply = datagram.data();
         context().session.noteAdminReply(reply);
         switch (judgeAllowedIpReply(reply)) {
         case AllowedIpReply::Incomplete:

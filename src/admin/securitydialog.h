@@ -3,9 +3,12 @@
 #include <array>
 #include <string>
 
+#include <QTimer>
+
 #include "core/consoledialog.h"
 
 class QLabel;
+class QNetworkDatagram;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -27,6 +30,9 @@ public:
     explicit SecurityDialog(core::Context& context);
     ~SecurityDialog() override;
 
+    /// How long a password change waits for the unit's 'G' answer (5 s; tests shorten it).
+    void setPasswordReplyTimeout(int ms) { m_passwordTimeout.setInterval(ms); }
+
 private:
     void holdPolls(bool hold);
     QWidget* buildPasswordPanel();
@@ -47,7 +53,10 @@ private:
     bool octetsInRange();
     bool confirmLockout(const std::array<int, 20>& octets);
 
+    /// Whether a datagram comes from the unit's address (any port).
+    bool fromUnit(const QNetworkDatagram& datagram) const;
     void onPasswordReply();
+    void onPasswordTimeout();
     void onAllowedIpReply();
 
     QTabWidget* m_tabs;
@@ -78,6 +87,7 @@ private:
     bool m_allowedSocketConnected = false;
     // The padded password of the frame in flight, written to the station record on success.
     QString m_pendingPassword;
+    QTimer m_passwordTimeout;
 };
 
 } // namespace kestavo::admin

@@ -7,6 +7,7 @@
 #include "protocol/conversions.h"
 
 #include "core/consolestate.h"
+#include "core/readoutaccessible.h"
 
 namespace kestavo::admin {
 
@@ -35,7 +36,7 @@ UptimeDialog::UptimeDialog(core::Context& context, int refreshMs)
         captionLabel->setAccessibleName(qs(caption));
         auto* value = new QLabel(this);
         value->setObjectName(qs(name));
-        value->setAccessibleName(qs(shortName));
+        core::markReadout(value, qs(shortName));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(captionLabel, r, 0, Qt::AlignRight);
         grid->addWidget(value, r, 1);

@@ -123,6 +123,7 @@ IoBoxDialog::IoBoxDialog(core::Context& context, int boxIndex)
     setSlotListsEnabled(false);
     fillLists();
     showCurrentSetting();
+    waitForUnitReport({m_disable, m_run, uploadButton}, [this] { showCurrentSetting(); });
 }
 
 void IoBoxDialog::setSlotListsEnabled(bool enabled)

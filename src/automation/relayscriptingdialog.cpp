@@ -207,6 +207,15 @@ void RelayScriptingDialog::endFlow()
 {
     hidePanels();
     setMainButtonsEnabled(true);
+    leaveQuestion();
+}
+
+void RelayScriptingDialog::leaveQuestion()
+{
+    if (!m_confirmedSlot)
+        return;
+    m_confirmedSlot.reset();
+    onReplyIndicator(context().state.replyIndicator());
 }
 
 void RelayScriptingDialog::refresh()
@@ -218,7 +227,7 @@ void RelayScriptingDialog::refresh()
 
 void RelayScriptingDialog::onReplyIndicator(int value)
 {
-    if (value != 1)
+    if (value != 1 || m_confirmedSlot)
         return;
     context().state.setReplyIndicator(0);
     fillSlotList(*m_slots, context().state.slotTable());
@@ -266,8 +275,10 @@ void RelayScriptingDialog::startUpload()
     // The panel stays up even without a slot: its NO is the way back to the main buttons.
     m_uploadText->setText(kUploadQuestion);
     showPanel(Panel::Upload);
-    if (const std::optional<QString> question = slotQuestion())
+    if (const std::optional<QString> question = slotQuestion()) {
         m_uploadText->setText(kUploadQuestion + *question);
+        m_confirmedSlot = selectedRow(*m_slots);
+    }
 }
 
 void RelayScriptingDialog::startExecute()
@@ -279,8 +290,10 @@ void RelayScriptingDialog::startExecute()
     }
     m_executeText->setText(kExecuteQuestion);
     showPanel(Panel::Execute);
-    if (const std::optional<QString> question = slotQuestion())
+    if (const std::optional<QString> question = slotQuestion()) {
         m_executeText->setText(kExecuteQuestion + *question);
+        m_confirmedSlot = selectedRow(*m_slots);
+    }
 }
 
 void RelayScriptingDialog::askDescription()
@@ -303,30 +316,33 @@ void RelayScriptingDialog::upload()
         steps.push_back(text.toStdString());
     const std::string codeField = protocol::codeFieldFor(steps);
 
-    if (slotQuestion()) {
-        const int row = selectedRow(*m_slots);
+    if (m_confirmedSlot || slotQuestion()) {
+        const int row = m_confirmedSlot.value_or(selectedRow(*m_slots));
         sendFrame(protocol::scriptUploadFrame(protocol::slotCode(row + 1), codeField,
                                               description.toLatin1().toStdString(),
                                               context().session.password()));
     }
     setMainButtonsEnabled(true);
+    leaveQuestion();
 }
 
 void RelayScriptingDialog::execute()
 {
     hidePanels();
-    // A slot table may have replaced the steps while the question was up.
+    // The steps can be clicked away while the question is up.
     if (m_steps->count() == 0) {
         context().prompter.inform(qs("Make a Script First!"));
         setMainButtonsEnabled(true);
+        leaveQuestion();
         return;
     }
-    if (!slotQuestion()) {
+    if (!m_confirmedSlot && !slotQuestion()) {
         setMainButtonsEnabled(true);
         return;
     }
-    sendFrame(protocol::scriptExecuteFrame(protocol::slotCode(selectedRow(*m_slots) + 1),
-                                           context().session.password()));
+    const int row = m_confirmedSlot.value_or(selectedRow(*m_slots));
+    m_confirmedSlot.reset();
+    sendFrame(protocol::scriptExecuteFrame(protocol::slotCode(row + 1), context().session.password()));
     close();
 }
 

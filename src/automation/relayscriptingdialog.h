@@ -48,6 +48,8 @@ private:
     void upload();
     void execute();
     void endFlow();
+    /// Ends an upload or execute flow and shows a slot table that arrived meanwhile.
+    void leaveQuestion();
 
     QListWidget* m_slots;   // List1
     QListWidget* m_steps;   // List2
@@ -58,6 +60,9 @@ private:
     std::array<QFrame*, 6> m_panels{};
     QLabel* m_uploadText = nullptr;
     QLabel* m_executeText = nullptr;
+    // The slot the user said yes to, from the question until the flow ends. A slot table arriving
+    // meanwhile waits: it would move the selection to slot 1 and replace the composed steps.
+    std::optional<int> m_confirmedSlot;
 };
 
 } // namespace kestavo::automation

@@ -182,6 +182,7 @@ TemperatureDialog::TemperatureDialog(core::Context& context)
     setChoicesEnabled(false);
     fillSlotLists();
     showCurrentSetting();
+    waitForUnitReport({m_disable, m_run, uploadButton}, [this] { showCurrentSetting(); });
     showThreshold(m_upper, m_upperC, m_upperF);
     showThreshold(m_lower, m_lowerC, m_lowerF);
 }

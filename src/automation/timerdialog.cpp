@@ -107,8 +107,9 @@ TimerDialog::TimerDialog(core::Context& context)
         readout->addWidget(m_readouts[i]);
         if (i < separators.size())
             readout->addWidget(makeLabel(this, QStringLiteral("Separator%1").arg(i + 1), qs(separators[i])));
-        connect(box, &QComboBox::activated, this,
-                [this, i](int index) { m_readouts[i]->setText(m_delayBoxes[i]->itemText(index)); });
+        // A list choice sets the edit text too: one handler serves both ways of choosing.
+        connect(box, &QComboBox::editTextChanged, this,
+                [this, i](const QString& text) { m_readouts[i]->setText(text); });
     }
     readout->addStretch();
 

@@ -86,8 +86,26 @@ void AddIpDialog::accept()
         prompter.inform(qs("Enter a Description!"));
         return;
     }
-    if (!context().store.add(m_ip->text(), m_password->text(), m_description->text())) {
-        prompter.inform(context().store.lastError());
+    auto& store = context().store;
+    if (store.findAddress(m_ip->text()) >= 0) {
+        // A second record for the address could never be reached (every look-up finds the first);
+        // updating the first is also how a stored password is put right.
+        const QString question =
+            QStringLiteral("%1 is already in the station list as \"%2\". Update its password and "
+                           "description instead?")
+                .arg(m_ip->text(), store.ips().mid(stations::kAddressWidth + stations::kEntryGap));
+        if (!prompter.confirmYesNo(question, qs("ADD IP NUMBER")))
+            return;
+        if (!store.update(m_ip->text(), m_password->text(), m_description->text())) {
+            prompter.inform(store.lastError());
+            return;
+        }
+        m_mainForm.refillStations();
+        close();
+        return;
+    }
+    if (!store.add(m_ip->text(), m_password->text(), m_description->text())) {
+        prompter.inform(store.lastError());
         return;
     }
     m_mainForm.refillStations();

@@ -1,5 +1,7 @@
 #include "core/consoledialog.h"
 
+#include <memory>
+
 #include <QComboBox>
 
 #include "stations/stationstore.h"
@@ -49,6 +51,28 @@ QString ConsoleDialog::stationBoxText() const
             return box->currentText();
     }
     return m_context.store.ips();
+}
+
+void ConsoleDialog::waitForUnitReport(const QList<QWidget*>& controls, std::function<void()> reload)
+{
+    if (m_context.state.unitSettingsKnown())
+        return;
+    const QString waiting = QStringLiteral("Waiting for the first report of the unit at %1")
+                                .arg(m_context.state.selectedAddress());
+    for (QWidget* w : controls) {
+        w->setEnabled(false);
+        w->setToolTip(waiting);
+    }
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(&m_context.state, &ConsoleState::statusDecoded, this,
+                          [this, controls, reload = std::move(reload), connection] {
+                              disconnect(*connection);
+                              for (QWidget* w : controls) {
+                                  w->setEnabled(true);
+                                  w->setToolTip(QString());
+                              }
+                              reload();
+                          });
 }
 
 bool ConsoleDialog::sendFrame(const std::string& frame, bool counted)

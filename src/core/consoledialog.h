@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QDialog>
+#include <QList>
 #include <QPointer>
 
 #include "core/context.h"
@@ -35,6 +37,11 @@ public:
     /// The main window's station box text (`Combo1`), or the current station's entry when no main
     /// window is at hand: the script windows name the unit by it.
     QString stationBoxText() const;
+
+    /// Until the unit of this session has sent its first status report, `controls` stay disabled:
+    /// the settings they would send are not this unit's yet. With the report, `reload` shows the
+    /// unit's own values and the controls are enabled (before `reload`, which may lock some again).
+    void waitForUnitReport(const QList<QWidget*>& controls, std::function<void()> reload);
 
     /// Every way of closing ends here (buttons, Escape, the close box, close()): give the main
     /// window back at once rather than when the deferred delete runs.

@@ -15,8 +15,24 @@ void ConsoleState::setAcquiring(bool on)
     Q_EMIT acquiringChanged(on);
 }
 
+void ConsoleState::beginSession(const QString& unitAddress)
+{
+    if (unitAddress == m_sessionUnit)
+        return;
+    m_sessionUnit = unitAddress;
+    m_unitSettingsKnown = false;
+    m_lastReport.reset();
+    m_allowedRule = 0;
+    m_allowedOctets.fill(0);
+    m_httpState = 0;
+    m_snmpState = 0;
+    m_ioSettings.fill(0);
+    m_tempSetting.fill(0);
+}
+
 void ConsoleState::applyStatus(const protocol::StatusReport& report)
 {
+    m_unitSettingsKnown = true;
     m_lastReport = report;
     m_revision = report.revision;
     m_allowedRule = report.allowedRule;

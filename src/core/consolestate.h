@@ -34,6 +34,13 @@ public:
     QUrl statusPageUrl() const { return m_statusPageUrl; }
     void setStatusPageUrl(const QUrl& url) { m_statusPageUrl = url; }
 
+    /// Start with `unitAddress`: when it is not the unit of the last session, the settings kept
+    /// from that unit (allowed IPs and rule, HTTP and SNMP states, I/O and temperature trigger
+    /// settings, the last report) are cleared, so no dialog offers them to this one.
+    void beginSession(const QString& unitAddress);
+    /// False from a Start with another unit until that unit's first status report.
+    bool unitSettingsKnown() const { return m_unitSettingsKnown; }
+
     // From the latest status report
     /// Applies every field of a decoded report that the console keeps, then emits statusDecoded.
     void applyStatus(const protocol::StatusReport& report);
@@ -106,6 +113,8 @@ private:
     bool m_acquiring = false;
     bool m_exiting = false;
     QString m_selectedAddress;
+    QString m_sessionUnit;
+    bool m_unitSettingsKnown = false;
     QUrl m_statusPageUrl;
     std::optional<protocol::StatusReport> m_lastReport;
     long long m_revision = 0;

@@ -32,6 +32,7 @@
 
 #include "core/consolestate.h"
 #include "core/dialogregistry.h"
+#include "core/readoutaccessible.h"
 #include "core/voltagebar.h"
 
 #include "platform/prompter.h"
@@ -134,7 +135,18 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     connect(&m_ctx.session, &Session::countersChanged, this, &MainForm::onCounters);
     connect(&m_ctx.session, &Session::stopped, this, &MainForm::resetDisplay);
     // Every Start says "Connecting", also one that reused the open socket.
-    connect(&m_ctx.session, &Session::started, this, [this] { m_activity->setText(qs("Connecting")); });
+    connect(&m_ctx.session, &Session::started, this, [this] {
+        m_activity->setText(qs("Connecting"));
+        m_note.clear();
+    });
+    // Said once per session and kept in the marquee panel until the next Start.
+    connect(&m_ctx.session, &Session::shortReports, this, [this](int length) {
+        m_note = QStringLiteral("The unit at %1 answers short status reports (%2 bytes): its firmware may "
+                                "need an update. What the reports carry is shown.")
+                     .arg(m_ctx.state.selectedAddress())
+                     .arg(length);
+        m_panels[6]->setText(m_note);
+    });
     connect(&m_ctx.session, &Session::pulseColour, this,
             [this](quint32 rgb) { setTextColour(m_activity, QColor::fromRgb(rgb)); });
 
@@ -240,6 +252,9 @@ QWidget* MainForm::buildStationBar()
     mono.setStyleHint(QFont::TypeWriter);
     m_stationBox->setFont(mono);
     m_stationBox->installEventFilter(this);
+    // Typed text stays what was typed: completing it onto another entry would let Delete IP,
+    // Set Default or Start act on a station the user never named.
+    m_stationBox->setCompleter(nullptr);
     connect(m_stationBox, &QComboBox::activated, this,
             [this](int index) { selectStation(m_stationBox->itemText(index)); });
 
@@ -268,16 +283,16 @@ QWidget* MainForm::buildStationBar()
     connect(stop, &QPushButton::clicked, this, [this] { m_ctx.session.stop(); });
 
     m_activity = label(qs("Label8"), qs("Aquire Data"));
-    m_activity->setAccessibleName(qs("Activity"));
+    markReadout(m_activity, qs("Activity"));
     QFont bold = m_activity->font();
     bold.setBold(true);
     m_activity->setFont(bold);
     m_sentLabel = label(qs("Label19"), qs("0"));
-    m_sentLabel->setAccessibleName(qs("Sent"));
+    markReadout(m_sentLabel, qs("Sent"));
     m_receivedLabel = label(qs("Label17"), qs("0"));
-    m_receivedLabel->setAccessibleName(qs("Received"));
+    markReadout(m_receivedLabel, qs("Received"));
     m_lostLabel = label(qs("Label21"), qs("0"));
-    m_lostLabel->setAccessibleName(qs("Lost"));
+    markReadout(m_lostLabel, qs("Lost"));
 
     grid->addWidget(m_stationBox, 0, 0, 1, 3);
     grid->addWidget(setDefault, 0, 3);
@@ -310,7 +325,7 @@ QWidget* MainForm::buildRelays()
                 open(DialogId::Relay, r + 1);
         });
         auto* l = label(qs(labels[std::size_t(r)]), qs("===="));
-        l->setAccessibleName(QStringLiteral("Relay %1 state").arg(r + 1));
+        markReadout(l, QStringLiteral("Relay %1 state").arg(r + 1));
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(60);
         QFont f = l->font();
@@ -334,14 +349,11 @@ QWidget* MainForm::buildChannels()
         value->setText(qs("0.00"));
         auto* bar = new VoltageBar(c + 1, this);
         bar->setObjectName(qs(w.bar));
-        bar->setAccessibleName(QStringLiteral("Voltage %1 gauge").arg(c + 1));
+        markReadout(bar, QStringLiteral("Voltage %1 gauge").arg(c + 1));
         bar->hide();
         bar->installEventFilter(this);
         connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
-        auto* options = button(qs(w.optionButton), qs("?"));
-        options->setToolTip(QStringLiteral("ADC Input %1 Options").arg(c + 1));
-        options->setAccessibleName(QStringLiteral("ADC Input %1 Options").arg(c + 1));
-        options->setMaximumWidth(32);
+        auto* options = button(qs(w.optionButton), QStringLiteral("ADC Input %1 Options").arg(c + 1));
         connect(options, &QPushButton::clicked, this, [this, c] {
             m_ctx.state.setOptionsInput(c + 1);
             open(DialogId::Options, c + 1);
@@ -397,7 +409,7 @@ QWidget* MainForm::buildTimerPanel()
     timerCaption->setCursor(Qt::PointingHandCursor);
     timerCaption->installEventFilter(this);
     m_timerLabel = label(qs("Label24"), qs("Timer  Inactive"));
-    m_timerLabel->setAccessibleName(qs("Timer state"));
+    markReadout(m_timerLabel, qs("Timer state"));
     auto* run = label(qs("Label35"), qs("Run"));
     auto* in = label(qs("Label36"), qs("in"));
     m_countdown = {label(qs("Label25"), qs("0")), label(qs("Label26"), qs("0")),
@@ -419,7 +431,7 @@ QWidget* MainForm::buildTimerPanel()
     grid->addWidget(in, 1, 1);
     m_timerLabels = {timerCaption, m_timerLabel, run, in, scripts};
     for (int i = 0; i < 4; ++i) {
-        m_countdown[std::size_t(i)]->setAccessibleName(qs(accessible[std::size_t(i)]));
+        markReadout(m_countdown[std::size_t(i)], qs(accessible[std::size_t(i)]));
         auto* unit = label(qs(unitNames[std::size_t(i)]), qs(units[std::size_t(i)]));
         grid->addWidget(m_countdown[std::size_t(i)], 1, 2 + 2 * i);
         grid->addWidget(unit, 1, 3 + 2 * i);
@@ -488,10 +500,16 @@ void MainForm::buildStatusBar()
     auto* bar = new QStatusBar(this);
     bar->setObjectName(qs("StatusBar1"));
     const std::array<const char*, 7> initial{"Status:", "Not Connected", "Time:", "", "Date:", "", "Kestavo"};
+    // Captions (panels 1, 3, 5) speak for themselves; the others are readouts of what they name.
+    const std::array<const char*, 7> names{"Status:", "Connection", "Time:",  "Time",
+                                           "Date:",   "Date",       "Message"};
     for (std::size_t i = 0; i < initial.size(); ++i) {
         auto* panel = new QLabel(qs(initial[i]), bar);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panel->setAccessibleName(i == 1 ? qs("Connection") : QStringLiteral("Status panel %1").arg(i + 1));
+        if (i % 2 == 1 || i == 6)
+            markReadout(panel, qs(names[i]));
+        else
+            panel->setAccessibleName(qs(names[i]));
         panel->setContentsMargins(4, 0, 4, 0);
         if (i == 6)
             bar->addWidget(panel, 1);
@@ -627,6 +645,11 @@ void MainForm::loadStations()
 void MainForm::selectStation(const QString& entry)
 {
     const QString address = stations::addressOf(entry);
+    // A pick from the list or an arrow key moves the record (password, notes) to another unit:
+    // the session with the old one ends first, as with Stop, so nothing of the new record reaches
+    // the old unit and no old reading is shown under the new name.
+    if (m_ctx.state.acquiring() && address != m_ctx.state.selectedAddress())
+        m_ctx.session.stop();
     m_ctx.state.setSelectedAddress(address);
     m_ctx.store.findAddress(address);
     showStationRecord(address);
@@ -703,7 +726,9 @@ void MainForm::removeStation()
     case stations::StationStore::RemoveCheck::Ok:
         break;
     }
-    if (!m_ctx.prompter.confirmOkCancel(stations::kRemoveQuestion, stations::kRemoveTitle))
+    if (!m_ctx.prompter.confirmOkCancel(stations::kRemoveQuestion + QLatin1Char('\n') +
+                                            m_ctx.store.entryAt(position).trimmed(),
+                                        stations::kRemoveTitle))
         return;
     if (!m_ctx.store.removeAt(position)) {
         m_ctx.prompter.inform(m_ctx.store.lastError());
@@ -892,7 +917,6 @@ void MainForm::setRelayLabel(QLabel* label, std::optional<bool> on)
     if (!on)
         return;
     label->setText(*on ? qs("ON") : qs("OFF"));
-    label->setAccessibleDescription(label->text()); // the name says which relay, this says its state
     setTextColour(label, *on ? kOn : kOff);
 }
 
@@ -902,11 +926,9 @@ void MainForm::setIoBox(QLineEdit* box, int value)
     if (value == 0) {
         box->setText(qs("0"));
         box->setStyleSheet(QString());
-        box->setAccessibleDescription(qs("0"));
     } else if (value == 1) {
         box->setText(qs("1"));
         box->setStyleSheet(qs("QLineEdit { background-color: #FF0000; color: #FFFF00; }"));
-        box->setAccessibleDescription(qs("1"));
     }
 }
 
@@ -931,7 +953,6 @@ void MainForm::resetDisplay()
     m_temperature->clear();
     for (auto* l : m_relayLabels) {
         l->setText(qs("===="));
-        l->setAccessibleDescription(qs("unknown"));
         setTextColour(l, kOff);
     }
     m_timerLabel->setText(qs("Timer  Inactive"));
@@ -970,6 +991,8 @@ void MainForm::animateTimer()
 
 void MainForm::marquee()
 {
+    if (!m_note.isEmpty())
+        return;
     m_panels[6]->setText(m_marqueeStep == 0 ? qs("Kestavo") : qs(kCredits[std::size_t(m_marqueeStep - 1)]));
     m_marqueeStep = (m_marqueeStep + 1) % 4;
 }

@@ -162,6 +162,7 @@ private:
     std::array<QTimer*, 5> m_ioSoundTimers{}; // Timer11..Timer15
     std::vector<QTimer*> m_idleSoundTimers;   // Timer3..Timer6, Timer10
     int m_marqueeStep = 0;
+    QString m_note; // a session note that holds the marquee panel
     int m_animationFrame = 1;
     std::array<double, 2> m_lastScale{30, 30};
 };

@@ -64,7 +64,13 @@ std::string Session::password() const
 
 QHostAddress Session::localAddress() const
 {
-    return m_socket->localAddress();
+    if (m_socket->state() != QAbstractSocket::BoundState)
+        return {};
+    // The main socket listens on every interface; the routing table says which one reaches the
+    // unit. Connecting a UDP socket sends nothing.
+    QUdpSocket probe;
+    probe.connectToHost(m_unitAddress, m_unitPort);
+    return probe.localAddress();
 }
 
 quint16 Session::localPort() const
@@ -88,8 +94,18 @@ void Session::start(const QString& stationBoxText)
             return;
         }
         m_unitAddress = unit;
+        m_state.beginSession(address);
         m_socket->abort();
-        m_socket->connectToHost(unit, m_unitPort);
+        // Not connected: a connected socket would only take replies from port 7 itself, and a unit
+        // behind port translation answers from another port. onReadyRead filters by address.
+        const bool v6 = unit.protocol() == QAbstractSocket::IPv6Protocol;
+        if (!m_socket->bind(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4, 0)) {
+            m_prompter.inform(QStringLiteral("No socket for the session with %1 could be opened: %2. "
+                                             "Check the network settings of this computer and press "
+                                             "\"Start\" again.")
+                                  .arg(address, m_socket->errorString()));
+            return;
+        }
         setPhase(Phase::Waiting);
         m_state.setAcquiring(true);
     }
@@ -100,6 +116,7 @@ void Session::start(const QString& stationBoxText)
     m_poll.start();
     m_pulse.start();
     m_firstReport = true;
+    m_shortReported = false;
     Q_EMIT started();
 }
 
@@ -118,10 +135,10 @@ void Session::stop()
 
 bool Session::send(const std::string& frame, bool counted)
 {
-    if (!m_state.acquiring() || m_socket->state() != QAbstractSocket::ConnectedState)
+    if (!m_state.acquiring() || m_socket->state() != QAbstractSocket::BoundState)
         return false;
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
-    const bool ok = m_socket->write(bytes) == bytes.size();
+    const bool ok = m_socket->writeDatagram(bytes, m_unitAddress, m_unitPort) == bytes.size();
     Q_EMIT frameSent(bytes);
     if (counted)
         setSent(m_sent + 1);
@@ -173,7 +190,9 @@ void Session::onReadyRead()
 {
     while (m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
-        if (!m_state.acquiring())
+        // Only the unit's address counts, from whatever port: strangers are dropped uncounted.
+        if (!m_state.acquiring() ||
+            !datagram.senderAddress().isEqual(m_unitAddress, QHostAddress::ConvertV4MappedToIPv4))
             continue;
         handleDatagram(datagram.data());
     }
@@ -232,9 +251,20 @@ void Session::decodeStatusReport(const QByteArray& datagram)
 {
     const auto decoded =
         protocol::decodeStatus(std::string_view(datagram.constData(), std::size_t(datagram.size())));
-    if (!std::holds_alternative<protocol::StatusReport>(decoded))
-        return; // a truncated report changes nothing on screen
-    const auto& report = std::get<protocol::StatusReport>(decoded);
+    const auto* report = std::get_if<protocol::StatusReport>(&decoded);
+    if ((!report || report->shortForRevision) && !m_shortReported) {
+        // Every reply disarms the watchdog, so a unit that only ever answers short would leave the
+        // window waiting without a word.
+        m_shortReported = true;
+        Q_EMIT shortReports(int(datagram.size()));
+    }
+    if (!report)
+        return; // shorter than the base fields: nothing on screen changes
+    applyStatusReport(*report);
+}
+
+void Session::applyStatusReport(const protocol::StatusReport& report)
+{
     setPhase(Phase::Receiving);
     if (report.temperatureText)
         m_state.setTemperatureText(QString::fromUtf8(report.temperatureText->c_str()));

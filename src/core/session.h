@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "protocol/reply.h"
+
 class QUdpSocket;
 
 namespace kestavo::platform {
@@ -64,7 +66,7 @@ public:
     int sent() const { return m_sent; }
     int received() const { return m_received; }
     int lost() const { return m_lost; }
-    /// The address of this computer's interface that the main socket uses to reach the unit.
+    /// The address of this computer's interface that reaches the unit (null without a session).
     QHostAddress localAddress() const;
     quint16 localPort() const;
     QHostAddress unitAddress() const { return m_unitAddress; }
@@ -100,6 +102,9 @@ Q_SIGNALS:
     void stopped();
     /// A frame went out on the main socket.
     void frameSent(const QByteArray& frame);
+    /// Once per Start: the unit's status reports are shorter than its revision promises (or than
+    /// any revision's base fields); `length` is the report's size in bytes.
+    void shortReports(int length);
     /// The watchdog ended the session (no reply for its interval); stopped() follows.
     void watchdogExpired();
     /// The unit refused the password; stopped() follows.
@@ -118,6 +123,7 @@ private:
     void setPhase(Phase phase);
     void setSent(int sent);
     void decodeStatusReport(const QByteArray& datagram);
+    void applyStatusReport(const protocol::StatusReport& report);
 
     ConsoleState& m_state;
     stations::StationStore& m_store;
@@ -137,6 +143,7 @@ private:
     bool m_firstReport = false;
     bool m_errorShown = false;
     bool m_pollsHeld = false;
+    bool m_shortReported = false;
 };
 
 } // namespace kestavo::core

@@ -17,7 +17,7 @@ void VoltageBar::draw(int value, double scaleWidth, const QString& label)
     m_value = value;
     m_scaleWidth = scaleWidth > 0 ? scaleWidth : m_scaleWidth;
     m_label = label;
-    setAccessibleDescription(label);
+    setProperty("readoutValue", label); // what a screen reader reads (markReadout)
     update();
 }
 

@@ -1,5 +1,6 @@
 #include "daughterboards/boardscriptingdialog.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -306,12 +307,28 @@ void BoardScriptingDialog::confirmUpload()
         prompter.inform(QStringLiteral("Enter a Script Description!"));
         return;
     }
-    setMainButtonsEnabled(true);
-
+    // One byte per character on the wire: anything else would reach the unit as '?'.
+    if (std::any_of(description.cbegin(), description.cend(), [](QChar c) { return c.unicode() > 0xFF; })) {
+        prompter.inform(QStringLiteral("The description \"%1\" holds a character the unit cannot store "
+                                       "(it takes Latin-1 letters, digits and signs only). Change the "
+                                       "description and press OK again.")
+                            .arg(description));
+        return;
+    }
     std::vector<std::string> lines;
     lines.reserve(std::size_t(m_steps->count()));
-    for (int row = 0; row < m_steps->count(); ++row)
-        lines.push_back(m_steps->item(row)->text().toLatin1().toStdString());
+    for (int row = 0; row < m_steps->count(); ++row) {
+        const QString text = m_steps->item(row)->text();
+        lines.push_back(text.toLatin1().toStdString());
+        // A step without a code would go out as an empty step and silently end the script there.
+        if (!protocol::boardStepCode(lines.back())) {
+            prompter.inform(QStringLiteral("The step \"%1\" is not one the unit knows. Remove it from the "
+                                           "script and press OK again.")
+                                .arg(text.trimmed()));
+            return;
+        }
+    }
+    setMainButtonsEnabled(true);
     const auto codes = protocol::boardCodesFor(lines);
 
     const int index = m_slots->currentRow();

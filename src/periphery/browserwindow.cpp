@@ -18,6 +18,7 @@
 
 #include "core/consolestate.h"
 
+#include "platform/prompter.h"
 #include "platform/webview.h"
 #include "platform/webviewfactory.h"
 
@@ -75,7 +76,7 @@ QUrl BrowserWindow::searchUrl()
     return url.isValid() ? url : ownSearchPage();
 }
 
-BrowserWindow::BrowserWindow(core::Context& context, std::unique_ptr<platform::WebView> view)
+BrowserWindow::BrowserWindow(core::Context& context, std::unique_ptr<platform::WebView> view, bool asRoot)
     : ConsoleDialog(context), m_view(std::move(view))
 {
     setObjectName(qs("browser"));
@@ -125,6 +126,22 @@ BrowserWindow::BrowserWindow(core::Context& context, std::unique_ptr<platform::W
     m_busy->setInterval(kBusyIntervalMs);
     connect(m_busy, &QTimer::timeout, this, &BrowserWindow::onBusyTick);
 
+    if (asRoot) {
+        // Without its sandbox a page could reach this computer with root's rights: keep the view to
+        // pages we know. Said once in the log, and at every refusal in a message.
+        qInfo("Running as root: the web browser runs without its sandbox and shows only the unit's "
+              "own pages and the console's own pages.");
+        m_view->setNavigationFilter(
+            [this](const QUrl& url) { return isUnitOrOwnPage(url); },
+            [this](const QUrl& url) {
+                this->context().prompter.inform(
+                    QStringLiteral("The console runs as root, where the web browser has "
+                                   "no sandbox, so it shows only the unit's own pages (%1) "
+                                   "and the console's own pages. %2 was not opened; run "
+                                   "the console as an ordinary user to browse elsewhere.")
+                        .arg(homeUrl().toString(), url.toString()));
+            });
+    }
     m_view->setNavigationCompleteHandler([this] { onNavigationComplete(); });
     m_view->setDownloadCompleteHandler([this] { showLocationName(); });
 
@@ -178,6 +195,18 @@ QUrl BrowserWindow::homeUrl() const
     if (address.isEmpty())
         return QUrl(qs("about:blank"));
     return QUrl(qs("http://") + address + qs("/"));
+}
+
+bool BrowserWindow::isUnitOrOwnPage(const QUrl& url) const
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == qs("qrc") || scheme == qs("about") || scheme == qs("data"))
+        return true;
+    if (scheme != qs("http") && scheme != qs("https"))
+        return false;
+    const QString host = url.host();
+    return !host.isEmpty() &&
+           (host == homeUrl().host() || host == context().state.selectedAddress().trimmed());
 }
 
 void BrowserWindow::navigateToAddress(const QString& text)

@@ -7,6 +7,8 @@
 
 #include "core/consoledialog.h"
 
+#include "platform/webviewfactory.h"
+
 class QAction;
 class QComboBox;
 class QFrame;
@@ -39,7 +41,10 @@ public:
 
     /// `view`: the web view to show; by default the platform's (QtWebEngine, or a text browser
     /// where that is not installed), created now that the browser opens. Loads the home page.
-    explicit BrowserWindow(core::Context& context, std::unique_ptr<platform::WebView> view = {});
+    /// `asRoot`: the console runs as root, so the web view has no sandbox; the window then shows
+    /// only the selected unit's own pages and the console's own pages (unitPagesOnly()).
+    explicit BrowserWindow(core::Context& context, std::unique_ptr<platform::WebView> view = {},
+                           bool asRoot = platform::runsAsRoot());
     ~BrowserWindow() override;
 
     /// The unit's status page: the console state's status page address when one is set (the
@@ -55,6 +60,9 @@ public:
     void navigateToAddress(const QString& text);
 
     platform::WebView& view() { return *m_view; }
+    /// Whether `url` is one of the unit's pages (its address, any port, http or https) or one of
+    /// the console's own (qrc:, about:, data:).
+    bool isUnitOrOwnPage(const QUrl& url) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -38,7 +38,7 @@ QWidget* TextBrowserView::widget()
 void TextBrowserView::navigate(const QUrl& url)
 {
     const QUrl target = url.scheme().isEmpty() ? QUrl::fromUserInput(url.toString()) : url;
-    if (!target.isValid() || !m_browser)
+    if (!target.isValid() || !m_browser || !admits(target))
         return;
     m_history.erase(m_history.begin() + (m_position + 1), m_history.end());
     m_history.append(target);

@@ -1,11 +1,55 @@
 #include "platform/webengineview.h"
 
+#include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 namespace kestavo::platform {
 
+namespace {
+
+// Navigations (links, redirects, scripts, frames) pass the view's filter like typed addresses.
+class FilteredPage final : public QWebEnginePage
+{
+public:
+    FilteredPage(std::function<bool(const QUrl&)> admits, QObject* parent)
+        : QWebEnginePage(parent), m_admits(std::move(admits))
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override { return m_admits(url); }
+
+private:
+    std::function<bool(const QUrl&)> m_admits;
+};
+
+// Page resources (scripts, images, requests) from refused addresses are blocked without a word.
+class FilteredRequests final : public QWebEngineUrlRequestInterceptor
+{
+public:
+    FilteredRequests(std::function<bool(const QUrl&)> allows, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_allows(std::move(allows))
+    {
+    }
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        if (!m_allows(info.requestUrl()))
+            info.block(true);
+    }
+
+private:
+    std::function<bool(const QUrl&)> m_allows;
+};
+
+} // namespace
+
 WebEngineView::WebEngineView(QWidget* parent) : m_view(new QWebEngineView(parent))
 {
+    auto* page = new FilteredPage([this](const QUrl& url) { return admits(url); }, m_view);
+    page->setUrlRequestInterceptor(
+        new FilteredRequests([this](const QUrl& url) { return allows(url); }, page));
+    m_view->setPage(page);
     m_view->setObjectName(QStringLiteral("brwWebBrowser"));
     m_view->setAccessibleName(QStringLiteral("Web page"));
     QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, [this] { m_busy = true; });
@@ -30,6 +74,7 @@ QWidget* WebEngineView::widget()
 
 void WebEngineView::navigate(const QUrl& url)
 {
+    // The page's own navigation check sees this load too and tells the refused handler.
     if (m_view)
         m_view->load(url.scheme().isEmpty() ? QUrl::fromUserInput(url.toString()) : url);
 }

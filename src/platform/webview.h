@@ -1,8 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QUrl>
-#include <functional>
 
 class QWidget;
 
@@ -24,6 +25,31 @@ public:
     virtual QUrl locationUrl() const = 0;
     virtual void setNavigationCompleteHandler(std::function<void()> handler) = 0;
     virtual void setDownloadCompleteHandler(std::function<void()> handler) = 0;
+
+    /// Which addresses may load, whether typed, followed from a page or requested by it. A refused
+    /// navigation is never loaded and goes to `refused`; a refused page resource is blocked
+    /// quietly. Without a filter everything may load.
+    void setNavigationFilter(std::function<bool(const QUrl&)> allow, std::function<void(const QUrl&)> refused)
+    {
+        m_allow = std::move(allow);
+        m_refused = std::move(refused);
+    }
+
+protected:
+    /// Whether a navigation to `url` may go ahead; tells the refused handler when not.
+    bool admits(const QUrl& url) const
+    {
+        if (allows(url))
+            return true;
+        if (m_refused)
+            m_refused(url);
+        return false;
+    }
+    bool allows(const QUrl& url) const { return !m_allow || m_allow(url); }
+
+private:
+    std::function<bool(const QUrl&)> m_allow;
+    std::function<void(const QUrl&)> m_refused;
 };
 
 } // namespace kestavo::platform

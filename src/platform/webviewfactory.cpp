@@ -30,6 +30,15 @@ void prepareApplicationForWebViews()
 #endif
 }
 
+bool runsAsRoot()
+{
+#ifdef Q_OS_UNIX
+    return geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
 bool disableWebEngineSandboxForRoot()
 {
 #ifdef Q_OS_UNIX

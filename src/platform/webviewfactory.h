@@ -13,6 +13,9 @@ bool hasWebEngine();
 /// start. Does nothing in a build without QtWebEngine.
 void prepareApplicationForWebViews();
 
+/// Whether the console runs as root (where the web view runs without its sandbox).
+bool runsAsRoot();
+
 /// QtWebEngine refuses to run as root with its sandbox on and ends the process. Disables the
 /// sandbox for this process when running as root (once, logged); returns whether it did.
 bool disableWebEngineSandboxForRoot();

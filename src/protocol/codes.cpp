@@ -186,7 +186,12 @@ std::vector<std::string> boardPalette(int board)
 
 std::optional<std::uint8_t> boardStepCode(std::string_view stepText)
 {
-    const std::string trimmed = trimSpaces(stepText);
+    std::string trimmed = trimSpaces(stepText);
+    // A wait shown from a slot's contents carries the board prefix (boardStepDisplayText); it is
+    // the same wait as the palette's.
+    constexpr std::string_view kBoardPrefix = "RDB ";
+    if (trimmed.starts_with("RDB Wait "))
+        trimmed.erase(0, kBoardPrefix.size());
     for (const auto& [text, code] : boardStepTable()) {
         if (text == trimmed)
             return code;

@@ -179,23 +179,30 @@ std::variant<StatusReport, DecodeError> decodeStatus(std::string_view reply)
     r.ioSettings = bytesAt<15>(reply, kIoSettingsPosition);
     r.temperatureSetting = bytesAt<5>(reply, kTempSettingPosition);
 
-    // Older units send shorter reports; a report that claims a revision but lacks its tail is
-    // rejected whole rather than shown half-decoded.
+    // Older units send shorter reports. A unit whose report lacks the tail its revision promises
+    // still reports everything before it: that much is shown, the tail stays unknown, and the
+    // flag lets the console say so once.
     if (r.revision > kHttpRevision) {
-        if (reply.size() < kStatusHttpLength)
-            return DecodeError::TooShort;
+        if (reply.size() < kStatusHttpLength) {
+            r.shortForRevision = true;
+            return r;
+        }
         r.httpState = at(reply, kHttpPosition);
     }
     if (r.revision > kBoardsRevision) {
-        if (reply.size() < kStatusBoardsLength)
-            return DecodeError::TooShort;
+        if (reply.size() < kStatusBoardsLength) {
+            r.shortForRevision = true;
+            return r;
+        }
         r.boardPresence = bytesAt<6>(reply, kBoardPresencePosition);
         r.boardState = bytesAt<6>(reply, kBoardStatePosition);
         r.toggleCountdown = at(reply, kToggleCountdownPosition);
     }
     if (r.revision > kSnmpRevision) {
-        if (reply.size() < kStatusSnmpLength)
-            return DecodeError::TooShort;
+        if (reply.size() < kStatusSnmpLength) {
+            r.shortForRevision = true;
+            return r;
+        }
         r.snmpState = at(reply, kSnmpPosition);
     }
     return r;

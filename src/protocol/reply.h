@@ -84,8 +84,13 @@ struct StatusReport
     std::optional<std::array<std::uint8_t, 6>> boardState;    // 130-135, revision > 169
     std::optional<std::uint8_t> toggleCountdown;              // 136, revision > 169
     std::optional<std::uint8_t> snmpState;                    // 137, revision > 170
+    /// The report ended before a field its revision promises: the fields it carries are filled,
+    /// the missing ones stay empty.
+    bool shortForRevision = false;
 };
 
+/// A report shorter than kStatusBaseLength is TooShort; one that lacks only (part of) the tail its
+/// revision promises decodes with shortForRevision set.
 std::variant<StatusReport, DecodeError> decodeStatus(std::string_view reply);
 
 /// Kind 2: fields 2s and 2s+1 are the code field and description of slot s+1.

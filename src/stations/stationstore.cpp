@@ -138,6 +138,48 @@ QString sqlError(const QSqlError& error)
     return text.isEmpty() ? QStringLiteral("unknown database error") : text;
 }
 
+// Why SQLite could not read an existing file, as a sentence. Only a file SQLite finds malformed is
+// called damaged: a lock, a full disk, a refused permission or a failing disk are not the file's
+// fault, and saying "damaged" would send the user to restore a good file from a backup.
+QString readFailure(const QString& file, const QSqlError& error)
+{
+    bool ok = false;
+    const int primary = error.nativeErrorCode().toInt(&ok) & 0xFF; // extended codes keep it low
+    const QString detail = sqlError(error);
+    if (!ok)
+        return QStringLiteral("The station database \"%1\" cannot be read (%2) and was left unchanged.")
+            .arg(file, detail);
+    switch (primary) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return QStringLiteral("The station database \"%1\" is locked by another program (%2) and was left "
+                              "unchanged; close the other program (or another Kestavo) and start again.")
+            .arg(file, detail);
+    case 13: // SQLITE_FULL
+        return QStringLiteral("The station database \"%1\" cannot be read because the disk is full (%2); "
+                              "it was left unchanged. Free some space and start again.")
+            .arg(file, detail);
+    case 3:  // SQLITE_PERM
+    case 8:  // SQLITE_READONLY
+    case 14: // SQLITE_CANTOPEN
+    case 23: // SQLITE_AUTH
+        return QStringLiteral("The station database \"%1\" cannot be read: permission was refused (%2). "
+                              "It was left unchanged; check the permissions of the file and its folder.")
+            .arg(file, detail);
+    case 10: // SQLITE_IOERR
+        return QStringLiteral("The station database \"%1\" cannot be read: the disk reported an "
+                              "input/output error (%2). It was left unchanged; check the disk.")
+            .arg(file, detail);
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return QStringLiteral("The station database \"%1\" is damaged (%2) and was left unchanged.")
+            .arg(file, detail);
+    default:
+        return QStringLiteral("The station database \"%1\" cannot be read (%2) and was left unchanged.")
+            .arg(file, detail);
+    }
+}
+
 } // namespace
 
 StationStore::StationStore(QObject* parent)
@@ -260,19 +302,16 @@ QString StationStore::checkExistingFile() const
     {
         QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), checkName);
         check.setDatabaseName(m_path);
-        check.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        check.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
         if (!check.open()) {
-            problem =
-                QStringLiteral("The station database \"%1\" cannot be opened (%2) and was left unchanged.")
-                    .arg(file, sqlError(check.lastError()));
+            problem = readFailure(file, check.lastError());
         } else {
             QSqlQuery query(check);
             if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master "
                                            "WHERE type = 'table' AND lower(name) = 'ipnumbers'")) ||
                 !query.next()) {
-                problem =
-                    QStringLiteral("The station database \"%1\" is damaged (%2) and was left unchanged.")
-                        .arg(file, sqlError(query.lastError()));
+                problem = readFailure(file, query.lastError());
             } else if (query.value(0).toInt() == 0) {
                 problem =
                     QStringLiteral("The database \"%1\" has no \"ipnumbers\" table, so it is not a station "
@@ -824,6 +863,15 @@ bool StationStore::setDefault(const QString& address)
     m_position = found;
     Q_EMIT changed();
     return true;
+}
+
+bool StationStore::update(const QString& ip, const QString& typedPassword, const QString& description)
+{
+    if (findAddress(ip) < 0) {
+        m_lastError = kNotFound;
+        return false;
+    }
+    return writeCurrent({{kIps, formatEntry(ip, description)}, {kPassword, padPassword(typedPassword)}});
 }
 
 bool StationStore::setPassword(const QString& address, const QString& paddedPassword)

@@ -34,6 +34,8 @@ public:
     // database at `path`. A file that cannot be used is never written to: the store then stays
     // empty, every write fails, and the result says why.
     OpenResult open(const QString& path);
+    // How long open() waits for another program's lock on the file before it says so (2 s).
+    void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
     void close();
     bool isOpen() const;
     bool isReadOnly() const;
@@ -84,6 +86,9 @@ public:
     // it is on the last record.
     bool add(const QString& ip, const QString& typedPassword, const QString& description);
 
+    // Rewrites the entry and password of the first record matching `ip` (the one every look-up
+    // finds), which becomes current. False with kNotFound in lastError() when none matches.
+    bool update(const QString& ip, const QString& typedPassword, const QString& description);
     struct ImportRow
     {
         QString address;
@@ -140,6 +145,7 @@ private:
     QString m_lastError;
     bool m_open = false;
     bool m_readOnly = false;
+    int m_busyTimeoutMs = 2000;
     QStringList m_tableColumns;
     QList<Record> m_records;
     int m_position = -1;

@@ -27,11 +27,12 @@ class LoggingPrompter final : public Prompter
 {
 public:
     explicit LoggingPrompter(QStringList& log) : m_log(log) {}
-    Answer ask(const QString& text, const QString&, Buttons, Icon) override
+    Answer ask(const QString& text, const QString&, Buttons buttons, Icon) override
     {
         m_log << QStringLiteral("prompt ") + text;
-        return Answer::Ok;
+        return buttons == Buttons::OkCancel ? confirm : Answer::Ok;
     }
+    Answer confirm = Answer::Ok;
 
 private:
     QStringList& m_log;
@@ -147,9 +148,11 @@ template <typename Dialog> struct Rig
     bool started = false;
 };
 
-QStringList teardown(const QStringList& sent, const QString& arpLine, const QString& done)
+QStringList teardown(const QString& question, const QStringList& sent, const QString& arpLine,
+                     const QString& done)
 {
-    QStringList expected = sent;
+    QStringList expected{QStringLiteral("prompt ") + question};
+    expected << sent;
     expected << QStringLiteral("acquiring off, timers stopped") << QStringLiteral("not connected")
              << QStringLiteral("readouts reset, timers stopped") << QStringLiteral("run ") + arpLine
              << QStringLiteral("prompt ") + done;
@@ -233,10 +236,11 @@ private Q_SLOTS:
                                       << QStringList{QStringLiteral("192"), QStringLiteral("168"),
                                                      QStringLiteral("1"), QStringLiteral("20")}
                                       << QByteArray("\xC0\xA8\x01\x14", 4);
-        QTest::newRow("all zero") << QStringLiteral("0.0.0.0") << QStringList(4, QStringLiteral("0"))
-                                  << QByteArray(4, '\0');
-        QTest::newRow("all 255") << QStringLiteral("255.255.255.255") << QStringList(4, QStringLiteral("255"))
-                                 << QByteArray(4, '\xFF');
+        QTest::newRow("last address below the reserved range")
+            << QStringLiteral("223.255.255.254")
+            << QStringList{QStringLiteral("223"), QStringLiteral("255"), QStringLiteral("255"),
+                           QStringLiteral("254")}
+            << QByteArray("\xDF\xFF\xFF\xFE", 4);
         QTest::newRow("lone a in the third box reads 0")
             << QStringLiteral("1.2.a.4")
             << QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("4")}
@@ -260,8 +264,12 @@ private Q_SLOTS:
         QCOMPARE(rig.texts(4), boxes);
         rig.button("Command1")->click();
 
-        QCOMPARE(rig.log, teardown({QStringLiteral("sent F")}, QStringLiteral("arp -d 127.0.0.1"),
-                                   QStringLiteral("IP Changed !!")));
+        QString typed;
+        for (const char octet : octets)
+            typed += (typed.isEmpty() ? QString() : QStringLiteral(".")) + QString::number(quint8(octet));
+        QCOMPARE(rig.log,
+                 teardown(QStringLiteral("Change 127.0.0.1 to %1?").arg(typed), {QStringLiteral("sent F")},
+                          QStringLiteral("arp -d 127.0.0.1"), QStringLiteral("IP Changed !!")));
         const QList<QByteArray> frames = framesOf(rig.fixture.peer, 'F');
         QCOMPARE(frames.size(), 1);
         QCOMPARE(frames.first().size(), 130);
@@ -307,22 +315,44 @@ private Q_SLOTS:
     void ipRefused_data()
     {
         QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("reason"); // a part of the one message shown
+        QTest::addColumn<bool>("declined");  // the user answers Cancel to the question
         const QString e;
         const QString one = QStringLiteral("1");
-        QTest::newRow("all empty") << QStringList(4, e);
-        QTest::newRow("first empty") << QStringList{e, one, one, one};
-        QTest::newRow("last empty") << QStringList{one, one, one, e};
-        QTest::newRow("300 would go out as 44") << QStringList{QStringLiteral("300"), one, one, one};
-        QTest::newRow("256 in the last box") << QStringList{one, one, one, QStringLiteral("256")};
-        QTest::newRow("999 in the third box") << QStringList{one, one, QStringLiteral("999"), one};
+        const QString lame = QStringLiteral("Lame IP Address Detected!");
+        const auto ip = [](const char* dotted) {
+            return QString::fromLatin1(dotted).split(QLatin1Char('.'));
+        };
+        QTest::newRow("all empty") << QStringList(4, e) << lame << false;
+        QTest::newRow("first empty") << QStringList{e, one, one, one} << lame << false;
+        QTest::newRow("last empty") << QStringList{one, one, one, e} << lame << false;
+        QTest::newRow("300 would go out as 44")
+            << QStringList{QStringLiteral("300"), one, one, one} << lame << false;
+        QTest::newRow("256 in the last box")
+            << QStringList{one, one, one, QStringLiteral("256")} << lame << false;
+        QTest::newRow("999 in the third box")
+            << QStringList{one, one, QStringLiteral("999"), one} << lame << false;
+        QTest::newRow("this network") << ip("0.0.0.0") << QStringLiteral("no address") << false;
+        QTest::newRow("broadcast") << ip("255.255.255.255") << QStringLiteral("broadcast") << false;
+        QTest::newRow("loopback") << ip("127.0.0.9") << QStringLiteral("loopback") << false;
+        QTest::newRow("multicast low") << ip("224.0.0.1") << QStringLiteral("multicast") << false;
+        QTest::newRow("multicast high") << ip("239.255.255.255") << QStringLiteral("multicast") << false;
+        QTest::newRow("reserved") << ip("240.0.0.1") << QStringLiteral("reserved") << false;
+        QTest::newRow("question declined")
+            << ip("10.1.1.9") << QStringLiteral("Change 127.0.0.1 to 10.1.1.9?") << true;
     }
     void ipRefused()
     {
         QFETCH(QStringList, boxes);
+        QFETCH(QString, reason);
+        QFETCH(bool, declined);
         Rig<ChangeIpDialog> rig;
+        if (declined)
+            rig.prompter.confirm = Prompter::Answer::Cancel;
         rig.fill(boxes);
         rig.button("Command1")->click();
-        QCOMPARE(rig.log, QStringList{QStringLiteral("prompt Lame IP Address Detected!")});
+        QCOMPARE(rig.log.size(), 1);
+        QVERIFY2(rig.log.first().contains(reason), qPrintable(rig.log.first()));
         QVERIFY(framesOf(rig.fixture.peer, 'F').isEmpty());
         QVERIFY(rig.fixture.state.acquiring());
         QVERIFY(rig.dialog);
@@ -344,10 +374,13 @@ private Q_SLOTS:
                            QStringLiteral("AB"), QStringLiteral("CD"), QStringLiteral("EF")}
             << QByteArray("\x00\x00\x00\xAB\xCD\xEF", 6);
         QTest::newRow("single digits")
-            << QStringList{QStringLiteral("f"), QStringLiteral("1"), QStringLiteral("0"),
+            << QStringList{QStringLiteral("e"), QStringLiteral("1"), QStringLiteral("0"),
                            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("A")}
-            << QByteArray("\x0F\x01\x00\x00\x00\x0A", 6);
-        QTest::newRow("ff everywhere") << QStringList(6, QStringLiteral("ff")) << QByteArray(6, '\xFF');
+            << QByteArray("\x0E\x01\x00\x00\x00\x0A", 6);
+        QTest::newRow("ff but the multicast bit")
+            << QStringList{QStringLiteral("fe"), QStringLiteral("ff"), QStringLiteral("ff"),
+                           QStringLiteral("ff"), QStringLiteral("ff"), QStringLiteral("ff")}
+            << QByteArray("\xFE\xFF\xFF\xFF\xFF\xFF", 6);
     }
     void macChange()
     {
@@ -362,7 +395,9 @@ private Q_SLOTS:
         rig.button("Command1")->click();
 
         QCOMPARE(rig.log,
-                 teardown({QStringLiteral("sent E"), QStringLiteral("sent E")},
+                 teardown(QStringLiteral("Change 00:00:00:00:00:00 to %1?")
+                              .arg(QString::fromLatin1(mac.toHex(':').toUpper())),
+                          {QStringLiteral("sent E"), QStringLiteral("sent E")},
                           QStringLiteral("arp -d 127.0.0.1"), QStringLiteral("Mac Address Changed !!")));
         const QList<QByteArray> frames = framesOf(rig.fixture.peer, 'E');
         QCOMPARE(frames.size(), 2);
@@ -398,18 +433,36 @@ private Q_SLOTS:
 
     void macRefused_data()
     {
-        QTest::addColumn<int>("emptyBox");
-        for (int k = 1; k <= 6; ++k)
-            QTest::addRow("box %d empty", k) << k;
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("message");
+        QStringList full(6, QStringLiteral("0a"));
+        for (int k = 0; k < 6; ++k) {
+            QStringList boxes = full;
+            boxes[k].clear();
+            QTest::addRow("box %d empty", k + 1) << boxes << QStringLiteral("Lame Mac Address Detected!");
+        }
+        QTest::newRow("all zero") << QStringList(6, QStringLiteral("0"))
+                                  << QStringLiteral("00:00:00:00:00:00 is no");
+        QTest::newRow("broadcast") << QStringList(6, QStringLiteral("FF"))
+                                   << QStringLiteral("FF:FF:FF:FF:FF:FF is the broadcast");
+        QTest::newRow("multicast bit")
+            << QStringList{QStringLiteral("01"), QStringLiteral("00"), QStringLiteral("5e"),
+                           QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("01")}
+            << QStringLiteral("01:00:5E:00:00:01 has the multicast bit set");
+        QTest::newRow("question declined")
+            << full << QStringLiteral("Change 00:00:00:00:00:00 to 0A:0A:0A:0A:0A:0A?");
     }
     void macRefused()
     {
-        QFETCH(int, emptyBox);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, message);
         Rig<ChangeMacDialog> rig;
-        rig.fill(QStringList(6, QStringLiteral("0a")));
-        rig.box(emptyBox)->clear();
+        rig.prompter.confirm = Prompter::Answer::Cancel;
+        rig.fill(boxes);
         rig.button("Command1")->click();
-        QCOMPARE(rig.log, QStringList{QStringLiteral("prompt Lame Mac Address Detected!")});
+        QCOMPARE(rig.log.size(), 1);
+        QVERIFY2(rig.log.first().startsWith(QStringLiteral("prompt ") + message),
+                 qPrintable(rig.log.first()));
         QVERIFY(framesOf(rig.fixture.peer, 'E').isEmpty());
         QVERIFY(rig.fixture.state.acquiring());
         QVERIFY(rig.dialog);
@@ -438,7 +491,8 @@ private Q_SLOTS:
         rig.fill({QStringLiteral("10"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")});
         rig.button("Command1")->click();
 
-        QStringList expected = teardown({QStringLiteral("sent F")}, line, QStringLiteral("IP Changed !!"));
+        QStringList expected = teardown(QStringLiteral("Change 127.0.0.1 to 10.1.1.1?"),
+                                        {QStringLiteral("sent F")}, line, QStringLiteral("IP Changed !!"));
         if (!failure.isEmpty()) {
             expected.insert(expected.size() - 1,
                             QStringLiteral("prompt The old address 127.0.0.1 could not be removed "
@@ -479,10 +533,11 @@ private Q_SLOTS:
         Rig<ChangeMacDialog> rig;
         rig.fixture.session.stop();
         rig.log.clear();
-        rig.fill(QStringList(6, QStringLiteral("01")));
+        rig.fill(QStringList(6, QStringLiteral("02")));
         rig.button("Command1")->click();
         QCOMPARE(rig.log,
-                 QStringList{QStringLiteral("prompt ") + kestavo::core::ConsoleDialog::noSessionText()});
+                 (QStringList{QStringLiteral("prompt Change 00:00:00:00:00:00 to 02:02:02:02:02:02?"),
+                              QStringLiteral("prompt ") + kestavo::core::ConsoleDialog::noSessionText()}));
         QVERIFY(framesOf(rig.fixture.peer, 'E').isEmpty());
         QVERIFY(rig.dialog);
     }

@@ -281,6 +281,61 @@ private Q_SLOTS:
         QVERIFY(rig.fixture.prompter.calls().isEmpty());
     }
 
+    void passwordAnswerFilteredByAddressOnly_data()
+    {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("the unit's address, another port") << QStringLiteral("127.0.0.1") << true;
+        QTest::newRow("another address") << QStringLiteral("127.0.0.2") << false;
+    }
+    void passwordAnswerFilteredByAddressOnly()
+    {
+        QFETCH(QString, sender);
+        QFETCH(bool, taken);
+        Rig rig;
+        rig.typePassword(QStringLiteral("abc"));
+        rig.button("Command1")->click();
+        QVERIFY(rig.fixture.peer.waitFrames(2));
+        auto* socket = rig.find<QUdpSocket>("Winsock2");
+        QSignalSpy arrived(socket, &QUdpSocket::readyRead);
+        QUdpSocket other;
+        QVERIFY(other.bind(QHostAddress(sender), 0));
+        other.writeDatagram(ReplyBuilder().at(12, 1).bytes(), QHostAddress::LocalHost, socket->localPort());
+        if (taken) {
+            QTRY_VERIFY(rig.dialog.isNull());
+            QCOMPARE(rig.fixture.store.password(), QStringLiteral("abc*******"));
+        } else {
+            QVERIFY(arrived.wait(2000));
+            QVERIFY(rig.dialog);
+            QCOMPARE(rig.fixture.store.password(), QStringLiteral("secret****"));
+        }
+    }
+
+    void unansweredPasswordChange()
+    {
+        Rig rig;
+        rig.dialog->setPasswordReplyTimeout(50);
+        rig.typePassword(QStringLiteral("abc"));
+        rig.button("Command1")->click();
+        QVERIFY(rig.fixture.session.pollsHeld());
+        QTRY_COMPARE(rig.fixture.prompter.calls().size(), 1);
+        QCOMPARE(
+            rig.fixture.prompter.lastText(),
+            QStringLiteral("The unit at 127.0.0.1 did not answer the password change within 0.05 seconds. "
+                           "It may or may not use the new password now; the station record still holds "
+                           "the old one. If the unit refuses this console from now on, press \"Add IP\" in "
+                           "the main window, enter 127.0.0.1 with the new password and let it update the "
+                           "station."));
+        QVERIFY(rig.button("Command1")->isEnabled());
+        QVERIFY(!rig.fixture.session.pollsHeld());
+        QVERIFY(rig.dialog);
+        QCOMPARE(rig.fixture.store.password(), QStringLiteral("secret****"));
+        // A late answer now finds no change pending: nothing is written.
+        rig.fixture.peer.reply(ReplyBuilder().at(12, 1).bytes());
+        QTest::qWait(50);
+        QCOMPARE(rig.fixture.store.password(), QStringLiteral("secret****"));
+    }
+
     void closeBoxWhileWaiting()
     {
         Rig rig;
@@ -464,8 +519,8 @@ private Q_SLOTS:
         rig.button("Command3")->click();
         QTRY_COMPARE(framesOf(rig.fixture.peer, 'H').size(), 1);
         QCOMPARE(framesOf(rig.fixture.peer, 'G').size(), 1);
-        QCOMPARE(rig.find<QUdpSocket>("Winsock2")->state(), QAbstractSocket::ConnectedState);
-        QCOMPARE(rig.find<QUdpSocket>("Winsock3")->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(rig.find<QUdpSocket>("Winsock2")->state(), QAbstractSocket::BoundState);
+        QCOMPARE(rig.find<QUdpSocket>("Winsock3")->state(), QAbstractSocket::BoundState);
         // The answer to the allowed-IP frame reaches its own socket and is judged there.
         rig.fixture.peer.reply(ReplyBuilder().bytes());
         QTRY_VERIFY(rig.dialog.isNull());

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -262,11 +263,18 @@ private Q_SLOTS:
         QFETCH(QStringList, shown);
         Console console(uptimeReport(raw));
         QPointer<UptimeDialog> dialog = new UptimeDialog(console.fixture.context);
+        // As a screen reader gets them: the name says which value, the text carries it.
         QStringList labels;
+        QStringList names;
         for (const char* name :
-             {"Label6", "Label7", "Label8", "Label9", "Label14", "Label16", "Label10", "Label12"})
-            labels << child<QLabel>(dialog, name)->text();
+             {"Label6", "Label7", "Label8", "Label9", "Label14", "Label16", "Label10", "Label12"}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(child<QLabel>(dialog, name));
+            QVERIFY(a && a->textInterface());
+            labels << a->textInterface()->text(0, a->textInterface()->characterCount());
+            names << a->text(QAccessible::Name);
+        }
         QCOMPARE(labels, shown);
+        QCOMPARE(names.first(), QStringLiteral("Total seconds"));
         delete dialog.data();
     }
 

@@ -1,5 +1,5 @@
-// What the four automation dialogs share: the main window's requests reach them, and every
-// control carries a name a screen reader can speak.
+// What the four automation dialogs share: the main window's requests reach them, every control
+// carries a name a screen reader can speak, and none offers another unit's settings.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,6 +12,9 @@
 #include <QSlider>
 #include <QTest>
 
+#include "stations/stationformat.h"
+
+#include "admin/admindialogs.h"
 #include "automation/automationdialogs.h"
 #include "automationharness.h"
 
@@ -29,7 +32,57 @@ private Q_SLOTS:
     void registry();
     void accessibleNames_data();
     void accessibleNames();
+    void anotherUnitsSettingsAreNotOffered_data();
+    void anotherUnitsSettingsAreNotOffered();
 };
+
+void TestAutomationDialogs::anotherUnitsSettingsAreNotOffered_data()
+{
+    QTest::addColumn<DialogId>("id");
+    QTest::addColumn<QString>("sendButton");
+    QTest::addColumn<bool>("otherUnit");
+    for (const bool other : {true, false}) {
+        const char* unit = other ? "another unit" : "the same unit";
+        QTest::addRow("security, %s", unit) << DialogId::Security << QStringLiteral("Command3") << other;
+        QTest::addRow("I/O box, %s", unit) << DialogId::IoBox << QStringLiteral("Upload") << other;
+        QTest::addRow("temperature, %s", unit) << DialogId::Temperature << QStringLiteral("Upload") << other;
+    }
+}
+
+void TestAutomationDialogs::anotherUnitsSettingsAreNotOffered()
+{
+    QFETCH(DialogId, id);
+    QFETCH(QString, sendButton);
+    QFETCH(bool, otherUnit);
+
+    AutomationHarness h;
+    QVERIFY(h.start());
+    auto& f = h.fixture;
+    // Unit A allows listed IPs only, runs a script on I/O box 1 and on temperature.
+    const QByteArray settingsOfA =
+        kestavo::testsupport::ReplyBuilder().at(41, 1).at(42, 127).at(103, 1).at(118, 1).bytes();
+    f.feed(settingsOfA);
+    f.session.stop();
+    f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("bsecret"), QStringLiteral("Unit B"));
+    f.session.start(
+        otherUnit ? kestavo::stations::formatEntry(QStringLiteral("127.0.0.2"), QStringLiteral("Unit B"))
+                  : f.stationEntry());
+    QCOMPARE(f.state.allowedRule(), otherUnit ? 0 : 1);
+    QCOMPARE(f.state.allowedOctet(0), otherUnit ? 0 : 127);
+    QCOMPARE(f.state.ioSetting(0, 0), otherUnit ? 0 : 1);
+    QCOMPARE(f.state.temperatureSetting(0), otherUnit ? 0 : 1);
+
+    kestavo::automation::registerAutomationDialogs(f.dialogs);
+    kestavo::admin::registerAdminDialogs(f.dialogs);
+    QPointer<QWidget> dialog = f.dialogs.open(id, f.context, 0);
+    QVERIFY(dialog);
+    auto* send = dialog->findChild<QAbstractButton*>(sendButton);
+    QVERIFY(send);
+    QCOMPARE(send->isEnabled(), !otherUnit);
+    f.feed(settingsOfA); // the unit's own first report
+    QVERIFY(send->isEnabled());
+    delete dialog;
+}
 
 void TestAutomationDialogs::registry_data()
 {
@@ -48,7 +101,7 @@ void TestAutomationDialogs::registry_data()
     QTest::newRow("I/O box 4") << DialogId::IoBox << 3 << "ioBox"
                                << "I/O BOX 4";
     QTest::newRow("temperature") << DialogId::Temperature << 0 << "tempBox"
-                                 << "Temperature Control         ()";
+                                 << QString::fromUtf8("Temperature Control         (0\u00B0C    32\u00B0F)");
 }
 
 void TestAutomationDialogs::registry()

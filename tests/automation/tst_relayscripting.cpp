@@ -74,7 +74,8 @@ private Q_SLOTS:
     void noSlotChosen();
     void executeFrame_data();
     void executeFrame();
-    void executeAfterStepsVanished();
+    void slotTableDuringQuestion_data();
+    void slotTableDuringQuestion();
     void slotTableWhileEditing_data();
     void slotTableWhileEditing();
     void refreshEmptiesAndAsks();
@@ -445,23 +446,45 @@ void TestRelayScripting::executeFrame()
     QVERIFY(h.mainWindow.isEnabled());
 }
 
-void TestRelayScripting::executeAfterStepsVanished()
+void TestRelayScripting::slotTableDuringQuestion_data()
 {
-    // The question is up when a slot table arrives whose slot 1 is empty: the step list empties.
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("upload") << true;
+    QTest::newRow("execute") << false;
+}
+
+void TestRelayScripting::slotTableDuringQuestion()
+{
+    // The slot the user said yes to is the slot used, with the steps composed, even when a slot
+    // table arrives while the question is up; the table is shown once the flow ends.
+    QFETCH(bool, upload);
     AutomationHarness h;
     QVERIFY(h.start());
     QPointer<RelayScriptingDialog> dialog = open(h, emptySlots());
+    auto* slotList = h.child<QListWidget>(dialog, "List1");
+    AutomationHarness::clickRow(slotList, 2);
     AutomationHarness::clickRow(h.child<QListWidget>(dialog, "List3"), 0);
-    click(dialog, "ExecuteScript");
-    h.feedSlots(emptySlots());
-    QCOMPARE(h.child<QListWidget>(dialog, "List2")->count(), 0);
-    const int sentBefore = h.fixture.session.sent();
-    click(dialog, "ExecuteYes");
-    QCOMPARE(h.fixture.prompter.lastText(), QStringLiteral("Make a Script First!"));
-    QCOMPARE(h.fixture.session.sent(), sentBefore);
-    QVERIFY(h.frames('K').isEmpty());
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(mainButtonStates(dialog), QList<bool>(4, true));
+    click(dialog, upload ? "UploadScript" : "ExecuteScript");
+    Slots arrived = emptySlots();
+    arrived[0] = {QStringLiteral("66"), QStringLiteral("Arrived")};
+    h.feedSlots(arrived);
+    if (upload) {
+        click(dialog, "UploadYes");
+        h.feedSlots(arrived);
+        QTest::keyClicks(h.child<QLineEdit>(dialog, "Text1"), QStringLiteral("Mine"));
+        click(dialog, "DescriptionOk");
+    } else {
+        click(dialog, "ExecuteYes");
+    }
+    const char opcode = upload ? 'J' : 'K';
+    QVERIFY(h.waitFrames(opcode));
+    const QByteArray frame = h.frames(opcode).first();
+    QCOMPARE(quint8(frame.at(20)), quint8(0x40)); // slot 3
+    if (upload) {
+        QCOMPARE(frame.mid(21, 1), QByteArray("1")); // the composed step, not slot 1's "66"
+        QCOMPARE(slotList->item(0)->text(), QStringLiteral("Arrived         "));
+        QCOMPARE(slotList->currentRow(), 0);
+    }
     delete dialog;
 }
 

@@ -139,9 +139,10 @@ void TestRelayTimer::delayBoxLists()
     QCOMPARE(combo->itemText(5), QStringLiteral("05"));
     QCOMPARE(combo->itemText(count - 1), last);
 
-    // Typing leaves the readout alone; choosing from the list copies the choice.
-    combo->setEditText(QStringLiteral("7"));
-    QCOMPARE(readout->text(), QStringLiteral("00"));
+    // A typed delay shows in the readout as a list choice does.
+    combo->lineEdit()->clear();
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("7"));
+    QCOMPARE(readout->text(), QStringLiteral("7"));
     combo->setCurrentIndex(2);
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -80,6 +81,8 @@ private Q_SLOTS:
     void revisionGating();
     void exitClosesEverything_data();
     void exitClosesEverything();
+    void readoutsSpeakTheirValue_data();
+    void readoutsSpeakTheirValue();
 
 private:
     QWidget* control(const QString& name) const;
@@ -208,6 +211,75 @@ void TestMainFormCommands::guardedWithSessionOpens()
     QCOMPARE(m_opened, (QList<Opened>{{core::DialogId(dialog), argument}}));
 }
 
+void TestMainFormCommands::readoutsSpeakTheirValue_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value"); // empty: whatever the readout shows, as long as it shows something
+    QTest::newRow("connection") << "Panel2"
+                                << "Connection"
+                                << "Connected";
+    QTest::newRow("time") << "Panel4"
+                          << "Time"
+                          << "";
+    QTest::newRow("date") << "Panel6"
+                          << "Date"
+                          << "";
+    QTest::newRow("activity") << "Label8"
+                              << "Activity"
+                              << "Receiving Data";
+    QTest::newRow("sent, start frame and read request") << "Label19"
+                                                        << "Sent"
+                                                        << "2";
+    QTest::newRow("received") << "Label17"
+                              << "Received"
+                              << "1";
+    QTest::newRow("lost") << "Label21"
+                          << "Lost"
+                          << "0";
+    QTest::newRow("relay 1") << "Label9"
+                             << "Relay 1 state"
+                             << "ON";
+    QTest::newRow("relay 2") << "Label10"
+                             << "Relay 2 state"
+                             << "OFF";
+    QTest::newRow("timer state") << "Label24"
+                                 << "Timer state"
+                                 << "Timer  Inactive";
+    QTest::newRow("countdown minutes") << "Label29"
+                                       << "Minutes"
+                                       << "2";
+    QTest::newRow("voltage 3") << "Text2"
+                               << "Voltage 3"
+                               << "";
+    QTest::newRow("I/O pin 1") << "Text58"
+                               << "I/O pin 1"
+                               << "1";
+    QTest::newRow("voltage 3 gauge") << "Picture2"
+                                     << "Voltage 3 gauge"
+                                     << "";
+}
+
+void TestMainFormCommands::readoutsSpeakTheirValue()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QVERIFY(m_fixture->start());
+    m_fixture->feed(quietReport().at(37, 0).at(38, 1).at(62, 1).at(100, 120).bytes());
+    m_form->drawBars();
+    QWidget* readout = control(objectName);
+    QVERIFY(readout);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(readout);
+    QVERIFY(a && a->textInterface());
+    QCOMPARE(a->text(QAccessible::Name), name);
+    const QString spoken = a->textInterface()->text(0, a->textInterface()->characterCount());
+    if (value.isEmpty())
+        QVERIFY2(!spoken.isEmpty() && spoken != name, qPrintable(spoken));
+    else
+        QCOMPARE(spoken, value);
+}
+
 void TestMainFormCommands::inputOptionButtons_data()
 {
     QTest::addColumn<QString>("name");
@@ -223,6 +295,8 @@ void TestMainFormCommands::inputOptionButtons()
     QFETCH(QString, name);
     QFETCH(int, input);
     QVERIFY(!m_fixture->state.acquiring());
+    QCOMPARE(m_form->findChild<QAbstractButton*>(name)->text(),
+             QStringLiteral("ADC Input %1 Options").arg(input));
 
     activate(name);
 

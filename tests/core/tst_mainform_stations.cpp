@@ -191,8 +191,9 @@ private Q_SLOTS:
                                       << "Dont Delete this IP" << 3;
         QTest::newRow("unknown") << "127.9.9.9"
                                  << "Not found in Data Base. Please Add it first." << 3;
-        QTest::newRow("second") << "127.0.0.2"
-                                << "Remove IP? Are you Sure?" << 2;
+        QTest::newRow("second, named in the question")
+            << "127.0.0.2"
+            << "Remove IP? Are you Sure?\n127.0.0.2         two" << 2;
     }
     void removeRules()
     {
@@ -206,6 +207,79 @@ private Q_SLOTS:
         c.button("Command4")->click();
         QCOMPARE(c.f.prompter.lastText(), message);
         QCOMPARE(c.f.store.count(), left);
+    }
+
+    void typedTextIsNeverCompletedOntoAnotherStation()
+    {
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.25"), QStringLiteral("x"), QStringLiteral("other"));
+        c.form->refillStations();
+        c.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.form.get()));
+        c.box()->setFocus();
+        c.box()->clearEditText();
+        QTest::keyClicks(c.box()->lineEdit(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(c.box()->currentText(), QStringLiteral("127.0.0.2"));
+        c.button("Command4")->click();
+        QCOMPARE(c.f.prompter.lastText(), stations::kNotFound);
+        QCOMPARE(c.f.store.count(), 2);
+    }
+
+    void addingAKnownAddressOffersAnUpdate_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("update") << true;
+        QTest::newRow("declined") << false;
+    }
+    void addingAKnownAddressOffersAnUpdate()
+    {
+        QFETCH(bool, accept);
+        Console c;
+        const QString oldPassword = c.f.store.password();
+        c.f.prompter.queueAnswer(accept ? platform::Prompter::Answer::Yes : platform::Prompter::Answer::No);
+        c.add(QStringLiteral("127.0.0.1"), QStringLiteral("fixed"), QStringLiteral("Renamed"));
+        QCOMPARE(c.f.prompter.lastText(), QStringLiteral("127.0.0.1 is already in the station list as "
+                                                         "\"Test unit\". Update its password and description "
+                                                         "instead?"));
+        QCOMPARE(c.f.store.count(), 1);
+        QCOMPARE(bool(Console::findAdd()), !accept);
+        QCOMPARE(c.f.store.password(), accept ? QStringLiteral("fixed*****") : oldPassword);
+        QCOMPARE(c.box()->itemText(0),
+                 accept ? stations::formatEntry(QStringLiteral("127.0.0.1"), QStringLiteral("Renamed"))
+                        : c.f.stationEntry());
+    }
+
+    void choosingAnotherStationStopsTheSession_data()
+    {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("picked from the list") << false;
+        QTest::newRow("arrow key") << true;
+    }
+    void choosingAnotherStationStopsTheSession()
+    {
+        QFETCH(bool, byKey);
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("Bsecret"), QStringLiteral("Unit B"));
+        c.form->refillStations();
+        c.box()->setCurrentIndex(0);
+        c.button("Command3")->click();
+        QVERIFY(c.f.peer.waitFrames(2));
+        c.f.feed(testsupport::ReplyBuilder().text(15, "\x01\x02\x03\x04\x05\x06").bytes());
+        auto* mac = c.form->findChild<QLineEdit*>(QStringLiteral("Text8"));
+        QVERIFY(!mac->text().isEmpty());
+
+        if (byKey)
+            QTest::keyClick(c.box(), Qt::Key_Down);
+        else
+            Q_EMIT c.box()->activated(1);
+        QCOMPARE(c.f.store.position(), 1);
+        QVERIFY(!c.f.state.acquiring());
+        QVERIFY(mac->text().isEmpty());
+        const auto before = c.f.peer.frames().size();
+        QTest::qWait(200); // four poll intervals of the fixture
+        QCOMPARE(c.f.peer.frames().size(), before);
+        for (const QByteArray& frame : c.f.peer.frames())
+            QVERIFY(!frame.contains("Bsecret"));
     }
 
     void removeCancelledChangesNothing()

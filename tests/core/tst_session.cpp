@@ -217,36 +217,62 @@ private Q_SLOTS:
         QCOMPARE(f.state.slotTable()[0].description, std::string("Lights on       "));
     }
 
-    void truncatedRepliesAreCountedThenIgnored()
+    void shortReportsShowWhatTheyCarryAndSayItOnce()
     {
+        // Every cut of a 1.7.2 report: below the base fields nothing is shown, from there on the
+        // report is applied without its tail; either way the session says it once.
         ConsoleFixture f;
         f.session.setTiming({100000, 200, 100000});
         QVERIFY(f.start());
         QSignalSpy decoded(&f.state, &kestavo::core::ConsoleState::statusDecoded);
-        const QByteArray full = ReplyBuilder().bytes();
+        QSignalSpy noted(&f.session, &Session::shortReports);
+        const QByteArray full = ReplyBuilder().at(41, 1).bytes();
         for (int n = 0; n < full.size(); ++n)
             f.feed(full.left(n));
-        QCOMPARE(decoded.size(), 0);
+        QCOMPARE(decoded.size(), int(full.size() - kestavo::protocol::kStatusBaseLength));
+        QCOMPARE(f.state.allowedRule(), 1);
+        QCOMPARE(f.session.phase(), Session::Phase::Receiving);
+        QCOMPARE(noted.size(), 1);
+        QCOMPARE(noted.first().first().toInt(), 14); // the first one that reached the decoder
         QCOMPARE(f.session.received(), int(full.size()));
         QVERIFY(f.state.acquiring());
         QCOMPARE(f.prompter.calls().size(), 0);
+        f.session.start(f.stationEntry()); // said again after the next Start
+        f.feed(full.left(130));
+        QCOMPARE(noted.size(), 2);
     }
 
-    void datagramsFromAnotherAddressNeverArrive()
+    void repliesAreFilteredByAddressOnly_data()
     {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<bool>("fromPeer");
+        QTest::addColumn<bool>("counted");
+        QTest::newRow("the unit's port") << "127.0.0.1" << true << true;
+        QTest::newRow("another port of the unit's address") << "127.0.0.1" << false << true;
+        QTest::newRow("another address") << "127.0.0.2" << false << false;
+    }
+    void repliesAreFilteredByAddressOnly()
+    {
+        QFETCH(QString, sender);
+        QFETCH(bool, fromPeer);
+        QFETCH(bool, counted);
         ConsoleFixture f;
         f.session.setTiming({100000, 200, 100000});
         QVERIFY(f.start());
-        QUdpSocket stranger;
-        QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
-        // The session's socket is connected to the unit, so the kernel filters other senders.
-        f.peer.reply(ReplyBuilder().bytes());
-        QTRY_COMPARE(f.session.received(), 1);
-        const int before = f.session.received();
-        stranger.writeDatagram(ReplyBuilder().bytes(), QHostAddress(QStringLiteral("127.0.0.1")),
-                               f.session.localPort());
-        QTest::qWait(50);
-        QCOMPARE(f.session.received(), before);
+        QUdpSocket other;
+        QVERIFY(other.bind(QHostAddress(sender), 0));
+        QSignalSpy decoded(&f.state, &kestavo::core::ConsoleState::statusDecoded);
+        if (fromPeer)
+            f.peer.reply(ReplyBuilder().bytes());
+        else
+            other.writeDatagram(ReplyBuilder().bytes(), QHostAddress::LocalHost, f.session.localPort());
+        if (counted) {
+            QTRY_COMPARE(f.session.received(), 1);
+            QCOMPARE(decoded.size(), 1);
+        } else {
+            QTest::qWait(100);
+            QCOMPARE(f.session.received(), 0);
+        }
     }
 
     void stopKeepsCountersAndIgnoresLateWatchdog()

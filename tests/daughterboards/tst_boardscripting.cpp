@@ -410,9 +410,9 @@ void TestBoardScripting::upload_data()
     QTest::newRow("sixteen-character description, slot 16")
         << 6 << "RDB6 Relay 6 NC;RDB6 Light OFF"
         << "" << 16 << "ABCDEFGHIJKLMNOP" << bytes({0x75, 0xF7});
-    QTest::newRow("shown wait uploads as 0x00")
+    QTest::newRow("shown wait keeps its code")
         << 1 << "RDB1 Relay 1 NO"
-        << "RDB Wait 5 Seconds" << 2 << "Mixed" << bytes({0x00, 0xA0});
+        << "RDB Wait 5 Seconds;RDB Wait 1 Second" << 2 << "Mixed" << bytes({0x05, 0x01, 0xA0});
     QTest::newRow("lines trimmed before matching")
         << 1 << ""
         << "  Wait 6 Seconds ; RDB3 Relay 5 NO" << 9 << "Trim" << bytes({0x06, 0xC4});
@@ -472,20 +472,35 @@ void TestBoardScripting::upload()
 void TestBoardScripting::uploadRefused_data()
 {
     QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("step"); // a line already in the step list
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("panelStays");
     QTest::addColumn<bool>("buttonsEnabled");
 
     QTest::newRow("empty description") << true << ""
+                                       << ""
                                        << "Enter a Script Description!" << true << false;
-    QTest::newRow("no slot listed yet") << false << "Lights"
+    QTest::newRow("no slot listed yet") << false << ""
+                                        << "Lights"
                                         << "Some weird error 1!" << true << true;
+    QTest::newRow("description without a byte")
+        << true << "" << QString::fromUtf8("Pump \u20AC1")
+        << QString::fromUtf8("The description \"Pump \u20AC1\" holds a character the unit cannot store (it "
+                             "takes Latin-1 letters, digits and signs only). Change the description and "
+                             "press OK again.")
+        << true << false;
+    QTest::newRow("step without a code") << true << "RDB7 Relay 9 NC"
+                                         << "Lights"
+                                         << "The step \"RDB7 Relay 9 NC\" is not one the unit knows. Remove "
+                                            "it from the script and press OK again."
+                                         << true << false;
 }
 
 void TestBoardScripting::uploadRefused()
 {
     QFETCH(bool, listed);
+    QFETCH(QString, step);
     QFETCH(QString, description);
     QFETCH(QString, message);
     QFETCH(bool, panelStays);
@@ -496,8 +511,10 @@ void TestBoardScripting::uploadRefused()
     if (listed)
         b.fixture.feed(listingReply({}));
     boardtest::clickLine(b.list("List3"), 0);
+    if (!step.isEmpty())
+        b.list("List2")->addItem(step);
     b.control(QStringLiteral("Command2"))->click();
-    QTest::keyClicks(b.control<QLineEdit>(QStringLiteral("Text1")), description);
+    b.control<QLineEdit>(QStringLiteral("Text1"))->setText(description);
     QSignalSpy sent(&b.fixture.session, &core::Session::frameSent);
 
     b.control(QStringLiteral("Command5"))->click();

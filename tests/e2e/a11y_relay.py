@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""The console as an assistive technology sees it: start a session with a simulated unit, read the
-MAC address and voltage 3 from the accessibility tree, switch relay 1 on through its dialog, and
-read "ON" back from the main window.
+"""The console as an assistive technology sees it: start a session with a simulated unit, read
+"Connected" from the status bar, the MAC address and voltage 3 from the accessibility tree, the
+uptime seconds from the uptime window, switch relay 1 on through its dialog, and read "ON" back
+from the main window. Every readout is found by its name and read through its text.
 
 Run inside an X server and a D-Bus session with the accessibility bus (the ctest wrapper uses
 `xvfb-run -a dbus-run-session`). Exit 0 on success, 1 on a failure, 77 when the tools are missing.
@@ -77,12 +78,13 @@ def text_of(node):
         return name(node)
 
 
-def state_of(label):
-    """A state label's caption: its accessible name says what it is, its description what it shows."""
-    if label is None:
+def value_of(readout):
+    """A readout's value: its accessible name says what it is, its text what it shows."""
+    if readout is None:
         return None
     try:
-        return label.description
+        text = readout.queryText()
+        return text.getText(0, text.characterCount)
     except Exception:
         return None
 
@@ -161,6 +163,10 @@ def run(args, workdir):
             dump(app)
         press(start)
 
+        wait_for('"Connected" in the status bar',
+                 lambda: value_of(find(app, "label", "Connection")) == "Connected")
+        print("Connection:", value_of(find(app, "label", "Connection")))
+
         mac = wait_for("the MAC address",
                        lambda: (lambda n: n is not None and text_of(n) == SIM_MAC and n)(
                            find(app, "text", "MAC address")))
@@ -173,8 +179,16 @@ def run(args, workdir):
             raise Failure("voltage 3 reads %r, outside its 0-30 V range" % text_of(volts))
         print("Voltage 3:", text_of(volts))
 
+        press(wait_for('the "UPTIME" button', lambda: find(app, "push button", "UPTIME")))
+        uptime = wait_for("the uptime window", lambda: find(app, "dialog", "UPTIME"))
+        seconds = wait_for("the uptime seconds",
+                           lambda: (lambda v: v and v.isdigit() and int(v) > 0 and v)(
+                               value_of(find(uptime, "label", "Total seconds"))))
+        print("Uptime seconds:", seconds)
+        press(wait_for('the uptime window\'s "OK"', lambda: find(uptime, "push button", "OK")))
+
         state = find(app, "label", "Relay 1 state")
-        print("Relay 1 state before:", state_of(state))
+        print("Relay 1 state before:", value_of(state))
         press(wait_for('the "Relay 1" button', lambda: find(app, "push button", "Relay 1")))
         if args.dump:
             time.sleep(2)
@@ -183,8 +197,8 @@ def run(args, workdir):
         press(wait_for('" Relay 1 ON"', lambda: find(dialog, "radio button", " Relay 1 ON")))
         press(wait_for('the dialog\'s "OK"', lambda: find(dialog, "push button", "OK")))
 
-        wait_for('"ON" in the relay 1 state', lambda: state_of(find(app, "label", "Relay 1 state")) == "ON", 10)
-        print("Relay 1 state:", state_of(find(app, "label", "Relay 1 state")))
+        wait_for('"ON" in the relay 1 state', lambda: value_of(find(app, "label", "Relay 1 state")) == "ON", 10)
+        print("Relay 1 state:", value_of(find(app, "label", "Relay 1 state")))
     finally:
         console.terminate()
         sim.terminate()
@@ -213,7 +227,8 @@ def main():
         return 1
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    print("PASS: session started, MAC and voltage read, relay 1 switched on through its dialog")
+    print("PASS: session started and connected, MAC, voltage and uptime read, relay 1 switched on "
+          "through its dialog")
     return 0
 
 

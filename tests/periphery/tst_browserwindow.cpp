@@ -70,9 +70,11 @@ private Q_SLOTS:
     void resizeRule_data();
     void resizeRule();
     void closingGivesTheMainWindowBack();
+    void asRootOnlyTheUnitsPages_data();
+    void asRootOnlyTheUnitsPages();
 
 private:
-    periphery::BrowserWindow* open();
+    periphery::BrowserWindow* open(bool asRoot = false);
     QComboBox* addressBox() const { return m_browser->findChild<QComboBox*>(qs("cboAddress")); }
     QAction* action(const QString& key) const { return m_browser->findChild<QAction*>(key); }
     QTimer* busyTimer() const { return m_browser->findChild<QTimer*>(qs("timTimer")); }
@@ -82,6 +84,46 @@ private:
     QPointer<periphery::BrowserWindow> m_browser;
     FakeWebView* m_view = nullptr; // owned by m_browser
 };
+
+void TestBrowserWindow::asRootOnlyTheUnitsPages_data()
+{
+    QTest::addColumn<bool>("asRoot");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("the unit's page") << true << "http://127.0.0.1/status.html" << true;
+    QTest::newRow("the unit on another port, https") << true << "https://127.0.0.1:8443/" << true;
+    QTest::newRow("our search page") << true << "qrc:/periphery/search.html" << true;
+    QTest::newRow("blank page") << true << "about:blank" << true;
+    QTest::newRow("another address") << true << "http://127.0.0.9/" << false;
+    QTest::newRow("a site by name") << true << "www.example.org" << false;
+    QTest::newRow("a local file") << true << "file:///etc/passwd" << false;
+    QTest::newRow("not root: anywhere") << false << "http://127.0.0.9/" << true;
+}
+
+void TestBrowserWindow::asRootOnlyTheUnitsPages()
+{
+    // Typed addresses and a page's own links take the same way through the view's filter.
+    QFETCH(bool, asRoot);
+    QFETCH(QString, typed);
+    QFETCH(bool, loads);
+    m_fixture->state.setSelectedAddress(qs("127.0.0.1"));
+    open(asRoot);
+    QCOMPARE(m_view->calls(), QStringList{qs("navigate http://127.0.0.1/")}); // home is the unit's page
+    m_view->clearCalls();
+    m_browser->navigateToAddress(typed);
+    const QString url = QUrl::fromUserInput(typed).toString();
+    QCOMPARE(m_view->calls(), QStringList{(loads ? qs("navigate ") : qs("refused ")) + url});
+    if (loads) {
+        QVERIFY(m_fixture->prompter.calls().isEmpty());
+    } else {
+        QCOMPARE(
+            m_fixture->prompter.lastText(),
+            qs("The console runs as root, where the web browser has no sandbox, so it shows only the "
+               "unit's own pages (http://127.0.0.1/) and the console's own pages. %1 was not opened; run "
+               "the console as an ordinary user to browse elsewhere.")
+                .arg(url));
+    }
+}
 
 void TestBrowserWindow::initTestCase()
 {
@@ -114,11 +156,11 @@ void TestBrowserWindow::cleanup()
     QSettings().clear();
 }
 
-periphery::BrowserWindow* TestBrowserWindow::open()
+periphery::BrowserWindow* TestBrowserWindow::open(bool asRoot)
 {
     auto view = std::make_unique<FakeWebView>();
     m_view = view.get();
-    m_browser = new periphery::BrowserWindow(m_fixture->context, std::move(view));
+    m_browser = new periphery::BrowserWindow(m_fixture->context, std::move(view), asRoot);
     m_browser->show();
     return m_browser;
 }

@@ -299,7 +299,9 @@ void TestCodes::boardStepCode_data()
     QTest::newRow("Wait 6 Seconds") << QStringLiteral("Wait 6 Seconds") << 0x06;
     QTest::newRow("Wait 10 Seconds") << QStringLiteral("Wait 10 Seconds") << 0x0A;
     QTest::newRow("trimmed") << QStringLiteral("  RDB3 Light ON  ") << 0x47;
-    QTest::newRow("display text of a wait is no palette text") << QStringLiteral("RDB Wait 5 Seconds") << -1;
+    QTest::newRow("display text of a wait is the same wait") << QStringLiteral("RDB Wait 5 Seconds") << 0x05;
+    QTest::newRow("display text of one second") << QStringLiteral(" RDB Wait 1 Second") << 0x01;
+    QTest::newRow("board prefix on a relay step") << QStringLiteral("RDB Relay 1 NC") << -1;
     QTest::newRow("Wait 1 Seconds") << QStringLiteral("Wait 1 Seconds") << -1;
     QTest::newRow("Wait 11 Seconds") << QStringLiteral("Wait 11 Seconds") << -1;
     QTest::newRow("board 7") << QStringLiteral("RDB7 Relay 1 NC") << -1;
@@ -396,7 +398,7 @@ void TestCodes::boardCodesFor_data()
                        QStringLiteral("RDB2 Light ON")}
         << QList<int>{0xB7, 0x03, 0x37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     QTest::newRow("unknown line keeps its place")
-        << QStringList{QStringLiteral("RDB Wait 5 Seconds"), QStringLiteral(" Wait 6 Seconds ")}
+        << QStringList{QStringLiteral("RDB7 Relay 1 NC"), QStringLiteral(" Wait 6 Seconds ")}
         << QList<int>{0x00, 0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     QTest::newRow("empty list") << QStringList{} << QList<int>(16, 0);
     QStringList seventeen;

@@ -1,5 +1,6 @@
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -936,6 +937,7 @@ void TestStationStore::badFileIsLeftUntouched_data()
     QTest::newRow("SQLite header, damaged body") << u"damaged"_s << u"damaged"_s;
     QTest::newRow("SQLite without the table") << u"notable"_s << u"no \"ipnumbers\" table"_s;
     QTest::newRow("written by a newer version") << u"newer"_s << u"newer version"_s;
+    QTest::newRow("locked by another program") << u"locked"_s << u"locked by another program"_s;
 }
 
 void TestStationStore::badFileIsLeftUntouched()
@@ -943,7 +945,17 @@ void TestStationStore::badFileIsLeftUntouched()
     QFETCH(QString, kind);
     QFETCH(QString, complaint);
 
-    if (kind == u"jet"_s) {
+    std::optional<RawDatabase> locker; // another program holding the file while the console starts
+    if (kind == u"locked"_s) {
+        {
+            StationStore other;
+            openNew(other, {u"10.0.0.1"_s});
+        }
+        locker.emplace(dbPath());
+        // The file is in WAL mode, where a transaction alone blocks no reader.
+        QVERIFY(locker->exec(u"PRAGMA locking_mode = EXCLUSIVE"_s));
+        QVERIFY(locker->exec(u"BEGIN EXCLUSIVE"_s));
+    } else if (kind == u"jet"_s) {
         QByteArray bytes("\x00\x01\x00\x00Standard Jet DB\x00", 20);
         bytes.append(QByteArray(2028, '\x5a'));
         QVERIFY(writeBytes(dbPath(), bytes));
@@ -969,10 +981,13 @@ void TestStationStore::badFileIsLeftUntouched()
 
     {
         StationStore store;
+        store.setBusyTimeout(50);
         const auto result = store.open(dbPath());
         QVERIFY(!result.ok);
         QVERIFY2(result.error.contains(u'"' + file + u'"'), qPrintable(result.error));
         QVERIFY2(result.error.contains(complaint), qPrintable(result.error));
+        // Only a file SQLite finds malformed is called damaged.
+        QCOMPARE(result.error.contains(u"damaged"_s), kind == u"damaged"_s);
         QCOMPARE(store.lastError(), result.error);
         QVERIFY(!store.isOpen());
         QCOMPARE(store.count(), 0);

@@ -19,6 +19,10 @@ QWidget* FakeWebView::widget()
 
 void FakeWebView::navigate(const QUrl& url)
 {
+    if (!admits(url)) {
+        m_calls << QStringLiteral("refused ") + url.toString();
+        return;
+    }
     m_calls << QStringLiteral("navigate ") + url.toString();
 }
 

@@ -8,7 +8,8 @@
 
 namespace kestavo::testsupport {
 
-/// Records the browser's calls as "navigate <url>", "back", "forward", "reload", "stop"; the test
+/// Records the browser's calls as "navigate <url>" (or "refused <url>" when the navigation filter
+/// refuses it), "back", "forward", "reload", "stop"; the test
 /// sets busy state and location and fires the two completion events itself.
 class FakeWebView final : public platform::WebView
 {
