@@ -149,6 +149,294 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
+    <name>kestavo::alarms</name>
+    <message>
+        <source>Alarms per station</source>
+        <translation>Alarme je Station</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>Alarme</translation>
+    </message>
+    <message>
+        <source>Event log and rules</source>
+        <translation>Ereignisprotokoll und Regeln</translation>
+    </message>
+    <message>
+        <source>Event log</source>
+        <translation>Ereignisprotokoll</translation>
+    </message>
+    <message>
+        <source>Rules</source>
+        <translation>Regeln</translation>
+    </message>
+    <message>
+        <source>Audit log</source>
+        <translation>Prüfprotokoll</translation>
+    </message>
+    <message>
+        <source>Filter by station address</source>
+        <translation>Nach Stationsadresse filtern</translation>
+    </message>
+    <message>
+        <source>every station</source>
+        <translation>jede Station</translation>
+    </message>
+    <message>
+        <source>From time</source>
+        <translation>Ab Zeitpunkt</translation>
+    </message>
+    <message>
+        <source>Until time</source>
+        <translation>Bis Zeitpunkt</translation>
+    </message>
+    <message>
+        <source>Filter by text</source>
+        <translation>Nach Text filtern</translation>
+    </message>
+    <message>
+        <source>text in the command, outcome or user</source>
+        <translation>Text in Befehl, Ergebnis oder Benutzer</translation>
+    </message>
+    <message>
+        <source>Export CSV…</source>
+        <translation>CSV exportieren…</translation>
+    </message>
+    <message>
+        <source>Export the audit log as CSV</source>
+        <translation>Das Prüfprotokoll als CSV exportieren</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>Until</source>
+        <translation>Bis</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>CSV exportieren</translation>
+    </message>
+    <message>
+        <source>The CSV file &quot;%1&quot; could not be written (%2); choose another folder.</source>
+        <translation>Die CSV-Datei „%1“ konnte nicht geschrieben werden (%2); bitte einen anderen Ordner wählen.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarms::AlarmNotifications</name>
+    <message>
+        <source>Kestavo alarm at %1</source>
+        <translation>Kestavo-Alarm bei %1</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarms::AlarmSummaryLabel</name>
+    <message>
+        <source>Alarms: none</source>
+        <translation>Alarme: keine</translation>
+    </message>
+    <message>
+        <source>Alarms: </source>
+        <translation>Alarme: </translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarms::AlarmsWindow</name>
+    <message>
+        <source>Open alarms</source>
+        <translation>Offene Alarme</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Acknowledge</source>
+        <translation>Quittieren</translation>
+    </message>
+    <message>
+        <source>Acknowledge the selected alarm</source>
+        <translation>Den gewählten Alarm quittieren</translation>
+    </message>
+    <message>
+        <source>Acknowledge all</source>
+        <translation>Alle quittieren</translation>
+    </message>
+    <message>
+        <source>Acknowledge all alarms</source>
+        <translation>Alle Alarme quittieren</translation>
+    </message>
+    <message>
+        <source>Shelve for minutes</source>
+        <translation>Zurückstellen für Minuten</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> min</translation>
+    </message>
+    <message>
+        <source>Shelve</source>
+        <translation>Zurückstellen</translation>
+    </message>
+    <message>
+        <source>Shelve the selected alarm</source>
+        <translation>Den gewählten Alarm zurückstellen</translation>
+    </message>
+    <message>
+        <source>Mute sounds</source>
+        <translation>Töne stummschalten</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>Stumm</translation>
+    </message>
+    <message>
+        <source>Mute alarm sounds</source>
+        <translation>Alarmtöne stummschalten</translation>
+    </message>
+    <message>
+        <source>Filter the event log</source>
+        <translation>Das Ereignisprotokoll filtern</translation>
+    </message>
+    <message>
+        <source>Filter: station, alarm, state or name</source>
+        <translation>Filter: Station, Alarm, Zustand oder Name</translation>
+    </message>
+    <message>
+        <source>Export CSV…</source>
+        <translation>CSV exportieren…</translation>
+    </message>
+    <message>
+        <source>Export the event log as CSV</source>
+        <translation>Das Ereignisprotokoll als CSV exportieren</translation>
+    </message>
+    <message>
+        <source>Alarm event log</source>
+        <translation>Alarm-Ereignisprotokoll</translation>
+    </message>
+    <message>
+        <source>Alarm rules</source>
+        <translation>Alarmregeln</translation>
+    </message>
+    <message>
+        <source>On-delay</source>
+        <translation>Einschaltverzögerung</translation>
+    </message>
+    <message>
+        <source>Off-delay</source>
+        <translation>Ausschaltverzögerung</translation>
+    </message>
+    <message>
+        <source>Rule station</source>
+        <translation>Station der Regel</translation>
+    </message>
+    <message>
+        <source>empty: every station</source>
+        <translation>leer: jede Station</translation>
+    </message>
+    <message>
+        <source>Rule kind</source>
+        <translation>Art der Regel</translation>
+    </message>
+    <message>
+        <source>Rule channel</source>
+        <translation>Kanal der Regel</translation>
+    </message>
+    <message>
+        <source>Rule limit</source>
+        <translation>Grenzwert der Regel</translation>
+    </message>
+    <message>
+        <source>Rule deadband</source>
+        <translation>Totband der Regel</translation>
+    </message>
+    <message>
+        <source>Rule on-delay in seconds</source>
+        <translation>Einschaltverzögerung der Regel in Sekunden</translation>
+    </message>
+    <message>
+        <source>Rule off-delay in seconds</source>
+        <translation>Ausschaltverzögerung der Regel in Sekunden</translation>
+    </message>
+    <message>
+        <source>Rule priority</source>
+        <translation>Priorität der Regel</translation>
+    </message>
+    <message>
+        <source>Rule text</source>
+        <translation>Text der Regel</translation>
+    </message>
+    <message>
+        <source>Channel / pin / relay</source>
+        <translation>Kanal / Pin / Relais</translation>
+    </message>
+    <message>
+        <source>On-delay (s)</source>
+        <translation>Einschaltverzögerung (s)</translation>
+    </message>
+    <message>
+        <source>Off-delay (s)</source>
+        <translation>Ausschaltverzögerung (s)</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add the rule</source>
+        <translation>Die Regel hinzufügen</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Save the selected rule</source>
+        <translation>Die gewählte Regel speichern</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected rule</source>
+        <translation>Die gewählte Regel entfernen</translation>
+    </message>
+    <message>
+        <source>(all)</source>
+        <translation>(alle)</translation>
+    </message>
+    <message>
+        <source>Select an alarm in the list first.</source>
+        <translation>Bitte zuerst einen Alarm in der Liste wählen.</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a%3 number.</source>
+        <translation>%1: „%2“ ist keine%3 Zahl.</translation>
+    </message>
+    <message>
+        <source> whole</source>
+        <translation> ganze</translation>
+    </message>
+    <message>
+        <source>Select the rule to save in the list first, or use Add.</source>
+        <translation>Bitte zuerst die zu speichernde Regel in der Liste wählen oder Hinzufügen verwenden.</translation>
+    </message>
+    <message>
+        <source>The rule was not saved. </source>
+        <translation>Die Regel wurde nicht gespeichert. </translation>
+    </message>
+    <message>
+        <source>The rule could not be written to the history file; check that the file is writable.</source>
+        <translation>Die Regel konnte nicht in die Verlaufsdatei geschrieben werden; bitte prüfen, ob die Datei beschreibbar ist.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::app::Application</name>
     <message>
         <source>Kestavo: console for KSV units</source>
@@ -217,6 +505,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source> Readings are not recorded.</source>
         <translation> Messwerte werden nicht aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source> Alarms and the audit log stay off until this is fixed.</source>
+        <translation> Alarme und Prüfprotokoll bleiben aus, bis das behoben ist.</translation>
     </message>
 </context>
 <context>
@@ -648,6 +940,13 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid</source>
         <translation>%1 Stationen: %2 erreichbar, %3 veraltet, %4 nicht erreichbar, %5 falsches Kennwort, %6 ungültig</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::history::HistoryConnection</name>
+    <message>
+        <source>The history file &quot;%1&quot; cannot be opened: %2.</source>
+        <translation>Die Verlaufsdatei „%1“ kann nicht geöffnet werden: %2.</translation>
     </message>
 </context>
 <context>

@@ -333,8 +333,10 @@ bool SecurityDialog::sendOn(QUdpSocket* socket, const std::string& frame, const 
 {
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
     const core::Session& session = context().session;
-    if (socket->writeDatagram(bytes, session.unitAddress(), session.unitPort()) == bytes.size())
+    if (socket->writeDatagram(bytes, session.unitAddress(), session.unitPort()) == bytes.size()) {
+        context().session.noteAdminFrame(bytes);
         return true;
+    }
     context().prompter.inform(
         tr("The %1 could not be sent to the unit at %2: %3. "
            "Check the network connection and try again.")
@@ -453,6 +455,7 @@ void SecurityDialog::onPasswordReply()
         if (!fromUnit(datagram))
             continue;
         const QByteArray reply = datagram.data();
+        context().session.noteAdminReply(reply);
         const PasswordReply judged = judgePasswordReply(reply);
         if (judged != PasswordReply::Incomplete)
             m_passwordTimeout.stop();
@@ -523,6 +526,7 @@ void SecurityDialog::onAllowedIpReply()
         if (!fromUnit(datagram))
             continue;
         const QByteArray reply = datagram.data();
+        context().session.noteAdminReply(reply);
         switch (judgeAllowedIpReply(reply)) {
         case AllowedIpReply::Incomplete:
             continue;

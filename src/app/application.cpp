@@ -19,17 +19,20 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
 #include "app/fleetwiring.h"
 #include "app/historyrecorder.h"
 #include "fleet/fleetpoller.h"
 #include "fleetui/fleetwindow.h"
+#include "history/historyconnection.h"
 #include "history/historystore.h"
 #include "platform/effectsoundplayer.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
 #include "platform/resourcepaths.h"
+#include "platform/systemnotifier.h"
 #include "platform/systemtrayicon.h"
 #include "relays/relaydialogs.h"
 #include "trends/trendsdialogs.h"
@@ -218,6 +221,16 @@ bool Application::start()
     registerFleetWindow();
     relays::attachNotifications(*m_state, m_mainForm.get());
 
+    m_notifier = std::make_unique<platform::SystemNotifier>(m_tray.get());
+    ConsoleAlarms::Devices devices;
+    devices.siren = m_sounds[0].get();   // MMControl1
+    devices.ioSound = m_sounds[1].get(); // MMControl2
+    devices.notifier = m_notifier.get();
+    m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
+    m_alarms->registerWindows(*m_dialogs);
+    m_alarms->attachFleet(m_fleet->poller());
+    m_mainForm->statusBar()->addPermanentWidget(m_alarms->createSummary(m_mainForm.get()));
+
     m_mainForm->show();
     const auto opened = m_store->open(path);
     if (!opened.ok)
@@ -227,6 +240,14 @@ bool Application::start()
     m_mainForm->loadStations();
     openHistory(m_store->path());
     m_fleet->reloadStations();
+    if (m_options.history != qs("none")) {
+        const QString historyPath =
+            m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path()) : m_options.history;
+        if (const QString problem = m_alarms->open(historyPath); !problem.isEmpty())
+            m_prompter->inform(problem + QCoreApplication::translate(
+                                             "kestavo::app::Application",
+                                             " Alarms and the audit log stay off until this is fixed."));
+    }
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

@@ -25,6 +25,9 @@ class StationStore;
 namespace kestavo::unitbackup {
 class DialogFileChooser;
 }
+namespace kestavo::platform {
+class DesktopNotifier;
+}
 namespace kestavo::history {
 class HistoryStore;
 }
@@ -34,6 +37,7 @@ class QObject;
 
 namespace kestavo::app {
 
+class ConsoleAlarms;
 class FleetWiring;
 
 /// Owns everything the console needs for its run and hands it to the main window and the dialogs.
@@ -82,6 +86,8 @@ private:
     std::unique_ptr<unitbackup::DialogFileChooser> m_files;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
+    std::unique_ptr<platform::DesktopNotifier> m_notifier;
+    std::unique_ptr<ConsoleAlarms> m_alarms;
     std::unique_ptr<core::MainForm> m_mainForm;
     QLabel* m_historyStatus = nullptr; // in the main window's status bar, while recording is stopped
     std::unique_ptr<Demo> m_demo;

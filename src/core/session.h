@@ -82,6 +82,11 @@ public:
     void setPollsHeld(bool held) { m_pollsHeld = held; }
     bool pollsHeld() const { return m_pollsHeld; }
 
+    /// The security dialog sends the password and allowed-IP changes on sockets of its own; it
+    /// reports them here so that whoever watches the session's traffic (the audit trail) sees them.
+    void noteAdminFrame(const QByteArray& frame) { Q_EMIT adminFrameSent(frame); }
+    void noteAdminReply(const QByteArray& datagram) { Q_EMIT adminReplyReceived(datagram); }
+
     /// Feeds one datagram to the reply decoder as if it had arrived on the main socket.
     void handleDatagram(const QByteArray& datagram);
 
@@ -106,6 +111,9 @@ Q_SIGNALS:
     void passwordRefused();
     /// A datagram from the unit reached the reply decoder (before it is decoded).
     void replyReceived(const QByteArray& datagram);
+    /// A password or allowed-IP frame went out, or its answer came back, on the security sockets.
+    void adminFrameSent(const QByteArray& frame);
+    void adminReplyReceived(const QByteArray& datagram);
 
 private:
     void onReadyRead();

@@ -39,6 +39,29 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX events_address_t ON events (address, t)",
 };
 
+// Version 2 adds, without touching version 1's tables: the audit log of commands sent to units,
+// alarm rules, the current state of every alarm raised, and the log of its transitions.
+const char* const kSchemaV2[] = {
+    "CREATE TABLE audit (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, user TEXT NOT NULL, "
+    "host TEXT NOT NULL, program TEXT NOT NULL, address TEXT NOT NULL, description TEXT NOT NULL, "
+    "action TEXT NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX audit_t ON audit (t)",
+    "CREATE TABLE alarm_rules (id INTEGER PRIMARY KEY, address TEXT NOT NULL DEFAULT '', "
+    "kind INTEGER NOT NULL, channel INTEGER NOT NULL DEFAULT 0, limit_value REAL NOT NULL DEFAULT 0, "
+    "deadband REAL NOT NULL DEFAULT 0, on_delay INTEGER NOT NULL DEFAULT 0, "
+    "off_delay INTEGER NOT NULL DEFAULT 0, priority INTEGER NOT NULL, text TEXT NOT NULL DEFAULT '', "
+    "enabled INTEGER NOT NULL DEFAULT 1)",
+    "CREATE TABLE alarms (id INTEGER PRIMARY KEY, address TEXT NOT NULL, rule INTEGER NOT NULL, "
+    "priority INTEGER NOT NULL, text TEXT NOT NULL, state INTEGER NOT NULL, value REAL, "
+    "raised_t INTEGER NOT NULL, changed_t INTEGER NOT NULL, acked_by TEXT NOT NULL DEFAULT '', "
+    "shelved_until INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX alarms_state ON alarms (state)",
+    "CREATE TABLE alarm_events (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, alarm INTEGER NOT NULL, "
+    "address TEXT NOT NULL, rule INTEGER NOT NULL, value REAL, state INTEGER NOT NULL, "
+    "who TEXT NOT NULL DEFAULT '', text TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX alarm_events_t ON alarm_events (t)",
+};
+
 QString qs(const char* text)
 {
     return QString::fromLatin1(text);
@@ -165,6 +188,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
     bool ok = true;
     if (version < 1)
         ok = run(std::begin(kSchemaV1), std::end(kSchemaV1));
+    if (ok && version < 2)
+        ok = run(std::begin(kSchemaV2), std::end(kSchemaV2));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

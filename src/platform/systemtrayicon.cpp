@@ -52,4 +52,11 @@ void SystemTrayIcon::setContextMenu(QMenu* menu)
     m_icon->setContextMenu(menu);
 }
 
+void SystemTrayIcon::showMessage(const QString& title, const QString& text)
+{
+    // A balloon needs a visible icon; where there is no tray there is nowhere to show it.
+    if (m_icon->isVisible())
+        m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
+}
+
 } // namespace kestavo::platform

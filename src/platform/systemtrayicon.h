@@ -26,6 +26,7 @@ public:
     bool isShown() const override;
     void setActivationHandler(std::function<void()> handler) override;
     void setContextMenu(QMenu* menu) override;
+    void showMessage(const QString& title, const QString& text) override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include <QString>
+
 class QMenu;
 
 namespace kestavo::platform {
@@ -19,6 +21,12 @@ public:
     virtual void setActivationHandler(std::function<void()> handler) = 0;
     /// The menu a right click on the icon opens (the main window's `E1`, `A1`, `U1`).
     virtual void setContextMenu(QMenu* menu) { (void)menu; }
+    /// A balloon message from the icon, where the desktop shows one.
+    virtual void showMessage(const QString& title, const QString& text)
+    {
+        (void)title;
+        (void)text;
+    }
 };
 
 } // namespace kestavo::platform

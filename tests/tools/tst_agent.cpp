@@ -26,6 +26,7 @@
 
 #include "agent.h"
 #include "fleetrig.h"
+#include "history/auditlog.h"
 #include "history/historyreader.h"
 #include "mqttpublisher.h"
 
@@ -413,7 +414,7 @@ void TestAgent::relayControlOnlyWithAllowControl()
     QVERIFY(sim.started);
     agent::AgentOptions options;
     options.db = writeStations(sim, QStringLiteral("Ag3nt"));
-    options.history = QStringLiteral("none");
+    options.history = m_dir.filePath(QStringLiteral("control-history.db"));
     options.unitPort = sim.fleet->port();
     options.intervalMs = 1000;
     options.listenPort = 0;
@@ -443,6 +444,16 @@ void TestAgent::relayControlOnlyWithAllowControl()
     QCOMPARE(frame, protocol::relayOnFrame(2, "Ag3nt*****"));
     for (char opcode : {'2', '3', '6', '8', '9'})
         QCOMPARE(counts[std::uint8_t(opcode)], 0u);
+    // One audit record, once a report has shown the relay on; no password in the file.
+    history::AuditLog audit;
+    QVERIFY(audit.open(options.history));
+    QVERIFY(QTest::qWaitFor([&] { return audit.records().size() == 1; }, 5000));
+    const history::AuditRecord record = audit.records().first();
+    QCOMPARE(record.program + u' ' + record.action + u' ' + record.outcome,
+             QStringLiteral("agent Relay 2 ON acknowledged"));
+    QFile historyFile(options.history);
+    QVERIFY(historyFile.open(QIODevice::ReadOnly));
+    QVERIFY(!historyFile.readAll().contains("Ag3nt"));
 
     const QStringList lines = broker.retained({QStringLiteral("homeassistant/switch/#")});
     const QJsonObject config =

@@ -11,13 +11,18 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "protocol/commanddescription.h"
 #include "protocol/frames.h"
 
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
 
+#include "alarms/alarmengine.h"
+#include "alarms/fleetalarms.h"
 #include "fleet/fleetrecorder.h"
 #include "fleet/fleetstation.h"
+#include "history/alarmjournal.h"
+#include "history/auditlog.h"
 #include "history/historystore.h"
 #include "mqttpublisher.h"
 
@@ -114,6 +119,7 @@ bool Agent::start()
             return false;
         }
         m_recorder = std::make_unique<fleet::FleetRecorder>(m_poller, *m_history);
+        openAlarms(path);
     }
 
     m_http = std::make_unique<QHttpServer>();
@@ -130,7 +136,8 @@ bool Agent::start()
                                          QHttpServerResponder::StatusCode::ServiceUnavailable);
     });
     m_http->route(QStringLiteral("/api/v1/stations"), QHttpServerRequest::Method::Get, [this] {
-        return QHttpServerResponse(QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller)}});
+        return QHttpServerResponse(
+            QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}});
     });
     m_httpPort = m_http->listen(m_options.listenAddress, m_options.listenPort);
     if (m_httpPort == 0) {
@@ -179,9 +186,49 @@ bool Agent::start()
     return true;
 }
 
+// Without them the agent still polls and exports: alarms and the audit log are then left out.
+void Agent::openAlarms(const QString& historyPath)
+{
+    auto journal = std::make_unique<history::AlarmJournal>();
+    auto audit = std::make_unique<history::AuditLog>();
+    if (!journal->open(historyPath) || !audit->open(historyPath)) {
+        qWarning("Alarms and the audit log are off: %s",
+                 qPrintable(journal->isOpen() ? audit->error() : journal->error()));
+        return;
+    }
+    m_alarmJournal = std::move(journal);
+    m_audit = std::move(audit);
+    m_alarms = std::make_unique<alarms::AlarmEngine>(m_alarmJournal.get());
+    m_alarms->load();
+    alarms::feedFromFleet(*m_alarms, m_poller);
+}
+
+void Agent::audit(int index, int relay, bool on, const QString& outcome, const QString& detail)
+{
+    if (!m_audit)
+        return;
+    const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
+    const auto command = protocol::describeCommand(on ? protocol::relayOnFrame(relay, {})
+                                                      : protocol::relayOffFrame(relay, {}));
+    history::AuditRecord record;
+    record.utcMs = QDateTime::currentMSecsSinceEpoch();
+    record.user = history::AuditLog::localUser();
+    record.host = history::AuditLog::localHost();
+    record.program = QStringLiteral("agent");
+    record.address = unit.station.address;
+    record.description = unit.station.description;
+    record.action = command ? QString::fromStdString(command->text) : QString();
+    record.outcome = outcome;
+    record.detail = detail;
+    if (!m_audit->append(record))
+        qWarning("Unit %s: the audit record of a relay command could not be written",
+                 qPrintable(record.address));
+}
+
 void Agent::shutdown()
 {
     m_poller.stop();
+    m_alarms.reset();
     if (m_history) {
         m_recorder.reset();
         m_history->close();
@@ -195,7 +242,7 @@ QByteArray Agent::metrics()
 {
     if (m_mqtt)
         m_figures.mqttMessages = m_mqtt->published();
-    return prometheusText(m_poller, m_figures);
+    return prometheusText(m_poller, m_figures, m_alarms.get());
 }
 
 void Agent::onLinkState(int index, fleet::LinkState state)
@@ -223,8 +270,10 @@ void Agent::onReport(int index)
         m_discovered.insert(id, unit.station.description);
         m_mqtt->publish(QStringLiteral("%1/%2/availability").arg(m_options.mqttPrefix, id), "online", true);
     }
-    m_mqtt->publish(QStringLiteral("%1/%2/state").arg(m_options.mqttPrefix, id),
-                    compact(unitJson(unit, m_poller.now())), true);
+    m_mqtt->publish(
+        QStringLiteral("%1/%2/state").arg(m_options.mqttPrefix, id),
+        compact(unitJson(unit, m_poller.now(), alarmsByStation(m_alarms.get()).value(unit.station.address))),
+        true);
 }
 
 // One device per unit; every entity's unique_id is derived from the MAC, so it survives restarts
@@ -331,6 +380,7 @@ void Agent::onCommand(const QString& topic, const QByteArray& payload)
     const QString result =
         QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, parts[0]).arg(relay);
     if (!m_poller.sendFrame(index, frame)) {
+        audit(index, relay, on, QStringLiteral("no answer"), QStringLiteral("not sent"));
         m_mqtt->publish(
             result, QByteArrayLiteral("{\"requested\":\"") + payload + "\",\"outcome\":\"not sent\"}", false);
         return;
@@ -362,6 +412,9 @@ void Agent::settleSwitches(int index, bool timedOut)
             QByteArrayLiteral("{\"requested\":\"") + requested + "\",\"outcome\":\"" +
                 (confirmed ? "confirmed" : "not shown by the unit") + "\"}",
             false);
+        audit(index, pending.relay, pending.on,
+              confirmed ? QStringLiteral("acknowledged") : QStringLiteral("no answer"),
+              confirmed ? QString() : QStringLiteral("the unit's reports did not show the change"));
         if (!confirmed)
             qWarning("Unit %s (%s): relay %d %s was not shown by the unit", qPrintable(unit.station.address),
                      qPrintable(unit.station.description), pending.relay, requested.constData());

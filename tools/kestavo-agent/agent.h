@@ -19,9 +19,14 @@
 
 class QHttpServer;
 
-namespace kestavo::history {
-class HistoryStore;
+namespace kestavo::alarms {
+class AlarmEngine;
 }
+namespace kestavo::history {
+class AlarmJournal;
+class AuditLog;
+class HistoryStore;
+} // namespace kestavo::history
 namespace kestavo::fleet {
 class FleetRecorder;
 }
@@ -58,6 +63,9 @@ private:
     void onCommand(const QString& topic, const QByteArray& payload);
     void ignoreCommand(const QString& topic, const QString& why);
     void settleSwitches(int index, bool timedOut);
+    void openAlarms(const QString& historyPath);
+    /// One audit record (program "agent") for a relay command sent over MQTT.
+    void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
     QByteArray metrics();
 
     AgentOptions m_options;
@@ -66,6 +74,10 @@ private:
     fleet::FleetPoller m_poller;
     std::unique_ptr<history::HistoryStore> m_history;
     std::unique_ptr<fleet::FleetRecorder> m_recorder;
+    // Alarms and the audit log live in the history file; the engine goes before its journal.
+    std::unique_ptr<history::AlarmJournal> m_alarmJournal;
+    std::unique_ptr<history::AuditLog> m_audit;
+    std::unique_ptr<alarms::AlarmEngine> m_alarms;
     std::unique_ptr<QHttpServer> m_http;
     std::unique_ptr<MqttPublisher> m_mqtt;
     QFileSystemWatcher m_watcher;

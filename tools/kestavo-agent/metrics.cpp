@@ -8,6 +8,9 @@
 
 #include "protocol/conversions.h"
 
+#include "alarms/alarmengine.h"
+#include "history/auditlog.h"
+
 namespace kestavo::agent {
 
 namespace {
@@ -106,7 +109,19 @@ QString captionOf(const fleet::FleetStation& station, int channel)
     return caption.isEmpty() ? QStringLiteral("Voltage %1").arg(channel) : caption;
 }
 
-QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& figures)
+QHash<QString, QList<history::AlarmRecord>> alarmsByStation(const alarms::AlarmEngine* engine)
+{
+    QHash<QString, QList<history::AlarmRecord>> byStation;
+    if (!engine)
+        return byStation;
+    for (const history::AlarmRecord& alarm : engine->openAlarms())
+        if (alarm.state != history::AlarmState::Shelved)
+            byStation[alarm.address].append(alarm);
+    return byStation;
+}
+
+QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& figures,
+                          const alarms::AlarmEngine* alarmEngine)
 {
     using fleet::LinkState;
     const qint64 now = poller.now();
@@ -188,6 +203,16 @@ QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& 
              "Polls followed by the next one without any reply between.");
     each([&](const auto& u) { w.sample(*current, double(u.lost)); });
 
+    if (alarmEngine) {
+        const auto open = alarmsByStation(alarmEngine);
+        w.family("kestavo_alarm_active", "gauge",
+                 "1 while the alarm is active, 0 once it cleared but awaits acknowledgement.");
+        each([&](const auto& u) {
+            for (const history::AlarmRecord& a : open.value(u.station.address))
+                w.sample(*current, a.state == history::AlarmState::ClearedUnacknowledged ? 0 : 1, "rule",
+                         escaped(a.text), "priority", history::priorityText(a.priority).toLatin1());
+        });
+    }
     w.family("kestavo_agent_stations", "gauge", "Stations this agent polls (its shard).");
     w.sample({}, poller.count());
     w.family("kestavo_agent_stranger_datagrams_total", "counter",
@@ -205,7 +230,8 @@ QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& 
     return w.text();
 }
 
-QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs)
+QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs,
+                     const QList<history::AlarmRecord>& alarms)
 {
     QJsonObject object{{QStringLiteral("address"), unit.station.address},
                        {QStringLiteral("station"), unit.station.description},
@@ -216,7 +242,18 @@ QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs)
                       : QJsonValue(QJsonValue::Null));
     if (!unit.invalidReason.isEmpty())
         object.insert(QStringLiteral("reason"), unit.invalidReason);
-    object.insert(QStringLiteral("alarms"), QJsonArray());
+    QJsonArray alarmList;
+    for (const history::AlarmRecord& a : alarms) {
+        QJsonObject alarm{{QStringLiteral("id"), a.id},
+                          {QStringLiteral("text"), a.text},
+                          {QStringLiteral("priority"), history::priorityText(a.priority)},
+                          {QStringLiteral("state"), history::stateText(a.state)},
+                          {QStringLiteral("since"), history::isoUtc(a.raisedMs)}};
+        if (a.value)
+            alarm.insert(QStringLiteral("value"), *a.value);
+        alarmList.append(alarm);
+    }
+    object.insert(QStringLiteral("alarms"), alarmList);
     const auto& report = unit.lastReport;
     if (!report)
         return object;
@@ -244,12 +281,13 @@ QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs)
     return object;
 }
 
-QJsonArray stationsJson(const fleet::FleetPoller& poller)
+QJsonArray stationsJson(const fleet::FleetPoller& poller, const alarms::AlarmEngine* alarmEngine)
 {
     QJsonArray list;
     const qint64 now = poller.now();
+    const auto open = alarmsByStation(alarmEngine);
     for (int i = 0; i < poller.count(); ++i)
-        list.append(unitJson(poller.unit(i), now));
+        list.append(unitJson(poller.unit(i), now, open.value(poller.unit(i).station.address)));
     return list;
 }
 

@@ -4,10 +4,16 @@
 // the JSON of /api/v1/stations and of each unit's MQTT state. Pure functions of the poller's view.
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include "fleet/fleetpoller.h"
+#include "history/alarmjournal.h"
+
+namespace kestavo::alarms {
+class AlarmEngine;
+}
 
 namespace kestavo::agent {
 
@@ -20,11 +26,18 @@ struct AgentFigures
     double startedAtSeconds = 0; // UTC
 };
 
-QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& figures);
+/// `alarms` (may be null): its open alarms are exported as kestavo_alarm_active.
+QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& figures,
+                          const alarms::AlarmEngine* alarms = nullptr);
 
-/// One unit: readings, link state, age; the MQTT state payload and an element of /api/v1/stations.
-QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs);
-QJsonArray stationsJson(const fleet::FleetPoller& poller);
+/// One unit: readings, link state, age, its open alarms; the MQTT state payload and an element of
+/// /api/v1/stations.
+QJsonObject unitJson(const fleet::FleetPoller::Unit& unit, qint64 nowMs,
+                     const QList<history::AlarmRecord>& alarms = {});
+QJsonArray stationsJson(const fleet::FleetPoller& poller, const alarms::AlarmEngine* alarms = nullptr);
+
+/// The open alarms of every station, by address (shelved ones left out).
+QHash<QString, QList<history::AlarmRecord>> alarmsByStation(const alarms::AlarmEngine* alarms);
 
 /// "Voltage N" when the station record has no title for the input.
 QString captionOf(const fleet::FleetStation& station, int channel);

@@ -6,6 +6,7 @@
 #include "commandrunner.h"
 #include "helptext.h"
 #include "historycommand.h"
+#include "historycommands.h"
 
 namespace kestavo::cli {
 
@@ -59,6 +60,14 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         out << versionText();
         out.flush();
         return ExitDone;
+    }
+    if (command.kind == CommandKind::Alarms || command.kind == CommandKind::AlarmsAck) {
+        HistoryCommandContext context{command, out, err, environment};
+        return runAlarms(context);
+    }
+    if (command.kind == CommandKind::Audit) {
+        HistoryCommandContext context{command, out, err, environment};
+        return runAudit(context);
     }
     CommandRunner runner(command, out, err, environment);
     return runner.run();

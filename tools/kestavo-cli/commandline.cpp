@@ -15,7 +15,8 @@ const QStringList kValueOptions = {
     QStringLiteral("--db"),       QStringLiteral("--port"),     QStringLiteral("--timeout"),
     QStringLiteral("--format"),   QStringLiteral("--password"), QStringLiteral("--count"),
     QStringLiteral("--interval"), QStringLiteral("--output"),   QStringLiteral("-o"),
-    QStringLiteral("--only"),     QStringLiteral("--history")};
+    QStringLiteral("--only"),     QStringLiteral("--history"),  QStringLiteral("--since"),
+    QStringLiteral("--station")};
 const QStringList kSwitches = {QStringLiteral("--no-verify"),  QStringLiteral("--yes"),
                                QStringLiteral("--continuous"), QStringLiteral("--help"),
                                QStringLiteral("-h"),           QStringLiteral("--version"),
@@ -442,6 +443,28 @@ std::optional<UsageError> parseCommandWord(const QString& word, const QStringLis
     const Reader r(word, positional, secret);
     if (word == QStringLiteral("stations"))
         return parseStations(r, c);
+    if (word == QStringLiteral("audit")) {
+        c->kind = CommandKind::Audit;
+        return r.noMoreThan(1);
+    }
+    if (word == QStringLiteral("alarms")) {
+        c->kind = CommandKind::Alarms;
+        if (!r.has(1))
+            return std::nullopt;
+        QString sub;
+        if (auto e = r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack")}, &sub))
+            return e;
+        c->kind = CommandKind::AlarmsAck;
+        if (!r.has(2))
+            return r.missing(QStringLiteral("ID"));
+        if (r.at(2).toLower() != QStringLiteral("all")) {
+            bool ok = false;
+            c->alarmId = r.at(2).toLongLong(&ok);
+            if (!ok || c->alarmId <= 0)
+                return r.bad(QStringLiteral("ID"), 2, QStringLiteral("is neither an alarm number nor 'all'"));
+        }
+        return r.noMoreThan(3);
+    }
     if (word == QStringLiteral("fleet")) {
         c->kind = CommandKind::Fleet;
         return r.noMoreThan(1);
@@ -556,6 +579,8 @@ bool csvAllowed(CommandKind kind)
     case CommandKind::Fleet:
     case CommandKind::Scripts:
     case CommandKind::BoardScripts:
+    case CommandKind::Alarms:
+    case CommandKind::Audit:
         return true;
     default:
         return false;
@@ -574,7 +599,8 @@ const QStringList& commandWords()
         QStringLiteral("allow"),         QStringLiteral("http"),         QStringLiteral("snmp"),
         QStringLiteral("set-ip"),        QStringLiteral("set-mac"),      QStringLiteral("board"),
         QStringLiteral("board-scripts"), QStringLiteral("board-script"), QStringLiteral("backup"),
-        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("history")};
+        QStringLiteral("diff"),          QStringLiteral("restore"),      QStringLiteral("history"),
+        QStringLiteral("alarms"),        QStringLiteral("audit")};
     return words;
 }
 
@@ -653,6 +679,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("diff");
     case CommandKind::Restore:
         return QStringLiteral("restore");
+    case CommandKind::Alarms:
+        return QStringLiteral("alarms");
+    case CommandKind::AlarmsAck:
+        return QStringLiteral("alarms ack");
+    case CommandKind::Audit:
+        return QStringLiteral("audit");
     }
     return QString();
 }
@@ -666,6 +698,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsAdd:
     case CommandKind::StationsRemove:
     case CommandKind::StationsDefault:
+    case CommandKind::Alarms:
+    case CommandKind::AlarmsAck:
+    case CommandKind::Audit:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::Fleet:
@@ -780,8 +815,8 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         } else if (format == QStringLiteral("csv")) {
             if (!csvAllowed(command.kind)) {
                 return optionError(
-                    QStringLiteral("--format csv is for status, watch, stations, fleet, scripts "
-                                   "and board-scripts; use text or json with %1")
+                    QStringLiteral("--format csv is for status, watch, stations, fleet, scripts, "
+                                   "board-scripts, alarms and audit; use text or json with %1")
                         .arg(commandLabel(command.kind)));
             }
             options.format = OutputFormat::Csv;
@@ -791,9 +826,9 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         }
     }
 
+    // One history file for everything: the fleet records into it, the audit log of every
+    // unit-changing command and the alarms live in it.
     if (values.contains(QStringLiteral("--history"))) {
-        if (command.kind != CommandKind::Fleet)
-            return optionError(QStringLiteral("--history belongs to fleet"));
         command.historyFile = values.value(QStringLiteral("--history"));
         if (command.historyFile.isEmpty())
             return optionError(QStringLiteral("--history is empty"));
@@ -851,6 +886,17 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
                 command.only << name;
         }
     }
+    for (const QString& name : {QStringLiteral("--since"), QStringLiteral("--station")}) {
+        if (!values.contains(name))
+            continue;
+        if (command.kind != CommandKind::Audit)
+            return optionError(QStringLiteral("%1 belongs to audit").arg(name));
+        if (values.value(name).isEmpty())
+            return optionError(QStringLiteral("%1 is empty").arg(name));
+    }
+    if (values.contains(QStringLiteral("--since")))
+        command.since = values.value(QStringLiteral("--since"));
+    command.station = values.value(QStringLiteral("--station"));
     const bool addressChange = command.kind == CommandKind::SetIp || command.kind == CommandKind::SetMac;
     const bool yes = switches.contains(QStringLiteral("--yes"));
     command.yes = yes;

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include "protocol/codes.h"
 #include "protocol/frames.h"
@@ -58,6 +59,9 @@ enum class CommandKind {
     Backup,
     Diff,
     Restore,
+    Alarms,
+    AlarmsAck,
+    Audit,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -105,7 +109,9 @@ struct Command
 
     // fleet
     bool watch = false;
-    QString historyFile; // --history: every report also goes to this history file
+    // --history: the fleet's reports go to this history file; the audit log and the alarms are
+    // kept there too (empty: history.db beside the station database, and the fleet records nothing)
+    QString historyFile;
 
     // watch
     int count = 0; // 0: until stopped
@@ -146,6 +152,11 @@ struct Command
     // backup / diff / restore
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
+
+    // alarms ack / audit
+    qint64 alarmId = 0;           // alarms ack ID; 0 for all
+    std::optional<QString> since; // audit --since, as typed (read against the clock when run)
+    QString station;              // audit --station
 };
 
 struct UsageError

@@ -19,10 +19,13 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
+#include "alarms/auditrecorder.h"
 #include "backup/unitconfig.h"
 #include "cliunittransport.h"
 #include "configcommands.h"
 #include "fleetcommand.h"
+#include "history/auditlog.h"
+#include "historycommands.h"
 #include "stationtransfer.h"
 #include "unitlink.h"
 #include "valueparsers.h"
@@ -126,6 +129,14 @@ int CommandRunner::run()
 
     if (const int code = prepareUnit(); code != ExitDone)
         return code;
+    startAudit();
+    const int code = runUnitCommand();
+    finishAudit();
+    return code;
+}
+
+int CommandRunner::runUnitCommand()
+{
 
     const Command& c = m_command;
     switch (c.kind) {
@@ -368,7 +379,56 @@ void CommandRunner::readRecordQuietly()
 
 bool CommandRunner::send(const std::string& frame)
 {
-    return m_link->send(frame);
+    const bool sent = m_link->send(frame);
+    if (sent && m_recorder)
+        m_recorder->frameSent(m_command.unit, m_description,
+                              QByteArray(frame.data(), qsizetype(frame.size())));
+    return sent;
+}
+
+// Every unit-changing frame this run sends becomes one record in the history file's audit log,
+// with the unit's answer. A history file that cannot be written is reported, not fatal: the
+// operator asked for the command, not for the log.
+void CommandRunner::startAudit()
+{
+    m_description = stationDescription();
+    m_auditLog = std::make_unique<history::AuditLog>();
+    const QString path = historyPath(m_command, m_env);
+    if (!m_auditLog->open(path))
+        note(QStringLiteral("the audit log cannot be written, so this command goes unrecorded: %1")
+                 .arg(m_auditLog->error()));
+    alarms::AuditRecorder::Options options;
+    options.program = QStringLiteral("CLI");
+    options.answerTimeoutMs = m_command.options.timeoutMs;
+    options.clock = [this] {
+        return m_env.now().toMSecsSinceEpoch();
+    };
+    m_recorder = std::make_unique<alarms::AuditRecorder>(m_auditLog.get(), options);
+    m_link->setReceiveObserver(
+        [this](const QByteArray& datagram) { m_recorder->replyReceived(m_command.unit, datagram); });
+}
+
+// A command that did not wait for its answer (--no-verify) still gets it recorded: read what the
+// unit sends back for at most the timeout, only while a command is waiting for one.
+void CommandRunner::finishAudit()
+{
+    const QDeadlineTimer deadline(m_command.options.timeoutMs);
+    while (m_recorder->pendingCount() > 0 && !deadline.hasExpired())
+        if (!m_link->receive(int(std::max<qint64>(deadline.remainingTime(), 0))))
+            break;
+    m_recorder->finish();
+    m_link->setReceiveObserver({});
+}
+
+QString CommandRunner::stationDescription() const
+{
+    if (!m_store)
+        return {};
+    const int position = m_store->findAddress(m_command.unit);
+    if (position < 0)
+        return {};
+    const QString entry = m_store->entryAt(position);
+    return entry.mid(stations::kAddressWidth + stations::kEntryGap).trimmed();
 }
 
 CommandRunner::Awaited<p::StatusReport> CommandRunner::requestStatus()

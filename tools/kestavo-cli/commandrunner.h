@@ -24,6 +24,12 @@
 namespace kestavo::stations {
 class StationStore;
 }
+namespace kestavo::history {
+class AuditLog;
+}
+namespace kestavo::alarms {
+class AuditRecorder;
+}
 
 namespace kestavo::cli {
 
@@ -59,7 +65,11 @@ private:
 
     // ---- the unit ------------------------------------------------------------------------
     int prepareUnit();
+    int runUnitCommand();
     void readRecordQuietly();
+    void startAudit();
+    void finishAudit();
+    QString stationDescription() const;
     bool send(const std::string& frame);
 
     template <typename T> Awaited<T> await(const Decoder<T>& decode, int timeoutMs)
@@ -122,6 +132,9 @@ private:
     std::unique_ptr<UnitLink> m_link;
     std::unique_ptr<CliUnitTransport> m_transport;
     std::unique_ptr<backup::UnitExchange> m_exchange;
+    std::unique_ptr<history::AuditLog> m_auditLog;     // declared before the recorder, which writes
+    std::unique_ptr<alarms::AuditRecorder> m_recorder; // into it until it is gone
+    QString m_description;
     std::string m_password; // the ten characters every frame carries
     RangeFlags m_rangeFlags{0, 0};
     bool m_passwordFromDatabase = false;

@@ -217,6 +217,21 @@ const QList<Page>& pages()
                         "Trends window's export). Exit 3 when the history file is missing or unreadable.\n"
                         "Example:\n"
                         "  kestavo-cli history 127.0.0.1 --from -7d --step 1h --format csv")},
+        {QStringLiteral("alarms"), QStringLiteral("alarms\nalarms ack ID|all"),
+         QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
+                        "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
+                        "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
+                        "Examples:\n"
+                        "  kestavo-cli alarms --format json\n"
+                        "  kestavo-cli alarms ack 12")},
+        {QStringLiteral("audit"), QStringLiteral("audit [--since TIME] [--station UNIT]"),
+         QStringLiteral("Print the audit log: every command that changed a unit, sent by the console,\n"
+                        "this client or the agent, with who sent it and what the unit answered. TIME is\n"
+                        "a date or date-time in UTC (2026-12-08, 2026-12-08T06:00:00Z) or a time back\n"
+                        "from now (24h, 7d).\n"
+                        "Examples:\n"
+                        "  kestavo-cli audit --since 24h\n"
+                        "  kestavo-cli audit --station 127.0.0.1 --format csv > audit.csv")},
     };
     return all;
 }
@@ -245,7 +260,10 @@ const QString kOptions =
                    "  --port N           the unit's UDP port (default 7)\n"
                    "  --timeout MS       how long to wait for each answer (default 2000)\n"
                    "  --format F         text (default), json (one object per result, JSON Lines for watch)\n"
-                   "                     or csv (status, watch, stations, scripts, board-scripts)\n"
+                   "                     or csv (status, watch, stations, fleet, scripts, board-scripts,\n"
+                   "                     alarms, audit)\n"
+                   "  --history FILE     history file with the alarms and the audit log (default:\n"
+                   "                     history.db beside the station database); fleet records into it\n"
                    "  --password P       the unit's password; overrides the station record and allows an\n"
                    "                     address that is not in the database\n"
                    "  --no-verify        send the command without the checks before and after it\n"

@@ -53,8 +53,11 @@ std::optional<QByteArray> UnitLink::receive(int timeoutMs)
         while (m_socket.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = m_socket.receiveDatagram();
             if (datagram.isValid() &&
-                datagram.senderAddress().isEqual(m_address, QHostAddress::ConvertV4MappedToIPv4))
+                datagram.senderAddress().isEqual(m_address, QHostAddress::ConvertV4MappedToIPv4)) {
+                if (m_observer)
+                    m_observer(datagram.data());
                 return datagram.data();
+            }
         }
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0)

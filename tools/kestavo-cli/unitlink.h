@@ -4,6 +4,7 @@
 // from the unit's address. Waiting runs a local event loop, so a simulated unit living in the
 // same thread (as in the tests) gets to answer while the command waits.
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,11 @@ public:
     /// The next datagram from the unit's address, or nothing when timeoutMs pass without one.
     /// Datagrams from other addresses are dropped.
     std::optional<QByteArray> receive(int timeoutMs);
+    /// Sees every datagram receive() hands out (the audit trail pairs them with what was sent).
+    void setReceiveObserver(std::function<void(const QByteArray&)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
     /// This computer's IPv4 address on the way to the unit, as the unit will see it; empty when
     /// the system cannot tell. Nothing is sent to find out.
@@ -46,6 +52,7 @@ private:
     QUdpSocket m_socket;
     QString m_error;
     int m_sent = 0;
+    std::function<void(const QByteArray&)> m_observer;
 };
 
 } // namespace kestavo::cli

@@ -1,0 +1,57 @@
+#include "alarmwindows/alarmsounder.h"
+
+#include "alarms/alarmengine.h"
+#include "platform/soundplayer.h"
+
+namespace kestavo::alarms {
+
+AlarmSounder::AlarmSounder(AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
+                           int repeatMs, QObject* parent)
+    : QObject(parent), m_engine(engine), m_siren(siren), m_ioSound(ioSound)
+{
+    for (QTimer* timer : {&m_sirenTimer, &m_ioTimer})
+        timer->setInterval(repeatMs);
+    connect(&m_sirenTimer, &QTimer::timeout, this, [this] { m_siren->replay(); });
+    connect(&m_ioTimer, &QTimer::timeout, this, [this] { m_ioSound->replay(); });
+    connect(&m_engine, &AlarmEngine::alarmChanged, this, &AlarmSounder::update);
+}
+
+void AlarmSounder::setMuted(bool muted)
+{
+    if (m_muted == muted)
+        return;
+    m_muted = muted;
+    update();
+    Q_EMIT mutedChanged(muted);
+}
+
+void AlarmSounder::update()
+{
+    bool siren = false;
+    bool io = false;
+    for (const AlarmRecord& alarm : m_engine.openAlarms()) {
+        const bool waiting = alarm.state == AlarmState::ActiveUnacknowledged ||
+                             alarm.state == AlarmState::ClearedUnacknowledged;
+        if (!waiting)
+            continue;
+        siren = siren || alarm.priority == AlarmPriority::High;
+        for (const AlarmRule& rule : m_engine.rules())
+            io = io || (rule.id == alarm.rule && rule.kind == AlarmRuleKind::PinIs);
+    }
+    drive(m_sirenTimer, m_siren, siren && !m_muted);
+    drive(m_ioTimer, m_ioSound, io && !m_muted);
+}
+
+void AlarmSounder::drive(QTimer& timer, platform::SoundPlayer* player, bool wanted)
+{
+    if (!player || wanted == timer.isActive())
+        return;
+    if (wanted) {
+        player->replay(); // at once, then on every tick
+        timer.start();
+    } else {
+        timer.stop();
+    }
+}
+
+} // namespace kestavo::alarms

@@ -1,0 +1,49 @@
+#pragma once
+
+// The alarm sounds: "siren.wav" while a high-priority alarm waits for acknowledgement,
+// "burgular2.wav" while an I/O-pin alarm does, each replayed every few seconds (the sound tick
+// of the old sound timers) until acknowledged or muted.
+
+#include <QObject>
+#include <QTimer>
+
+namespace kestavo::platform {
+class SoundPlayer;
+}
+
+namespace kestavo::alarms {
+class AlarmEngine;
+
+class AlarmSounder final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AlarmSounder)
+
+public:
+    /// Either player may be null (no sound device).
+    AlarmSounder(AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
+                 int repeatMs = 3000, QObject* parent = nullptr);
+
+    void setMuted(bool muted);
+    bool isMuted() const { return m_muted; }
+    bool sirenSounding() const { return m_sirenTimer.isActive(); }
+    bool ioSoundSounding() const { return m_ioTimer.isActive(); }
+
+    /// Starts or stops each sound from the engine's open alarms.
+    void update();
+
+Q_SIGNALS:
+    void mutedChanged(bool muted);
+
+private:
+    void drive(QTimer& timer, platform::SoundPlayer* player, bool wanted);
+
+    AlarmEngine& m_engine;
+    platform::SoundPlayer* m_siren;
+    platform::SoundPlayer* m_ioSound;
+    QTimer m_sirenTimer;
+    QTimer m_ioTimer;
+    bool m_muted = false;
+};
+
+} // namespace kestavo::alarms

@@ -1,0 +1,122 @@
+#include "app/consolealarms.h"
+
+#include <QDateTime>
+
+#include "protocol/reply.h"
+
+#include "stations/stationformat.h"
+#include "stations/stationstore.h"
+
+#include "core/consolestate.h"
+#include "core/session.h"
+
+#include "alarms/alarmengine.h"
+#include "alarms/auditrecorder.h"
+#include "alarms/fleetalarms.h"
+#include "alarmwindows/alarmnotifications.h"
+#include "alarmwindows/alarmsounder.h"
+#include "alarmwindows/alarmsummarylabel.h"
+#include "alarmwindows/alarmwindows.h"
+#include "fleet/fleetpoller.h"
+#include "fleet/linkstate.h"
+#include "history/alarmjournal.h"
+#include "history/auditlog.h"
+
+namespace kestavo::app {
+
+ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, stations::StationStore& store,
+                             unitbackup::FileChooser& files, const Devices& devices)
+    : m_session(session), m_store(store), m_journal(std::make_unique<history::AlarmJournal>()),
+      m_audit(std::make_unique<history::AuditLog>())
+{
+    m_engine = std::make_unique<alarms::AlarmEngine>(m_journal.get());
+    alarms::AuditRecorder::Options recorderOptions;
+    recorderOptions.program = QStringLiteral("console");
+    recorderOptions.answerTimeoutMs = devices.answerTimeoutMs;
+    m_recorder = std::make_unique<alarms::AuditRecorder>(m_audit.get(), recorderOptions);
+    m_sounder = std::make_unique<alarms::AlarmSounder>(*m_engine, devices.siren, devices.ioSound,
+                                                       devices.soundRepeatMs);
+    if (devices.notifier)
+        m_notifications = std::make_unique<alarms::AlarmNotifications>(*m_engine, *devices.notifier);
+    m_services.reset(
+        new alarms::AlarmServices{*m_engine, *m_journal, *m_sounder, *m_audit, *m_recorder, files});
+
+    // One path for every decoded report: the engine does not know it came from the session.
+    QObject::connect(&state, &core::ConsoleState::statusDecoded, m_engine.get(),
+                     [this](const protocol::StatusReport& report) {
+                         const QString unit = address();
+                         const int position = m_store.findAddress(unit);
+                         history::RangeFlags ranges;
+                         if (position >= 0)
+                             ranges = {m_store.valueAt(position, QStringLiteral("JP6")).toInt(),
+                                       m_store.valueAt(position, QStringLiteral("JP7")).toInt()};
+                         m_engine->report(unit, QDateTime::currentMSecsSinceEpoch(), report, ranges);
+                     });
+    QObject::connect(&session, &core::Session::watchdogExpired, m_engine.get(), [this] {
+        m_engine->linkState(address(), QDateTime::currentMSecsSinceEpoch(), alarms::LinkState::Offline);
+    });
+    QObject::connect(&session, &core::Session::passwordRefused, m_engine.get(), [this] {
+        m_engine->linkState(address(), QDateTime::currentMSecsSinceEpoch(), alarms::LinkState::BadPassword);
+    });
+
+    const auto sent = [this](const QByteArray& frame) {
+        const QString unit = address();
+        m_recorder->frameSent(unit, description(unit), frame);
+    };
+    const auto received = [this](const QByteArray& datagram) {
+        m_recorder->replyReceived(address(), datagram);
+    };
+    QObject::connect(&session, &core::Session::frameSent, m_recorder.get(), sent);
+    QObject::connect(&session, &core::Session::adminFrameSent, m_recorder.get(), sent);
+    QObject::connect(&session, &core::Session::replyReceived, m_recorder.get(), received);
+    QObject::connect(&session, &core::Session::adminReplyReceived, m_recorder.get(), received);
+
+    m_sync.setInterval(devices.journalSyncMs);
+    QObject::connect(&m_sync, &QTimer::timeout, m_engine.get(), [this] { m_engine->syncFromJournal(); });
+}
+
+ConsoleAlarms::~ConsoleAlarms()
+{
+    m_recorder->finish();
+}
+
+QString ConsoleAlarms::open(const QString& historyPath)
+{
+    if (!m_journal->open(historyPath))
+        return m_journal->error();
+    if (!m_audit->open(historyPath))
+        return m_audit->error();
+    m_engine->load();
+    m_sync.start();
+    return {};
+}
+
+void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)
+{
+    alarms::feedFromFleet(*m_engine, poller);
+}
+
+void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)
+{
+    alarms::registerAlarmWindows(registry, *m_services);
+}
+
+QWidget* ConsoleAlarms::createSummary(QWidget* parent)
+{
+    return new alarms::AlarmSummaryLabel(*m_engine, parent);
+}
+
+QString ConsoleAlarms::address() const
+{
+    return m_session.unitAddress().toString();
+}
+
+QString ConsoleAlarms::description(const QString& address) const
+{
+    const int position = m_store.findAddress(address);
+    if (position < 0)
+        return {};
+    return m_store.entryAt(position).mid(stations::kAddressWidth + stations::kEntryGap).trimmed();
+}
+
+} // namespace kestavo::app

@@ -1,0 +1,97 @@
+#pragma once
+
+// The console's alarms and audit trail: the history file's alarm and audit tables, the engine
+// fed from the session's reports and link events, the recorder fed from every frame the
+// session (and the security dialog) sends, the sounds, the desktop notifications and the two
+// windows. Wiring only; the logic lives in the alarms library and the alarm windows.
+
+#include <memory>
+
+#include <QString>
+#include <QTimer>
+
+class QWidget;
+
+namespace kestavo::core {
+class ConsoleState;
+class DialogRegistry;
+class Session;
+} // namespace kestavo::core
+namespace kestavo::platform {
+class DesktopNotifier;
+class SoundPlayer;
+} // namespace kestavo::platform
+namespace kestavo::stations {
+class StationStore;
+}
+namespace kestavo::unitbackup {
+class FileChooser;
+}
+namespace kestavo::fleet {
+class FleetPoller;
+}
+namespace kestavo::history {
+class AlarmJournal;
+class AuditLog;
+} // namespace kestavo::history
+namespace kestavo::alarms {
+class AlarmEngine;
+class AlarmNotifications;
+class AlarmSounder;
+class AuditRecorder;
+struct AlarmServices;
+} // namespace kestavo::alarms
+
+namespace kestavo::app {
+
+class ConsoleAlarms final
+{
+public:
+    struct Devices
+    {
+        platform::SoundPlayer* siren = nullptr;   // "siren.wav"
+        platform::SoundPlayer* ioSound = nullptr; // "burgular2.wav"
+        platform::DesktopNotifier* notifier = nullptr;
+        int soundRepeatMs = 3000;
+        int journalSyncMs = 2000;   // acknowledgements from the command-line client show up this fast
+        int answerTimeoutMs = 3000; // a command without an answer by then is recorded as unanswered
+    };
+
+    ConsoleAlarms(core::Session& session, core::ConsoleState& state, stations::StationStore& store,
+                  unitbackup::FileChooser& files, const Devices& devices);
+    ~ConsoleAlarms();
+    ConsoleAlarms(const ConsoleAlarms&) = delete;
+    ConsoleAlarms& operator=(const ConsoleAlarms&) = delete;
+
+    /// Opens the alarm and audit tables of the history file; the error sentence when it cannot.
+    QString open(const QString& historyPath);
+
+    /// Every report and link state of the fleet poller goes to the engine too, like the session's.
+    void attachFleet(fleet::FleetPoller& poller);
+
+    void registerWindows(core::DialogRegistry& registry);
+    /// The status-bar summary of alarms per station.
+    QWidget* createSummary(QWidget* parent);
+
+    alarms::AlarmEngine& engine() { return *m_engine; }
+    alarms::AuditRecorder& recorder() { return *m_recorder; }
+    alarms::AlarmSounder& sounder() { return *m_sounder; }
+    history::AuditLog& auditLog() { return *m_audit; }
+
+private:
+    QString address() const;
+    QString description(const QString& address) const;
+
+    core::Session& m_session;
+    stations::StationStore& m_store;
+    std::unique_ptr<history::AlarmJournal> m_journal;
+    std::unique_ptr<history::AuditLog> m_audit;
+    std::unique_ptr<alarms::AlarmEngine> m_engine;
+    std::unique_ptr<alarms::AuditRecorder> m_recorder;
+    std::unique_ptr<alarms::AlarmSounder> m_sounder;
+    std::unique_ptr<alarms::AlarmNotifications> m_notifications;
+    std::unique_ptr<alarms::AlarmServices> m_services;
+    QTimer m_sync;
+};
+
+} // namespace kestavo::app

@@ -1,0 +1,113 @@
+#include "history/auditlog.h"
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+#include <QDateTime>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QVariant>
+
+namespace kestavo::history {
+
+bool AuditLog::append(AuditRecord& record)
+{
+    QSqlQuery query(m_connection.db());
+    query.prepare(QStringLiteral("INSERT INTO audit (t, user, host, program, address, description, action, "
+                                 "outcome, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (const QVariant& v :
+         {QVariant(record.utcMs), textValue(record.user), textValue(record.host), textValue(record.program),
+          textValue(record.address), textValue(record.description), textValue(record.action),
+          textValue(record.outcome), textValue(record.detail)})
+        query.addBindValue(v);
+    if (!query.exec())
+        return false;
+    record.id = query.lastInsertId().toLongLong();
+    return true;
+}
+
+QList<AuditRecord> AuditLog::records(const AuditFilter& filter) const
+{
+    QList<AuditRecord> result;
+    QSqlQuery query(m_connection.db());
+    query.setForwardOnly(true);
+    QString sql =
+        QStringLiteral("SELECT id, t, user, host, program, address, description, action, outcome, detail "
+                       "FROM audit WHERE t >= ? AND t <= ?");
+    if (!filter.address.isEmpty())
+        sql += QStringLiteral(" AND address = ?");
+    query.prepare(sql + QStringLiteral(" ORDER BY t, id"));
+    query.addBindValue(filter.fromMs);
+    query.addBindValue(filter.toMs);
+    if (!filter.address.isEmpty())
+        query.addBindValue(filter.address);
+    if (!query.exec())
+        return result;
+    while (query.next()) {
+        AuditRecord r{query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toString(),
+                      query.value(3).toString(),   query.value(4).toString(),   query.value(5).toString(),
+                      query.value(6).toString(),   query.value(7).toString(),   query.value(8).toString(),
+                      query.value(9).toString()};
+        if (!filter.text.isEmpty()) {
+            const QString all =
+                QStringList{r.action, r.outcome, r.detail, r.description, r.user, r.program}.join(u'\n');
+            if (!all.contains(filter.text, Qt::CaseInsensitive))
+                continue;
+        }
+        result.append(r);
+    }
+    return result;
+}
+
+QString AuditLog::localUser()
+{
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty())
+            return user;
+    }
+#ifdef Q_OS_UNIX
+    if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
+    return QStringLiteral("unknown");
+}
+
+QString AuditLog::localHost()
+{
+    return QSysInfo::machineHostName();
+}
+
+QStringList AuditLog::csvHeader()
+{
+    return {QStringLiteral("time"),    QStringLiteral("user"),    QStringLiteral("host"),
+            QStringLiteral("program"), QStringLiteral("station"), QStringLiteral("description"),
+            QStringLiteral("action"),  QStringLiteral("outcome"), QStringLiteral("detail")};
+}
+
+QStringList AuditLog::csvFields(const AuditRecord& r)
+{
+    return {isoUtc(r.utcMs), r.user,   r.host,    r.program, r.address,
+            r.description,   r.action, r.outcome, r.detail};
+}
+
+QString csvLine(const QStringList& fields)
+{
+    QStringList quoted;
+    for (QString field : fields) {
+        if (field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r'))
+            field = u'"' + field.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+        quoted.append(field);
+    }
+    return quoted.join(u',');
+}
+
+QString isoUtc(qint64 utcMs)
+{
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+} // namespace kestavo::history

@@ -1,0 +1,73 @@
+#pragma once
+
+// The audit log: one record per command sent to a unit that changes it, whoever sent it. Kept in
+// the history file. Records hold words ("Relay 2 ON", "password changed"), never frame bytes,
+// so no password can reach the file.
+
+#include <limits>
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+#include "history/historyconnection.h"
+
+namespace kestavo::history {
+
+struct AuditRecord
+{
+    qint64 id = 0;
+    qint64 utcMs = 0;
+    QString user;
+    QString host;
+    QString program; // "console", "CLI", "agent"
+    QString address;
+    QString description; // the station's description
+    QString action;      // what was asked, in words
+    QString outcome;     // "acknowledged", "refused", "no answer", "sent"
+    QString detail;      // the unit's own words, when it said any
+};
+
+struct AuditFilter
+{
+    qint64 fromMs = 0;
+    qint64 toMs = std::numeric_limits<qint64>::max();
+    QString address; // empty: every station
+    QString text;    // matched case-insensitively against action, outcome, detail, description
+};
+
+class AuditLog final
+{
+    Q_DISABLE_COPY_MOVE(AuditLog)
+
+public:
+    AuditLog() = default;
+
+    bool open(const QString& path) { return m_connection.open(path); }
+    bool isOpen() const { return m_connection.isOpen(); }
+    QString error() const { return m_connection.error(); }
+
+    /// Stores the record; its id is set. False (and error()) when the write failed.
+    bool append(AuditRecord& record);
+    QList<AuditRecord> records(const AuditFilter& filter = {}) const;
+
+    /// The account and computer names a record carries.
+    static QString localUser();
+    static QString localHost();
+
+    static QStringList csvHeader();
+    static QStringList csvFields(const AuditRecord& record);
+
+private:
+    HistoryConnection m_connection;
+};
+
+/// One CSV line (RFC 4180 quoting), without the line end.
+QString csvLine(const QStringList& fields);
+/// "2026-12-08T00:10:07.123Z"
+QString isoUtc(qint64 utcMs);
+
+} // namespace kestavo::history
+
+Q_DECLARE_METATYPE(kestavo::history::AuditRecord)

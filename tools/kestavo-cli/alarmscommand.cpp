@@ -1,0 +1,139 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "history/alarmjournal.h"
+#include "history/auditlog.h"
+#include "historycommand.h"
+#include "historycommands.h"
+#include "reportformat.h"
+
+namespace kestavo::cli {
+
+namespace h = kestavo::history;
+
+QString historyPath(const Command& command, const CliEnvironment& environment)
+{
+    return historyPath(command.historyFile, command.options.db, environment.applicationDir);
+}
+
+namespace {
+
+QString valueText(const std::optional<double>& value)
+{
+    return value ? QString::number(*value, 'g', 6) : QString();
+}
+
+QStringList fields(const h::AlarmRecord& a)
+{
+    return {QString::number(a.id),       h::stateText(a.state),
+            h::priorityText(a.priority), a.address,
+            h::isoUtc(a.raisedMs),       a.text,
+            valueText(a.value),          a.ackedBy};
+}
+
+int list(HistoryCommandContext& context, const h::AlarmJournal& journal)
+{
+    const QList<h::AlarmRecord> alarms = journal.alarms(true);
+    const OutputFormat format = context.command.options.format;
+    if (format == OutputFormat::Json) {
+        QJsonArray array;
+        for (const h::AlarmRecord& a : alarms) {
+            QJsonObject o{{QStringLiteral("id"), a.id},
+                          {QStringLiteral("state"), h::stateText(a.state)},
+                          {QStringLiteral("priority"), h::priorityText(a.priority)},
+                          {QStringLiteral("station"), a.address},
+                          {QStringLiteral("raised"), h::isoUtc(a.raisedMs)},
+                          {QStringLiteral("text"), a.text},
+                          {QStringLiteral("acknowledged_by"), a.ackedBy}};
+            if (a.value)
+                o.insert(QStringLiteral("value"), *a.value);
+            array.append(o);
+        }
+        context.out
+            << QJsonDocument(QJsonObject{{QStringLiteral("alarms"), array}}).toJson(QJsonDocument::Compact)
+            << '\n';
+    } else if (format == OutputFormat::Csv) {
+        context.out << csvRecord({QStringLiteral("id"), QStringLiteral("state"), QStringLiteral("priority"),
+                                  QStringLiteral("station"), QStringLiteral("raised"), QStringLiteral("text"),
+                                  QStringLiteral("value"), QStringLiteral("acknowledged_by")});
+        for (const h::AlarmRecord& a : alarms)
+            context.out << csvRecord(fields(a));
+    } else if (alarms.isEmpty()) {
+        context.out << "no active alarms\n";
+    } else {
+        for (const h::AlarmRecord& a : alarms) {
+            const QStringList f = fields(a);
+            context.out << f[0].rightJustified(5) << "  " << f[2].leftJustified(7) << f[1].leftJustified(25)
+                        << f[3].leftJustified(17) << f[4] << "  " << f[5]
+                        << (a.value ? QStringLiteral(" (%1)").arg(f[6]) : QString()) << '\n';
+        }
+    }
+    return ExitDone;
+}
+
+int acknowledge(HistoryCommandContext& context, h::AlarmJournal& journal)
+{
+    const Command& c = context.command;
+    QList<h::AlarmRecord> targets;
+    if (c.alarmId == 0) {
+        targets = journal.alarms(true);
+    } else if (const auto one = journal.alarm(c.alarmId)) {
+        targets.append(*one);
+    } else {
+        context.err << "kestavo-cli: alarms: there is no alarm " << c.alarmId << " in \""
+                    << historyPath(c, context.environment) << "\"\n";
+        return ExitRefused;
+    }
+    const QString who = h::AuditLog::localUser();
+    int count = 0;
+    for (h::AlarmRecord a : targets) {
+        const h::AlarmState next = h::acknowledged(a.state);
+        if (next == a.state) {
+            if (c.alarmId != 0) {
+                context.err << "kestavo-cli: alarms: alarm " << a.id << " is " << h::stateText(a.state)
+                            << "; there is nothing to acknowledge\n";
+                return ExitRefused;
+            }
+            continue;
+        }
+        a.state = next;
+        a.changedMs = context.environment.now().toMSecsSinceEpoch();
+        a.ackedBy = who;
+        if (!journal.saveAlarm(a, who)) {
+            context.err << "kestavo-cli: alarms: alarm " << a.id << " could not be acknowledged in \""
+                        << historyPath(c, context.environment) << "\"; is the file read-only?\n";
+            return ExitDatabase;
+        }
+        ++count;
+        if (c.options.format == OutputFormat::Json)
+            context.out << QJsonDocument(QJsonObject{{QStringLiteral("acknowledged"), a.id},
+                                                     {QStringLiteral("state"), h::stateText(a.state)}})
+                               .toJson(QJsonDocument::Compact)
+                        << '\n';
+        else
+            context.out << "acknowledged alarm " << a.id << " (" << a.text << "): now "
+                        << h::stateText(a.state) << '\n';
+    }
+    if (count == 0 && c.options.format != OutputFormat::Json)
+        context.out << "no alarm was waiting for acknowledgement\n";
+    return ExitDone;
+}
+
+} // namespace
+
+int runAlarms(HistoryCommandContext& context)
+{
+    h::AlarmJournal journal;
+    if (!journal.open(historyPath(context.command, context.environment))) {
+        context.err << "kestavo-cli: alarms: " << journal.error() << '\n';
+        return ExitDatabase;
+    }
+    const int code = context.command.kind == CommandKind::AlarmsAck ? acknowledge(context, journal)
+                                                                    : list(context, journal);
+    context.out.flush();
+    context.err.flush();
+    return code;
+}
+
+} // namespace kestavo::cli
