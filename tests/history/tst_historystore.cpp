@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void refusesFilesItMustNotTouch();
     void migratesAnOlderFile();
     void fullDiskStopsAndResumesRecording();
+    void readOnlyFileStopsAndResumesRecording();
     void twoWritersShareOneFile();
 
 private:
@@ -331,6 +333,36 @@ void TestHistoryStore::fullDiskStopsAndResumesRecording()
     QCOMPARE(changes.at(1).at(0).toBool(), true);
     const QList<Row> rows = store.reader().read(kUnit, kT0, kT0 + 100'000'000, Step::Raw).rows;
     QCOMPARE(describe(rows), (QStringList{u"0:1:20:20:20"_s, u"99000:1:21:21:21"_s}));
+}
+
+void TestHistoryStore::readOnlyFileStopsAndResumesRecording()
+{
+    // Permission bits do not stop root, which the tests run as; the immutable attribute does.
+    const QString path = m_dir.filePath(u"readonly.db"_s);
+    HistoryStore store;
+    QVERIFY(store.open(path).ok);
+    QSignalSpy changes(&store, &HistoryStore::recordingChanged);
+    store.record(kUnit, kMac, sampleAt(kT0, 20.0));
+    QVERIFY(store.flush());
+    // The shared-memory index stays writable: it is mapped, and an immutable mapping faults.
+    const QStringList files{path, path + u"-wal"_s};
+    auto immutable = [&files](bool on) {
+        return QProcess::execute(u"chattr"_s, QStringList{on ? u"+i"_s : u"-i"_s} + files) == 0;
+    };
+    if (!immutable(true))
+        QSKIP("chattr +i is not permitted here");
+    store.record(kUnit, kMac, sampleAt(kT0 + 1000, 21.0));
+    const bool flushed = store.flush();
+    QVERIFY(immutable(false));
+    QVERIFY(!flushed);
+    QCOMPARE(changes.size(), 1);
+    QVERIFY2(changes.at(0).at(1).toString().contains(path), qPrintable(changes.at(0).at(1).toString()));
+    QVERIFY(!store.isRecording());
+
+    store.record(kUnit, kMac, sampleAt(kT0 + 2000, 22.0));
+    QVERIFY(store.flush());
+    QCOMPARE(changes.size(), 2);
+    QVERIFY(store.isRecording());
 }
 
 void TestHistoryStore::twoWritersShareOneFile()
