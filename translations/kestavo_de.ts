@@ -927,6 +927,10 @@ Die Liste trotzdem senden?</translation>
         <translation>Laufzeit</translation>
     </message>
     <message>
+        <source>Alarms</source>
+        <translation>Alarme</translation>
+    </message>
+    <message>
         <source>Description</source>
         <translation>Beschreibung</translation>
     </message>

@@ -25,6 +25,7 @@
 #include "app/fleetwiring.h"
 #include "app/historyrecorder.h"
 #include "fleet/fleetpoller.h"
+#include "fleetui/fleetmodel.h"
 #include "fleetui/fleetwindow.h"
 #include "history/historyconnection.h"
 #include "history/historystore.h"
@@ -173,8 +174,10 @@ void Application::registerFleetWindow()
 {
     core::MainForm* form = m_mainForm.get();
     FleetWiring* fleet = m_fleet.get();
-    m_dialogs->add(core::DialogId::Fleet, [form, fleet](core::Context&, int) -> QWidget* {
+    m_dialogs->add(core::DialogId::Fleet, [this, form, fleet](core::Context&, int) -> QWidget* {
         auto* window = new fleetui::FleetWindow(fleet->poller());
+        if (m_alarms)
+            window->model().setAlarms(&m_alarms->engine());
         window->setWatchAll(fleet->watchAll());
         QObject::connect(window, &fleetui::FleetWindow::watchAllToggled, fleet, &FleetWiring::setWatchAll);
         QObject::connect(window, &fleetui::FleetWindow::stationChosen, form,

@@ -5,6 +5,8 @@
 
 #include "protocol/conversions.h"
 
+#include "alarms/alarmengine.h"
+
 namespace kestavo::fleetui {
 
 namespace {
@@ -54,6 +56,23 @@ FleetModel::FleetModel(const fleet::FleetPoller& poller, QObject* parent)
         endResetModel();
     });
     m_flush.start();
+}
+
+void FleetModel::setAlarms(const alarms::AlarmEngine* engine)
+{
+    if (m_alarms)
+        disconnect(m_alarms, nullptr, this, nullptr);
+    m_alarms = engine;
+    // Alarm changes are rare beside reports: marking every row costs one batched update.
+    auto markAll = [this] {
+        if (rowCount() > 0) {
+            mark(0);
+            mark(rowCount() - 1);
+        }
+    };
+    if (m_alarms)
+        connect(m_alarms, &alarms::AlarmEngine::alarmChanged, this, markAll);
+    markAll();
 }
 
 void FleetModel::mark(int row)
@@ -156,6 +175,17 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
         if (!report)
             return sort ? QVariant(-1.0) : QVariant(QString());
         return sort ? QVariant(report->uptimeCount) : QVariant(ageText(qint64(report->uptimeCount) * 1000));
+    case Alarms: {
+        const alarms::AlarmEngine::Summary summary =
+            m_alarms ? m_alarms->summary(unit.station.address) : alarms::AlarmEngine::Summary{};
+        if (summary.count == 0 || !summary.highest)
+            return sort ? QVariant(0) : QVariant(QString());
+        // Sorted by highest priority first, then by how many.
+        return sort ? QVariant((4 - int(*summary.highest)) * 1'000'000 + summary.count)
+                    : QVariant(QStringLiteral("%1 (%2)")
+                                   .arg(summary.count)
+                                   .arg(history::priorityText(*summary.highest)));
+    }
     default:
         break;
     }
@@ -189,6 +219,8 @@ QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("I/O 1-5");
     case Uptime:
         return tr("Uptime");
+    case Alarms:
+        return tr("Alarms");
     default:
         return QStringLiteral("V%1").arg(section - FirstVoltage + 1);
     }

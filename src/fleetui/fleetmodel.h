@@ -11,6 +11,10 @@
 
 #include "fleet/fleetpoller.h"
 
+namespace kestavo::alarms {
+class AlarmEngine;
+}
+
 namespace kestavo::fleetui {
 
 class FleetModel final : public QAbstractTableModel
@@ -30,6 +34,7 @@ public:
         LastVoltage = FirstVoltage + 7,
         Io,
         Uptime,
+        Alarms,
         ColumnCount
     };
     /// Numbers (or texts) the proxy sorts by; State sorts problems first.
@@ -37,6 +42,9 @@ public:
     static constexpr int AddressRole = Qt::UserRole + 1;
 
     explicit FleetModel(const fleet::FleetPoller& poller, QObject* parent = nullptr);
+
+    /// Shows each station's open alarms (count and highest priority); null shows none.
+    void setAlarms(const alarms::AlarmEngine* engine);
 
     /// How often marked rows and the ages are pushed to the view.
     void setFlushInterval(int ms) { m_flush.setInterval(ms); }
@@ -55,6 +63,7 @@ private:
     void mark(int row);
 
     const fleet::FleetPoller& m_poller;
+    const alarms::AlarmEngine* m_alarms = nullptr;
     QTimer m_flush;
     int m_firstDirty = -1;
     int m_lastDirty = -1;

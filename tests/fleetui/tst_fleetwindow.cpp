@@ -16,6 +16,7 @@
 
 #include "core/mainform.h"
 
+#include "alarms/alarmengine.h"
 #include "app/fleetwiring.h"
 #include "fleet/fleetpoller.h"
 #include "fleetrig.h"
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void sortsByEveryKindOfColumn_data();
     void sortsByEveryKindOfColumn();
     void problemsFirstAndFilter();
+    void showsEachStationsAlarms();
     void doubleClickStartsTheSession();
     void sessionFeedsThePollersView();
 };
@@ -170,6 +172,28 @@ void TestFleetWindow::problemsFirstAndFilter()
     filter->clear();
     QTest::keyClicks(filter, rig.sim.fleet->address(1).toString());
     QCOMPARE(rig.column(FleetModel::Description), QStringList(QStringLiteral("Site 2")));
+}
+
+void TestFleetWindow::showsEachStationsAlarms()
+{
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    QVERIFY(rig.pollOnce());
+    alarms::AlarmEngine engine(nullptr);
+    history::AlarmRule rule;
+    rule.id = 1;
+    rule.kind = history::AlarmRuleKind::BadPassword;
+    rule.priority = history::AlarmPriority::High;
+    engine.setRules({rule});
+    rig.window->model().setAlarms(&engine);
+    // The model learns of the alarm from the engine, not from a refresh of the poller.
+    engine.linkState(rig.sim.fleet->address(2).toString(), engine.now(), alarms::LinkState::BadPassword);
+    rig.window->model().flush();
+    rig.window->table().sortByColumn(FleetModel::Alarms, Qt::DescendingOrder);
+    QCOMPARE(rig.column(FleetModel::Description).first(), QStringLiteral("Site 3"));
+    const QStringList shown = rig.column(FleetModel::Alarms);
+    QCOMPARE(shown.first(), QStringLiteral("1 (high)"));
+    QCOMPARE(shown.count(QString()), shown.size() - 1);
 }
 
 void TestFleetWindow::doubleClickStartsTheSession()
