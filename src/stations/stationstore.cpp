@@ -660,27 +660,32 @@ bool StationStore::writeCurrent(const QVariantMap& changes)
     if (!beginWrite())
         return false;
 
-    QStringList assignments;
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
-                      .arg(assignments.join(QStringLiteral(", "))));
-    for (const QVariant& value : std::as_const(stored))
-        query.addBindValue(value);
-    query.addBindValue(m_records.at(m_position).rowId);
-    if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
-        return false;
-    }
-    query.finish();
-    if (!commitWrite())
+    if (!updateRecord(m_records.at(m_position).rowId, stored) || !commitWrite())
         return false;
 
     QVariantMap& values = m_records[m_position].values;
     for (auto it = stored.cbegin(); it != stored.cend(); ++it)
         values.insert(it.key(), it.value());
     Q_EMIT changed();
+    return true;
+}
+
+// Inside a write transaction: sets the given columns of one record; a failure ends the transaction.
+bool StationStore::updateRecord(qint64 rowId, const QVariantMap& values)
+{
+    QStringList assignments;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
+                      .arg(assignments.join(QStringLiteral(", "))));
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    query.addBindValue(rowId);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
     return true;
 }
 
@@ -761,19 +766,8 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
         QVariantMap changes{{kIps, formatEntry(address, row.description)}};
         if (!row.typedPassword.isEmpty())
             changes.insert(kPassword, padPassword(row.typedPassword));
-        QStringList assignments;
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
-            assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
-        QSqlQuery query(QSqlDatabase::database(m_connection, false));
-        query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
-                          .arg(assignments.join(QStringLiteral(", "))));
-        for (const QVariant& value : std::as_const(changes))
-            query.addBindValue(value);
-        query.addBindValue(record.rowId);
-        if (!query.exec()) {
-            failWrite(sqlError(query.lastError()));
+        if (!updateRecord(record.rowId, changes))
             return false;
-        }
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             record.values.insert(it.key(), it.value());
     }

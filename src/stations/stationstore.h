@@ -133,6 +133,7 @@ private:
     bool prepareSchema();
     bool loadRecords();
     bool readRecord(qint64 rowId, Record* record);
+    bool updateRecord(qint64 rowId, const QVariantMap& values);
     bool insertRecord(const QString& ip, const QString& password, const QString& description,
                       bool makeDefault, Record* record);
     bool beginWrite();
