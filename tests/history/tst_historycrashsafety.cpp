@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "history/historyreader.h"
+#include "support/killedwriter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -81,28 +81,17 @@ void TestHistoryCrashSafety::committedBatchesSurviveSigkill()
     long long expected = 0;
     int killed = 0;
     for (int round = 1; round <= kRounds; ++round) {
-        QProcess writer;
-        writer.setProgram(QStringLiteral(HISTORY_WRITER));
-        writer.setArguments({path, QString::number(round), QString::number(kBatchesPerRound)});
-        writer.start();
-        QVERIFY2(writer.waitForStarted(5000), qPrintable(writer.errorString()));
         const int wantCommitted = int(random() % 120) + 1;
         const int extraMs = int(random() % 10);
-        QByteArray output;
-        while (writer.state() == QProcess::Running && output.count("committed") < wantCommitted) {
-            writer.waitForReadyRead(50);
-            output += writer.readAllStandardOutput();
-        }
-        if (extraMs > 0)
-            QTest::qWait(extraMs);
-        if (writer.state() == QProcess::Running) {
-            writer.kill();
-            ++killed;
-        }
-        QVERIFY(writer.waitForFinished(10000));
-        output += writer.readAllStandardOutput();
-        if (writer.exitStatus() == QProcess::NormalExit)
-            QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+        const kestavo::testsupport::WriterRun run = kestavo::testsupport::runAndKill(
+            QStringLiteral(HISTORY_WRITER), {path, QString::number(round), QString::number(kBatchesPerRound)},
+            wantCommitted, extraMs);
+        QVERIFY2(run.startError.isEmpty(), qPrintable(run.startError));
+        killed += run.killed ? 1 : 0;
+        QVERIFY(run.finished);
+        if (run.exitedNormally)
+            QVERIFY2(run.exitCode == 0, run.errors.constData());
+        const QByteArray& output = run.output;
 
         long long committed = 0;
         long long inFlight = 0;

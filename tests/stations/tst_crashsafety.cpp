@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -14,6 +13,8 @@
 
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
+
+#include "support/killedwriter.h"
 
 using kestavo::stations::StationStore;
 
@@ -140,32 +141,18 @@ void TestCrashSafety::committedWritesSurviveSigkill()
     int committedTotal = 0;
 
     for (int round = 1; round <= kRounds; ++round) {
-        QProcess writer;
-        writer.setProgram(QStringLiteral(STATION_WRITER));
-        writer.setArguments({path, QString::number(round), QString::number(kWritesPerRound)});
-        writer.setProcessChannelMode(QProcess::SeparateChannels);
-        writer.start();
-        QVERIFY2(writer.waitForStarted(5000), qPrintable(writer.errorString()));
-
         // Kill once the writer is under way, at a moment drawn anew each round.
         const int wantCommitted = int(random() % 300) + 1;
         const int extraMs = int(random() % 15);
-        QByteArray output;
-        while (writer.state() == QProcess::Running && output.count("committed") < wantCommitted) {
-            writer.waitForReadyRead(50);
-            output += writer.readAllStandardOutput();
-        }
-        if (extraMs > 0)
-            QTest::qWait(extraMs);
-        if (writer.state() == QProcess::Running) {
-            writer.kill();
-            ++killedMidway;
-        }
-        QVERIFY(writer.waitForFinished(10000));
-        output += writer.readAllStandardOutput();
-        const QByteArray errors = writer.readAllStandardError();
-        if (writer.exitStatus() == QProcess::NormalExit)
-            QVERIFY2(writer.exitCode() == 0, errors.constData());
+        const kestavo::testsupport::WriterRun run = kestavo::testsupport::runAndKill(
+            QStringLiteral(STATION_WRITER), {path, QString::number(round), QString::number(kWritesPerRound)},
+            wantCommitted, extraMs);
+        QVERIFY2(run.startError.isEmpty(), qPrintable(run.startError));
+        killedMidway += run.killed ? 1 : 0;
+        QVERIFY(run.finished);
+        const QByteArray& output = run.output;
+        if (run.exitedNormally)
+            QVERIFY2(run.exitCode == 0, run.errors.constData());
 
         // Committed writes in order; at most one begun and not reported.
         QString inFlight;
