@@ -45,7 +45,7 @@ ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, 
     QObject::connect(&state, &core::ConsoleState::statusDecoded, m_engine.get(),
                      [this](const protocol::StatusReport& report) {
                          const QString unit = address();
-                         const int position = m_store.findAddress(unit);
+                         const int position = m_store.positionOf(unit);
                          history::RangeFlags ranges;
                          if (position >= 0)
                              ranges = {m_store.valueAt(position, QStringLiteral("JP6")).toInt(),
@@ -113,7 +113,7 @@ QString ConsoleAlarms::address() const
 
 QString ConsoleAlarms::description(const QString& address) const
 {
-    const int position = m_store.findAddress(address);
+    const int position = m_store.positionOf(address);
     if (position < 0)
         return {};
     return m_store.entryAt(position).mid(stations::kAddressWidth + stations::kEntryGap).trimmed();

@@ -83,7 +83,7 @@ private:
     QString description(const QString& address) const;
 
     core::Session& m_session;
-    stations::StationStore& m_store;
+    const stations::StationStore& m_store;
     std::unique_ptr<history::AlarmJournal> m_journal;
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_engine;

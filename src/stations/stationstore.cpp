@@ -557,16 +557,20 @@ QString StationStore::entryAt(int position) const
     return valueAt(position, kIps).toString();
 }
 
-int StationStore::findAddress(const QString& address)
+int StationStore::positionOf(const QString& address) const
 {
     for (int p = 0; p < count(); ++p) {
-        if (addressOf(entryAt(p)) == address) {
-            m_position = p;
+        if (addressOf(entryAt(p)) == address)
             return p;
-        }
     }
-    m_position = lastPosition();
     return -1;
+}
+
+int StationStore::findAddress(const QString& address)
+{
+    const int found = positionOf(address);
+    m_position = found >= 0 ? found : lastPosition();
+    return found;
 }
 
 int StationStore::findEntry(const QString& entry)

@@ -66,6 +66,8 @@ public:
     // Linear scan comparing station addresses; the first match wins and becomes current. With no
     // match the cursor is left on the last record and -1 is returned.
     int findAddress(const QString& address);
+    // The same scan without moving the cursor, for readers beside the main window (alarms, audit).
+    int positionOf(const QString& address) const;
     // The same scan comparing whole entries (start-up positioning on the station box text).
     int findEntry(const QString& entry);
 
