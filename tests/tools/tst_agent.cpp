@@ -157,6 +157,8 @@ private Q_SLOTS:
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
+    // The simulated fleet's stations (password "Ag3nt"), polled once a second, metrics on a free port.
+    agent::AgentOptions optionsFor(const SimFleetRig& sim, const QString& history);
     QTemporaryDir m_dir;
 };
 
@@ -176,6 +178,17 @@ QString TestAgent::writeStations(const SimFleetRig& sim, const QString& password
     store.findAddress(sim.fleet->address(0).toString());
     store.writeCurrent({{QStringLiteral("Label1voltage"), QStringLiteral("Battery bank")}});
     return path;
+}
+
+agent::AgentOptions TestAgent::optionsFor(const SimFleetRig& sim, const QString& history)
+{
+    agent::AgentOptions options;
+    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
+    options.history = history;
+    options.unitPort = sim.fleet->port();
+    options.intervalMs = 1000;
+    options.listenPort = 0;
+    return options;
 }
 
 void TestAgent::options_data()
@@ -222,12 +235,7 @@ void TestAgent::httpEndpointsAndPromtool()
 {
     SimFleetRig sim(2, "Ag3nt");
     QVERIFY(sim.started);
-    agent::AgentOptions options;
-    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
-    options.history = m_dir.filePath(QStringLiteral("http-history.db"));
-    options.unitPort = sim.fleet->port();
-    options.intervalMs = 1000;
-    options.listenPort = 0;
+    agent::AgentOptions options = optionsFor(sim, m_dir.filePath(QStringLiteral("http-history.db")));
     agent::Agent agent(options, QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QVERIFY(QTest::qWaitFor(
@@ -284,12 +292,7 @@ void TestAgent::mqttRetainedTopicsAndDiscovery()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("Br0kerS3cret\n");
     }
-    agent::AgentOptions options;
-    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
-    options.history = QStringLiteral("none");
-    options.unitPort = sim.fleet->port();
-    options.intervalMs = 1000;
-    options.listenPort = 0;
+    agent::AgentOptions options = optionsFor(sim, QStringLiteral("none"));
     options.mqttHost = QStringLiteral("127.0.0.1");
     options.mqttPort = broker.port;
     options.mqttUser = QStringLiteral("agent");
@@ -412,12 +415,7 @@ void TestAgent::relayControlOnlyWithAllowControl()
     QVERIFY(broker.started);
     SimFleetRig sim(1, "Ag3nt");
     QVERIFY(sim.started);
-    agent::AgentOptions options;
-    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
-    options.history = m_dir.filePath(QStringLiteral("control-history.db"));
-    options.unitPort = sim.fleet->port();
-    options.intervalMs = 1000;
-    options.listenPort = 0;
+    agent::AgentOptions options = optionsFor(sim, m_dir.filePath(QStringLiteral("control-history.db")));
     options.mqttHost = QStringLiteral("127.0.0.1");
     options.mqttPort = broker.port;
     options.allowControl = true;
@@ -472,12 +470,7 @@ void TestAgent::brokerLossRepublishesAfterReconnect()
     QVERIFY(broker.started);
     SimFleetRig sim(1, "Ag3nt");
     QVERIFY(sim.started);
-    agent::AgentOptions options;
-    options.db = writeStations(sim, QStringLiteral("Ag3nt"));
-    options.history = QStringLiteral("none");
-    options.unitPort = sim.fleet->port();
-    options.intervalMs = 1000;
-    options.listenPort = 0;
+    agent::AgentOptions options = optionsFor(sim, QStringLiteral("none"));
     options.mqttHost = QStringLiteral("127.0.0.1");
     options.mqttPort = broker.port;
     agent::Agent agent(options, QString());
