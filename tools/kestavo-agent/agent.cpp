@@ -1,12 +1,11 @@
 #include "agent.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +23,9 @@
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/historystore.h"
+#include "httplistener.h"
 #include "mqttpublisher.h"
+#include "relaycommand.h"
 
 namespace kestavo::agent {
 
@@ -122,30 +123,32 @@ bool Agent::start()
         openAlarms(path);
     }
 
-    m_http = std::make_unique<QHttpServer>();
+    HttpListener::Limits limits;
+    limits.timeoutSeconds = m_options.httpTimeoutSeconds;
+    m_http = std::make_unique<HttpListener>(limits);
     // Read-only: GET on three paths; every other path or method is 404.
-    m_http->route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [this] {
+    m_http->route("/metrics", [this] {
         ++m_figures.scrapes;
-        QHttpServerResponse response("text/plain; version=0.0.4; charset=utf-8", metrics());
-        return response;
+        return HttpListener::Response{200, "text/plain; version=0.0.4; charset=utf-8", metrics()};
     });
-    m_http->route(QStringLiteral("/healthz"), QHttpServerRequest::Method::Get, [this] {
-        return m_poller.isRunning()
-                   ? QHttpServerResponse("text/plain", "ok\n")
-                   : QHttpServerResponse("text/plain", "not polling\n",
-                                         QHttpServerResponder::StatusCode::ServiceUnavailable);
+    m_http->route("/healthz", [this] {
+        return m_poller.isRunning() ? HttpListener::Response{200, "text/plain", "ok\n"}
+                                    : HttpListener::Response{503, "text/plain", "not polling\n"};
     });
-    m_http->route(QStringLiteral("/api/v1/stations"), QHttpServerRequest::Method::Get, [this] {
-        return QHttpServerResponse(
-            QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}});
+    m_http->route("/api/v1/stations", [this] {
+        return HttpListener::Response{
+            200, "application/json",
+            compact(QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}})};
     });
-    m_httpPort = m_http->listen(m_options.listenAddress, m_options.listenPort);
-    if (m_httpPort == 0) {
-        m_error = QStringLiteral("Cannot listen on %1:%2 for HTTP.")
-                      .arg(m_options.listenAddress.toString())
-                      .arg(m_options.listenPort);
+    if (!m_http->listen(m_options.listenAddress, m_options.listenPort)) {
+        m_error = m_http->errorString();
         return false;
     }
+    m_httpPort = m_http->port();
+    if (!m_options.listenAddress.isLoopback())
+        qWarning("HTTP is served on %s, which is not a loopback address: anyone who can reach it reads "
+                 "the fleet's metrics",
+                 qPrintable(m_options.listenAddress.toString()));
 
     if (!m_options.mqttHost.isEmpty()) {
         MqttPublisher::Settings settings;
@@ -155,7 +158,12 @@ bool Agent::start()
         settings.discoveryPrefix = m_options.discoveryPrefix;
         settings.user = m_options.mqttUser;
         settings.caFile = m_options.mqttCaFile;
-        settings.agentName = QHostInfo::localHostName();
+        const QString host = QHostInfo::localHostName();
+        settings.agentName = m_options.mqttClientId.isEmpty() ? host : m_options.mqttClientId;
+        settings.clientId =
+            m_options.mqttClientId.isEmpty()
+                ? QStringLiteral("kestavo-agent-%1-%2").arg(host).arg(QCoreApplication::applicationPid())
+                : m_options.mqttClientId;
         if (m_options.allowControl)
             settings.subscriptions << QStringLiteral("%1/+/relay/+/set").arg(m_options.mqttPrefix);
         if (!m_options.mqttPasswordFile.isEmpty()) {
@@ -295,8 +303,14 @@ void Agent::publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString
         config.insert(QStringLiteral("device"), device);
         if (!config.contains(QStringLiteral("state_topic")))
             config.insert(QStringLiteral("state_topic"), base + QStringLiteral("/state"));
+        // A unit is available while its link is up and the agent that reports it is running: when
+        // the agent stops, its last will takes every unit it published with it.
+        QJsonArray availability{QJsonObject{{QStringLiteral("topic"), m_mqtt->agentTopic()}}};
         if (object != QStringLiteral("link"))
-            config.insert(QStringLiteral("availability_topic"), base + QStringLiteral("/availability"));
+            availability.append(
+                QJsonObject{{QStringLiteral("topic"), base + QStringLiteral("/availability")}});
+        config.insert(QStringLiteral("availability"), availability);
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
         m_mqtt->publish(
             QStringLiteral("%1/%2/%3/%4/config").arg(m_options.discoveryPrefix, component, node, object),
             compact(config), true);
@@ -355,30 +369,52 @@ void Agent::ignoreCommand(const QString& topic, const QString& why)
 }
 
 // <prefix>/<unit>/relay/<n>/set with ON or OFF sends the console's own relay frame; the next
-// reports must show the change.
-void Agent::onCommand(const QString& topic, const QByteArray& payload)
+// reports must show the change. Only a command sent while we listen counts: a retained one was
+// left on the broker by someone, maybe long ago, and may contradict what an operator did since.
+void Agent::onCommand(const QString& topic, const QByteArray& payload, bool retained)
 {
-    const QStringList parts = topic.mid(m_options.mqttPrefix.size() + 1).split(u'/');
-    if (!m_options.allowControl || !topic.startsWith(m_options.mqttPrefix + u'/') || parts.size() != 4 ||
-        parts[1] != QStringLiteral("relay") || parts[3] != QStringLiteral("set"))
-        return ignoreCommand(topic, QStringLiteral("not a relay command"));
-    bool ok = false;
-    const int relay = parts[2].toInt(&ok);
-    if (!ok || relay < 1 || relay > 3)
-        return ignoreCommand(topic, QStringLiteral("relays are numbered 1 to 3"));
-    if (payload != "ON" && payload != "OFF")
-        return ignoreCommand(topic, QStringLiteral("the payload must be ON or OFF"));
-    const auto found = m_unitIndex.constFind(parts[0]);
-    if (found == m_unitIndex.cend())
+    // Empty: a retained command being cleared (by us or another agent); nothing to do.
+    if (payload.isEmpty() || !m_options.allowControl)
+        return;
+    if (retained) {
+        ++m_figures.commandsRetained;
+        ignoreCommand(
+            topic, QStringLiteral("a retained command is never carried out; it is cleared from the broker"));
+        m_mqtt->publish(topic, QByteArray(), true);
+        return;
+    }
+    const auto parsed = parseRelayCommand(m_options.mqttPrefix, topic, payload);
+    if (const auto* why = std::get_if<QString>(&parsed)) {
+        ++m_figures.commandsInvalid;
+        return ignoreCommand(topic, *why);
+    }
+    const RelayCommand& command = std::get<RelayCommand>(parsed);
+    const auto found = m_unitIndex.constFind(command.unitId);
+    if (found == m_unitIndex.cend()) {
+        ++m_figures.commandsInvalid;
         return ignoreCommand(topic, QStringLiteral("no unit of this agent has reported with that MAC"));
+    }
     const int index = *found;
+    const int relay = command.relay;
+    const bool on = command.on;
+    const QString result =
+        QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, command.unitId).arg(relay);
+    if (!takeCommandToken(command.unitId)) {
+        ++m_figures.commandsRateLimited;
+        ignoreCommand(
+            topic, QStringLiteral("more than %1 commands for this unit in a row; one every %2 ms after that")
+                       .arg(m_options.relayBurst)
+                       .arg(m_options.relayRefillMs));
+        m_mqtt->publish(result,
+                        QByteArrayLiteral("{\"requested\":\"") + payload + "\",\"outcome\":\"rate limited\"}",
+                        false);
+        return;
+    }
+    ++m_figures.commandsSent;
     const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
-    const bool on = payload == "ON";
     const std::string password = unit.station.password.toLatin1().toStdString();
     const std::string frame =
         on ? protocol::relayOnFrame(relay, password) : protocol::relayOffFrame(relay, password);
-    const QString result =
-        QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, parts[0]).arg(relay);
     if (!m_poller.sendFrame(index, frame)) {
         audit(index, relay, on, QStringLiteral("no answer"), QStringLiteral("not sent"));
         m_mqtt->publish(
@@ -387,9 +423,35 @@ void Agent::onCommand(const QString& topic, const QByteArray& payload)
     }
     qInfo("Unit %s (%s): relay %d %s requested over MQTT", qPrintable(unit.station.address),
           qPrintable(unit.station.description), relay, payload.constData());
+    // A command sent with the retain flag reaches us live like any other; clear it so that it is not
+    // handed to us again at the next subscription.
+    m_mqtt->publish(topic, QByteArray(), true);
     // Two poll intervals for the unit to show it, and never less than three seconds.
     m_pending.append({index, relay, on, m_poller.now() + std::max(2 * m_options.intervalMs, 3000)});
     m_switchTimeout.start();
+}
+
+// A token bucket per unit on the poller's clock: a burst of relayBurst, then one per relayRefillMs.
+bool Agent::takeCommandToken(const QString& unitId)
+{
+    const qint64 now = m_poller.now();
+    const auto found = m_commandBuckets.find(unitId);
+    if (found == m_commandBuckets.end()) {
+        m_commandBuckets.insert(unitId, {m_options.relayBurst - 1, now});
+        return m_options.relayBurst > 0;
+    }
+    CommandBucket& bucket = *found;
+    if (m_options.relayRefillMs > 0) {
+        const qint64 refills = (now - bucket.lastMs) / m_options.relayRefillMs;
+        if (refills > 0) {
+            bucket.tokens = int(std::min<qint64>(m_options.relayBurst, bucket.tokens + refills));
+            bucket.lastMs += refills * m_options.relayRefillMs;
+        }
+    }
+    if (bucket.tokens <= 0)
+        return false;
+    --bucket.tokens;
+    return true;
 }
 
 void Agent::settleSwitches(int index, bool timedOut)

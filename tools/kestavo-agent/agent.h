@@ -17,8 +17,6 @@
 #include "fleet/fleetpoller.h"
 #include "metrics.h"
 
-class QHttpServer;
-
 namespace kestavo::alarms {
 class AlarmEngine;
 }
@@ -33,6 +31,7 @@ class FleetRecorder;
 
 namespace kestavo::agent {
 
+class HttpListener;
 class MqttPublisher;
 
 class Agent final : public QObject
@@ -60,7 +59,8 @@ private:
     void onReport(int index);
     void onLinkState(int index, fleet::LinkState state);
     void publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString& unitId);
-    void onCommand(const QString& topic, const QByteArray& payload);
+    void onCommand(const QString& topic, const QByteArray& payload, bool retained);
+    bool takeCommandToken(const QString& unitId);
     void ignoreCommand(const QString& topic, const QString& why);
     void settleSwitches(int index, bool timedOut);
     void openAlarms(const QString& historyPath);
@@ -78,7 +78,7 @@ private:
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
-    std::unique_ptr<QHttpServer> m_http;
+    std::unique_ptr<HttpListener> m_http;
     std::unique_ptr<MqttPublisher> m_mqtt;
     QFileSystemWatcher m_watcher;
     QTimer m_reload;
@@ -98,6 +98,12 @@ private:
     QList<PendingSwitch> m_pending;
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
+    struct CommandBucket
+    {
+        int tokens = 0;
+        qint64 lastMs = 0; // poller clock of the last refill
+    };
+    QHash<QString, CommandBucket> m_commandBuckets; // unit id (MAC) -> its relay commands' allowance
 };
 
 } // namespace kestavo::agent

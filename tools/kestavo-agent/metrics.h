@@ -23,7 +23,12 @@ struct AgentFigures
     quint64 scrapes = 0;
     bool mqttConnected = false;
     quint64 mqttMessages = 0;
-    double startedAtSeconds = 0; // UTC
+    // Relay commands over MQTT by what became of them.
+    quint64 commandsSent = 0;
+    quint64 commandsRetained = 0;    // left on the broker: never carried out, cleared
+    quint64 commandsRateLimited = 0; // over the per-unit allowance
+    quint64 commandsInvalid = 0;     // topic, relay, payload or unit not recognised
+    double startedAtSeconds = 0;     // UTC
 };
 
 /// `alarms` (may be null): its open alarms are exported as kestavo_alarm_active.
