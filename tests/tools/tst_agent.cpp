@@ -251,6 +251,8 @@ private Q_SLOTS:
     void brokerLossRepublishesAfterReconnect();
     void tlsWithTheGivenCa();
     void stationFileChangeReloads();
+    void historyHealth_data();
+    void historyHealth();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -863,6 +865,81 @@ void TestAgent::stationFileChangeReloads()
     }
     QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 2; }, 5000));
     QCOMPARE(agent.poller().unit(1).station.description, QStringLiteral("Second"));
+
+    // Renamed away: unhealthy, the stations known are still polled; back: healthy again. Then a
+    // file written elsewhere and renamed over it (as editors save) is read.
+    const QString healthz = QStringLiteral("http://127.0.0.1:%1/healthz").arg(agent.httpPort());
+    QVERIFY(QFile::rename(db, db + QStringLiteral(".away")));
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", healthz).status == 503; }, 5000));
+    QVERIFY(request("GET", healthz).body.startsWith("stations: The station database"));
+    QCOMPARE(agent.poller().count(), 2);
+    QVERIFY(QFile::rename(db + QStringLiteral(".away"), db));
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", healthz).status == 200; }, 5000));
+    const QString fresh = m_dir.filePath(QStringLiteral("reload-new.dat"));
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(fresh).ok);
+        QVERIFY(store.add(sim.fleet->address(1).toString(), QStringLiteral("Ag3nt"), QStringLiteral("Only")));
+    }
+    QVERIFY(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(db).constData()) == 0);
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 1; }, 5000));
+    QCOMPARE(agent.poller().unit(0).station.description, QStringLiteral("Only"));
+    agent.shutdown();
+}
+
+void TestAgent::historyHealth_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("locked by another program") << QStringLiteral("lock") << QByteArray("history_locked");
+    QTest::newRow("garbage written over it") << QStringLiteral("garble") << QByteArray("history_damaged");
+    QTest::newRow("renamed away, replaced") << QStringLiteral("replace") << QByteArray("history_replaced");
+}
+
+// /healthz and the metrics say so while the history file cannot take what the agent records.
+void TestAgent::historyHealth()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, kind);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("health-%1.db").arg(fault));
+    agent::AgentOptions options = optionsFor(sim, history);
+    options.historyStallMs = 1500;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 2; }, 5000));
+    QCOMPARE(request("GET", base + QStringLiteral("/healthz")).status, 200);
+
+    // Another process does it: opening the file here would drop this process's SQLite locks.
+    QProcess other;
+    const QString script =
+        fault == QStringLiteral("lock")
+            ? QStringLiteral("import sqlite3,sys\nc=sqlite3.connect(sys.argv[1],isolation_level=None)\n"
+                             "c.execute('BEGIN EXCLUSIVE')\nprint('done',flush=True)\nsys.stdin.read()\n")
+        : fault == QStringLiteral("garble")
+            ? QStringLiteral("import sys\nf=open(sys.argv[1],'r+b')\nf.write(b'garbage!'*4096)\nf.close()\n"
+                             "print('done',flush=True)\n")
+            : QStringLiteral("import os,sys\nos.rename(sys.argv[1],sys.argv[1]+'.old')\n"
+                             "open(sys.argv[1],'wb').close()\nprint('done',flush=True)\n");
+    other.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, history});
+    QVERIFY(other.waitForReadyRead(10000));
+    const QByteArray problem = "kestavo_agent_problem{kind=\"" + kind + "\"} 1\n";
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", base + QStringLiteral("/healthz")).status == 503; },
+                            10000));
+    const Http health = request("GET", base + QStringLiteral("/healthz"));
+    QVERIFY2(health.body.contains(kind + ": ") && health.body.contains(history.toUtf8()),
+             health.body.constData());
+    QVERIFY(request("GET", base + QStringLiteral("/metrics")).body.contains(problem));
+    if (fault == QStringLiteral("lock")) {
+        // The lock released, the waiting batch is written and the agent is healthy again.
+        other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return request("GET", base + QStringLiteral("/healthz")).status == 200; }, 10000));
+    }
+    other.waitForFinished(5000);
     agent.shutdown();
 }
 

@@ -1,5 +1,10 @@
 #include "agent.h"
 
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -57,12 +62,26 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     m_reload.setSingleShot(true);
     m_reload.setInterval(500);
     connect(&m_reload, &QTimer::timeout, this, [this] {
-        if (reloadStations())
+        m_stationStamp = FileStamp::of(m_databasePath);
+        if (reloadStations()) {
+            setProblem(Problem::Stations, {});
             qInfo("Station list reloaded: %d stations", m_poller.count());
-        if (!m_watcher.files().contains(m_databasePath))
+        } else {
+            // The stations already known go on being polled.
+            setProblem(Problem::Stations, m_error);
+        }
+        if (QFileInfo::exists(m_databasePath) && !m_watcher.files().contains(m_databasePath))
             m_watcher.addPath(m_databasePath); // a file replaced on save leaves the watch
     });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_reload, qOverload<>(&QTimer::start));
+    // The folder too: a file renamed away and back, or replaced by a rename, shows only there.
+    // Other files come and go in it (the history's journal): only a change of ours counts.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (FileStamp::of(m_databasePath) != m_stationStamp)
+            m_reload.start();
+    });
+    m_healthTimer.setInterval(1000);
+    connect(&m_healthTimer, &QTimer::timeout, this, &Agent::checkHistory);
     connect(&m_poller, &fleet::FleetPoller::reportDecoded, this,
             [this](int index, qint64, const protocol::StatusReport&) { onReport(index); });
     connect(&m_poller, &fleet::FleetPoller::linkStateChanged, this, &Agent::onLinkState);
@@ -79,6 +98,12 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
 }
 
 Agent::~Agent() = default;
+
+Agent::Descriptor::~Descriptor()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 bool Agent::reloadStations()
 {
@@ -106,7 +131,9 @@ bool Agent::start()
     m_figures.startedAtSeconds = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     if (!reloadStations())
         return false;
+    m_stationStamp = FileStamp::of(m_databasePath);
     m_watcher.addPath(m_databasePath);
+    m_watcher.addPath(QFileInfo(m_databasePath).absolutePath());
 
     if (m_options.history != QStringLiteral("none")) {
         const QString path =
@@ -120,6 +147,15 @@ bool Agent::start()
             return false;
         }
         m_recorder = std::make_unique<fleet::FleetRecorder>(m_poller, *m_history);
+        m_historyStamp = FileStamp::of(path);
+        // Opened once and closed only after every connection to the file: closing a descriptor of
+        // the file would drop this process's SQLite locks on it.
+        m_historyFile.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch();
+        connect(m_history.get(), &history::HistoryStore::written, this,
+                [this] { m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch(); });
+        connect(m_history.get(), &history::HistoryStore::recordingChanged, this, &Agent::checkHistory);
+        m_healthTimer.start();
         openAlarms(path);
     }
 
@@ -132,8 +168,14 @@ bool Agent::start()
         return HttpListener::Response{200, "text/plain; version=0.0.4; charset=utf-8", metrics()};
     });
     m_http->route("/healthz", [this] {
-        return m_poller.isRunning() ? HttpListener::Response{200, "text/plain", "ok\n"}
-                                    : HttpListener::Response{503, "text/plain", "not polling\n"};
+        if (!m_poller.isRunning())
+            return HttpListener::Response{503, "text/plain; charset=utf-8", "not polling\n"};
+        if (m_problems.isEmpty())
+            return HttpListener::Response{200, "text/plain; charset=utf-8", "ok\n"};
+        QByteArray text;
+        for (auto it = m_problems.cbegin(); it != m_problems.cend(); ++it)
+            text += problemName(it.key()) + ": " + it.value().toUtf8() + '\n';
+        return HttpListener::Response{503, "text/plain; charset=utf-8", text};
     });
     m_http->route("/api/v1/stations", [this] {
         return HttpListener::Response{
@@ -233,8 +275,79 @@ void Agent::audit(int index, int relay, bool on, const QString& outcome, const Q
                  qPrintable(record.address));
 }
 
+Agent::FileStamp Agent::FileStamp::of(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+QByteArray Agent::problemName(Problem kind)
+{
+    return kProblemNames[int(kind)];
+}
+
+// One log line when a problem starts, changes or ends; /healthz and the metrics read the map.
+void Agent::setProblem(Problem kind, const QString& reason)
+{
+    const auto found = m_problems.constFind(kind);
+    if (reason.isEmpty()) {
+        if (found == m_problems.cend())
+            return;
+        m_problems.remove(kind);
+        qInfo("Health: %s is fine again", problemName(kind).constData());
+        return;
+    }
+    if (found != m_problems.cend() && *found == reason)
+        return;
+    if (found == m_problems.cend())
+        ++m_figures.problemOnsets[std::size_t(kind)];
+    m_problems.insert(kind, reason);
+    qWarning("Health: %s: %s", problemName(kind).constData(), qPrintable(reason));
+}
+
+// The history file: writes failing, writes stuck behind another program's lock, or the file at
+// the path no longer the one open (renamed away, deleted, replaced): samples would go nowhere.
+void Agent::checkHistory()
+{
+    if (!m_history || !m_history->isOpen())
+        return;
+    const QString path = m_history->path();
+    setProblem(Problem::HistoryWrite, m_history->isRecording() ? QString() : m_history->lastError());
+    const qint64 quietMs = QDateTime::currentMSecsSinceEpoch() - m_lastHistoryWriteMs;
+    setProblem(Problem::HistoryLocked,
+               m_history->pendingCount() > 0 && quietMs > m_options.historyStallMs
+                   ? QStringLiteral("nothing could be written to the history file \"%1\" for more than %2 s: "
+                                    "another program holds it locked, or the disk does not keep up")
+                         .arg(path)
+                         .arg(m_options.historyStallMs / 1000.0)
+                   : QString());
+    // Written over in place (cp onto it, an editor): SQLite may not read the start of the file
+    // again for a long while, so look at it through our own descriptor.
+    char header[16] = {};
+    const bool damaged =
+        m_historyFile.fd >= 0 && (::pread(m_historyFile.fd, header, sizeof header, 0) != sizeof header ||
+                                  std::memcmp(header, "SQLite format 3", sizeof header) != 0);
+    setProblem(Problem::HistoryDamaged,
+               damaged ? QStringLiteral("the history file \"%1\" no longer starts as a database: something "
+                                        "wrote over it; restore it from a backup")
+                             .arg(path)
+                       : QString());
+    const FileStamp now = FileStamp::of(path);
+    const bool same = now.exists && now.device == m_historyStamp.device && now.inode == m_historyStamp.inode;
+    setProblem(Problem::HistoryReplaced,
+               same ? QString()
+                    : QStringLiteral("the history file \"%1\" was removed or replaced while open: what is "
+                                     "recorded goes to the old file; restart the agent")
+                          .arg(path));
+}
+
 void Agent::shutdown()
 {
+    m_healthTimer.stop();
     m_poller.stop();
     m_alarms.reset();
     if (m_history) {
@@ -250,6 +363,8 @@ QByteArray Agent::metrics()
 {
     if (m_mqtt)
         m_figures.mqttMessages = m_mqtt->published();
+    for (int kind = 0; kind < kProblemKinds; ++kind)
+        m_figures.problems[std::size_t(kind)] = m_problems.contains(Problem(kind));
     return prometheusText(m_poller, m_figures, m_alarms.get());
 }
 

@@ -29,7 +29,8 @@ struct AgentOptions
     // Relay commands over MQTT, per unit: a burst of this many, then one per refill interval.
     int relayBurst = 5;
     int relayRefillMs = 2000;
-    int shard = 1; // --shard K/N: this agent polls the stations whose address hashes to K of N
+    int historyStallMs = 15000; // /healthz: history writes blocked this long (a lock) is a problem
+    int shard = 1;              // --shard K/N: this agent polls the stations whose address hashes to K of N
     int shards = 1;
     QString error; // set: the command line was refused
     bool help = false;

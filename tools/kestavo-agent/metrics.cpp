@@ -230,6 +230,14 @@ QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& 
     w.sample({}, double(figures.commandsRetained), "outcome", "retained");
     w.sample({}, double(figures.commandsRateLimited), "outcome", "rate_limited");
     w.sample({}, double(figures.commandsInvalid), "outcome", "invalid");
+    w.family("kestavo_agent_problem", "gauge",
+             "1 while the agent cannot do part of its work (kind: history_write, history_locked, "
+             "history_replaced, history_damaged, stations); /healthz says why.");
+    for (int k = 0; k < kProblemKinds; ++k)
+        w.sample({}, figures.problems[std::size_t(k)] ? 1 : 0, "kind", kProblemNames[k]);
+    w.family("kestavo_agent_problems_total", "counter", "How often each kind of problem began.");
+    for (int k = 0; k < kProblemKinds; ++k)
+        w.sample({}, double(figures.problemOnsets[std::size_t(k)]), "kind", kProblemNames[k]);
     w.family("kestavo_agent_start_time_seconds", "gauge",
              "When the agent started, in seconds since the epoch.");
     w.sample({}, figures.startedAtSeconds);
