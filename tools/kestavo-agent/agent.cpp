@@ -31,6 +31,7 @@
 #include "httplistener.h"
 #include "mqttpublisher.h"
 #include "relaycommand.h"
+#include "text/boundedfile.h"
 
 namespace kestavo::agent {
 
@@ -209,13 +210,16 @@ bool Agent::start()
         if (m_options.allowControl)
             settings.subscriptions << QStringLiteral("%1/+/relay/+/set").arg(m_options.mqttPrefix);
         if (!m_options.mqttPasswordFile.isEmpty()) {
-            QFile file(m_options.mqttPasswordFile);
-            if (!file.open(QIODevice::ReadOnly)) {
-                m_error = QStringLiteral("The MQTT password file \"%1\" cannot be read: %2.")
-                              .arg(m_options.mqttPasswordFile, file.errorString());
+            // A password is a line; a FIFO or /dev/zero named here must not hang or fill the agent.
+            const text::BoundedRead file =
+                text::readBoundedFile(m_options.mqttPasswordFile, 4096, text::Secret::Yes);
+            if (!file.ok) {
+                m_error = QStringLiteral("The MQTT password file: %1").arg(file.error);
                 return false;
             }
-            settings.password = QString::fromUtf8(file.readAll()).trimmed();
+            if (!file.warning.isEmpty())
+                qWarning("The MQTT password file: %s", qPrintable(file.warning));
+            settings.password = QString::fromUtf8(file.bytes).trimmed();
         }
         m_mqtt = std::make_unique<MqttPublisher>(settings);
         connect(m_mqtt.get(), &MqttPublisher::connectionChanged, this,

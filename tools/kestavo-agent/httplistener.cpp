@@ -108,14 +108,7 @@ bool HttpListener::listen(const QHostAddress& address, quint16 port)
         in4->sin_port = htons(port);
         in4->sin_addr.s_addr = htonl(address.toIPv4Address());
     }
-    const unsigned int timeout = unsigned(std::clamp(m_limits.timeoutSeconds, 1, 10));
-    m_daemon =
-        MHD_start_daemon(flags, port, nullptr, nullptr, &HttpCallbacks::onRequest, this, MHD_OPTION_SOCK_ADDR,
-                         reinterpret_cast<sockaddr*>(&storage), MHD_OPTION_CONNECTION_LIMIT,
-                         unsigned(m_limits.connections), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-                         unsigned(m_limits.connectionsPerAddress), MHD_OPTION_CONNECTION_TIMEOUT, timeout,
-                         MHD_OPTION_CONNECTION_MEMORY_LIMIT, std::size_t(m_limits.headBytes), MHD_OPTION_END);
-    if (!m_daemon) {
+    if (!start(flags, &storage)) {
         m_error = QStringLiteral(
                       "Cannot listen on %1 port %2 for HTTP (in use, or not an address of this machine).")
                       .arg(address.toString())
@@ -129,6 +122,41 @@ bool HttpListener::listen(const QHostAddress& address, quint16 port)
     connect(m_notifier, &QSocketNotifier::activated, this, &HttpListener::run);
     run();
     return true;
+}
+
+bool HttpListener::start(unsigned int flags, void* address)
+{
+    const unsigned int timeout = unsigned(std::clamp(m_limits.timeoutSeconds, 1, 10));
+    const auto limits = [&](auto... more) {
+        return MHD_start_daemon(flags, 0, nullptr, nullptr, &HttpCallbacks::onRequest, this,
+                                MHD_OPTION_CONNECTION_LIMIT, unsigned(m_limits.connections),
+                                MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(m_limits.connectionsPerAddress),
+                                MHD_OPTION_CONNECTION_TIMEOUT, timeout, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+                                std::size_t(m_limits.headBytes), more..., MHD_OPTION_END);
+    };
+    m_daemon = address ? limits(MHD_OPTION_SOCK_ADDR, static_cast<sockaddr*>(address)) : limits();
+    return m_daemon != nullptr;
+}
+
+bool HttpListener::startWithoutSocket()
+{
+    close();
+    return start(MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET, nullptr);
+}
+
+bool HttpListener::serve(int socket)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return m_daemon &&
+           MHD_add_connection(m_daemon, socket, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == MHD_YES;
+}
+
+void HttpListener::turn()
+{
+    if (m_daemon)
+        MHD_run(m_daemon);
 }
 
 void HttpListener::close()

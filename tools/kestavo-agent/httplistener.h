@@ -55,10 +55,17 @@ public:
     /// Requests refused for their size (413/431 for bodies and heads).
     quint64 refused() const { return m_refused; }
 
-    /// The response to one request (no I/O): for the fuzzer and the handler alike.
+    /// The response to a request once its head is read.
     Response respond(const QByteArray& method, const QByteArray& path, bool hasBody) const;
 
+    /// Without a listening socket nor the event loop, for the fuzzer: connections are handed in
+    /// with serve() and served by turn().
+    bool startWithoutSocket();
+    bool serve(int socket);
+    void turn();
+
 private:
+    bool start(unsigned int flags, void* address);
     void run();
 
     Limits m_limits;
