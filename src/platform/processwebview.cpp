@@ -14,15 +14,6 @@ namespace kestavo::platform {
 
 namespace bp = browserprotocol;
 
-namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("kestavo::platform::ProcessWebView", text);
-}
-
-} // namespace
-
 // The page area: hands its window to the browser once shown, and tells it of size changes.
 class ProcessWebView::Frame final : public QWidget
 {
@@ -57,21 +48,25 @@ ProcessWebView::ProcessWebView(const QString& program, QWidget* parent) : m_fram
     m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_message->setText(tr("Starting the web browser…"));
+    m_message->setText(
+        QCoreApplication::translate("kestavo::platform::ProcessWebView", "Starting the web browser…"));
     layout->addWidget(m_message);
 
     m_process = new QProcess(m_frame);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QObject::connect(m_process, &QProcess::readyReadStandardOutput, m_frame, [this] { readLines(); });
-    QObject::connect(m_process, &QProcess::errorOccurred, m_frame,
-                     [this, program](QProcess::ProcessError error) {
-                         if (error == QProcess::FailedToStart)
-                             fail(tr("The web browser (%1) could not be started: %2.")
-                                      .arg(program, m_process->errorString()));
-                     });
+    QObject::connect(
+        m_process, &QProcess::errorOccurred, m_frame, [this, program](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                fail(QCoreApplication::translate("kestavo::platform::ProcessWebView",
+                                                 "The web browser (%1) could not be started: %2.")
+                         .arg(program, m_process->errorString()));
+        });
     QObject::connect(
         m_process, &QProcess::finished, m_frame, [this, program](int code, QProcess::ExitStatus) {
-            fail(tr("The web browser (%1) ended (exit code %2). Close this window and open it again.")
+            fail(QCoreApplication::translate(
+                     "kestavo::platform::ProcessWebView",
+                     "The web browser (%1) ended (exit code %2). Close this window and open it again.")
                      .arg(program)
                      .arg(code));
         });
@@ -217,7 +212,8 @@ void ProcessWebView::shown()
     // this frame's window (its own window may be re-created as QtWebEngine sets up, and stays in
     // its parent when it is). Elsewhere the page gets a window of its own.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        m_message->setText(tr("The web page opens in a window of its own."));
+        m_message->setText(QCoreApplication::translate("kestavo::platform::ProcessWebView",
+                                                       "The web page opens in a window of its own."));
         send(bp::line("show"));
         return;
     }
