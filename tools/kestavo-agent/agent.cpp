@@ -1,9 +1,6 @@
 #include "agent.h"
 
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
 
 #include "protocol/commanddescription.h"
 #include "protocol/frames.h"
@@ -31,6 +29,7 @@
 #include "httplistener.h"
 #include "mqttpublisher.h"
 #include "relaycommand.h"
+#include "sqlitefile/sqlitefile.h"
 #include "text/boundedfile.h"
 
 namespace kestavo::agent {
@@ -98,12 +97,12 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     });
 }
 
-Agent::~Agent() = default;
-
-Agent::Descriptor::~Descriptor()
+Agent::~Agent()
 {
-    if (fd >= 0)
-        ::close(fd);
+    if (QSqlDatabase::contains(m_healthConnection)) {
+        QSqlDatabase::database(m_healthConnection, false).close();
+        QSqlDatabase::removeDatabase(m_healthConnection);
+    }
 }
 
 bool Agent::reloadStations()
@@ -149,9 +148,11 @@ bool Agent::start()
         }
         m_recorder = std::make_unique<fleet::FleetRecorder>(m_poller, *m_history);
         m_historyStamp = FileStamp::of(path);
-        // Opened once and closed only after every connection to the file: closing a descriptor of
-        // the file would drop this process's SQLite locks on it.
-        m_historyFile.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        // A connection of our own to look at the file's first bytes through SQLite's handle.
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_healthConnection);
+        check.setDatabaseName(path);
+        check.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        check.open();
         m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch();
         connect(m_history.get(), &history::HistoryStore::written, this,
                 [this] { m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch(); });
@@ -330,11 +331,9 @@ void Agent::checkHistory()
                          .arg(m_options.historyStallMs / 1000.0)
                    : QString());
     // Written over in place (cp onto it, an editor): SQLite may not read the start of the file
-    // again for a long while, so look at it through our own descriptor.
-    char header[16] = {};
-    const bool damaged =
-        m_historyFile.fd >= 0 && (::pread(m_historyFile.fd, header, sizeof header, 0) != sizeof header ||
-                                  std::memcmp(header, "SQLite format 3", sizeof header) != 0);
+    // again for a long while, so look at it, through SQLite's own handle.
+    const auto header = sqlitefile::fileHeader(QSqlDatabase::database(m_healthConnection, false));
+    const bool damaged = !header || *header != sqlitefile::magic();
     setProblem(Problem::HistoryDamaged,
                damaged ? QStringLiteral("the history file \"%1\" no longer starts as a database: something "
                                         "wrote over it; restore it from a backup")

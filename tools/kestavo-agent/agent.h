@@ -92,13 +92,6 @@ private:
     QString m_databasePath;
     QString m_error;
     fleet::FleetPoller m_poller;
-    // A read-only descriptor of the history file for the health check; declared before the
-    // history's connections so that it is closed after them.
-    struct Descriptor
-    {
-        int fd = -1;
-        ~Descriptor();
-    } m_historyFile;
     std::unique_ptr<history::HistoryStore> m_history;
     std::unique_ptr<fleet::FleetRecorder> m_recorder;
     // Alarms and the audit log live in the history file; the engine goes before its journal.
@@ -130,6 +123,7 @@ private:
     FileStamp m_stationStamp; // of the station file last read
     FileStamp m_historyStamp; // of the history file when opened
     qint64 m_lastHistoryWriteMs = 0;
+    QString m_healthConnection = QStringLiteral("kestavo-agent-health-%1").arg(quintptr(this));
     struct CommandBucket
     {
         int tokens = 0;
