@@ -3,6 +3,8 @@
 // What the agent exports about the fleet: the Prometheus text exposition format for /metrics and
 // the JSON of /api/v1/stations and of each unit's MQTT state. Pure functions of the poller's view.
 
+#include <array>
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -23,7 +25,9 @@ struct AgentFigures
     quint64 scrapes = 0;
     bool mqttConnected = false;
     quint64 mqttMessages = 0;
-    double startedAtSeconds = 0; // UTC
+    double startedAtSeconds = 0;           // UTC
+    std::array<quint64, 3> alarmsRaised{}; // high, medium, low, since the agent started
+    bool alarmFlood = false;               // 10 or more alarms raised within 10 minutes
 };
 
 /// `alarms` (may be null): its open alarms are exported as kestavo_alarm_active.
