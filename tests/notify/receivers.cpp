@@ -4,7 +4,7 @@
 #include <QTcpSocket>
 #include <QThread>
 
-quint16 freePort()
+quint16 freeTcpPort()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -74,7 +74,7 @@ SmtpServer::~SmtpServer()
 
 bool SmtpServer::start()
 {
-    m_port = freePort();
+    m_port = freeTcpPort();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("aiosmtpd"),

@@ -54,4 +54,4 @@ private:
 };
 
 /// A loopback port free at the time of asking.
-quint16 freePort();
+quint16 freeTcpPort();

@@ -372,7 +372,7 @@ void NotifyTest::chatteringIsSentOnce()
 
 void NotifyTest::retriesUntilTheReceiverComesBack()
 {
-    const quint16 port = freePort();
+    const quint16 port = freeTcpPort();
     Rig rig({webhook(u"http://127.0.0.1:%1/hook"_s.arg(port))});
     Alarm(1, u"127.0.0.5"_s).go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0);
     QTRY_VERIFY(rig.outcomes().contains(u"raised:retrying"_s));
