@@ -746,12 +746,14 @@ void TestAgent::staleRetainedCommandNeverRuns()
     QCOMPARE(sim.fleet->model(0).counters().perOpcode[std::uint8_t('5')], 0u);
     QVERIFY(!sim.fleet->model(0).relayOn(2));
     QVERIFY(broker.retained({command}).isEmpty());
+    // Whichever agent subscribed first saw it, said so and cleared it.
+    QString logs;
     for (QProcess& process : agents) {
         process.terminate();
         QVERIFY(process.waitForFinished(10000));
-        const QString log = QString::fromUtf8(process.readAll());
-        QVERIFY2(log.contains(QStringLiteral("retained command is never carried out")), qPrintable(log));
+        logs += QString::fromUtf8(process.readAll());
     }
+    QVERIFY2(logs.contains(QStringLiteral("retained command is never carried out")), qPrintable(logs));
     broker.stop();
     QVERIFY2(!broker.log.contains(QStringLiteral("already connected")), qPrintable(broker.log));
 }
