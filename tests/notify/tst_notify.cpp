@@ -168,7 +168,7 @@ void NotifyTest::validation_data()
     mail.smtp = u"smtp://mail.example.org:587"_s;
     QTest::newRow("mail") << mail << QString();
     Route injected = mail;
-    injected.target = u"oncall@example.org\r\nBcc: all@example.org"_s;
+    injected.target = u"oncall@example.org\r\nBcc:all@example.org"_s;
     QTest::newRow("line break in To")
         << injected << u"To: \"%1\" is not a mail address."_s.arg(injected.target);
     Route noPort = mail;
