@@ -72,13 +72,14 @@ SmtpServer::~SmtpServer()
     }
 }
 
-bool SmtpServer::start()
+bool SmtpServer::start(const QStringList& tls)
 {
     m_port = freeTcpPort();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("aiosmtpd"),
-                     QStringLiteral("-n"), QStringLiteral("-l"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    const QStringList arguments{QStringLiteral("-u"),       QStringLiteral("-m"),
+                                QStringLiteral("aiosmtpd"), QStringLiteral("-n"),
+                                QStringLiteral("-l"),       QStringLiteral("127.0.0.1:%1").arg(m_port)};
+    m_process.start(QStringLiteral("/usr/bin/python3"), arguments + tls);
     if (!m_process.waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(10'000);

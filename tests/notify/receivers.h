@@ -42,7 +42,9 @@ class SmtpServer final
 public:
     SmtpServer();
     ~SmtpServer();
-    bool start(); // false when python3-aiosmtpd is missing or the server did not come up
+    /// False when python3-aiosmtpd is missing or the server did not come up. `tls`: extra
+    /// arguments (--tlscert/--tlskey for STARTTLS, --smtpscert/--smtpskey for SMTPS).
+    bool start(const QStringList& tls = {});
     quint16 port() const { return m_port; }
     /// What the server printed of the messages it received (the Debugging handler's output).
     QByteArray received();

@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,7 +85,8 @@ public:
     std::unique_ptr<Notifier> notifier;
     std::unique_ptr<QSignalSpy> deliveries;
 
-    explicit Rig(const QList<Route>& routes, Notifier::Options options = {}, NotifyStore* store = nullptr)
+    explicit Rig(const QList<Route>& routes, Notifier::Options options = {}, NotifyStore* store = nullptr,
+                 const QString& caFile = {})
     {
         options.clock = clock.fn();
         options.tickMs = 3'600'000; // the test ticks by hand
@@ -97,6 +99,7 @@ public:
         CurlTransport::Options transport;
         transport.timeoutMs = 4000;
         transport.connectTimeoutMs = 2000;
+        transport.caFile = caFile;
         notifier = std::make_unique<Notifier>(store, std::make_shared<CurlTransport>(transport), options);
         deliveries = std::make_unique<QSignalSpy>(notifier.get(), &Notifier::delivered);
         if (!store)
@@ -139,8 +142,11 @@ class NotifyTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void validation_data();
+    void validation();
     void webhookCarriesTheAlarm_data();
     void webhookCarriesTheAlarm();
+    void mailCarriesTheAlarm_data();
     void mailCarriesTheAlarm();
     void cooldownAndRateCap();
     void repeatWhileUnacknowledged();
@@ -151,6 +157,37 @@ private Q_SLOTS:
     void maintenanceSuppressesAndExpires();
     void reportFigures();
 };
+
+void NotifyTest::validation_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<QString>("problem");
+    Route mail;
+    mail.kind = RouteKind::Email;
+    mail.target = u"oncall@example.org"_s;
+    mail.smtp = u"smtp://mail.example.org:587"_s;
+    QTest::newRow("mail") << mail << QString();
+    Route injected = mail;
+    injected.target = u"oncall@example.org\r\nBcc:all@example.org"_s;
+    QTest::newRow("line break in To")
+        << injected << u"To: \"%1\" is not a mail address."_s.arg(injected.target);
+    Route noPort = mail;
+    noPort.smtp = u"smtp://mail.example.org"_s;
+    QTest::newRow("no port")
+        << noPort
+        << u"SMTP server: \"smtp://mail.example.org\" is not smtp://HOST:PORT or smtps://HOST:PORT."_s;
+    Route both = webhook(u"https://hooks.example.org/x"_s);
+    both.station = u"10.0.0.5"_s;
+    both.tag = u"north"_s;
+    QTest::newRow("station and tag") << both << u"Filter: a route takes one station or one tag, not both."_s;
+}
+
+void NotifyTest::validation()
+{
+    QFETCH(Route, route);
+    QFETCH(QString, problem);
+    QCOMPARE(validate(route), problem);
+}
 
 void NotifyTest::webhookCarriesTheAlarm_data()
 {
@@ -220,20 +257,44 @@ void NotifyTest::webhookCarriesTheAlarm()
     QCOMPARE(rig.outcomes(), QStringList({u"raised:sent"_s, u"acknowledged:sent"_s}));
 }
 
+void NotifyTest::mailCarriesTheAlarm_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QStringList>("tls");
+    QTest::newRow("plain, a relay on this machine") << u"smtp"_s << QStringList();
+    QTest::newRow("STARTTLS") << u"smtp"_s << QStringList{u"--tlscert"_s, u"CERT"_s, u"--tlskey"_s, u"KEY"_s};
+    QTest::newRow("SMTPS") << u"smtps"_s
+                           << QStringList{u"--smtpscert"_s, u"CERT"_s, u"--smtpskey"_s, u"KEY"_s};
+}
+
 void NotifyTest::mailCarriesTheAlarm()
 {
+    QFETCH(QString, scheme);
+    QFETCH(QStringList, tls);
+    QTemporaryDir dir;
+    const QString cert = dir.filePath(u"cert.pem"_s);
+    const QString key = dir.filePath(u"key.pem"_s);
+    if (!tls.isEmpty()) {
+        QProcess openssl;
+        openssl.start(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s,
+                                     u"-days"_s, u"1"_s, u"-subj"_s, u"/CN=127.0.0.1"_s, u"-addext"_s,
+                                     u"subjectAltName=IP:127.0.0.1"_s, u"-keyout"_s, key, u"-out"_s, cert});
+        QVERIFY(openssl.waitForFinished(30'000) && openssl.exitCode() == 0);
+        tls.replace(1, cert);
+        tls.replace(3, key);
+    }
     SmtpServer smtp;
-    if (!smtp.start())
+    if (!smtp.start(tls))
         QSKIP("python3-aiosmtpd is not installed (scripts/setup.sh installs it)");
     Route route;
     route.id = 3;
     route.kind = RouteKind::Email;
     route.target = u"oncall@example.org"_s;
     route.from = u"kestavo@example.org"_s;
-    route.smtp = u"smtp://127.0.0.1:%1"_s.arg(smtp.port());
+    route.smtp = u"%1://127.0.0.1:%2"_s.arg(scheme).arg(smtp.port());
     route.sendCleared = true;
     QVERIFY(validate(route).isEmpty());
-    Rig rig({route});
+    Rig rig({route}, {}, nullptr, tls.isEmpty() ? QString() : cert);
     Alarm a(7, u"127.0.0.5"_s, 4, AlarmPriority::Medium, u"Temperature above 60 °C"_s);
     a.record.value = 61.5;
     a.go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0);
