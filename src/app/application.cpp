@@ -20,6 +20,7 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "alarmwindows/alarmsounder.h"
 #include "alarmwindows/alarmsummarylabel.h"
 #include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
@@ -265,6 +266,16 @@ void Application::startBackground()
             m_prompter->inform(problem + QCoreApplication::translate(
                                              "kestavo::app::Application",
                                              " Alarms and the audit log stay off until this is fixed."));
+    }
+
+    if (!platform::EffectSoundPlayer::hasOutputDevice()) {
+        const QString silent = alarms::AlarmSounder::noDeviceText();
+        qWarning("%s", qPrintable(silent));
+        m_alarms->sounder().setSilentReason(silent);
+        auto* label = new QLabel(silent, m_mainForm.get());
+        label->setObjectName(qs("SilentAlarms"));
+        label->setAccessibleName(QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
+        m_mainForm->statusBar()->addPermanentWidget(label);
     }
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
