@@ -392,11 +392,22 @@ void TestAlarmWindows::silentAlarmsAreSaid()
     FakeFiles files;
     AlarmServices services{engine, journal, sounder, audit, recorder, files};
     {
+        sounder.setSilenceProbe([] { return QString(); }); // a sound device answers
         AlarmsWindow heard(fixture.context, services);
         QVERIFY(!heard.findChild<QLabel*>(u"SilentAlarms"_s));
     }
-    sounder.setSilentReason(AlarmSounder::noDeviceText());
+    // Asked once, when an alarm would sound or the window opens.
+    int probes = 0;
+    sounder.setSilenceProbe([&probes] {
+        ++probes;
+        return AlarmSounder::noDeviceText();
+    });
+    QSignalSpy silenced(&sounder, &AlarmSounder::silenced);
     AlarmsWindow window(fixture.context, services);
+    QCOMPARE(probes, 1);
+    QCOMPARE(silenced.size(), 1);
+    AlarmsWindow again(fixture.context, services);
+    QCOMPARE(probes, 1);
     auto* note = window.findChild<QLabel*>(u"SilentAlarms"_s);
     QVERIFY(note);
     QCOMPARE(note->text(), u"No sound device: alarms are silent"_s);
