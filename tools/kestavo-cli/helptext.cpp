@@ -23,9 +23,11 @@ const QList<Page>& pages()
                         "stations remove ADDRESS\n"
                         "stations default ADDRESS\n"
                         "stations import FILE.csv\n"
-                        "stations export [FILE.csv]"),
+                        "stations export [FILE.csv]\n"
+                        "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]"),
          QStringLiteral(
-             "The station database the console uses.\n"
+             "The station database the console uses; `stations maintenance` takes a station out of\n"
+             "service for a time (its alarms are not notified; history file, audited).\n"
              "  stations                 list every station: address, description, default flag\n"
              "                           (--format text, json or csv); passwords are never shown\n"
              "  stations add             append a station, with the rules of the console's \"Add IP\":\n"
@@ -217,13 +219,26 @@ const QList<Page>& pages()
                         "Trends window's export). Exit 3 when the history file is missing or unreadable.\n"
                         "Example:\n"
                         "  kestavo-cli history 127.0.0.1 --from -7d --step 1h --format csv")},
-        {QStringLiteral("alarms"), QStringLiteral("alarms\nalarms ack ID|all"),
+        {QStringLiteral("notify"),
+         QStringLiteral("notify routes\nnotify routes add --kind webhook|email …\nnotify routes remove ID\n"
+                        "notify routes test ID"),
+         QStringLiteral("List, add, remove or test the notification routes kept in the history file:\n"
+                        "where alarm messages go (a webhook URL or a mailbox) and how often. The\n"
+                        "program evaluating a station's alarms sends them (docs/alarms.md). See\n"
+                        "'kestavo-cli notify --help' for every option.\n"
+                        "Examples:\n"
+                        "  kestavo-cli notify routes add --kind webhook --url https://push.example/alarms --preset text\n"
+                        "  kestavo-cli notify routes add --kind email --to oncall@example.org \\\n"
+                        "      --smtp smtp://mail.example.org:587 --smtp-user kestavo --smtp-password-file pw\n"
+                        "  kestavo-cli notify routes test 1")},
+        {QStringLiteral("alarms"), QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]"),
          QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
                         "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
                         "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
                         "Examples:\n"
                         "  kestavo-cli alarms --format json\n"
-                        "  kestavo-cli alarms ack 12")},
+                        "  kestavo-cli alarms ack 12\n"
+                        "  kestavo-cli alarms report --since 30d --format csv")},
         {QStringLiteral("audit"), QStringLiteral("audit [--since TIME] [--station UNIT]"),
          QStringLiteral("Print the audit log: every command that changed a unit, sent by the console,\n"
                         "this client or the agent, with who sent it and what the unit answered. TIME is\n"
