@@ -1,9 +1,16 @@
 #include "alarmwindows/alarmsounder.h"
 
+#include <QCoreApplication>
+
 #include "alarms/alarmengine.h"
 #include "platform/soundplayer.h"
 
 namespace kestavo::alarms {
+
+QString AlarmSounder::noDeviceText()
+{
+    return QCoreApplication::translate("kestavo::alarms", "No sound device: alarms are silent");
+}
 
 AlarmSounder::AlarmSounder(AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
                            int repeatMs, QObject* parent)

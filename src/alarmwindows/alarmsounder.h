@@ -5,6 +5,7 @@
 // of the old sound timers) until acknowledged or muted.
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 namespace kestavo::platform {
@@ -32,6 +33,13 @@ public:
     /// Starts or stops each sound from the engine's open alarms.
     void update();
 
+    /// Why alarms make no sound whatever happens (no sound device), for the Alarms window and the
+    /// status bar; empty while they can sound.
+    void setSilentReason(const QString& reason) { m_silentReason = reason; }
+    QString silentReason() const { return m_silentReason; }
+    /// "No sound device: alarms are silent".
+    static QString noDeviceText();
+
 Q_SIGNALS:
     void mutedChanged(bool muted);
 
@@ -44,6 +52,7 @@ private:
     QTimer m_sirenTimer;
     QTimer m_ioTimer;
     bool m_muted = false;
+    QString m_silentReason;
 };
 
 } // namespace kestavo::alarms

@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/readoutaccessible.h"
+
 #include "alarms/alarmengine.h"
 #include "alarms/rulevalidation.h"
 #include "alarmwindows/alarmsounder.h"
@@ -40,6 +42,8 @@ QTableWidget* table(QWidget* parent, const QString& name, const QString& accessi
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the buttons (Acknowledge…); the arrow keys move inside it.
+    t->setTabKeyNavigation(false);
     t->horizontalHeader()->setStretchLastSection(true);
     t->verticalHeader()->hide();
     return t;
@@ -129,6 +133,14 @@ QWidget* AlarmsWindow::buildAlarms()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_alarms);
     layout->addLayout(buttons);
+    // Without a sound device the alarms are silent: said here, where one listens for them.
+    if (const QString silent = m_services.sounder.silentReason(); !silent.isEmpty()) {
+        auto* note = new QLabel(silent, box);
+        note->setObjectName(QStringLiteral("SilentAlarms"));
+        core::markReadout(note, tr("Alarm sounds"));
+        note->setStyleSheet(QStringLiteral("color: #B00000; font-weight: bold"));
+        layout->addWidget(note);
+    }
     return box;
 }
 

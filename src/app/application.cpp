@@ -21,6 +21,9 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "alarmwindows/alarmsounder.h"
+#include "alarmwindows/alarmsummarylabel.h"
+#include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
@@ -234,7 +237,11 @@ bool Application::start()
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
     m_alarms->attachFleet(m_fleet->poller());
-    m_mainForm->statusBar()->addPermanentWidget(m_alarms->createSummary(m_mainForm.get()));
+    alarms::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
+    m_mainForm->statusBar()->addPermanentWidget(summary);
+    QObject::connect(summary, &alarms::AlarmSummaryLabel::clicked, m_mainForm.get(),
+                     [this] { m_dialogs->open(core::DialogId::Alarms, *m_context); });
+    m_mainForm->setExitGuard([this] { return alarms::mayExitWithAlarms(m_alarms->engine(), *m_prompter); });
 
     m_mainForm->show();
     const auto opened = m_store->open(path);
@@ -275,6 +282,16 @@ void Application::startBackground()
                 label->setVisible(!writing);
             });
         }
+    }
+
+    if (!platform::EffectSoundPlayer::hasOutputDevice()) {
+        const QString silent = alarms::AlarmSounder::noDeviceText();
+        qWarning("%s", qPrintable(silent));
+        m_alarms->sounder().setSilentReason(silent);
+        auto* label = new QLabel(silent, m_mainForm.get());
+        label->setObjectName(qs("SilentAlarms"));
+        label->setAccessibleName(QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
+        m_mainForm->statusBar()->addPermanentWidget(label);
     }
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
