@@ -105,9 +105,4 @@ QString csvLine(const QStringList& fields)
     return quoted.join(u',');
 }
 
-QString isoUtc(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
-}
-
 } // namespace kestavo::history
