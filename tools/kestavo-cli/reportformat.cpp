@@ -4,6 +4,8 @@
 
 #include "protocol/conversions.h"
 
+#include "history/timetext.h"
+
 namespace kestavo::cli {
 
 namespace {
@@ -425,7 +427,7 @@ QString statusLine(const p::StatusReport& report, const RangeFlags& flags, const
                               ? QStringLiteral("timer %1").arg(countdownText(report.timerRemaining))
                               : QStringLiteral("timer inactive");
     return QStringLiteral("%1  relays %2  io %3  %4  V %5  %6  uptime %7 s")
-        .arg(time.toUTC().toString(Qt::ISODateWithMs), relays.join(u' '), pins.join(u' '), temperature,
+        .arg(history::isoUtc(time.toMSecsSinceEpoch()), relays.join(u' '), pins.join(u' '), temperature,
              voltages.join(u' '), timer, numberText(report.uptimeCount));
 }
 
@@ -448,7 +450,7 @@ QStringList statusCsvHeader()
 QStringList statusCsvRow(const p::StatusReport& report, const RangeFlags& flags, const QString& unit,
                          const QDateTime& time)
 {
-    QStringList row = {time.toUTC().toString(Qt::ISODateWithMs), unit, fromStd(report.macText),
+    QStringList row = {history::isoUtc(time.toMSecsSinceEpoch()), unit, fromStd(report.macText),
                        fromStd(p::revisionDotted(report.revisionBytes)), unitText(report.stationNameRaw)};
     for (int channel = 1; channel <= 8; ++channel) {
         const std::optional<double> volts = channelVoltage(report, channel, flags);

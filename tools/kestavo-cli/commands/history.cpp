@@ -1,24 +1,17 @@
-#include "historycommand.h"
-
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
 
 #include "stations/databaselocation.h"
 
-#include "helptext.h"
+#include "clicommand.h"
 #include "history/exportformat.h"
 #include "history/historyreader.h"
+#include "history/timetext.h"
+#include "historycommand.h"
 
 namespace kestavo::cli {
 
 namespace {
-
-const QStringList kValues = {
-    QStringLiteral("--db"),   QStringLiteral("--history"), QStringLiteral("--from"),
-    QStringLiteral("--to"),   QStringLiteral("--step"),    QStringLiteral("--format"),
-    QStringLiteral("--port"), QStringLiteral("--timeout"), QStringLiteral("--password")};
 
 int usage(QTextStream& err, const QString& message)
 {
@@ -29,30 +22,6 @@ int usage(QTextStream& err, const QString& message)
 
 } // namespace
 
-std::optional<qint64> parseTime(const QString& text, qint64 nowMs)
-{
-    const QString t = text.trimmed();
-    if (t == u"now")
-        return nowMs;
-    static const QRegularExpression relative(QStringLiteral("^-(\\d{1,9})([smhdw])$"));
-    if (const auto m = relative.match(t); m.hasMatch()) {
-        static const QHash<QString, qint64> unit{{QStringLiteral("s"), 1000},
-                                                 {QStringLiteral("m"), 60'000},
-                                                 {QStringLiteral("h"), 3'600'000},
-                                                 {QStringLiteral("d"), 86'400'000},
-                                                 {QStringLiteral("w"), 7 * 86'400'000LL}};
-        return nowMs - m.captured(1).toLongLong() * unit.value(m.captured(2));
-    }
-    QDateTime when = QDateTime::fromString(t, Qt::ISODateWithMs);
-    if (!when.isValid())
-        when = QDateTime::fromString(t, Qt::ISODate);
-    if (!when.isValid())
-        return std::nullopt;
-    if (when.timeSpec() == Qt::LocalTime)
-        when.setTimeSpec(Qt::UTC); // a time without a zone is UTC, like every time we print
-    return when.toMSecsSinceEpoch();
-}
-
 QString historyPath(const QString& historyOption, const QString& dbOption, const QString& applicationDir)
 {
     if (!historyOption.isEmpty())
@@ -61,81 +30,61 @@ QString historyPath(const QString& historyOption, const QString& dbOption, const
     return QFileInfo(db).absoluteDir().filePath(QStringLiteral("history.db"));
 }
 
-int runHistoryCommand(const QStringList& arguments, QTextStream& out, QTextStream& err,
-                      const CliEnvironment& environment)
-{
-    QHash<QString, QString> values;
-    QStringList positional;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (a == u"--help" || a == u"-h") {
-            out << commandHelp(QStringLiteral("history"));
-            out.flush();
-            return ExitDone;
-        }
-        if (!a.startsWith(u"--")) {
-            positional << a;
-            continue;
-        }
-        const qsizetype equals = a.indexOf(u'=');
-        const QString name = equals > 2 ? a.left(equals) : a;
-        if (!kValues.contains(name))
-            return usage(err, QStringLiteral("unknown option %1").arg(name));
-        if (equals > 2) {
-            values.insert(name, a.mid(equals + 1));
-        } else if (i + 1 < arguments.size()) {
-            values.insert(name, arguments.at(++i));
-        } else {
-            return usage(err, QStringLiteral("%1 needs a value").arg(name));
-        }
-    }
-    if (positional.size() != 2)
-        return usage(err, positional.size() < 2
-                              ? QStringLiteral("UNIT is missing")
-                              : QStringLiteral("unexpected argument '%1'").arg(positional.at(2)));
-    const QString unit = positional.at(1);
+namespace {
 
+std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
+{
+    c->kind = CommandKind::History;
+    if (auto e = r.unit(1, c))
+        return e;
+    if (auto e = r.noMoreThan(2))
+        return e;
+    for (const QString& name : {QStringLiteral("from"), QStringLiteral("to")}) {
+        if (options.isSet(name))
+            (name == u"from" ? c->from : c->to) = options.value(name);
+    }
+    c->step = options.value(QStringLiteral("step"));
+    if (!history::stepFromName(c->step))
+        return r.error(QStringLiteral("--step '%1' must be raw, 1m or 1h").arg(c->step));
+    return std::nullopt;
+}
+
+int run(const Command& c, QTextStream& out, QTextStream& err, const CliEnvironment& environment)
+{
     const qint64 now = environment.now().toMSecsSinceEpoch();
     qint64 from = now - 86'400'000;
     qint64 to = now;
-    for (const auto& [option, target] :
-         {std::pair{QStringLiteral("--from"), &from}, {QStringLiteral("--to"), &to}}) {
-        if (!values.contains(option))
+    for (const auto& [option, text, target] :
+         {std::tuple{QStringLiteral("--from"), &c.from, &from}, {QStringLiteral("--to"), &c.to, &to}}) {
+        if (!*text)
             continue;
-        const auto parsed = parseTime(values.value(option), now);
+        const auto parsed = history::parseTimeText(**text, now);
         if (!parsed)
             return usage(err,
                          QStringLiteral("%1 '%2' is not a time (ISO 8601 like 2026-01-31T08:00:00Z, or now, "
                                         "-90m, -24h, -7d)")
-                             .arg(option, values.value(option)));
+                             .arg(option, **text));
         *target = *parsed;
     }
     if (to <= from)
         return usage(err, QStringLiteral("--to must be later than --from"));
-    const auto step = history::stepFromName(values.value(QStringLiteral("--step"), QStringLiteral("raw")));
-    if (!step)
-        return usage(
-            err,
-            QStringLiteral("--step '%1' must be raw, 1m or 1h").arg(values.value(QStringLiteral("--step"))));
-    const QString format = values.value(QStringLiteral("--format"), QStringLiteral("text"));
-    if (format != u"text" && format != u"json" && format != u"csv")
-        return usage(err, QStringLiteral("--format '%1' must be text, json or csv").arg(format));
+    const auto step = history::stepFromName(c.step);
+    const OutputFormat format = c.options.format;
 
-    const QString path = historyPath(values.value(QStringLiteral("--history")),
-                                     values.value(QStringLiteral("--db")), environment.applicationDir);
+    const QString path = historyPath(c.historyFile, c.options.db, environment.applicationDir);
     history::HistoryReader reader;
     if (!reader.open(path)) {
         err << "kestavo-cli: history: " << reader.error() << '\n';
         err.flush();
         return ExitDatabase;
     }
-    const history::Series series = reader.read(unit, from, to, *step);
+    const history::Series series = reader.read(c.unit, from, to, *step);
     const QStringList header = history::exportHeader(*step);
-    if (format == u"csv") {
+    if (format == OutputFormat::Csv) {
         out << history::csvRecord(header) << "\r\n";
         for (const history::Row& row : series.rows)
             out << history::csvRecord(history::exportValues(row, *step)) << "\r\n";
-    } else if (format == u"json") {
+    } else if (format == OutputFormat::Json) {
         for (const history::Row& row : series.rows)
             out << history::jsonRecord(header, history::exportValues(row, *step)) << '\n';
     } else {
@@ -150,6 +99,36 @@ int runHistoryCommand(const QStringList& arguments, QTextStream& out, QTextStrea
     }
     out.flush();
     return ExitDone;
+}
+
+} // namespace
+
+CommandSpec historyCommand()
+{
+    CommandSpec spec;
+    spec.word = QStringLiteral("history");
+    spec.synopsis = QStringLiteral("history UNIT [--from TIME] [--to TIME] [--step raw|1m|1h]");
+    spec.details =
+        QStringLiteral("Print UNIT's recorded readings from the history file (--history FILE, default\n"
+                       "history.db beside the station database): time, v1 … v8 in volts,\n"
+                       "temperature_c, relay1 … relay3, io1 … io5, and for 1m / 1h steps a min and max\n"
+                       "column per reading and the sample count. TIME is ISO 8601 (UTC unless a zone\n"
+                       "is given), now, or a time back from now: -90m, -24h, -7d (default: the last\n"
+                       "24 h). --format text, json (JSON Lines) or csv (RFC 4180, the columns of the\n"
+                       "Trends window's export). Exit 3 when the history file is missing or unreadable.\n"
+                       "Example:\n"
+                       "  kestavo-cli history 127.0.0.1 --from -7d --step 1h --format csv");
+    spec.options = {
+        QCommandLineOption(QStringLiteral("from"), QStringLiteral("the first time (default: 24 h ago)"),
+                           QStringLiteral("TIME")),
+        QCommandLineOption(QStringLiteral("to"), QStringLiteral("the last time (default: now)"),
+                           QStringLiteral("TIME")),
+        QCommandLineOption(QStringLiteral("step"), QStringLiteral("raw samples, or minute or hour roll-ups"),
+                           QStringLiteral("raw|1m|1h"), QStringLiteral("raw"))};
+    spec.csvKinds = {CommandKind::History};
+    spec.parse = parse;
+    spec.run = run;
+    return spec;
 }
 
 } // namespace kestavo::cli
