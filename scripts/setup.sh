@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  qt6-base-dev libqt6sql6-sqlite qt6-charts-dev qt6-multimedia-dev qt6-webengine-dev qt6-svg-dev
+  qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-charts-dev qt6-multimedia-dev qt6-webengine-dev qt6-svg-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   at-spi2-core python3-pyatspi imagemagick xdotool netcat-openbsd

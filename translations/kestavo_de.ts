@@ -1143,6 +1143,25 @@ Der Befehl wurde angehalten.
     </message>
 </context>
 <context>
+    <name>kestavo::platform::ProcessWebView</name>
+    <message>
+        <source>Starting the web browser…</source>
+        <translation>Der Webbrowser wird gestartet…</translation>
+    </message>
+    <message>
+        <source>The web browser (%1) could not be started: %2.</source>
+        <translation>Der Webbrowser (%1) konnte nicht gestartet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The web browser (%1) ended (exit code %2). Close this window and open it again.</source>
+        <translation>Der Webbrowser (%1) wurde beendet (Exit-Code %2). Dieses Fenster schließen und erneut öffnen.</translation>
+    </message>
+    <message>
+        <source>The web page opens in a window of its own.</source>
+        <translation>Die Webseite öffnet sich in einem eigenen Fenster.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::platform::TextBrowserView</name>
     <message>
         <source>Page not available</source>

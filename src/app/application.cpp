@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
@@ -241,6 +242,14 @@ bool Application::start()
                            QCoreApplication::translate("kestavo::app::Application",
                                                        " The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
+    // What the first window does not show (the history file, the alarm journal, the fleet's
+    // station list) opens in the first turn of the event loop, once the window is on its way.
+    QTimer::singleShot(0, m_mainForm.get(), [this] { startBackground(); });
+    return true;
+}
+
+void Application::startBackground()
+{
     openHistory(m_store->path());
     m_fleet->reloadStations();
     if (m_options.history != qs("none")) {
@@ -254,7 +263,6 @@ bool Application::start()
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());
-    return true;
 }
 
 } // namespace kestavo::app

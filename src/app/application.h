@@ -69,6 +69,7 @@ private:
     bool startDemo();
     struct Demo;
     bool startDemoFleet(Demo& demo, stations::StationStore& seed);
+    void startBackground();
     void openHistory(const QString& stationDatabase);
     void registerFleetWindow();
 

@@ -6,7 +6,6 @@
 
 #include "app/application.h"
 #include "platform/translations.h"
-#include "platform/webviewfactory.h"
 
 namespace {
 
@@ -45,8 +44,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kestavo: %s\n", qPrintable(options.error));
         return 2;
     }
-    // QtWebEngine needs its settings in place before the application object exists.
-    kestavo::platform::prepareApplicationForWebViews();
     QApplication qapp(argc, argv);
     nameApplication();
     // Wayland matches the window to kestavo.desktop (menu entry, icon) by this name.

@@ -1,10 +1,10 @@
 #include "history/historydb.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,12 +12,11 @@
 
 #include "history/blockcodec.h"
 #include "history/rollup.h"
+#include "sqlitefile/sqlitefile.h"
 
 namespace kestavo::history::db {
 
 namespace {
-
-const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 
 // Version 1. `units` is one row per address and MAC the address had; `recent` holds samples not
 // yet packed into a block (one row each, so a batch insert stays cheap); `blocks` hold packed
@@ -83,28 +82,19 @@ QString sqlError(const QSqlDatabase& db)
 
 QString checkExistingFile(const QString& path, int schemaVersion)
 {
+    // Nothing here opens the file but SQLite: this process may already hold connections on it
+    // (the recorder, the alarm journal), and closing a descriptor of our own would drop their locks.
     const QString file = nativePath(path);
     if (QFileInfo(path).isDir())
         return QCoreApplication::translate(
                    "kestavo::history::db",
                    "The history file \"%1\" is a folder, not a file; choose another file.")
             .arg(file);
-    QFile reader(path);
-    if (!reader.open(QIODevice::ReadOnly))
+    if (const QString reason = sqlitefile::unreadableReason(path); !reason.isEmpty())
         return QCoreApplication::translate(
                    "kestavo::history::db",
                    "The history file \"%1\" cannot be read (%2); check its permissions.")
-            .arg(file, reader.errorString());
-    const QByteArray header = reader.read(kSqliteMagic.size());
-    reader.close();
-    if (header.isEmpty())
-        return {};
-    if (header != kSqliteMagic)
-        return QCoreApplication::translate(
-                   "kestavo::history::db",
-                   "The history file \"%1\" is not an SQLite database and was left unchanged; choose another "
-                   "file.")
-            .arg(file);
+            .arg(file, reason);
 
     QString problem;
     const QString name = qs("kestavo-history-check-") + QUuid::createUuid().toString(QUuid::Id128);
@@ -112,11 +102,20 @@ QString checkExistingFile(const QString& path, int schemaVersion)
         QSqlDatabase check = QSqlDatabase::addDatabase(qs("QSQLITE"), name);
         check.setDatabaseName(path);
         check.setConnectOptions(qs("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        if (!check.open()) {
+        const std::optional<QByteArray> header =
+            check.open() ? sqlitefile::fileHeader(check) : std::optional<QByteArray>();
+        if (!header) {
             problem = QCoreApplication::translate(
                           "kestavo::history::db",
                           "The history file \"%1\" cannot be opened (%2) and was left unchanged.")
                           .arg(file, sqlError(check));
+        } else if (header->isEmpty()) {
+            // An empty file is an empty database to SQLite: it is set up like a new one.
+        } else if (*header != sqlitefile::magic()) {
+            problem = QCoreApplication::translate("kestavo::history::db",
+                                                  "The history file \"%1\" is not an SQLite database and was "
+                                                  "left unchanged; choose another file.")
+                          .arg(file);
         } else {
             QSqlQuery query(check);
             int version = 0;

@@ -25,6 +25,31 @@ struct HistoryReader::Private
     bool open = false;
 
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
+    int snapshots = 0; // nesting depth of Snapshot on this reader
+};
+
+// One read transaction around a whole read, so every statement of it sees the same committed
+// state. Without it a writer packing samples (recent rows into a block, one transaction) between
+// the read of the blocks and the read of the recent rows hides those samples from the read.
+class HistoryReader::Snapshot
+{
+    Q_DISABLE_COPY_MOVE(Snapshot)
+
+public:
+    explicit Snapshot(Private& d) : m_d(d)
+    {
+        if (m_d.snapshots++ == 0)
+            m_began = m_d.db().transaction();
+    }
+    ~Snapshot()
+    {
+        if (--m_d.snapshots == 0 && m_began)
+            m_d.db().commit(); // read-only: nothing to keep, it ends the snapshot
+    }
+
+private:
+    Private& m_d;
+    bool m_began = false;
 };
 
 HistoryReader::HistoryReader() : d(new Private) {}
@@ -91,6 +116,7 @@ QStringList HistoryReader::stations() const
     QStringList list;
     if (!d->open)
         return list;
+    const Snapshot snapshot(*d);
     QSqlDatabase conn = d->db();
     QSqlQuery query(conn);
     if (query.exec(QStringLiteral("SELECT address FROM units UNION SELECT address FROM events ORDER BY 1")))
@@ -105,6 +131,7 @@ Series HistoryReader::read(const QString& address, qint64 fromMs, qint64 toMs, S
     series.step = step;
     if (!d->open || toMs <= fromMs)
         return series;
+    const Snapshot snapshot(*d);
     QSqlDatabase conn = d->db();
     const QList<qint64> units = db::unitIds(conn, address);
     for (const qint64 unit : units)
@@ -125,6 +152,7 @@ QList<Event> HistoryReader::events(const QString& address, qint64 fromMs, qint64
     QList<Event> list;
     if (!d->open)
         return list;
+    const Snapshot snapshot(*d);
     QSqlDatabase conn = d->db();
     QSqlQuery query(conn);
     query.prepare(QStringLiteral("SELECT t, kind, detail FROM events WHERE address = ? AND t >= ? AND t < ? "
@@ -143,6 +171,7 @@ std::pair<qint64, qint64> HistoryReader::extent(const QString& address) const
 {
     if (!d->open)
         return {0, 0};
+    const Snapshot snapshot(*d);
     QSqlDatabase conn = d->db();
     qint64 first = -1;
     qint64 last = -1;

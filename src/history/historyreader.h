@@ -36,6 +36,7 @@ public:
 private:
     friend class HistoryStore;
     struct Private;
+    class Snapshot;
     Private* d;
 };
 

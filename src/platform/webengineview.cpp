@@ -5,6 +5,10 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace kestavo::platform {
 
 namespace {
@@ -44,6 +48,27 @@ private:
 };
 
 } // namespace
+
+void WebEngineView::prepareApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+bool WebEngineView::disableSandboxForRoot()
+{
+#ifdef Q_OS_UNIX
+    if (geteuid() != 0)
+        return false;
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        qInfo("Running as root: the QtWebEngine sandbox is disabled for this process, as QtWebEngine "
+              "refuses to start as root with it.");
+    }
+    return true;
+#else
+    return false;
+#endif
+}
 
 WebEngineView::WebEngineView(QWidget* parent) : m_view(new QWebEngineView(parent))
 {

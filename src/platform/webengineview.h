@@ -30,6 +30,13 @@ public:
     void setNavigationCompleteHandler(std::function<void()> handler) override;
     void setDownloadCompleteHandler(std::function<void()> handler) override;
 
+    /// Call before the QApplication is constructed: QtWebEngine wants shared OpenGL contexts from
+    /// the start.
+    static void prepareApplication();
+    /// QtWebEngine refuses to run as root with its sandbox on and ends the process. Disables the
+    /// sandbox for this process when running as root (logged); returns whether it runs as root.
+    static bool disableSandboxForRoot();
+
 private:
     QPointer<QWebEngineView> m_view;
     bool m_busy = false;

@@ -33,9 +33,12 @@ public:
     {
         m_allow = std::move(allow);
         m_refused = std::move(refused);
+        filterChanged();
     }
 
 protected:
+    /// A view that filters elsewhere (another process) learns here that a filter now applies.
+    virtual void filterChanged() {}
     /// Whether a navigation to `url` may go ahead; tells the refused handler when not.
     bool admits(const QUrl& url) const
     {

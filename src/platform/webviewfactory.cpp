@@ -1,12 +1,12 @@
 #include "platform/webviewfactory.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QtGlobal>
 
+#include "platform/processwebview.h"
 #include "platform/textbrowserview.h"
-#ifdef KESTAVO_HAVE_WEBENGINE
-#include "platform/webengineview.h"
-#endif
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -14,20 +14,18 @@
 
 namespace kestavo::platform {
 
-bool hasWebEngine()
+QString browserProgram()
 {
-#ifdef KESTAVO_HAVE_WEBENGINE
-    return true;
-#else
-    return false;
-#endif
-}
-
-void prepareApplicationForWebViews()
-{
-#ifdef KESTAVO_HAVE_WEBENGINE
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-#endif
+    const QDir bin(QCoreApplication::applicationDirPath());
+    // Beside the console in the build tree; in the helper folder once installed.
+    for (const QString& candidate :
+         {bin.filePath(QStringLiteral("kestavo-browser")),
+          bin.filePath(QStringLiteral(KESTAVO_LIBEXEC_FROM_BIN "/kestavo-browser"))}) {
+        const QFileInfo file(candidate);
+        if (file.isFile() && file.isExecutable())
+            return file.canonicalFilePath();
+    }
+    return {};
 }
 
 bool runsAsRoot()
@@ -39,32 +37,11 @@ bool runsAsRoot()
 #endif
 }
 
-bool disableWebEngineSandboxForRoot()
+std::unique_ptr<WebView> createWebView(QWidget* parent, const QString& program)
 {
-#ifdef Q_OS_UNIX
-    static bool done = false;
-    if (geteuid() != 0)
-        return false;
-    if (!done && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        qInfo("Running as root: the QtWebEngine sandbox is disabled for this process, as QtWebEngine "
-              "refuses to start as root with it.");
-    }
-    done = true;
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::unique_ptr<WebView> createWebView(QWidget* parent)
-{
-#ifdef KESTAVO_HAVE_WEBENGINE
-    disableWebEngineSandboxForRoot();
-    return std::make_unique<WebEngineView>(parent);
-#else
+    if (!program.isEmpty())
+        return std::make_unique<ProcessWebView>(program, parent);
     return std::make_unique<TextBrowserView>(parent);
-#endif
 }
 
 } // namespace kestavo::platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,8 @@
 
 #include "stations/stationformat.h"
 
+#include "sqlitefile/sqlitefile.h"
+
 namespace kestavo::stations {
 
 namespace {
@@ -24,7 +27,6 @@ const QString kKeyColumn = QStringLiteral("_seq");
 const QString kIps = QStringLiteral("ips");
 const QString kPassword = QStringLiteral("password");
 const QString kDefault = QStringLiteral("default");
-const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 
 std::atomic<quint64> g_connectionCounter{0};
 
@@ -294,19 +296,11 @@ QString StationStore::checkExistingFile() const
         return tr("The station database \"%1\" is a folder, not a file; choose another file.").arg(file);
     }
 
-    QFile reader(m_path);
-    if (!reader.open(QIODevice::ReadOnly)) {
+    // Only SQLite opens the file: closing a descriptor of our own would drop the locks of every
+    // connection this process holds on it.
+    if (const QString reason = sqlitefile::unreadableReason(m_path); !reason.isEmpty()) {
         return tr("The station database \"%1\" cannot be read (%2); check its permissions.")
-            .arg(file, reader.errorString());
-    }
-    const QByteArray header = reader.read(kSqliteMagic.size());
-    reader.close();
-    if (header.isEmpty())
-        return {}; // an empty file is an empty database to SQLite: it is set up like a new one
-    if (header != kSqliteMagic) {
-        return tr("The station database \"%1\" is not an SQLite database (it may be a station "
-                  "file of an older console) and was left unchanged; choose another file.")
-            .arg(file);
+            .arg(file, reason);
     }
 
     QString problem;
@@ -316,8 +310,16 @@ QString StationStore::checkExistingFile() const
         check.setDatabaseName(m_path);
         check.setConnectOptions(
             QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-        if (!check.open()) {
+        const std::optional<QByteArray> header =
+            check.open() ? sqlitefile::fileHeader(check) : std::optional<QByteArray>();
+        if (!header) {
             problem = readFailure(file, check.lastError());
+        } else if (header->isEmpty()) {
+            // An empty file is an empty database to SQLite: it is set up like a new one.
+        } else if (*header != sqlitefile::magic()) {
+            problem = tr("The station database \"%1\" is not an SQLite database (it may be a station "
+                         "file of an older console) and was left unchanged; choose another file.")
+                          .arg(file);
         } else {
             QSqlQuery query(check);
             if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master "

@@ -1,11 +1,14 @@
 // The history file against a writer killed at random moments, in a batch or in a roll-up: after
 // every SIGKILL the file is intact, holds every batch reported committed and at most the one in
-// flight besides, and its roll-ups count every sample exactly once.
+// flight besides, and its roll-ups count every sample exactly once. And a reader beside a live
+// writer that packs samples as it goes: every read holds at least every batch committed before it.
 
 #include <random>
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -71,6 +74,7 @@ class TestHistoryCrashSafety : public QObject
 
 private Q_SLOTS:
     void committedBatchesSurviveSigkill();
+    void readsBesideAPackerMissNothing();
 };
 
 void TestHistoryCrashSafety::committedBatchesSurviveSigkill()
@@ -116,6 +120,48 @@ void TestHistoryCrashSafety::committedBatchesSurviveSigkill()
         QCOMPARE(rolled, raw);
     }
     QVERIFY(killed >= kRounds / 2);
+}
+
+void TestHistoryCrashSafety::readsBesideAPackerMissNothing()
+{
+    // Every batch fills one ten-minute span, so the writer packs the previous batch's samples from
+    // the recent rows into a block after each: a read that took the blocks before a packing step
+    // and the recent rows after it would miss them.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"history.db"_s);
+    QProcess writer;
+    writer.start(QStringLiteral(HISTORY_WRITER), {path, u"1"_s, u"200"_s});
+    QVERIFY(writer.waitForStarted());
+    const auto stop = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    long long committed = 0;
+    const auto readOutput = [&] {
+        while (writer.canReadLine()) {
+            const QByteArray line = writer.readLine();
+            if (line.startsWith("committed "))
+                committed = line.mid(10).trimmed().toLongLong();
+        }
+    };
+    while (committed == 0 && writer.waitForReadyRead(5000))
+        readOutput();
+    kestavo::history::HistoryReader reader;
+    QVERIFY2(reader.open(path), qPrintable(reader.error()));
+    int reads = 0;
+    while (writer.state() == QProcess::Running) {
+        readOutput();
+        const long long before = committed;
+        long long seen = 0;
+        for (const QString& station : {u"127.0.0.1"_s, u"127.0.0.2"_s, u"127.0.0.3"_s})
+            seen += reader.read(station, 0, 4'000'000'000'000, kestavo::history::Step::Raw).rows.size();
+        ++reads;
+        QVERIFY2(seen >= before,
+                 qPrintable(u"read %1 saw %2 of %3 committed samples"_s.arg(reads).arg(seen).arg(before)));
+        writer.waitForReadyRead(0);
+    }
+    QCOMPARE(writer.exitCode(), 0);
+    QVERIFY(reads >= 20);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryCrashSafety)

@@ -11,12 +11,27 @@
 #include "ksv-sim/simulatedunit.h"
 #include "ksv-sim/statuspage.h"
 #include "periphery/browserwindow.h"
+#include "platform/processwebview.h"
 #include "platform/textbrowserview.h"
-#include "platform/webviewfactory.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;
 using testsupport::ConsoleFixture;
+
+namespace {
+
+// QtWebEngine draws in kestavo-browser, a process of its own; the text browser in this one.
+std::unique_ptr<platform::WebView> viewFor(bool webEngine)
+{
+#ifdef KESTAVO_BROWSER_PROGRAM
+    if (webEngine)
+        return std::make_unique<platform::ProcessWebView>(QStringLiteral(KESTAVO_BROWSER_PROGRAM));
+#endif
+    Q_UNUSED(webEngine);
+    return std::make_unique<platform::TextBrowserView>();
+}
+
+} // namespace
 
 // The browser against the simulated unit's status page on loopback, in the real views: the text
 // browser everywhere, QtWebEngine where the console is built with it.
@@ -41,7 +56,7 @@ void TestBrowserLive::statusPageTitleReachesTheCaption_data()
 void TestBrowserLive::statusPageTitleReachesTheCaption()
 {
     QFETCH(bool, webEngine);
-#ifndef KESTAVO_HAVE_WEBENGINE
+#ifndef KESTAVO_BROWSER_PROGRAM
     if (webEngine)
         QSKIP("The console is built without QtWebEngine: the browser uses the text browser only.");
 #endif
@@ -68,13 +83,11 @@ void TestBrowserLive::statusPageTitleReachesTheCaption()
     const QString title = unescape.toPlainText();
     QVERIFY(title.contains(QStringLiteral("KSV unit status")));
 
-    std::unique_ptr<platform::WebView> view;
-    if (!webEngine)
-        view = std::make_unique<platform::TextBrowserView>();
+    std::unique_ptr<platform::WebView> view = viewFor(webEngine);
     auto* browser = new periphery::BrowserWindow(fixture.context, std::move(view));
     browser->show();
-    QVERIFY(browser->findChild<QWidget*>(QStringLiteral("brwWebBrowser"))
-                ->inherits(webEngine ? "QWebEngineView" : "QTextBrowser"));
+    QCOMPARE(browser->findChild<QWidget*>(QStringLiteral("brwWebBrowser"))->inherits("QTextBrowser"),
+             !webEngine);
 
     QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), title, 20000);
     auto* address = browser->findChild<QComboBox*>(QStringLiteral("cboAddress"));
@@ -94,7 +107,7 @@ void TestBrowserLive::searchShowsOurPage_data()
 void TestBrowserLive::searchShowsOurPage()
 {
     QFETCH(bool, webEngine);
-#ifndef KESTAVO_HAVE_WEBENGINE
+#ifndef KESTAVO_BROWSER_PROGRAM
     if (webEngine)
         QSKIP("The console is built without QtWebEngine: the browser uses the text browser only.");
 #endif
@@ -104,9 +117,7 @@ void TestBrowserLive::searchShowsOurPage()
     // Home leads nowhere here: no page is served on the unit's address in this test.
     fixture.state.setStatusPageUrl(QUrl(QStringLiteral("about:blank")));
 
-    std::unique_ptr<platform::WebView> view;
-    if (!webEngine)
-        view = std::make_unique<platform::TextBrowserView>();
+    std::unique_ptr<platform::WebView> view = viewFor(webEngine);
     auto* browser = new periphery::BrowserWindow(fixture.context, std::move(view));
     browser->show();
     browser->runToolbarButton(QStringLiteral("Search"));
@@ -119,7 +130,6 @@ void TestBrowserLive::searchShowsOurPage()
 
 int main(int argc, char** argv)
 {
-    platform::prepareApplicationForWebViews();
     QApplication app(argc, argv);
     TestBrowserLive test;
     return QTest::qExec(&test, argc, argv);

@@ -4,13 +4,11 @@
 #include <QTextBrowser>
 
 #include "httpresponder.h"
+#include "platform/processwebview.h"
 #include "platform/textbrowserview.h"
 #include "platform/webviewfactory.h"
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
+using kestavo::platform::ProcessWebView;
 using kestavo::platform::TextBrowserView;
 using kestavo::platform::WebView;
 
@@ -48,8 +46,13 @@ private Q_SLOTS:
     void navigatingAfterBackDropsForwardHistory();
     void stopAbandonsTheRequest();
     void linksAreFetchedByTheView();
+    void factoryGivesAViewWithAWidget_data();
     void factoryGivesAViewWithAWidget();
-    void webEngineTitleReachesLocationName();
+#ifdef KESTAVO_BROWSER_PROGRAM
+    void browserProcessTitleReachesLocationName();
+    void browserProcessAsksBeforeLeavingTheAdmittedHost();
+    void browserProcessThatCannotStartSaysSo();
+#endif
 
 private:
     std::unique_ptr<HttpResponder> m_server;
@@ -228,41 +231,83 @@ void TestWebViews::linksAreFetchedByTheView()
     QTRY_COMPARE(view.locationName(), QStringLiteral("KSV Status"));
 }
 
+void TestWebViews::factoryGivesAViewWithAWidget_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("inProcess");
+    QTest::newRow("no browser program: text browser") << QString() << true;
+#ifdef KESTAVO_BROWSER_PROGRAM
+    QTest::newRow("kestavo-browser") << QStringLiteral(KESTAVO_BROWSER_PROGRAM) << false;
+#endif
+}
+
 void TestWebViews::factoryGivesAViewWithAWidget()
 {
+    QFETCH(QString, program);
+    QFETCH(bool, inProcess);
     QWidget window;
-    std::unique_ptr<WebView> view = kestavo::platform::createWebView(&window);
+    std::unique_ptr<WebView> view = kestavo::platform::createWebView(&window, program);
     QVERIFY(view);
     QCOMPARE(view->widget()->parentWidget(), &window);
     QCOMPARE(view->widget()->objectName(), QStringLiteral("brwWebBrowser"));
-    QCOMPARE(view->widget()->inherits("QWebEngineView"), kestavo::platform::hasWebEngine());
-#ifdef Q_OS_UNIX
-    // QtWebEngine would end the process as root with its sandbox on.
-    if (kestavo::platform::hasWebEngine() && geteuid() == 0)
-        QVERIFY(!qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"));
-#endif
+    QCOMPARE(view->widget()->inherits("QTextBrowser"), inProcess);
     view.reset();
     QVERIFY(window.children().isEmpty()); // the view took its widget with it
 }
 
-void TestWebViews::webEngineTitleReachesLocationName()
+#ifdef KESTAVO_BROWSER_PROGRAM
+void TestWebViews::browserProcessTitleReachesLocationName()
 {
-    if (!kestavo::platform::hasWebEngine())
-        QSKIP("built without QtWebEngine");
     QWidget window;
-    std::unique_ptr<WebView> view = kestavo::platform::createWebView(&window);
-    Completions done(*view);
-    view->navigate(m_server->url(QStringLiteral("/")));
+    ProcessWebView view(QStringLiteral(KESTAVO_BROWSER_PROGRAM), &window);
+    Completions done(view);
+    view.navigate(m_server->url(QStringLiteral("/")));
+    QVERIFY(view.isBusy());
     QTRY_VERIFY_WITH_TIMEOUT(done.navigations >= 1, 30000);
-    QVERIFY(!view->isBusy());
+    QVERIFY(!view.isBusy());
     QCOMPARE(done.downloads, done.navigations);
-    QCOMPARE(view->locationName(), QStringLiteral("KSV Status"));
-    QCOMPARE(view->locationUrl(), m_server->url(QStringLiteral("/")));
+    QCOMPARE(view.locationName(), QStringLiteral("KSV Status"));
+    QCOMPARE(view.locationUrl(), m_server->url(QStringLiteral("/")));
+    // Nothing to go back to: the view is not left busy.
+    view.back();
+    QTRY_VERIFY(!view.isBusy());
+    QVERIFY(view.failure().isEmpty());
 }
+
+void TestWebViews::browserProcessAsksBeforeLeavingTheAdmittedHost()
+{
+    // The page sends itself to the same server under another name: the browser process may not
+    // load it before the console's filter has said yes, and the filter says no.
+    const QUrl elsewhere(QStringLiteral("http://localhost:%1/elsewhere").arg(m_server->serverPort()));
+    m_server->setPage(QStringLiteral("/leave"),
+                      {200, "text/html",
+                       "<html><head><title>Leaving</title></head><body><script>location.href='" +
+                           elsewhere.toString().toUtf8() + "';</script></body></html>"});
+    QWidget window;
+    ProcessWebView view(QStringLiteral(KESTAVO_BROWSER_PROGRAM), &window);
+    QList<QUrl> refused;
+    view.setNavigationFilter([this](const QUrl& url) { return url.host() == m_server->url({}).host(); },
+                             [&refused](const QUrl& url) { refused << url; });
+    view.navigate(elsewhere); // typed: refused here, never sent
+    QCOMPARE(refused, QList<QUrl>{elsewhere});
+    view.navigate(m_server->url(QStringLiteral("/leave")));
+    QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 2, 30000);
+    QCOMPARE(refused.last(), elsewhere);
+    QVERIFY(!m_server->requests().contains(QStringLiteral("/elsewhere")));
+}
+
+void TestWebViews::browserProcessThatCannotStartSaysSo()
+{
+    QWidget window;
+    ProcessWebView view(QStringLiteral("/nonexistent/kestavo-browser"), &window);
+    QTRY_VERIFY(view.failure().contains(QStringLiteral("/nonexistent/kestavo-browser")));
+    view.navigate(m_server->url(QStringLiteral("/")));
+    QVERIFY(m_server->requests().isEmpty());
+}
+#endif
 
 int main(int argc, char** argv)
 {
-    kestavo::platform::prepareApplicationForWebViews();
     QApplication app(argc, argv);
     TestWebViews test;
     return QTest::qExec(&test, argc, argv);
