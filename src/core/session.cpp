@@ -86,17 +86,13 @@ void Session::start(const QString& stationBoxText)
     setSent(0);
     Q_EMIT countersChanged(false);
     if (!m_state.acquiring()) {
-        // IPv4 through the one strict reader: QHostAddress would take "127.0.82.010" for .8.
+        // IPv4 through the one strict reader: QHostAddress would take "127.0.82.010" for .8. Only
+        // IPv6 goes to QHostAddress.
         const auto octets = protocol::parseIpv4(address.toStdString());
-        if (!octets && !address.contains(u':') && !address.isEmpty() && address.count(u'.') == 3) {
-            m_prompter.inform(tr("%1. Correct the station: four numbers from 0 to 255, without leading "
-                                 "zeros.")
-                                  .arg(stations::addressRefusal(address)));
-            return;
-        }
-        const QHostAddress unit =
-            octets ? QHostAddress(protocol::ipv4Number(*octets)) : QHostAddress(address);
-        if (unit.isNull() || (!octets && unit.protocol() == QAbstractSocket::IPv4Protocol)) {
+        const QHostAddress unit = octets                   ? QHostAddress(protocol::ipv4Number(*octets))
+                                  : address.contains(u':') ? QHostAddress(address)
+                                                           : QHostAddress();
+        if (unit.isNull()) {
             // A name would need a DNS look-up on every start; the unit is always addressed by number.
             m_prompter.inform(tr("The station address \"%1\" is not an IP number. "
                                  "Choose or add a station with a numeric IP address.")
