@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   at-spi2-core python3-pyatspi imagemagick xdotool netcat-openbsd
   help2man qt6-l10n-tools qt6-tools-dev dpkg-dev lintian desktop-file-utils appstream
-  qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
+  libmicrohttpd-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
 )
 
 missing=()

@@ -1,15 +1,21 @@
 #include "backup/unitconfig.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSet>
 
 #include "protocol/codes.h"
 #include "protocol/conversions.h"
 #include "protocol/ipv4.h"
 #include "protocol/unitrules.h"
+
+#include "text/csv.h"
+#include "text/printable.h"
 
 namespace kestavo::backup {
 
@@ -147,6 +153,10 @@ public:
             fail(path, QStringLiteral("is longer than %1 characters").arg(maxLength));
         else if (!isLatin1(s))
             fail(path, QStringLiteral("holds characters the unit cannot store"));
+        else if (text::hasControl(s))
+            fail(path,
+                 QStringLiteral("holds a control character (a line feed, escape, NUL…), which would go to "
+                                "the unit and to every screen that shows it"));
         return s;
     }
 
@@ -367,6 +377,51 @@ QByteArray toDocument(const UnitConfig& config)
     return QJsonDocument(toJson(config)).toJson(QJsonDocument::Indented);
 }
 
+namespace {
+
+// The first key that appears twice in one object of a document QJsonDocument has accepted (which
+// keeps the last silently), and where; empty when there is none. Keys are compared as decoded.
+std::optional<std::pair<QString, qsizetype>> firstDuplicateKey(const QByteArray& bytes)
+{
+    struct Frame
+    {
+        bool object = false;
+        bool expectKey = false;
+        QSet<QString> keys;
+    };
+    QList<Frame> stack;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '{' || c == '[') {
+            stack.append(Frame{c == '{', c == '{', {}});
+        } else if (c == '}' || c == ']') {
+            if (!stack.isEmpty())
+                stack.removeLast();
+        } else if (c == ',') {
+            if (!stack.isEmpty() && stack.last().object)
+                stack.last().expectKey = true;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < bytes.size() && bytes.at(i) != '"'; ++i) {
+                if (bytes.at(i) == '\\')
+                    ++i;
+            }
+            if (stack.isEmpty() || !stack.last().object || !stack.last().expectKey)
+                continue;
+            stack.last().expectKey = false;
+            const QJsonDocument decoded =
+                QJsonDocument::fromJson('[' + bytes.mid(start, i - start + 1) + ']');
+            const QString key = decoded.array().at(0).toString();
+            if (stack.last().keys.contains(key))
+                return std::pair{text::quoteField(text::printable(key)), start};
+            stack.last().keys.insert(key);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::variant<UnitConfig, QString> fromDocument(const QByteArray& bytes)
 {
     QJsonParseError parseError;
@@ -377,6 +432,11 @@ std::variant<UnitConfig, QString> fromDocument(const QByteArray& bytes)
             .arg(parseError.offset);
     if (!document.isObject())
         return QStringLiteral("not a unit configuration: the document is not a JSON object");
+    if (const auto duplicate = firstDuplicateKey(bytes))
+        return QStringLiteral(
+                   "the key \"%1\" appears twice in one object (again at byte %2); which one is meant?")
+            .arg(duplicate->first)
+            .arg(duplicate->second);
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("kind")).toString() != QString::fromLatin1(kKind))
         return QStringLiteral("kind: not a unit configuration (expected \"%1\")")

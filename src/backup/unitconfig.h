@@ -98,9 +98,13 @@ QJsonObject toJson(const UnitConfig& config);
 /// The document's bytes, indented, ending in a newline.
 QByteArray toDocument(const UnitConfig& config);
 
+/// Backup documents are a few kilobytes; a file far larger is not one.
+inline constexpr qint64 kMaxDocumentBytes = 1024 * 1024;
+
 /// Reads a document. Anything that is not one, of a newer format, with a step no unit knows, a
 /// slot out of range or an address octet above 255 is refused as a whole: the error names the
-/// field ("relay_scripts[2].steps[0]: ...").
+/// field ("relay_scripts[2].steps[0]: ..."). So are a key twice in one object and texts with
+/// control characters.
 std::variant<UnitConfig, QString> fromDocument(const QByteArray& bytes);
 
 /// "a.b.c.d" of four octets.

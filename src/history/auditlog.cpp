@@ -11,6 +11,8 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include "text/csv.h"
+
 namespace kestavo::history {
 
 bool AuditLog::append(AuditRecord& record)
@@ -96,13 +98,7 @@ QStringList AuditLog::csvFields(const AuditRecord& r)
 
 QString csvLine(const QStringList& fields)
 {
-    QStringList quoted;
-    for (QString field : fields) {
-        if (field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r'))
-            field = u'"' + field.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-        quoted.append(field);
-    }
-    return quoted.join(u',');
+    return text::csvRecord(fields);
 }
 
 } // namespace kestavo::history

@@ -8,6 +8,8 @@
 
 #include "protocol/conversions.h"
 
+#include "text/csv.h"
+
 namespace kestavo::history {
 
 namespace {
@@ -79,18 +81,7 @@ QStringList exportValues(const Row& row, Step step)
 
 QString csvRecord(const QStringList& fields)
 {
-    QStringList out;
-    out.reserve(fields.size());
-    for (const QString& field : fields) {
-        if (field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r')) {
-            QString quoted = field;
-            quoted.replace(u'"', QStringLiteral("\"\""));
-            out.append(u'"' + quoted + u'"');
-        } else {
-            out.append(field);
-        }
-    }
-    return out.join(u',');
+    return text::csvRecord(fields);
 }
 
 QString jsonRecord(const QStringList& header, const QStringList& values)

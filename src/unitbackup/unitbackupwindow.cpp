@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -14,6 +13,7 @@
 #include "core/session.h"
 
 #include "platform/prompter.h"
+#include "text/boundedfile.h"
 #include "unitbackup/filechooser.h"
 #include "unitbackup/sessiontransport.h"
 
@@ -175,12 +175,12 @@ void UnitBackupWindow::compare()
     const QString path = m_files.openFile(this, tr("Compare the unit with a configuration file"));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        context().prompter.inform(tr("\"%1\" could not be read: %2.").arg(path, file.errorString()));
+    const text::BoundedRead file = text::readBoundedFile(path, backup::kMaxDocumentBytes);
+    if (!file.ok) {
+        context().prompter.inform(file.error);
         return;
     }
-    auto parsed = backup::fromDocument(file.readAll());
+    auto parsed = backup::fromDocument(file.bytes);
     if (const auto* error = std::get_if<QString>(&parsed)) {
         context().prompter.inform(
             tr("\"%1\" is not a configuration this console can restore: %2. Nothing was sent.")

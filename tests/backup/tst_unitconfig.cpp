@@ -80,6 +80,7 @@ private Q_SLOTS:
     void neverThePassword();
     void badFilesAreRefused_data();
     void badFilesAreRefused();
+    void duplicateKeysAreRefused();
     void diffInWords();
     void preflightRefusals_data();
     void preflightRefusals();
@@ -140,6 +141,10 @@ void TestUnitConfig::badFilesAreRefused_data()
         "security.allowed_ip.rule: must be");
     row("name too long", "station_name", QStringLiteral("123456789012345678901"),
         "station_name: is longer than 20 characters");
+    row("escape in the name", "station_name", QStringLiteral("Site\x1b[2J"),
+        "station_name: holds a control character");
+    row("line feed in a script", "relay_scripts[1].description", QStringLiteral("a\nb"),
+        "relay_scripts[1].description: holds a control character");
     row("missing triggers", "triggers", QJsonValue(QJsonValue::Undefined), "triggers: is missing");
     row("threshold too high", "triggers.temperature.upper_c", 256,
         "triggers.temperature.upper_c: 256 is out of range (0 to 255)");
@@ -160,6 +165,23 @@ void TestUnitConfig::badFilesAreRefused()
     const auto read = fromDocument(QJsonDocument(root).toJson());
     QVERIFY(std::holds_alternative<QString>(read));
     QVERIFY2(std::get<QString>(read).startsWith(error), qPrintable(std::get<QString>(read)));
+}
+
+void TestUnitConfig::duplicateKeysAreRefused()
+{
+    const QByteArray document = QJsonDocument(sampleDocument()).toJson();
+    QVERIFY(std::holds_alternative<UnitConfig>(fromDocument(document)));
+    // A second "station_name" first in the document: QJsonDocument would keep the last silently.
+    QByteArray twice = document;
+    twice.insert(document.indexOf('{') + 1, "\"station_name\": \"Other\",");
+    const auto read = fromDocument(twice);
+    QVERIFY(std::holds_alternative<QString>(read));
+    QVERIFY2(std::get<QString>(read).startsWith(QStringLiteral("the key \"station_name\" appears twice")),
+             qPrintable(std::get<QString>(read)));
+    // Escaped the same key is the same key.
+    twice = document;
+    twice.insert(document.indexOf('{') + 1, "\"station\\u005fname\": \"Other\",");
+    QVERIFY(std::holds_alternative<QString>(fromDocument(twice)));
 }
 
 void TestUnitConfig::diffInWords()

@@ -2,9 +2,16 @@
 // endpoints with `promtool check metrics` on a real scrape, a mosquitto broker with a subscriber
 // reading the retained topics, and the agent process stopped with SIGTERM.
 
+#include <array>
 #include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostInfo>
@@ -63,7 +70,9 @@ Http request(const QByteArray& verb, const QString& url)
 // A broker of our own on a free loopback port.
 struct Broker
 {
-    explicit Broker(const QTemporaryDir& dir, const QString& tls = {}) : port(freePort()), tlsLines(tls)
+    // persistent: keeps retained messages across a restart in the folder, as brokers usually do.
+    explicit Broker(const QTemporaryDir& dir, const QString& tls = {}, bool persistent = false)
+        : port(freePort()), tlsLines(tls), persistent(persistent)
     {
         start(dir);
     }
@@ -73,9 +82,13 @@ struct Broker
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n%2")
+        const QString persistence =
+            persistent ? QStringLiteral("persistence true\npersistence_location %1/\nlog_dest stderr\n%2")
+                             .arg(dir.path(), ::geteuid() == 0 ? QStringLiteral("user root\n") : QString())
+                       : QStringLiteral("persistence false\n");
+        file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n%2%3")
                        .arg(port)
-                       .arg(tlsLines)
+                       .arg(persistence, tlsLines)
                        .toUtf8());
         file.close();
         process.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), config});
@@ -92,13 +105,28 @@ struct Broker
     {
         process.terminate();
         process.waitForFinished(3000);
+        log += QString::fromUtf8(process.readAllStandardError() + process.readAllStandardOutput());
     }
-    void publish(const QString& topic, const QByteArray& payload) const
+    void publish(const QString& topic, const QByteArray& payload, bool retain = false) const
     {
-        QProcess::execute(QStringLiteral("mosquitto_pub"),
-                          {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                           QString::number(port), QStringLiteral("-t"), topic, QStringLiteral("-m"),
-                           QString::fromUtf8(payload)});
+        QStringList arguments{QStringLiteral("-h"),  QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                              QString::number(port), QStringLiteral("-t"),        topic,
+                              QStringLiteral("-m"),  QString::fromUtf8(payload)};
+        if (retain)
+            arguments << QStringLiteral("-r");
+        QProcess::execute(QStringLiteral("mosquitto_pub"), arguments);
+    }
+    // Many messages on one topic in one connection, as fast as the broker takes them.
+    void publishLines(const QString& topic, const QByteArray& lines) const
+    {
+        QProcess pub;
+        pub.start(QStringLiteral("mosquitto_pub"),
+                  {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                   QString::number(port), QStringLiteral("-t"), topic, QStringLiteral("-l")});
+        pub.waitForStarted();
+        pub.write(lines);
+        pub.closeWriteChannel();
+        pub.waitForFinished(10000);
     }
     // Every retained message under the topics, as "topic payload" lines.
     QStringList retained(const QStringList& topics) const
@@ -117,9 +145,76 @@ struct Broker
 
     quint16 port;
     QString tlsLines; // cafile/certfile/keyfile lines: a TLS listener
+    bool persistent = false;
+    QString log; // the broker's log of the runs stopped so far (persistent brokers only)
     QProcess process;
     bool started = false;
 };
+
+// Raw HTTP on loopback, to send what a well-behaved client never would.
+int connectTo(quint16 port, bool blocking = true)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | (blocking ? 0 : SOCK_NONBLOCK), 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+// Sends `total` bytes of `chunk` repeated after `head`, until done or the peer stops taking them.
+qint64 sendFlood(int fd, const QByteArray& head, qint64 total)
+{
+    if (::send(fd, head.constData(), std::size_t(head.size()), MSG_NOSIGNAL) != head.size())
+        return 0;
+    const QByteArray chunk(1 << 20, 'a');
+    qint64 sent = 0;
+    while (sent < total) {
+        const ssize_t n = ::send(fd, chunk.constData(), std::size_t(chunk.size()), MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += n;
+    }
+    return sent;
+}
+
+// What arrives within timeoutMs, and whether the peer closed the connection.
+QByteArray readReply(int fd, int timeoutMs, bool* closed = nullptr)
+{
+    QByteArray reply;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        const int left = timeoutMs - int(clock.elapsed());
+        if (left <= 0 || ::poll(&p, 1, left) <= 0)
+            break;
+        char buffer[4096];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            if (closed)
+                *closed = true;
+            return reply;
+        }
+        reply.append(buffer, n);
+    }
+    if (closed)
+        *closed = false;
+    return reply;
+}
+
+qint64 peakKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
 
 QString payloadOf(const QStringList& lines, const QString& topic)
 {
@@ -147,13 +242,17 @@ private Q_SLOTS:
     void options_data();
     void options();
     void httpEndpointsAndPromtool();
+    void httpLimits();
     void mqttRetainedTopicsAndDiscovery();
     void sigtermLeavesAnIntactHistory();
     void killedAgentLeavesItsLastWill();
     void relayControlOnlyWithAllowControl();
+    void staleRetainedCommandNeverRuns();
     void brokerLossRepublishesAfterReconnect();
     void tlsWithTheGivenCa();
     void stationFileChangeReloads();
+    void historyHealth_data();
+    void historyHealth();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -204,6 +303,17 @@ void TestAgent::options_data()
     QTest::newRow("listen without port")
         << QStringList({QStringLiteral("--listen"), QStringLiteral("127.0.0.1")})
         << QStringLiteral("--listen needs ADDR:PORT");
+    QTest::newRow("listen IPv6") << QStringList({QStringLiteral("--listen"), QStringLiteral("[::1]:9877")})
+                                 << QString();
+    for (const char* refused : {"0:9877", "127.0.0.010:9877", "127.1:9877", "127.0.0.1:+80",
+                                "127.0.0.1:99999", "127.0.0.1: 80", "[::1]", "::1:9877", "localhost:9877"}) {
+        QTest::newRow(refused) << QStringList({QStringLiteral("--listen"), QLatin1String(refused)})
+                               << QStringLiteral("--listen needs ADDR:PORT");
+    }
+    QTest::newRow("http timeout") << QStringList({QStringLiteral("--http-timeout"), QStringLiteral("11")})
+                                  << QStringLiteral("--http-timeout needs 1 to 10");
+    QTest::newRow("client id") << QStringList({QStringLiteral("--mqtt-client-id"), QStringLiteral("a/b")})
+                               << QStringLiteral("--mqtt-client-id needs");
     QTest::newRow("interval too short")
         << QStringList({QStringLiteral("--interval-ms"), QStringLiteral("999")})
         << QStringLiteral("--interval-ms needs");
@@ -236,12 +346,13 @@ void TestAgent::httpEndpointsAndPromtool()
     SimFleetRig sim(2, "Ag3nt");
     QVERIFY(sim.started);
     agent::AgentOptions options = optionsFor(sim, m_dir.filePath(QStringLiteral("http-history.db")));
+    options.listenAddress = QHostAddress(QHostAddress::LocalHostIPv6);
     agent::Agent agent(options, QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QVERIFY(QTest::qWaitFor(
         [&] { return agent.poller().unit(0).received && agent.poller().unit(1).received; }, 5000));
 
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    const QString base = QStringLiteral("http://[::1]:%1").arg(agent.httpPort());
     const Http scrape = request("GET", base + QStringLiteral("/metrics"));
     QCOMPARE(scrape.status, 200);
     const QString text = QString::fromUtf8(scrape.body);
@@ -278,6 +389,107 @@ void TestAgent::httpEndpointsAndPromtool()
     QCOMPARE(request("POST", base + QStringLiteral("/metrics")).status, 404);
     QCOMPARE(request("DELETE", base + QStringLiteral("/api/v1/stations")).status, 404);
     agent.shutdown();
+}
+
+// What one client can make the agent hold: memory (a huge body, a huge head), connections and
+// time (1,500 idle connections from one address), while polls go on and /metrics still answers.
+void TestAgent::httpLimits()
+{
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    QVERIFY(files.rlim_cur >= 1600);
+    const quint16 port = freePort();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(
+        QStringLiteral(KESTAVO_AGENT_PATH),
+        {QStringLiteral("--db"), writeStations(sim, QStringLiteral("Ag3nt")), QStringLiteral("--history"),
+         QStringLiteral("none"), QStringLiteral("--unit-port"), QString::number(sim.fleet->port()),
+         QStringLiteral("--interval-ms"), QStringLiteral("1000"), QStringLiteral("--listen"),
+         QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--http-timeout"), QStringLiteral("1")});
+    QVERIFY(process.waitForStarted());
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", base + QStringLiteral("/healthz")).status == 200; },
+                            10000));
+    const qint64 before = peakKiB(process.processId());
+
+    // A body is refused before it is read; a head past the cap is refused as it grows.
+    const struct
+    {
+        QByteArray head;
+        QByteArray status;
+    } floods[] = {{"POST /metrics HTTP/1.1\r\nHost: a\r\nContent-Length: 400000000\r\n\r\n", "HTTP/1.1 413"},
+                  {"GET /metrics HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n", "HTTP/1.1 413"},
+                  {"GET /metrics HTTP/1.1\r\nHost: a\r\nX-Big: ", "HTTP/1.1 431"}};
+    for (const auto& flood : floods) {
+        const int fd = connectTo(port);
+        sendFlood(fd, flood.head, qint64(256) << 20);
+        const QByteArray reply = readReply(fd, 2000);
+        ::close(fd);
+        QVERIFY2(reply.startsWith(flood.status), reply.left(200).constData());
+    }
+    const qint64 grown = peakKiB(process.processId()) - before;
+    QVERIFY2(grown < 32 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 KiB").arg(grown)));
+
+    // The reply ends the connection when the client asks for that or speaks HTTP/1.0.
+    for (const QByteArray& ask : {QByteArray("GET /healthz HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n"),
+                                  QByteArray("GET /healthz HTTP/1.0\r\n\r\n")}) {
+        const int fd = connectTo(port);
+        QCOMPARE(::send(fd, ask.constData(), std::size_t(ask.size()), MSG_NOSIGNAL), ssize_t(ask.size()));
+        bool closed = false;
+        const QByteArray reply = readReply(fd, 3000, &closed);
+        ::close(fd);
+        QVERIFY2(reply.contains(" 200 ") && reply.endsWith("ok\n"), reply.constData());
+        QVERIFY(closed);
+    }
+
+    // Idle connections: refused past the caps, the rest closed by the (1 s) timeout. The units are
+    // polled all along: no gap between answers much longer than the interval.
+    std::vector<int> idle;
+    for (int k = 0; k < 1500; ++k)
+        idle.push_back(connectTo(port, false));
+    QElapsedTimer sinceReply;
+    sinceReply.start();
+    quint64 replies = sim.fleet->counters().repliesSent;
+    qint64 longestGap = 0;
+    const auto watchPolls = [&] {
+        if (sim.fleet->counters().repliesSent != replies) {
+            replies = sim.fleet->counters().repliesSent;
+            longestGap = std::max(longestGap, sinceReply.restart());
+        }
+    };
+    const auto allClosed = [&] {
+        watchPolls();
+        int open = 0;
+        for (const int fd : idle) {
+            char byte = 0;
+            const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+            open += n < 0 && errno == EAGAIN ? 1 : 0;
+        }
+        return open == 0;
+    };
+    QVERIFY(QTest::qWaitFor(allClosed, 10000));
+    for (const int fd : idle)
+        ::close(fd);
+    QNetworkAccessManager manager;
+    manager.setTransferTimeout(1000);
+    QNetworkReply* scrape = manager.get(QNetworkRequest(QUrl(base + QStringLiteral("/metrics"))));
+    QVERIFY(QTest::qWaitFor([&] { return scrape->isFinished(); }, 2000));
+    QCOMPARE(scrape->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    delete scrape;
+    QVERIFY(!QTest::qWaitFor(
+        [&] {
+            watchPolls();
+            return false;
+        },
+        1500));
+    QVERIFY2(longestGap < 2500, qPrintable(QStringLiteral("polls paused for %1 ms").arg(longestGap)));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
 }
 
 void TestAgent::mqttRetainedTopicsAndDiscovery()
@@ -331,6 +543,15 @@ void TestAgent::mqttRetainedTopicsAndDiscovery()
     QCOMPARE(voltage.value(QStringLiteral("device_class")).toString(), QStringLiteral("voltage"));
     QCOMPARE(voltage.value(QStringLiteral("unit_of_measurement")).toString(), QStringLiteral("V"));
     QCOMPARE(voltage.value(QStringLiteral("name")).toString(), QStringLiteral("Battery bank"));
+    // The unit goes unavailable with its link or with the agent (whose last will says so).
+    QCOMPARE(voltage.value(QStringLiteral("availability_mode")).toString(), QStringLiteral("all"));
+    QStringList availability;
+    for (const QJsonValue& entry : voltage.value(QStringLiteral("availability")).toArray())
+        availability << entry.toObject().value(QStringLiteral("topic")).toString();
+    availability.sort();
+    QCOMPARE(availability,
+             QStringList({QStringLiteral("kestavo/%1/availability").arg(id),
+                          QStringLiteral("kestavo/agent/%1/status").arg(QHostInfo::localHostName())}));
     const QJsonObject device = voltage.value(QStringLiteral("device")).toObject();
     QCOMPARE(device.value(QStringLiteral("model")).toString(), QStringLiteral("KSV"));
     QCOMPARE(device.value(QStringLiteral("sw_version")).toString(), QStringLiteral("1.7.2"));
@@ -419,6 +640,8 @@ void TestAgent::relayControlOnlyWithAllowControl()
     options.mqttHost = QStringLiteral("127.0.0.1");
     options.mqttPort = broker.port;
     options.allowControl = true;
+    options.relayBurst = 4;
+    options.relayRefillMs = 600000;
     agent::Agent agent(options, QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QVERIFY(QTest::qWaitFor([&] { return agent.mqtt()->isConnected(); }, 10000));
@@ -431,6 +654,9 @@ void TestAgent::relayControlOnlyWithAllowControl()
     broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "on!");
     broker.publish(QStringLiteral("kestavo/%1/relay/7/set").arg(id), "ON");
     broker.publish(QStringLiteral("kestavo/ffffffffffff/relay/2/set"), "ON");
+    broker.publish(QStringLiteral("kestavo/%1/relay/01/set").arg(id), "ON");
+    broker.publish(QStringLiteral("kestavo/%1/relay/ 3 /set").arg(id), "ON");
+    broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id.toUpper()), "ON");
     broker.publish(QStringLiteral("kestavo/%1/relay/2/set").arg(id), "ON");
     QVERIFY(QTest::qWaitFor([&] { return sim.fleet->model(0).relayOn(2); }, 5000));
     QCOMPARE(counts[std::uint8_t('5')], 1u);
@@ -461,7 +687,69 @@ void TestAgent::relayControlOnlyWithAllowControl()
             .object();
     QCOMPARE(config.value(QStringLiteral("command_topic")).toString(),
              QStringLiteral("kestavo/%1/relay/2/set").arg(id));
+
+    // A flood of commands reaches the unit as the allowance permits (3 here, none refilled) and
+    // is counted.
+    QByteArray flood;
+    for (int k = 0; k < 20; ++k)
+        flood += k % 2 ? "OFF\n" : "ON\n";
+    broker.publishLines(QStringLiteral("kestavo/%1/relay/1/set").arg(id), flood);
+    const QString metricsUrl = QStringLiteral("http://127.0.0.1:%1/metrics").arg(agent.httpPort());
+    const QString limited =
+        QStringLiteral("kestavo_agent_mqtt_commands_total{outcome=\"rate_limited\"} 17\n");
+    QVERIFY(QTest::qWaitFor(
+        [&] { return QString::fromUtf8(request("GET", metricsUrl).body).contains(limited); }, 10000));
+    QTest::qWait(200);
+    QCOMPARE(counts[std::uint8_t('2')] + counts[std::uint8_t('3')], 3u);
     agent.shutdown();
+}
+
+// A retained "ON" left on a broker that keeps its messages is never carried out: not at the
+// agents' start, not after the broker restarts. Two agents on one host keep their connections.
+void TestAgent::staleRetainedCommandNeverRuns()
+{
+    Broker broker(m_dir, {}, true);
+    QVERIFY(broker.started);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString id = QStringLiteral("000a1b2c3d00");
+    const QString command = QStringLiteral("kestavo/%1/relay/2/set").arg(id);
+    broker.publish(command, "ON", true);
+    broker.stop();
+    broker.start(m_dir);
+    QVERIFY(broker.started);
+    QCOMPARE(payloadOf(broker.retained({command}), command), QStringLiteral("ON"));
+
+    const QString db = writeStations(sim, QStringLiteral("Ag3nt"));
+    std::array<QProcess, 2> agents;
+    for (QProcess& process : agents) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(KESTAVO_AGENT_PATH),
+                      {QStringLiteral("--db"), db, QStringLiteral("--history"), QStringLiteral("none"),
+                       QStringLiteral("--unit-port"), QString::number(sim.fleet->port()),
+                       QStringLiteral("--interval-ms"), QStringLiteral("1000"), QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1:0"), QStringLiteral("--mqtt"),
+                       QStringLiteral("127.0.0.1:%1").arg(broker.port), QStringLiteral("--allow-control")});
+        QVERIFY(process.waitForStarted());
+    }
+    // Both have polled the unit, so they know its MAC; then the broker restarts and hands the
+    // subscriptions whatever it still holds as retained.
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->counters().repliesSent >= 6; }, 10000));
+    broker.stop();
+    broker.start(m_dir);
+    QVERIFY(broker.started);
+    QTest::qWait(3000); // reconnect (1 s back-off), subscribe, a few polls
+    QCOMPARE(sim.fleet->model(0).counters().perOpcode[std::uint8_t('5')], 0u);
+    QVERIFY(!sim.fleet->model(0).relayOn(2));
+    QVERIFY(broker.retained({command}).isEmpty());
+    for (QProcess& process : agents) {
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        const QString log = QString::fromUtf8(process.readAll());
+        QVERIFY2(log.contains(QStringLiteral("retained command is never carried out")), qPrintable(log));
+    }
+    broker.stop();
+    QVERIFY2(!broker.log.contains(QStringLiteral("already connected")), qPrintable(broker.log));
 }
 
 void TestAgent::brokerLossRepublishesAfterReconnect()
@@ -577,6 +865,81 @@ void TestAgent::stationFileChangeReloads()
     }
     QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 2; }, 5000));
     QCOMPARE(agent.poller().unit(1).station.description, QStringLiteral("Second"));
+
+    // Renamed away: unhealthy, the stations known are still polled; back: healthy again. Then a
+    // file written elsewhere and renamed over it (as editors save) is read.
+    const QString healthz = QStringLiteral("http://127.0.0.1:%1/healthz").arg(agent.httpPort());
+    QVERIFY(QFile::rename(db, db + QStringLiteral(".away")));
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", healthz).status == 503; }, 5000));
+    QVERIFY(request("GET", healthz).body.startsWith("stations: The station database"));
+    QCOMPARE(agent.poller().count(), 2);
+    QVERIFY(QFile::rename(db + QStringLiteral(".away"), db));
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", healthz).status == 200; }, 5000));
+    const QString fresh = m_dir.filePath(QStringLiteral("reload-new.dat"));
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(fresh).ok);
+        QVERIFY(store.add(sim.fleet->address(1).toString(), QStringLiteral("Ag3nt"), QStringLiteral("Only")));
+    }
+    QVERIFY(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(db).constData()) == 0);
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().count() == 1; }, 5000));
+    QCOMPARE(agent.poller().unit(0).station.description, QStringLiteral("Only"));
+    agent.shutdown();
+}
+
+void TestAgent::historyHealth_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("locked by another program") << QStringLiteral("lock") << QByteArray("history_locked");
+    QTest::newRow("garbage written over it") << QStringLiteral("garble") << QByteArray("history_damaged");
+    QTest::newRow("renamed away, replaced") << QStringLiteral("replace") << QByteArray("history_replaced");
+}
+
+// /healthz and the metrics say so while the history file cannot take what the agent records.
+void TestAgent::historyHealth()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, kind);
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("health-%1.db").arg(fault));
+    agent::AgentOptions options = optionsFor(sim, history);
+    options.historyStallMs = 1500;
+    agent::Agent agent(options, QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 2; }, 5000));
+    QCOMPARE(request("GET", base + QStringLiteral("/healthz")).status, 200);
+
+    // Another process does it: opening the file here would drop this process's SQLite locks.
+    QProcess other;
+    const QString script =
+        fault == QStringLiteral("lock")
+            ? QStringLiteral("import sqlite3,sys\nc=sqlite3.connect(sys.argv[1],isolation_level=None)\n"
+                             "c.execute('BEGIN EXCLUSIVE')\nprint('done',flush=True)\nsys.stdin.read()\n")
+        : fault == QStringLiteral("garble")
+            ? QStringLiteral("import sys\nf=open(sys.argv[1],'r+b')\nf.write(b'garbage!'*4096)\nf.close()\n"
+                             "print('done',flush=True)\n")
+            : QStringLiteral("import os,sys\nos.rename(sys.argv[1],sys.argv[1]+'.old')\n"
+                             "open(sys.argv[1],'wb').close()\nprint('done',flush=True)\n");
+    other.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, history});
+    QVERIFY(other.waitForReadyRead(10000));
+    const QByteArray problem = "kestavo_agent_problem{kind=\"" + kind + "\"} 1\n";
+    QVERIFY(QTest::qWaitFor([&] { return request("GET", base + QStringLiteral("/healthz")).status == 503; },
+                            10000));
+    const Http health = request("GET", base + QStringLiteral("/healthz"));
+    QVERIFY2(health.body.contains(kind + ": ") && health.body.contains(history.toUtf8()),
+             health.body.constData());
+    QVERIFY(request("GET", base + QStringLiteral("/metrics")).body.contains(problem));
+    if (fault == QStringLiteral("lock")) {
+        // The lock released, the waiting batch is written and the agent is healthy again.
+        other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return request("GET", base + QStringLiteral("/healthz")).status == 200; }, 10000));
+    }
+    other.waitForFinished(5000);
     agent.shutdown();
 }
 

@@ -112,6 +112,21 @@ void TestCliFleet::importWithABadRowWritesNothing_data()
     QTest::newRow("two fields") << good + "\n10.0.0.3,pw\n" << QStringLiteral(":4: expected 3 fields");
     QTest::newRow("quote never closed") << good + "10.0.0.3,pw,\"Tank\n"
                                         << QStringLiteral("line 3: a quoted");
+    QTest::newRow("address twice") << good + "10.0.0.4,pw,Tank\n10.0.0.4,pw,Well\n"
+                                   << QStringLiteral(
+                                          ":4: address 10.0.0.4 is listed again (first on line 3)");
+    QTest::newRow("any address") << good + "0.0.0.0,pw,Tank\n"
+                                 << QStringLiteral(":3: address 0.0.0.0 is no unit");
+    QTest::newRow("broadcast") << good + "255.255.255.255,pw,Tank\n"
+                               << QStringLiteral(":3: address 255.255.255.255 is no unit");
+    QTest::newRow("line feed in a description")
+        << good + "10.0.0.3,pw,\"Ta\nnk\"\n"
+        << QStringLiteral(":3: description holds a control character");
+    QTest::newRow("saved as Latin-1") << good + "10.0.0.3,pw,Z\xfcrich\n"
+                                      << QStringLiteral("line 3, column 14: this is not UTF-8 text");
+    QTest::newRow("huge address, quoted short")
+        << good + QByteArray(1 << 20, '1') + ",pw,Tank\n"
+        << QStringLiteral(":3: address '%1…' is longer than 15").arg(QString(80, u'1'));
     QTest::newRow("bad row first, good after")
         << QByteArray("10.0.0,pw,Tank\n10.0.0.4,pw,Well\n") << QStringLiteral(":1: address");
 }
@@ -153,6 +168,22 @@ void TestCliFleet::importAddsAndUpdatesAndExportHasNoPassword()
         run({QStringLiteral("stations"), QStringLiteral("import"), writeFile(exported.out.toUtf8())});
     QCOMPARE(again.code, int(cli::ExitDone));
     QCOMPARE(rows(), before);
+
+    // A description a spreadsheet would run goes out as text and comes back as typed.
+    const QString formula = QStringLiteral("=cmd|' /C calc'!A0");
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("add"), QStringLiteral("10.0.0.9"),
+                  QStringLiteral("Nine9pw"), formula})
+                 .code,
+             int(cli::ExitDone));
+    const Run hostile = run({QStringLiteral("stations"), QStringLiteral("export")});
+    QVERIFY2(hostile.out.endsWith(QStringLiteral("10.0.0.9,,'=cmd|' /C calc'!A0\r\n")),
+             qPrintable(hostile.out));
+    const QStringList withFormula = rows();
+    QVERIFY(withFormula.last().contains(formula));
+    QCOMPARE(
+        run({QStringLiteral("stations"), QStringLiteral("import"), writeFile(hostile.out.toUtf8())}).code,
+        int(cli::ExitDone));
+    QCOMPARE(rows(), withFormula);
 }
 
 void TestCliFleet::fleetReportsEveryStation()

@@ -573,6 +573,11 @@ void TestCliParsing::statusJsonValues()
     const QString text = statusText(decoded(model), {0, 0}, QStringLiteral("127.0.0.1"));
     QVERIFY2(text.contains(QStringLiteral("-2.5°C    27.5°F")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("runs slot 3 in 1d 1h 1m 1s")), qPrintable(text));
+
+    // A name with terminal controls is shown, not obeyed.
+    config.stationName = "Pump\x1b[2J\x07\n";
+    const QString hostile = statusText(decoded(UnitModel(config)), {0, 0}, QStringLiteral("127.0.0.1"));
+    QVERIFY2(hostile.contains(QStringLiteral("Station name:  Pump?[2J??")), qPrintable(hostile));
 }
 
 void TestCliParsing::statusCsvRowMatchesHeader()

@@ -1,12 +1,16 @@
 #include "agent.h"
 
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +28,10 @@
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/historystore.h"
+#include "httplistener.h"
 #include "mqttpublisher.h"
+#include "relaycommand.h"
+#include "text/boundedfile.h"
 
 namespace kestavo::agent {
 
@@ -56,12 +63,26 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     m_reload.setSingleShot(true);
     m_reload.setInterval(500);
     connect(&m_reload, &QTimer::timeout, this, [this] {
-        if (reloadStations())
+        m_stationStamp = FileStamp::of(m_databasePath);
+        if (reloadStations()) {
+            setProblem(Problem::Stations, {});
             qInfo("Station list reloaded: %d stations", m_poller.count());
-        if (!m_watcher.files().contains(m_databasePath))
+        } else {
+            // The stations already known go on being polled.
+            setProblem(Problem::Stations, m_error);
+        }
+        if (QFileInfo::exists(m_databasePath) && !m_watcher.files().contains(m_databasePath))
             m_watcher.addPath(m_databasePath); // a file replaced on save leaves the watch
     });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_reload, qOverload<>(&QTimer::start));
+    // The folder too: a file renamed away and back, or replaced by a rename, shows only there.
+    // Other files come and go in it (the history's journal): only a change of ours counts.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (FileStamp::of(m_databasePath) != m_stationStamp)
+            m_reload.start();
+    });
+    m_healthTimer.setInterval(1000);
+    connect(&m_healthTimer, &QTimer::timeout, this, &Agent::checkHistory);
     connect(&m_poller, &fleet::FleetPoller::reportDecoded, this,
             [this](int index, qint64, const protocol::StatusReport&) { onReport(index); });
     connect(&m_poller, &fleet::FleetPoller::linkStateChanged, this, &Agent::onLinkState);
@@ -78,6 +99,12 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
 }
 
 Agent::~Agent() = default;
+
+Agent::Descriptor::~Descriptor()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 bool Agent::reloadStations()
 {
@@ -105,7 +132,9 @@ bool Agent::start()
     m_figures.startedAtSeconds = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     if (!reloadStations())
         return false;
+    m_stationStamp = FileStamp::of(m_databasePath);
     m_watcher.addPath(m_databasePath);
+    m_watcher.addPath(QFileInfo(m_databasePath).absolutePath());
 
     if (m_options.history != QStringLiteral("none")) {
         const QString path =
@@ -119,33 +148,50 @@ bool Agent::start()
             return false;
         }
         m_recorder = std::make_unique<fleet::FleetRecorder>(m_poller, *m_history);
+        m_historyStamp = FileStamp::of(path);
+        // Opened once and closed only after every connection to the file: closing a descriptor of
+        // the file would drop this process's SQLite locks on it.
+        m_historyFile.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch();
+        connect(m_history.get(), &history::HistoryStore::written, this,
+                [this] { m_lastHistoryWriteMs = QDateTime::currentMSecsSinceEpoch(); });
+        connect(m_history.get(), &history::HistoryStore::recordingChanged, this, &Agent::checkHistory);
+        m_healthTimer.start();
         openAlarms(path);
     }
 
-    m_http = std::make_unique<QHttpServer>();
+    HttpListener::Limits limits;
+    limits.timeoutSeconds = m_options.httpTimeoutSeconds;
+    m_http = std::make_unique<HttpListener>(limits);
     // Read-only: GET on three paths; every other path or method is 404.
-    m_http->route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [this] {
+    m_http->route("/metrics", [this] {
         ++m_figures.scrapes;
-        QHttpServerResponse response("text/plain; version=0.0.4; charset=utf-8", metrics());
-        return response;
+        return HttpListener::Response{200, "text/plain; version=0.0.4; charset=utf-8", metrics()};
     });
-    m_http->route(QStringLiteral("/healthz"), QHttpServerRequest::Method::Get, [this] {
-        return m_poller.isRunning()
-                   ? QHttpServerResponse("text/plain", "ok\n")
-                   : QHttpServerResponse("text/plain", "not polling\n",
-                                         QHttpServerResponder::StatusCode::ServiceUnavailable);
+    m_http->route("/healthz", [this] {
+        if (!m_poller.isRunning())
+            return HttpListener::Response{503, "text/plain; charset=utf-8", "not polling\n"};
+        if (m_problems.isEmpty())
+            return HttpListener::Response{200, "text/plain; charset=utf-8", "ok\n"};
+        QByteArray text;
+        for (auto it = m_problems.cbegin(); it != m_problems.cend(); ++it)
+            text += problemName(it.key()) + ": " + it.value().toUtf8() + '\n';
+        return HttpListener::Response{503, "text/plain; charset=utf-8", text};
     });
-    m_http->route(QStringLiteral("/api/v1/stations"), QHttpServerRequest::Method::Get, [this] {
-        return QHttpServerResponse(
-            QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}});
+    m_http->route("/api/v1/stations", [this] {
+        return HttpListener::Response{
+            200, "application/json",
+            compact(QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}})};
     });
-    m_httpPort = m_http->listen(m_options.listenAddress, m_options.listenPort);
-    if (m_httpPort == 0) {
-        m_error = QStringLiteral("Cannot listen on %1:%2 for HTTP.")
-                      .arg(m_options.listenAddress.toString())
-                      .arg(m_options.listenPort);
+    if (!m_http->listen(m_options.listenAddress, m_options.listenPort)) {
+        m_error = m_http->errorString();
         return false;
     }
+    m_httpPort = m_http->port();
+    if (!m_options.listenAddress.isLoopback())
+        qWarning("HTTP is served on %s, which is not a loopback address: anyone who can reach it reads "
+                 "the fleet's metrics",
+                 qPrintable(m_options.listenAddress.toString()));
 
     if (!m_options.mqttHost.isEmpty()) {
         MqttPublisher::Settings settings;
@@ -155,17 +201,25 @@ bool Agent::start()
         settings.discoveryPrefix = m_options.discoveryPrefix;
         settings.user = m_options.mqttUser;
         settings.caFile = m_options.mqttCaFile;
-        settings.agentName = QHostInfo::localHostName();
+        const QString host = QHostInfo::localHostName();
+        settings.agentName = m_options.mqttClientId.isEmpty() ? host : m_options.mqttClientId;
+        settings.clientId =
+            m_options.mqttClientId.isEmpty()
+                ? QStringLiteral("kestavo-agent-%1-%2").arg(host).arg(QCoreApplication::applicationPid())
+                : m_options.mqttClientId;
         if (m_options.allowControl)
             settings.subscriptions << QStringLiteral("%1/+/relay/+/set").arg(m_options.mqttPrefix);
         if (!m_options.mqttPasswordFile.isEmpty()) {
-            QFile file(m_options.mqttPasswordFile);
-            if (!file.open(QIODevice::ReadOnly)) {
-                m_error = QStringLiteral("The MQTT password file \"%1\" cannot be read: %2.")
-                              .arg(m_options.mqttPasswordFile, file.errorString());
+            // A password is a line; a FIFO or /dev/zero named here must not hang or fill the agent.
+            const text::BoundedRead file =
+                text::readBoundedFile(m_options.mqttPasswordFile, 4096, text::Secret::Yes);
+            if (!file.ok) {
+                m_error = QStringLiteral("The MQTT password file: %1").arg(file.error);
                 return false;
             }
-            settings.password = QString::fromUtf8(file.readAll()).trimmed();
+            if (!file.warning.isEmpty())
+                qWarning("The MQTT password file: %s", qPrintable(file.warning));
+            settings.password = QString::fromUtf8(file.bytes).trimmed();
         }
         m_mqtt = std::make_unique<MqttPublisher>(settings);
         connect(m_mqtt.get(), &MqttPublisher::connectionChanged, this,
@@ -225,8 +279,79 @@ void Agent::audit(int index, int relay, bool on, const QString& outcome, const Q
                  qPrintable(record.address));
 }
 
+Agent::FileStamp Agent::FileStamp::of(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+QByteArray Agent::problemName(Problem kind)
+{
+    return kProblemNames[int(kind)];
+}
+
+// One log line when a problem starts, changes or ends; /healthz and the metrics read the map.
+void Agent::setProblem(Problem kind, const QString& reason)
+{
+    const auto found = m_problems.constFind(kind);
+    if (reason.isEmpty()) {
+        if (found == m_problems.cend())
+            return;
+        m_problems.remove(kind);
+        qInfo("Health: %s is fine again", problemName(kind).constData());
+        return;
+    }
+    if (found != m_problems.cend() && *found == reason)
+        return;
+    if (found == m_problems.cend())
+        ++m_figures.problemOnsets[std::size_t(kind)];
+    m_problems.insert(kind, reason);
+    qWarning("Health: %s: %s", problemName(kind).constData(), qPrintable(reason));
+}
+
+// The history file: writes failing, writes stuck behind another program's lock, or the file at
+// the path no longer the one open (renamed away, deleted, replaced): samples would go nowhere.
+void Agent::checkHistory()
+{
+    if (!m_history || !m_history->isOpen())
+        return;
+    const QString path = m_history->path();
+    setProblem(Problem::HistoryWrite, m_history->isRecording() ? QString() : m_history->lastError());
+    const qint64 quietMs = QDateTime::currentMSecsSinceEpoch() - m_lastHistoryWriteMs;
+    setProblem(Problem::HistoryLocked,
+               m_history->pendingCount() > 0 && quietMs > m_options.historyStallMs
+                   ? QStringLiteral("nothing could be written to the history file \"%1\" for more than %2 s: "
+                                    "another program holds it locked, or the disk does not keep up")
+                         .arg(path)
+                         .arg(m_options.historyStallMs / 1000.0)
+                   : QString());
+    // Written over in place (cp onto it, an editor): SQLite may not read the start of the file
+    // again for a long while, so look at it through our own descriptor.
+    char header[16] = {};
+    const bool damaged =
+        m_historyFile.fd >= 0 && (::pread(m_historyFile.fd, header, sizeof header, 0) != sizeof header ||
+                                  std::memcmp(header, "SQLite format 3", sizeof header) != 0);
+    setProblem(Problem::HistoryDamaged,
+               damaged ? QStringLiteral("the history file \"%1\" no longer starts as a database: something "
+                                        "wrote over it; restore it from a backup")
+                             .arg(path)
+                       : QString());
+    const FileStamp now = FileStamp::of(path);
+    const bool same = now.exists && now.device == m_historyStamp.device && now.inode == m_historyStamp.inode;
+    setProblem(Problem::HistoryReplaced,
+               same ? QString()
+                    : QStringLiteral("the history file \"%1\" was removed or replaced while open: what is "
+                                     "recorded goes to the old file; restart the agent")
+                          .arg(path));
+}
+
 void Agent::shutdown()
 {
+    m_healthTimer.stop();
     m_poller.stop();
     m_alarms.reset();
     if (m_history) {
@@ -242,6 +367,8 @@ QByteArray Agent::metrics()
 {
     if (m_mqtt)
         m_figures.mqttMessages = m_mqtt->published();
+    for (int kind = 0; kind < kProblemKinds; ++kind)
+        m_figures.problems[std::size_t(kind)] = m_problems.contains(Problem(kind));
     return prometheusText(m_poller, m_figures, m_alarms.get());
 }
 
@@ -295,8 +422,14 @@ void Agent::publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString
         config.insert(QStringLiteral("device"), device);
         if (!config.contains(QStringLiteral("state_topic")))
             config.insert(QStringLiteral("state_topic"), base + QStringLiteral("/state"));
+        // A unit is available while its link is up and the agent that reports it is running: when
+        // the agent stops, its last will takes every unit it published with it.
+        QJsonArray availability{QJsonObject{{QStringLiteral("topic"), m_mqtt->agentTopic()}}};
         if (object != QStringLiteral("link"))
-            config.insert(QStringLiteral("availability_topic"), base + QStringLiteral("/availability"));
+            availability.append(
+                QJsonObject{{QStringLiteral("topic"), base + QStringLiteral("/availability")}});
+        config.insert(QStringLiteral("availability"), availability);
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
         m_mqtt->publish(
             QStringLiteral("%1/%2/%3/%4/config").arg(m_options.discoveryPrefix, component, node, object),
             compact(config), true);
@@ -355,30 +488,52 @@ void Agent::ignoreCommand(const QString& topic, const QString& why)
 }
 
 // <prefix>/<unit>/relay/<n>/set with ON or OFF sends the console's own relay frame; the next
-// reports must show the change.
-void Agent::onCommand(const QString& topic, const QByteArray& payload)
+// reports must show the change. Only a command sent while we listen counts: a retained one was
+// left on the broker by someone, maybe long ago, and may contradict what an operator did since.
+void Agent::onCommand(const QString& topic, const QByteArray& payload, bool retained)
 {
-    const QStringList parts = topic.mid(m_options.mqttPrefix.size() + 1).split(u'/');
-    if (!m_options.allowControl || !topic.startsWith(m_options.mqttPrefix + u'/') || parts.size() != 4 ||
-        parts[1] != QStringLiteral("relay") || parts[3] != QStringLiteral("set"))
-        return ignoreCommand(topic, QStringLiteral("not a relay command"));
-    bool ok = false;
-    const int relay = parts[2].toInt(&ok);
-    if (!ok || relay < 1 || relay > 3)
-        return ignoreCommand(topic, QStringLiteral("relays are numbered 1 to 3"));
-    if (payload != "ON" && payload != "OFF")
-        return ignoreCommand(topic, QStringLiteral("the payload must be ON or OFF"));
-    const auto found = m_unitIndex.constFind(parts[0]);
-    if (found == m_unitIndex.cend())
+    // Empty: a retained command being cleared (by us or another agent); nothing to do.
+    if (payload.isEmpty() || !m_options.allowControl)
+        return;
+    if (retained) {
+        ++m_figures.commandsRetained;
+        ignoreCommand(
+            topic, QStringLiteral("a retained command is never carried out; it is cleared from the broker"));
+        m_mqtt->publish(topic, QByteArray(), true);
+        return;
+    }
+    const auto parsed = parseRelayCommand(m_options.mqttPrefix, topic, payload);
+    if (const auto* why = std::get_if<QString>(&parsed)) {
+        ++m_figures.commandsInvalid;
+        return ignoreCommand(topic, *why);
+    }
+    const RelayCommand& command = std::get<RelayCommand>(parsed);
+    const auto found = m_unitIndex.constFind(command.unitId);
+    if (found == m_unitIndex.cend()) {
+        ++m_figures.commandsInvalid;
         return ignoreCommand(topic, QStringLiteral("no unit of this agent has reported with that MAC"));
+    }
     const int index = *found;
+    const int relay = command.relay;
+    const bool on = command.on;
+    const QString result =
+        QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, command.unitId).arg(relay);
+    if (!takeCommandToken(command.unitId)) {
+        ++m_figures.commandsRateLimited;
+        ignoreCommand(
+            topic, QStringLiteral("more than %1 commands for this unit in a row; one every %2 ms after that")
+                       .arg(m_options.relayBurst)
+                       .arg(m_options.relayRefillMs));
+        m_mqtt->publish(result,
+                        QByteArrayLiteral("{\"requested\":\"") + payload + "\",\"outcome\":\"rate limited\"}",
+                        false);
+        return;
+    }
+    ++m_figures.commandsSent;
     const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
-    const bool on = payload == "ON";
     const std::string password = unit.station.password.toLatin1().toStdString();
     const std::string frame =
         on ? protocol::relayOnFrame(relay, password) : protocol::relayOffFrame(relay, password);
-    const QString result =
-        QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, parts[0]).arg(relay);
     if (!m_poller.sendFrame(index, frame)) {
         audit(index, relay, on, QStringLiteral("no answer"), QStringLiteral("not sent"));
         m_mqtt->publish(
@@ -387,9 +542,35 @@ void Agent::onCommand(const QString& topic, const QByteArray& payload)
     }
     qInfo("Unit %s (%s): relay %d %s requested over MQTT", qPrintable(unit.station.address),
           qPrintable(unit.station.description), relay, payload.constData());
+    // A command sent with the retain flag reaches us live like any other; clear it so that it is not
+    // handed to us again at the next subscription.
+    m_mqtt->publish(topic, QByteArray(), true);
     // Two poll intervals for the unit to show it, and never less than three seconds.
     m_pending.append({index, relay, on, m_poller.now() + std::max(2 * m_options.intervalMs, 3000)});
     m_switchTimeout.start();
+}
+
+// A token bucket per unit on the poller's clock: a burst of relayBurst, then one per relayRefillMs.
+bool Agent::takeCommandToken(const QString& unitId)
+{
+    const qint64 now = m_poller.now();
+    const auto found = m_commandBuckets.find(unitId);
+    if (found == m_commandBuckets.end()) {
+        m_commandBuckets.insert(unitId, {m_options.relayBurst - 1, now});
+        return m_options.relayBurst > 0;
+    }
+    CommandBucket& bucket = *found;
+    if (m_options.relayRefillMs > 0) {
+        const qint64 refills = (now - bucket.lastMs) / m_options.relayRefillMs;
+        if (refills > 0) {
+            bucket.tokens = int(std::min<qint64>(m_options.relayBurst, bucket.tokens + refills));
+            bucket.lastMs += refills * m_options.relayRefillMs;
+        }
+    }
+    if (bucket.tokens <= 0)
+        return false;
+    --bucket.tokens;
+    return true;
 }
 
 void Agent::settleSwitches(int index, bool timedOut)

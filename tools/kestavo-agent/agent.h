@@ -9,6 +9,7 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -16,8 +17,6 @@
 #include "agentoptions.h"
 #include "fleet/fleetpoller.h"
 #include "metrics.h"
-
-class QHttpServer;
 
 namespace kestavo::alarms {
 class AlarmEngine;
@@ -33,6 +32,7 @@ class FleetRecorder;
 
 namespace kestavo::agent {
 
+class HttpListener;
 class MqttPublisher;
 
 class Agent final : public QObject
@@ -60,7 +60,8 @@ private:
     void onReport(int index);
     void onLinkState(int index, fleet::LinkState state);
     void publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString& unitId);
-    void onCommand(const QString& topic, const QByteArray& payload);
+    void onCommand(const QString& topic, const QByteArray& payload, bool retained);
+    bool takeCommandToken(const QString& unitId);
     void ignoreCommand(const QString& topic, const QString& why);
     void settleSwitches(int index, bool timedOut);
     void openAlarms(const QString& historyPath);
@@ -68,17 +69,43 @@ private:
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
     QByteArray metrics();
 
+    // What keeps the agent from doing its work; /healthz is 503 while any is present.
+    enum class Problem { HistoryWrite, HistoryLocked, HistoryReplaced, HistoryDamaged, Stations };
+    static QByteArray problemName(Problem kind);
+    /// Empty reason: the problem is gone.
+    void setProblem(Problem kind, const QString& reason);
+    void checkHistory();
+    // Identifies a file at a path: a rename or replacement changes it.
+    struct FileStamp
+    {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 seconds = 0;
+        qint64 nanoseconds = 0;
+        static FileStamp of(const QString& path);
+        bool operator==(const FileStamp&) const = default;
+    };
+
     AgentOptions m_options;
     QString m_databasePath;
     QString m_error;
     fleet::FleetPoller m_poller;
+    // A read-only descriptor of the history file for the health check; declared before the
+    // history's connections so that it is closed after them.
+    struct Descriptor
+    {
+        int fd = -1;
+        ~Descriptor();
+    } m_historyFile;
     std::unique_ptr<history::HistoryStore> m_history;
     std::unique_ptr<fleet::FleetRecorder> m_recorder;
     // Alarms and the audit log live in the history file; the engine goes before its journal.
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
-    std::unique_ptr<QHttpServer> m_http;
+    std::unique_ptr<HttpListener> m_http;
     std::unique_ptr<MqttPublisher> m_mqtt;
     QFileSystemWatcher m_watcher;
     QTimer m_reload;
@@ -98,6 +125,17 @@ private:
     QList<PendingSwitch> m_pending;
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
+    QMap<Problem, QString> m_problems;
+    QTimer m_healthTimer;
+    FileStamp m_stationStamp; // of the station file last read
+    FileStamp m_historyStamp; // of the history file when opened
+    qint64 m_lastHistoryWriteMs = 0;
+    struct CommandBucket
+    {
+        int tokens = 0;
+        qint64 lastMs = 0; // poller clock of the last refill
+    };
+    QHash<QString, CommandBucket> m_commandBuckets; // unit id (MAC) -> its relay commands' allowance
 };
 
 } // namespace kestavo::agent

@@ -1,5 +1,7 @@
 #include "agentoptions.h"
 
+#include <algorithm>
+
 #include <QCommandLineParser>
 
 namespace kestavo::agent {
@@ -20,6 +22,57 @@ bool hostPort(const QString& text, QString* host, int* port)
     return true;
 }
 
+bool isPort(const QString& text, int* port)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return false;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    *port = text.toInt();
+    return *port <= 65535;
+}
+
+// Four decimal octets, no leading zeros (which some readers take for octal), nothing else: "0",
+// "127.1" and "127.000.0.1" are refused rather than guessed at.
+bool isDottedQuad(const QString& text)
+{
+    const QStringList octets = text.split(u'.');
+    if (octets.size() != 4)
+        return false;
+    for (const QString& octet : octets) {
+        int value = 0;
+        if (!isPort(octet, &value) || octet.size() > 3 || value > 255 ||
+            (octet.size() > 1 && octet.startsWith(u'0')))
+            return false;
+    }
+    return true;
+}
+
+// ADDR:PORT with a dotted-quad IPv4 address or [IPv6]:PORT.
+bool listenAddress(const QString& text, QHostAddress* address, int* port)
+{
+    QString host;
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(QStringLiteral("]:"));
+        if (close < 0)
+            return false;
+        host = text.mid(1, close - 1);
+        if (!isPort(text.mid(close + 2), port) || !host.contains(u':'))
+            return false;
+    } else {
+        const qsizetype colon = text.indexOf(u':');
+        if (colon < 0 || !isPort(text.mid(colon + 1), port))
+            return false;
+        host = text.left(colon);
+        if (!isDottedQuad(host))
+            return false;
+    }
+    *address = QHostAddress(host);
+    return !address->isNull();
+}
+
 struct Option
 {
     const char* name;
@@ -33,12 +86,17 @@ const Option kOptions[] = {
     {"unit-port", "N", "The units' UDP port (default 7)."},
     {"interval-ms", "N", "Poll interval per unit, 1000 to 3600000 ms (default 5000)."},
     {"listen", "ADDR:PORT",
-     "Where /metrics, /healthz and /api/v1/stations are served (default 127.0.0.1:9877)."},
+     "Where /metrics, /healthz and /api/v1/stations are served: an IPv4 address or [IPv6], and a port "
+     "(default 127.0.0.1:9877)."},
+    {"http-timeout", "S", "Close an HTTP connection quiet for S seconds, 1 to 10 (default 10)."},
     {"mqtt", "HOST:PORT", "Publish to this MQTT broker (default: no MQTT)."},
     {"mqtt-prefix", "P", "Topic prefix (default kestavo)."},
     {"mqtt-user", "U", "Broker user name."},
     {"mqtt-password-file", "F", "File holding the broker password (never on the command line)."},
     {"mqtt-cafile", "F", "CA certificate: connect to the broker with TLS."},
+    {"mqtt-client-id", "ID",
+     "MQTT client id, also naming <prefix>/agent/<ID>/status (default: kestavo-agent-<host>-<pid>, "
+     "status under the host name)."},
     {"ha-discovery-prefix", "P", "Home Assistant discovery prefix (default homeassistant)."},
     {"shard", "K/N", "Poll only the stations whose address hashes to shard K of N (1 <= K <= N)."},
     {"allow-control", "", "Let MQTT switch relays: <prefix>/<unit>/relay/<n>/set with ON or OFF."},
@@ -109,15 +167,22 @@ AgentOptions parseAgentOptions(const QStringList& arguments)
         }
     }
     if (isSet("listen")) {
-        QString host;
         int port = 0;
-        if (!hostPort(value("listen"), &host, &port) || QHostAddress(host).isNull()) {
-            options.error = QStringLiteral("--listen needs ADDR:PORT such as 127.0.0.1:9877, not \"%1\".")
-                                .arg(value("listen"));
+        if (!listenAddress(value("listen"), &options.listenAddress, &port)) {
+            options.error =
+                QStringLiteral("--listen needs ADDR:PORT such as 127.0.0.1:9877 or [::1]:9877, not \"%1\".")
+                    .arg(value("listen"));
             return options;
         }
-        options.listenAddress = QHostAddress(host);
         options.listenPort = quint16(port);
+    }
+    if (isSet("http-timeout")) {
+        options.httpTimeoutSeconds = value("http-timeout").toInt(&ok);
+        if (!ok || options.httpTimeoutSeconds < 1 || options.httpTimeoutSeconds > 10) {
+            options.error = QStringLiteral("--http-timeout needs 1 to 10 seconds, not \"%1\".")
+                                .arg(value("http-timeout"));
+            return options;
+        }
     }
     if (isSet("mqtt")) {
         if (!hostPort(value("mqtt"), &options.mqttHost, &options.mqttPort) || options.mqttPort == 0) {
@@ -134,6 +199,19 @@ AgentOptions parseAgentOptions(const QStringList& arguments)
         if (prefix.isEmpty() || prefix.contains(u'+') || prefix.contains(u'#')) {
             options.error = QStringLiteral("A topic prefix may be neither empty nor hold '+' or '#': \"%1\".")
                                 .arg(prefix);
+            return options;
+        }
+    }
+    if (isSet("mqtt-client-id")) {
+        options.mqttClientId = value("mqtt-client-id");
+        const bool plain =
+            std::all_of(options.mqttClientId.cbegin(), options.mqttClientId.cend(), [](QChar c) {
+                return (c.unicode() < 0x80 && c.isLetterOrNumber()) || c == u'-' || c == u'_' || c == u'.';
+            });
+        if (options.mqttClientId.isEmpty() || options.mqttClientId.size() > 64 || !plain) {
+            options.error = QStringLiteral("--mqtt-client-id needs 1 to 64 letters, digits, '-', '_' or '.', "
+                                           "not \"%1\".")
+                                .arg(options.mqttClientId);
             return options;
         }
     }

@@ -16,15 +16,21 @@ struct AgentOptions
     int intervalMs = 5000; // --interval-ms
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost); // --listen ADDR:PORT
     quint16 listenPort = 9877;
-    QString mqttHost; // --mqtt HOST:PORT; empty: no MQTT
+    int httpTimeoutSeconds = 10; // --http-timeout: a quiet HTTP connection is closed after this
+    QString mqttHost;            // --mqtt HOST:PORT; empty: no MQTT
     int mqttPort = 1883;
     QString mqttPrefix = QStringLiteral("kestavo");
     QString mqttUser;
     QString mqttPasswordFile;
     QString mqttCaFile;
     QString discoveryPrefix = QStringLiteral("homeassistant");
+    QString mqttClientId;      // --mqtt-client-id; empty: kestavo-agent-<host>-<pid>
     bool allowControl = false; // --allow-control: relays switchable over MQTT
-    int shard = 1;             // --shard K/N: this agent polls the stations whose address hashes to K of N
+    // Relay commands over MQTT, per unit: a burst of this many, then one per refill interval.
+    int relayBurst = 5;
+    int relayRefillMs = 2000;
+    int historyStallMs = 15000; // /healthz: history writes blocked this long (a lock) is a problem
+    int shard = 1;              // --shard K/N: this agent polls the stations whose address hashes to K of N
     int shards = 1;
     QString error; // set: the command line was refused
     bool help = false;

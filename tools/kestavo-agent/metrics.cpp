@@ -224,6 +224,20 @@ QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& 
     w.sample({}, figures.mqttConnected ? 1 : 0);
     w.family("kestavo_agent_mqtt_messages_total", "counter", "MQTT messages the agent published.");
     w.sample({}, double(figures.mqttMessages));
+    w.family("kestavo_agent_mqtt_commands_total", "counter",
+             "Relay commands received over MQTT, by outcome (sent, retained, rate_limited, invalid).");
+    w.sample({}, double(figures.commandsSent), "outcome", "sent");
+    w.sample({}, double(figures.commandsRetained), "outcome", "retained");
+    w.sample({}, double(figures.commandsRateLimited), "outcome", "rate_limited");
+    w.sample({}, double(figures.commandsInvalid), "outcome", "invalid");
+    w.family("kestavo_agent_problem", "gauge",
+             "1 while the agent cannot do part of its work (kind: history_write, history_locked, "
+             "history_replaced, history_damaged, stations); /healthz says why.");
+    for (int k = 0; k < kProblemKinds; ++k)
+        w.sample({}, figures.problems[std::size_t(k)] ? 1 : 0, "kind", kProblemNames[k]);
+    w.family("kestavo_agent_problems_total", "counter", "How often each kind of problem began.");
+    for (int k = 0; k < kProblemKinds; ++k)
+        w.sample({}, double(figures.problemOnsets[std::size_t(k)]), "kind", kProblemNames[k]);
     w.family("kestavo_agent_start_time_seconds", "gauge",
              "When the agent started, in seconds since the epoch.");
     w.sample({}, figures.startedAtSeconds);

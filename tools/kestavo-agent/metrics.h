@@ -3,6 +3,8 @@
 // What the agent exports about the fleet: the Prometheus text exposition format for /metrics and
 // the JSON of /api/v1/stations and of each unit's MQTT state. Pure functions of the poller's view.
 
+#include <array>
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -17,13 +19,25 @@ class AlarmEngine;
 
 namespace kestavo::agent {
 
+/// The kinds of problem /healthz reports, in the order of Agent::Problem.
+inline constexpr int kProblemKinds = 5;
+inline constexpr const char* kProblemNames[kProblemKinds] = {
+    "history_write", "history_locked", "history_replaced", "history_damaged", "stations"};
+
 /// The agent's own figures, exported as kestavo_agent_*.
 struct AgentFigures
 {
     quint64 scrapes = 0;
     bool mqttConnected = false;
     quint64 mqttMessages = 0;
-    double startedAtSeconds = 0; // UTC
+    // Relay commands over MQTT by what became of them.
+    quint64 commandsSent = 0;
+    quint64 commandsRetained = 0;                       // left on the broker: never carried out, cleared
+    quint64 commandsRateLimited = 0;                    // over the per-unit allowance
+    quint64 commandsInvalid = 0;                        // topic, relay, payload or unit not recognised
+    double startedAtSeconds = 0;                        // UTC
+    std::array<bool, kProblemKinds> problems{};         // present now
+    std::array<quint64, kProblemKinds> problemOnsets{}; // how often each began
 };
 
 /// `alarms` (may be null): its open alarms are exported as kestavo_alarm_active.

@@ -43,7 +43,7 @@ QString MqttPublisher::agentTopic() const
 
 bool MqttPublisher::start()
 {
-    const QByteArray clientId = QStringLiteral("kestavo-agent-%1").arg(m_settings.agentName).toUtf8();
+    const QByteArray clientId = m_settings.clientId.toUtf8();
     m_client = mosquitto_new(clientId.constData(), true, this);
     if (!m_client) {
         m_error = QStringLiteral("The MQTT client could not be created.");
@@ -110,7 +110,10 @@ void MqttPublisher::stop(int timeoutMs)
 
 void MqttPublisher::publish(const QString& topic, const QByteArray& payload, bool retain)
 {
-    if (retain)
+    // An empty retained message clears the topic on the broker: nothing to send again later.
+    if (retain && payload.isEmpty())
+        m_retained.remove(topic);
+    else if (retain)
         m_retained.insert(topic, payload);
     if (!m_client || !m_connected)
         return;
@@ -139,9 +142,12 @@ void MqttPublisher::messageCallback(mosquitto*, void* self, const mosquitto_mess
     // The message belongs to the library and is gone after the callback: copy it first.
     const QString topic = QString::fromUtf8(message->topic);
     const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    const bool retained = message->retain;
     QMetaObject::invokeMethod(
         static_cast<MqttPublisher*>(self),
-        [self, topic, payload] { Q_EMIT static_cast<MqttPublisher*>(self)->messageReceived(topic, payload); },
+        [self, topic, payload, retained] {
+            Q_EMIT static_cast<MqttPublisher*>(self)->messageReceived(topic, payload, retained);
+        },
         Qt::QueuedConnection);
 }
 

@@ -34,7 +34,10 @@ public:
         QString user;
         QString password;  // read from --mqtt-password-file; never logged
         QString caFile;    // TLS when set
-        QString agentName; // the host name in <prefix>/agent/<host>/status
+        QString agentName; // <prefix>/agent/<agentName>/status: the configured client id, else the host
+        // Unique per process: the broker drops the older of two connections with one id, so two
+        // agents sharing one would take turns kicking each other off.
+        QString clientId;
         int keepAliveSeconds = 30;
         QStringList subscriptions; // topic filters subscribed on every connect
     };
@@ -57,8 +60,9 @@ public:
 
 Q_SIGNALS:
     void connectionChanged(bool connected);
-    /// A message on one of the subscriptions.
-    void messageReceived(const QString& topic, const QByteArray& payload);
+    /// A message on one of the subscriptions; `retained`: the broker kept it from before we
+    /// subscribed (or before it restarted), so nobody is asking for it now.
+    void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
 private:
     void onConnected(int rc);

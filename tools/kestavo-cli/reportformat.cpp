@@ -5,6 +5,8 @@
 #include "protocol/conversions.h"
 
 #include "history/timetext.h"
+#include "text/csv.h"
+#include "text/printable.h"
 
 namespace kestavo::cli {
 
@@ -153,7 +155,8 @@ QString unitText(std::string_view bytes)
         text.chop(1);
     while (!text.isEmpty() && blank(text.front()))
         text.remove(0, 1);
-    return text;
+    // A unit's texts reach the terminal: an escape in a station name must not drive it.
+    return text::printable(text);
 }
 
 QString boardItemName(p::BoardItem item)
@@ -472,19 +475,7 @@ QStringList statusCsvRow(const p::StatusReport& report, const RangeFlags& flags,
 
 QString csvRecord(const QStringList& fields)
 {
-    QStringList quoted;
-    for (const QString& field : fields) {
-        const bool needsQuotes =
-            field.contains(u',') || field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n');
-        if (!needsQuotes) {
-            quoted << field;
-            continue;
-        }
-        QString escaped = field;
-        escaped.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        quoted << u'"' + escaped + u'"';
-    }
-    return quoted.join(u',') + QStringLiteral("\r\n");
+    return text::csvRecord(fields) + QStringLiteral("\r\n");
 }
 
 QJsonArray scriptsJson(const p::SlotTable& table)

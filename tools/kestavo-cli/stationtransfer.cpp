@@ -1,13 +1,17 @@
 #include "stationtransfer.h"
 
-#include <QFile>
+#include <QHash>
 
 #include "stations/stationformat.h"
+#include "stations/stationimport.h"
 #include "stations/stationstore.h"
 
 #include "cli.h"
 #include "commandline.h"
 #include "reportformat.h"
+#include "text/boundedfile.h"
+#include "text/csv.h"
+#include "text/printable.h"
 #include "valueparsers.h"
 
 namespace kestavo::cli {
@@ -38,9 +42,11 @@ QString rowProblem(const QStringList& fields, const stations::StationStore& stor
     if (address.isEmpty())
         return QStringLiteral("address: Add an IP!");
     if (address.size() > kMaxAddressText)
-        return QStringLiteral("address '%1' is longer than %2 characters").arg(address).arg(kMaxAddressText);
+        return QStringLiteral("address '%1' is longer than %2 characters")
+            .arg(text::quoteField(text::printable(address)))
+            .arg(kMaxAddressText);
     if (const Parsed<std::array<int, 4>> octets = parseIpv4(address); !octets)
-        return QStringLiteral("address '%1' %2").arg(address, octets.error);
+        return QStringLiteral("address '%1' %2").arg(text::printable(address), octets.error);
     const QString& password = fields.at(1);
     if (password.isEmpty()) {
         bool listed = false;
@@ -63,89 +69,35 @@ QString rowProblem(const QStringList& fields, const stations::StationStore& stor
 
 } // namespace
 
-std::variant<QList<CsvRow>, QString> parseCsv(const QString& text)
-{
-    QList<CsvRow> rows;
-    CsvRow row;
-    QString field;
-    bool quoted = false;
-    bool fieldStarted = false;
-    int line = 1;
-    row.line = 1;
-    const auto endRecord = [&] {
-        if (fieldStarted || !row.fields.isEmpty()) {
-            row.fields << field;
-            rows << row;
-        }
-        row = CsvRow{line, {}};
-        field.clear();
-        fieldStarted = false;
-    };
-    int quoteLine = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"') {
-                if (i + 1 < text.size() && text.at(i + 1) == u'"') {
-                    field += u'"';
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                if (c == u'\n')
-                    ++line;
-                field += c;
-            }
-            continue;
-        }
-        if (c == u'"' && field.isEmpty()) {
-            quoted = true;
-            fieldStarted = true;
-            quoteLine = line;
-        } else if (c == u',') {
-            row.fields << field;
-            field.clear();
-            fieldStarted = true;
-        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
-            continue;
-        } else if (c == u'\n') {
-            ++line;
-            endRecord();
-        } else {
-            field += c;
-            fieldStarted = true;
-        }
-    }
-    if (quoted)
-        return QStringLiteral("line %1: a quoted field is never closed").arg(quoteLine);
-    endRecord();
-    return rows;
-}
-
 int importStations(const QString& file, stations::StationStore& store, QTextStream& out, QTextStream& err)
 {
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly)) {
-        err << "kestavo-cli: stations import: cannot read \"" << file << "\": " << input.errorString()
-            << "; nothing was written.\n";
+    const text::BoundedRead input = text::readBoundedFile(file, stations::kMaxImportBytes);
+    const stations::DecodedText decoded =
+        input.ok ? stations::decodeImportText(input.bytes) : stations::DecodedText{{}, input.error};
+    if (!decoded.error.isEmpty()) {
+        err << "kestavo-cli: stations import: " << (input.ok ? file + QStringLiteral(": ") : QString())
+            << decoded.error << "; nothing was written.\n";
         err.flush();
         return ExitUsage;
     }
-    const auto parsed = parseCsv(QString::fromUtf8(input.readAll()));
+    const auto parsed = text::parseCsv(decoded.text);
     if (const auto* error = std::get_if<QString>(&parsed)) {
         err << "kestavo-cli: stations import: " << file << ": " << *error << "; nothing was written.\n";
         err.flush();
         return ExitUsage;
     }
-    QList<CsvRow> rows = std::get<QList<CsvRow>>(parsed);
+    QList<text::CsvRow> rows = std::get<QList<text::CsvRow>>(parsed);
     if (!rows.isEmpty() && isHeader(rows.first().fields))
         rows.removeFirst();
 
     QList<stations::StationStore::ImportRow> accepted;
     int bad = 0;
-    for (const CsvRow& row : std::as_const(rows)) {
-        if (const QString problem = rowProblem(row.fields, store); !problem.isEmpty()) {
+    QHash<QString, int> seen;
+    for (const text::CsvRow& row : std::as_const(rows)) {
+        QString problem = rowProblem(row.fields, store);
+        if (problem.isEmpty())
+            problem = stations::importRowProblem(row.fields, row.line, seen);
+        if (!problem.isEmpty()) {
             err << "kestavo-cli: stations import: " << file << ':' << row.line << ": " << problem << '\n';
             ++bad;
             continue;

@@ -1,9 +1,10 @@
-#include <QFile>
 #include <QSaveFile>
 
 #include "backup/configrestore.h"
+#include "backup/unitconfig.h"
 #include "clicommand.h"
 #include "configcommands.h"
+#include "text/boundedfile.h"
 
 namespace kestavo::cli {
 
@@ -16,13 +17,12 @@ void configNote(ConfigCommandContext& context, const QString& message)
 std::optional<backup::UnitConfig> loadDocument(ConfigCommandContext& context)
 {
     const QString& path = context.command.file;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        configNote(context,
-                   QStringLiteral("cannot read \"%1\": %2; nothing was sent").arg(path, file.errorString()));
+    const text::BoundedRead file = text::readBoundedFile(path, backup::kMaxDocumentBytes);
+    if (!file.ok) {
+        configNote(context, QStringLiteral("%1 Nothing was sent.").arg(file.error));
         return std::nullopt;
     }
-    auto parsed = backup::fromDocument(file.readAll());
+    auto parsed = backup::fromDocument(file.bytes);
     if (const auto* error = std::get_if<QString>(&parsed)) {
         configNote(context, QStringLiteral("\"%1\" is refused: %2; nothing was sent").arg(path, *error));
         return std::nullopt;
