@@ -12,6 +12,7 @@ PACKAGES=(
   at-spi2-core python3-pyatspi imagemagick xdotool netcat-openbsd
   help2man qt6-l10n-tools qt6-tools-dev dpkg-dev lintian desktop-file-utils appstream
   libmicrohttpd-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
+  libcurl4-openssl-dev python3-aiosmtpd
 )
 
 missing=()

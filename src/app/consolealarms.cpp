@@ -21,6 +21,9 @@
 #include "fleet/linkstate.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
+#include "notify/curltransport.h"
+#include "notify/notifier.h"
+#include "notify/notifystore.h"
 
 namespace kestavo::app {
 
@@ -77,6 +80,7 @@ ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, 
 
 ConsoleAlarms::~ConsoleAlarms()
 {
+    m_notifier.reset();
     m_recorder->finish();
 }
 
@@ -88,7 +92,33 @@ QString ConsoleAlarms::open(const QString& historyPath)
         return m_audit->error();
     m_engine->load();
     m_sync.start();
+    openNotifier(historyPath);
     return {};
+}
+
+// The console sends a station's notifications only while it evaluates that station's alarms; as
+// long as no program holds evaluation leases, the agent is the one that sends, and the console
+// keeps only the maintenance windows (expiry and audit) and the flood state.
+void ConsoleAlarms::openNotifier(const QString& historyPath)
+{
+    auto store = std::make_unique<notify::NotifyStore>();
+    if (!store->open(historyPath)) {
+        qWarning("Notifications are off: %s", qPrintable(store->error()));
+        return;
+    }
+    notify::Notifier::Options options;
+    options.program = QStringLiteral("console");
+    options.station = [this](const QString& address) {
+        return notify::StationInfo{description(address), {}};
+    };
+    options.ownsStation = [](const QString&) {
+        return false;
+    };
+    m_notifyStore = std::move(store);
+    m_notifier = std::make_unique<notify::Notifier>(m_notifyStore.get(),
+                                                    std::make_shared<notify::CurlTransport>(), options);
+    QObject::connect(m_engine.get(), &alarms::AlarmEngine::alarmChanged, m_notifier.get(),
+                     &notify::Notifier::alarmChanged);
 }
 
 void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)

@@ -34,6 +34,10 @@ namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
 } // namespace kestavo::history
+namespace kestavo::notify {
+class Notifier;
+class NotifyStore;
+} // namespace kestavo::notify
 namespace kestavo::alarms {
 class AlarmEngine;
 class AlarmNotifications;
@@ -77,10 +81,13 @@ public:
     alarms::AuditRecorder& recorder() { return *m_recorder; }
     alarms::AlarmSounder& sounder() { return *m_sounder; }
     history::AuditLog& auditLog() { return *m_audit; }
+    /// Null until open() succeeded.
+    notify::Notifier* notifier() { return m_notifier.get(); }
 
 private:
     QString address() const;
     QString description(const QString& address) const;
+    void openNotifier(const QString& historyPath);
 
     core::Session& m_session;
     const stations::StationStore& m_store;
@@ -91,6 +98,9 @@ private:
     std::unique_ptr<alarms::AlarmSounder> m_sounder;
     std::unique_ptr<alarms::AlarmNotifications> m_notifications;
     std::unique_ptr<alarms::AlarmServices> m_services;
+    // After the engine, so the notifier goes first; the store outlives the notifier.
+    std::unique_ptr<notify::NotifyStore> m_notifyStore;
+    std::unique_ptr<notify::Notifier> m_notifier;
     QTimer m_sync;
 };
 

@@ -61,6 +61,28 @@ const char* const kSchemaV2[] = {
     "CREATE INDEX alarm_events_t ON alarm_events (t)",
 };
 
+// Version 4: notification routes (secrets stay in files; only their paths are kept), the log of
+// every delivery attempt and suppression, and maintenance windows (out of service until end_t;
+// ended_t is set once, by whoever ends it first).
+const char* const kSchemaV4[] = {
+    "CREATE TABLE notify_routes (id INTEGER PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL, "
+    "preset TEXT NOT NULL DEFAULT 'json', header_file TEXT NOT NULL DEFAULT '', smtp TEXT NOT NULL DEFAULT '', "
+    "mail_from TEXT NOT NULL DEFAULT '', smtp_user TEXT NOT NULL DEFAULT '', "
+    "password_file TEXT NOT NULL DEFAULT '', priorities TEXT NOT NULL DEFAULT '', "
+    "station TEXT NOT NULL DEFAULT '', tag TEXT NOT NULL DEFAULT '', cooldown_s INTEGER NOT NULL DEFAULT 0, "
+    "max_per_hour INTEGER NOT NULL DEFAULT 0, repeat_min INTEGER NOT NULL DEFAULT 0, "
+    "send_cleared INTEGER NOT NULL DEFAULT 0, send_acknowledged INTEGER NOT NULL DEFAULT 0, "
+    "enabled INTEGER NOT NULL DEFAULT 1)",
+    "CREATE TABLE notify_deliveries (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, route INTEGER NOT NULL, "
+    "alarm INTEGER NOT NULL DEFAULT 0, address TEXT NOT NULL DEFAULT '', kind TEXT NOT NULL, "
+    "outcome TEXT NOT NULL, attempt INTEGER NOT NULL DEFAULT 1, detail TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX notify_deliveries_t ON notify_deliveries (t)",
+    "CREATE TABLE maintenance (id INTEGER PRIMARY KEY, address TEXT NOT NULL DEFAULT '', "
+    "tag TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL, start_t INTEGER NOT NULL, end_t INTEGER NOT NULL, "
+    "ended_t INTEGER, who TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX maintenance_ended ON maintenance (ended_t)",
+};
+
 QString qs(const char* text)
 {
     return QString::fromLatin1(text);
@@ -189,6 +211,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV1), std::end(kSchemaV1));
     if (ok && version < 2)
         ok = run(std::begin(kSchemaV2), std::end(kSchemaV2));
+    if (ok && version < 4)
+        ok = run(std::begin(kSchemaV4), std::end(kSchemaV4));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

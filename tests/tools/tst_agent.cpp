@@ -33,9 +33,12 @@
 
 #include "agent.h"
 #include "fleetrig.h"
+#include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/historyreader.h"
 #include "mqttpublisher.h"
+#include "notify/notifystore.h"
+#include "receivers.h"
 
 using namespace kestavo;
 using testsupport::SimFleetRig;
@@ -253,6 +256,7 @@ private Q_SLOTS:
     void stationFileChangeReloads();
     void historyHealth_data();
     void historyHealth();
+    void alarmsAreNotifiedByTheAgent();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -944,4 +948,39 @@ void TestAgent::historyHealth()
 }
 
 QTEST_GUILESS_MAIN(TestAgent)
+// A rule and a route written into the history file beforehand: the agent raises the alarm for
+// the unit it polls and posts it, with the site's name, to a real receiver on loopback.
+void TestAgent::alarmsAreNotifiedByTheAgent()
+{
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("notify-history.db"));
+    HttpReceiver receiver;
+    {
+        history::AlarmJournal journal;
+        QVERIFY(journal.open(history));
+        history::AlarmRule warm;
+        warm.kind = history::AlarmRuleKind::TemperatureAbove;
+        warm.limit = 20; // the simulated unit reports 23 °C
+        warm.priority = history::AlarmPriority::High;
+        QVERIFY(journal.saveRule(warm));
+        notify::NotifyStore store;
+        QVERIFY(store.open(history));
+        notify::Route route;
+        route.target = receiver.url();
+        QVERIFY(store.saveRoute(route));
+    }
+    agent::Agent agent(optionsFor(sim, history), QString());
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.requests().size(), 1, 10000);
+    const QJsonObject message = QJsonDocument::fromJson(receiver.requests().at(0).body).object();
+    QCOMPARE(
+        message.value(QStringLiteral("station")).toObject().value(QStringLiteral("description")).toString(),
+        QStringLiteral("Site \"1\""));
+    QCOMPARE(message.value(QStringLiteral("priority")).toString(), QStringLiteral("high"));
+    const Http scrape = request("GET", QStringLiteral("http://127.0.0.1:%1/metrics").arg(agent.httpPort()));
+    QVERIFY(scrape.body.contains("kestavo_alarms_raised_total{priority=\"high\"} 1\n"));
+    agent.shutdown();
+}
+
 #include "tst_agent.moc"

@@ -11,6 +11,7 @@
 #include "alarms/alarmengine.h"
 #include "fleet/fleetpoller.h"
 #include "metrics.h"
+#include "notify/notifier.h"
 
 using namespace kestavo;
 using namespace Qt::StringLiterals;
@@ -47,6 +48,8 @@ void TestAgentAlarms::metricsAndJsonCarryOpenAlarms()
     door.limit = 1;
     door.priority = history::AlarmPriority::Low;
     engine.setRules({hot, door});
+    notify::Notifier notifier(nullptr, nullptr, {});
+    QObject::connect(&engine, &alarms::AlarmEngine::alarmChanged, &notifier, &notify::Notifier::alarmChanged);
     protocol::StatusReport report;
     report.temperatureC = 45;
     report.ioPins[0] = 1;
@@ -54,13 +57,21 @@ void TestAgentAlarms::metricsAndJsonCarryOpenAlarms()
     report.ioPins[0] = 0;
     engine.report(pump.address, now += 1000, report); // the door closed, not yet acknowledged
 
-    const QByteArray text = agent::prometheusText(poller, {}, &engine);
+    agent::AgentFigures figures;
+    figures.alarmsRaised = {notifier.raisedTotal(history::AlarmPriority::High),
+                            notifier.raisedTotal(history::AlarmPriority::Medium),
+                            notifier.raisedTotal(history::AlarmPriority::Low)};
+    const QByteArray text = agent::prometheusText(poller, figures, &engine);
     QVERIFY2(text.contains("kestavo_alarm_active{station=\"Pump \\\"north\\\"\",address=\"127.0.0.1\",rule="
                            "\"Temperature above 40 \xc2\xb0"
                            "C\",priority=\"high\"} 1\n"),
              text.constData());
     QVERIFY(text.contains("address=\"127.0.0.1\",rule=\"I/O pin 1 at 1\",priority=\"low\"} 0\n"));
     QVERIFY(!text.contains("kestavo_alarm_active{station=\"Pump \\\"north\\\"\",address=\"127.0.0.2\""));
+    QVERIFY(text.contains("kestavo_alarms_raised_total{priority=\"high\"} 1\n"
+                          "kestavo_alarms_raised_total{priority=\"medium\"} 0\n"
+                          "kestavo_alarms_raised_total{priority=\"low\"} 1\n"));
+    QVERIFY(text.contains("\nkestavo_alarm_flood 0\n"));
 
     const QJsonArray stations = agent::stationsJson(poller, &engine);
     QCOMPARE(stations.at(0)[u"alarms"_s].toArray().size(), 2);

@@ -30,6 +30,9 @@
 #include "history/historystore.h"
 #include "httplistener.h"
 #include "mqttpublisher.h"
+#include "notify/curltransport.h"
+#include "notify/notifier.h"
+#include "notify/notifystore.h"
 #include "relaycommand.h"
 #include "text/boundedfile.h"
 
@@ -255,6 +258,44 @@ void Agent::openAlarms(const QString& historyPath)
     m_alarms = std::make_unique<alarms::AlarmEngine>(m_alarmJournal.get());
     m_alarms->load();
     alarms::feedFromFleet(*m_alarms, m_poller);
+    openNotifier(historyPath);
+}
+
+void Agent::openNotifier(const QString& historyPath)
+{
+    auto store = std::make_unique<notify::NotifyStore>();
+    if (!store->open(historyPath)) {
+        qWarning("Notifications are off: %s", qPrintable(store->error()));
+        return;
+    }
+    notify::Notifier::Options options;
+    options.program = QStringLiteral("agent");
+    options.station = [this](const QString& address) {
+        for (int i = 0; i < m_poller.count(); ++i)
+            if (m_poller.unit(i).station.address == address)
+                return notify::StationInfo{m_poller.unit(i).station.description, {}};
+        return notify::StationInfo{};
+    };
+    // The agent evaluates the stations it polls (its shard), so it notifies for those alone.
+    options.ownsStation = [this](const QString& address) {
+        for (int i = 0; i < m_poller.count(); ++i)
+            if (m_poller.unit(i).station.address == address)
+                return true;
+        return false;
+    };
+    m_notifyStore = std::move(store);
+    m_notifier = std::make_unique<notify::Notifier>(m_notifyStore.get(),
+                                                    std::make_shared<notify::CurlTransport>(), options);
+    connect(m_alarms.get(), &alarms::AlarmEngine::alarmChanged, m_notifier.get(),
+            &notify::Notifier::alarmChanged);
+    connect(m_notifier.get(), &notify::Notifier::delivered, this, [](const notify::Delivery& d) {
+        if (d.outcome == u"failed" || d.outcome == u"retrying")
+            qWarning("Notification route %lld: %s message for %s %s: %s", d.route, qPrintable(d.kind),
+                     qPrintable(d.address), qPrintable(d.outcome), qPrintable(d.detail));
+    });
+    connect(m_notifier.get(), &notify::Notifier::floodChanged, this, [](bool flooding) {
+        qWarning(flooding ? "Alarm flood: 10 or more alarms within 10 minutes" : "The alarm flood is over");
+    });
 }
 
 void Agent::audit(int index, int relay, bool on, const QString& outcome, const QString& detail)
@@ -353,6 +394,7 @@ void Agent::shutdown()
 {
     m_healthTimer.stop();
     m_poller.stop();
+    m_notifier.reset();
     m_alarms.reset();
     if (m_history) {
         m_recorder.reset();
@@ -369,6 +411,12 @@ QByteArray Agent::metrics()
         m_figures.mqttMessages = m_mqtt->published();
     for (int kind = 0; kind < kProblemKinds; ++kind)
         m_figures.problems[std::size_t(kind)] = m_problems.contains(Problem(kind));
+    if (m_notifier) {
+        for (const auto p :
+             {history::AlarmPriority::High, history::AlarmPriority::Medium, history::AlarmPriority::Low})
+            m_figures.alarmsRaised[std::size_t(int(p) - 1)] = m_notifier->raisedTotal(p);
+        m_figures.alarmFlood = m_notifier->flooding();
+    }
     return prometheusText(m_poller, m_figures, m_alarms.get());
 }
 

@@ -29,6 +29,10 @@ class HistoryStore;
 namespace kestavo::fleet {
 class FleetRecorder;
 }
+namespace kestavo::notify {
+class Notifier;
+class NotifyStore;
+} // namespace kestavo::notify
 
 namespace kestavo::agent {
 
@@ -65,6 +69,7 @@ private:
     void ignoreCommand(const QString& topic, const QString& why);
     void settleSwitches(int index, bool timedOut);
     void openAlarms(const QString& historyPath);
+    void openNotifier(const QString& historyPath);
     /// One audit record (program "agent") for a relay command sent over MQTT.
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
     QByteArray metrics();
@@ -105,6 +110,9 @@ private:
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
+    // Notifications of the engine's alarms; the notifier goes before the engine it listens to.
+    std::unique_ptr<notify::NotifyStore> m_notifyStore;
+    std::unique_ptr<notify::Notifier> m_notifier;
     std::unique_ptr<HttpListener> m_http;
     std::unique_ptr<MqttPublisher> m_mqtt;
     QFileSystemWatcher m_watcher;

@@ -212,6 +212,15 @@ QByteArray prometheusText(const fleet::FleetPoller& poller, const AgentFigures& 
                 w.sample(*current, a.state == history::AlarmState::ClearedUnacknowledged ? 0 : 1, "rule",
                          escaped(a.text), "priority", history::priorityText(a.priority).toLatin1());
         });
+        w.family("kestavo_alarms_raised_total", "counter",
+                 "Alarms raised for the stations this agent evaluates, since it started.");
+        for (const auto p :
+             {history::AlarmPriority::High, history::AlarmPriority::Medium, history::AlarmPriority::Low})
+            w.sample({}, double(figures.alarmsRaised[std::size_t(int(p) - 1)]), "priority",
+                     history::priorityText(p).toLatin1());
+        w.family("kestavo_alarm_flood", "gauge",
+                 "1 while 10 or more alarms were raised within the last 10 minutes (an alarm flood).");
+        w.sample({}, figures.alarmFlood ? 1 : 0);
     }
     w.family("kestavo_agent_stations", "gauge", "Stations this agent polls (its shard).");
     w.sample({}, poller.count());

@@ -38,6 +38,8 @@ struct AgentFigures
     double startedAtSeconds = 0;                        // UTC
     std::array<bool, kProblemKinds> problems{};         // present now
     std::array<quint64, kProblemKinds> problemOnsets{}; // how often each began
+    std::array<quint64, 3> alarmsRaised{};              // high, medium, low, since the agent started
+    bool alarmFlood = false;                            // 10 or more alarms raised within 10 minutes
 };
 
 /// `alarms` (may be null): its open alarms are exported as kestavo_alarm_active.

@@ -261,6 +261,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("audit");
     case CommandKind::History:
         return QStringLiteral("history");
+    case CommandKind::Notify:
+        return QStringLiteral("notify");
+    case CommandKind::StationsMaintenance:
+        return QStringLiteral("stations maintenance");
+    case CommandKind::AlarmsReport:
+        return QStringLiteral("alarms report");
     }
     return QString();
 }
@@ -278,6 +284,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::AlarmsAck:
     case CommandKind::Audit:
     case CommandKind::History:
+    case CommandKind::Notify:
+    case CommandKind::StationsMaintenance:
+    case CommandKind::AlarmsReport:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::Fleet:
@@ -330,6 +339,7 @@ std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
         return UsageError{word, parserProblem(own)};
     }
     command.word = word;
+    command.arguments = arguments;
     if (auto error = parseGlobalOptions(own, word, &command.options))
         return *error;
     if (own.isSet(QStringLiteral("history"))) {

@@ -63,6 +63,9 @@ enum class CommandKind {
     AlarmsAck,
     Audit,
     History,
+    Notify,
+    StationsMaintenance,
+    AlarmsReport,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -93,7 +96,8 @@ struct GlobalOptions
 struct Command
 {
     CommandKind kind = CommandKind::Help;
-    QString word; // the command word, lower case ("board-script")
+    QString word;          // the command word, lower case ("board-script")
+    QStringList arguments; // the whole line, for the commands that read it with their own parser
     GlobalOptions options;
     QString helpTopic; // Help: the command word asked about; empty for the whole tool
 

@@ -8,6 +8,7 @@
 #include "history/auditlog.h"
 #include "historycommand.h"
 #include "historycommands.h"
+#include "notifycommand.h"
 #include "reportformat.h"
 
 namespace kestavo::cli {
@@ -160,13 +161,20 @@ int runAlarms(HistoryCommandContext& context)
 
 namespace {
 
-std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Command* c)
+std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
 {
     c->kind = CommandKind::Alarms;
+    if (r.at(1).toLower() == QStringLiteral("report")) {
+        c->kind = CommandKind::AlarmsReport; // notifycommand.cpp reads the rest
+        return std::nullopt;
+    }
+    if (options.isSet(QStringLiteral("since")))
+        return notHere(r, QStringLiteral("--since"), QStringLiteral("alarms report and audit"));
     if (!r.has(1))
         return std::nullopt;
     QString sub;
-    if (auto e = r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack")}, &sub))
+    if (auto e =
+            r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack"), QStringLiteral("report")}, &sub))
         return e;
     c->kind = CommandKind::AlarmsAck;
     if (!r.has(2))
@@ -186,7 +194,7 @@ CommandSpec alarmsCommand()
 {
     CommandSpec spec;
     spec.word = QStringLiteral("alarms");
-    spec.synopsis = QStringLiteral("alarms\nalarms ack ID|all");
+    spec.synopsis = QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]");
     spec.details =
         QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
                        "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
@@ -194,10 +202,14 @@ CommandSpec alarmsCommand()
                        "Without a history file there is nothing to list (\"no history yet\").\n"
                        "Examples:\n"
                        "  kestavo-cli alarms --format json\n"
-                       "  kestavo-cli alarms ack 12");
-    spec.csvKinds = {CommandKind::Alarms};
+                       "  kestavo-cli alarms ack 12\n"
+                       "  kestavo-cli alarms report --since 30d --format csv");
+    spec.options = alarmsReportOptions();
+    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport};
     spec.parse = parse;
     spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+        if (command.kind == CommandKind::AlarmsReport)
+            return runAlarmsReport(command.arguments, out, err, env);
         HistoryCommandContext context{command, out, err, env};
         return runAlarms(context);
     };

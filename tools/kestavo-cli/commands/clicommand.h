@@ -125,6 +125,7 @@ CommandSpec backupCommand();
 CommandSpec diffCommand();
 CommandSpec restoreCommand();
 CommandSpec historyCommand();
+CommandSpec notifyCommand();
 CommandSpec alarmsCommand();
 CommandSpec auditCommand();
 

@@ -13,7 +13,7 @@ QList<CommandSpec> commandTable()
             allowCommand(),    httpCommand(),      snmpCommand(),         setIpCommand(),
             setMacCommand(),   boardCommand(),     boardScriptsCommand(), boardScriptCommand(),
             backupCommand(),   diffCommand(),      restoreCommand(),      historyCommand(),
-            alarmsCommand(),   auditCommand()};
+            notifyCommand(),   alarmsCommand(),    auditCommand()};
 }
 
 QList<QCommandLineOption> globalOptions()

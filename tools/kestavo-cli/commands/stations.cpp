@@ -1,18 +1,33 @@
 #include "stations/stationformat.h"
 
 #include "clicommand.h"
+#include "notifycommand.h"
 
 namespace kestavo::cli {
 
 namespace {
 
-std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Command* c)
+std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
 {
     if (!r.has(1)) {
         c->kind = CommandKind::StationsList;
+        for (const QCommandLineOption& option : maintenanceOptions()) {
+            if (options.isSet(option.names().constFirst()))
+                return notHere(r, QStringLiteral("--") + option.names().constFirst(),
+                               QStringLiteral("stations maintenance"));
+        }
         return std::nullopt;
     }
     const QString sub = r.at(1).toLower();
+    if (sub == QStringLiteral("maintenance")) {
+        c->kind = CommandKind::StationsMaintenance; // notifycommand.cpp reads the rest
+        return std::nullopt;
+    }
+    for (const QCommandLineOption& option : maintenanceOptions()) {
+        if (options.isSet(option.names().constFirst()))
+            return notHere(r, QStringLiteral("--") + option.names().constFirst(),
+                           QStringLiteral("stations maintenance"));
+    }
     if (sub == QStringLiteral("add")) {
         c->kind = CommandKind::StationsAdd;
         // The checks and their order are the "Add IP" dialog's; a missing argument is an empty box.
@@ -84,9 +99,11 @@ CommandSpec stationsCommand()
                                    "stations remove ADDRESS\n"
                                    "stations default ADDRESS\n"
                                    "stations import FILE.csv\n"
-                                   "stations export [FILE.csv]");
+                                   "stations export [FILE.csv]\n"
+                                   "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]");
     spec.details = QStringLiteral(
-        "The station database the console uses.\n"
+        "The station database the console uses; `stations maintenance` takes a station out of\n"
+        "service for a time (its alarms are not notified; history file, audited).\n"
         "  stations                 list every station: address, description, default flag\n"
         "                           (--format text, json or csv); passwords are never shown\n"
         "  stations add             append a station, with the rules of the console's \"Add IP\":\n"
@@ -107,8 +124,13 @@ CommandSpec stationsCommand()
         "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"");
     spec.csvKinds = {CommandKind::StationsList};
     spec.secretArguments = true;
+    spec.options = maintenanceOptions();
     spec.parse = parse;
-    spec.run = runWithRunner;
+    spec.run = [](const Command& c, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+        if (c.kind == CommandKind::StationsMaintenance)
+            return runMaintenanceCommand(c.arguments, out, err, env);
+        return runWithRunner(c, out, err, env);
+    };
     return spec;
 }
 
