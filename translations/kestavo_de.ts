@@ -226,6 +226,18 @@ Die Liste trotzdem senden?</translation>
         <source>The CSV file &quot;%1&quot; could not be written (%2); choose another folder.</source>
         <translation>Die CSV-Datei „%1“ konnte nicht geschrieben werden (%2); bitte einen anderen Ordner wählen.</translation>
     </message>
+    <message>
+        <source>1 alarm is not acknowledged. Exit anyway?</source>
+        <translation>1 Alarm ist nicht quittiert. Trotzdem beenden?</translation>
+    </message>
+    <message>
+        <source>%1 alarms are not acknowledged. Exit anyway?</source>
+        <translation>%1 Alarme sind nicht quittiert. Trotzdem beenden?</translation>
+    </message>
+    <message>
+        <source>Kestavo</source>
+        <translation>Kestavo</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::alarms::AlarmNotifications</name>
@@ -241,8 +253,16 @@ Die Liste trotzdem senden?</translation>
         <translation>Alarme: keine</translation>
     </message>
     <message>
-        <source>Alarms: </source>
-        <translation>Alarme: </translation>
+        <source>%1: %2 open, highest %3</source>
+        <translation>%1: %2 offen, höchste %3</translation>
+    </message>
+    <message>
+        <source>1 station in alarm · highest: %1</source>
+        <translation>1 Station im Alarm · höchste: %1</translation>
+    </message>
+    <message>
+        <source>%1 stations in alarm · highest: %2</source>
+        <translation>%1 Stationen im Alarm · höchste: %2</translation>
     </message>
 </context>
 <context>
@@ -760,6 +780,18 @@ Die Liste trotzdem senden?</translation>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
+    <message>
+        <source>No stations yet: press &quot;Add IP&quot; to add the first one</source>
+        <translation>Noch keine Stationen: mit „Add IP“ die erste hinzufügen</translation>
+    </message>
+    <message>
+        <source>Stop the session with %1 and start one with %2?</source>
+        <translation>Die Sitzung mit %1 beenden und eine mit %2 beginnen?</translation>
+    </message>
+    <message>
+        <source>Kestavo</source>
+        <translation>Kestavo</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::Session</name>
@@ -770,6 +802,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
         <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
+    </message>
+    <message>
+        <source>No station is chosen. Add one with &quot;Add IP&quot;, choose it in the station box and press &quot;Start&quot; again.</source>
+        <translation>Es ist keine Station gewählt. Bitte mit „Add IP“ eine hinzufügen, sie im Stationsfeld wählen und erneut „Start“ drücken.</translation>
     </message>
 </context>
 <context>
@@ -937,6 +973,26 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Temperature</source>
         <translation>Temperatur</translation>
+    </message>
+    <message>
+        <source>Last report %1 ago</source>
+        <translation>Letzter Bericht vor %1</translation>
+    </message>
+    <message>
+        <source>Voltage %1</source>
+        <translation>Spannung %1</translation>
+    </message>
+    <message>
+        <source> V</source>
+        <translation> V</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3 old</source>
+        <translation>%1: %2, %3 alt</translation>
+    </message>
+    <message>
+        <source>as of %1</source>
+        <translation>Stand %1</translation>
     </message>
 </context>
 <context>

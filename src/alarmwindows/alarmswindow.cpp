@@ -41,6 +41,8 @@ QTableWidget* table(QWidget* parent, const QString& name, const QString& accessi
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the buttons (Acknowledge…); the arrow keys move inside it.
+    t->setTabKeyNavigation(false);
     t->horizontalHeader()->setStretchLastSection(true);
     t->verticalHeader()->hide();
     return t;

@@ -53,6 +53,7 @@ AuditWindow::AuditWindow(core::Context& context, AlarmServices& services)
     m_table->setAccessibleName(QCoreApplication::translate("kestavo::alarms", "Audit log"));
     m_table->setHorizontalHeaderLabels(history::AuditLog::csvHeader());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setTabKeyNavigation(false); // Tab leaves the table; the arrow keys move inside it
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();

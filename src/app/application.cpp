@@ -20,6 +20,8 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "alarmwindows/alarmsummarylabel.h"
+#include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
@@ -233,7 +235,11 @@ bool Application::start()
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
     m_alarms->attachFleet(m_fleet->poller());
-    m_mainForm->statusBar()->addPermanentWidget(m_alarms->createSummary(m_mainForm.get()));
+    alarms::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
+    m_mainForm->statusBar()->addPermanentWidget(summary);
+    QObject::connect(summary, &alarms::AlarmSummaryLabel::clicked, m_mainForm.get(),
+                     [this] { m_dialogs->open(core::DialogId::Alarms, *m_context); });
+    m_mainForm->setExitGuard([this] { return alarms::mayExitWithAlarms(m_alarms->engine(), *m_prompter); });
 
     m_mainForm->show();
     const auto opened = m_store->open(path);

@@ -131,7 +131,7 @@ void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)
     alarms::registerAlarmWindows(registry, *m_services);
 }
 
-QWidget* ConsoleAlarms::createSummary(QWidget* parent)
+alarms::AlarmSummaryLabel* ConsoleAlarms::createSummary(QWidget* parent)
 {
     return new alarms::AlarmSummaryLabel(*m_engine, parent);
 }

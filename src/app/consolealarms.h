@@ -42,6 +42,7 @@ namespace kestavo::alarms {
 class AlarmEngine;
 class AlarmNotifications;
 class AlarmSounder;
+class AlarmSummaryLabel;
 class AuditRecorder;
 struct AlarmServices;
 } // namespace kestavo::alarms
@@ -75,7 +76,7 @@ public:
 
     void registerWindows(core::DialogRegistry& registry);
     /// The status-bar summary of alarms per station.
-    QWidget* createSummary(QWidget* parent);
+    alarms::AlarmSummaryLabel* createSummary(QWidget* parent);
 
     alarms::AlarmEngine& engine() { return *m_engine; }
     alarms::AuditRecorder& recorder() { return *m_recorder; }

@@ -627,6 +627,9 @@ void MainForm::fillStationBox()
     m_stationBox->addItems(fill.entries);
     m_stationBox->setCurrentIndex(-1);
     m_stationBox->setEditText(fill.defaultEntry); // the last default wins; none leaves it empty
+    // A first run has nothing to choose: say where stations come from.
+    m_stationBox->lineEdit()->setPlaceholderText(
+        fill.entries.isEmpty() ? tr("No stations yet: press \"Add IP\" to add the first one") : QString());
 }
 
 void MainForm::showStationRecord(const QString& address)
@@ -665,6 +668,12 @@ void MainForm::selectStation(const QString& entry)
 
 bool MainForm::startStation(const QString& address)
 {
+    // Another unit's session ends here: the user says so first (Enter in a list is easily pressed).
+    const QString running = m_ctx.state.selectedAddress();
+    if (m_ctx.state.acquiring() && address != running &&
+        !m_ctx.prompter.confirmYesNo(
+            tr("Stop the session with %1 and start one with %2?").arg(running, address), tr("Kestavo")))
+        return false;
     const int position = m_ctx.store.findAddress(address);
     if (position < 0)
         return false;
@@ -697,8 +706,15 @@ void MainForm::applyStationDisplay()
             toggleChannel(c, false);
         else if (flag == 1)
             toggleChannel(c, true);
-        m_titles[std::size_t(c)]->setText(
-            store.value(QStringLiteral("Label%1voltage").arg(c + 1)).toString());
+        // A station without stored captions (one from the fleet, one just added: they are
+        // stored empty) keeps the default titles.
+        const QString stored = store.value(QStringLiteral("Label%1voltage").arg(c + 1)).toString();
+        const bool named = !stored.trimmed().isEmpty();
+        m_titles[std::size_t(c)]->setText(named ? stored : qs(kChannels[std::size_t(c)].defaultTitle));
+        // Screen readers hear which input it is and what the station calls it.
+        const QString input = QStringLiteral("Voltage %1").arg(c + 1);
+        m_voltageBoxes[std::size_t(c)]->setAccessibleName(named ? input + qs(", ") + stored.simplified()
+                                                                : input);
     }
 }
 
@@ -1052,6 +1068,9 @@ void MainForm::unloadAllForms(QWidget* keep)
 
 void MainForm::exitConsole()
 {
+    if (m_mayExit && !m_mayExit())
+        return;
+    m_exitConfirmed = true;
     unloadAllForms(this);
     m_ctx.state.setExiting(true);
     if (m_tray)
@@ -1080,6 +1099,11 @@ void MainForm::changeEvent(QEvent* event)
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
+    if (!m_exitConfirmed && m_mayExit && !m_mayExit()) {
+        event->ignore();
+        return;
+    }
+    m_exitConfirmed = true;
     if (m_tray)
         m_tray->remove();
     unloadAllForms(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,12 +63,17 @@ public:
     /// Select station: the entry of the station box was picked.
     void selectStation(const QString& entry);
     /// Puts the station with `address` in the station box and starts its session, as picking it
-    /// and pressing Start do (the Fleet window's double-click). False when no station has it.
+    /// and pressing Start do (the Fleet window's double-click). Asks first when a session with
+    /// another unit runs. False when no station has it or the user said no.
     bool startStation(const QString& address);
     /// Rebuilds the list after an addition or removal and positions on the station box's address.
     void refillStations();
     /// Applies the current record's view flags and channel titles.
     void applyStationDisplay();
+
+    /// Asked before EXIT or the close box ends the console; false keeps it running. Asked once
+    /// per exit.
+    void setExitGuard(std::function<bool()> mayExit) { m_mayExit = std::move(mayExit); }
 
     /// Closes every top-level window except the main window.
     static void unloadAllForms(QWidget* keep);
@@ -165,6 +171,8 @@ private:
     QString m_note; // a session note that holds the marquee panel
     int m_animationFrame = 1;
     std::array<double, 2> m_lastScale{30, 30};
+    std::function<bool()> m_mayExit;
+    bool m_exitConfirmed = false; // EXIT asked already; the close that follows does not ask again
 };
 
 } // namespace kestavo::core

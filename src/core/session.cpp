@@ -82,23 +82,28 @@ quint16 Session::localPort() const
 void Session::start(const QString& stationBoxText)
 {
     const QString address = stations::addressOf(stationBoxText);
-    m_received = 0;
-    setSent(0);
-    Q_EMIT countersChanged(false);
-    if (!m_state.acquiring()) {
-        // IPv4 through the one strict reader: QHostAddress would take "127.0.82.010" for .8. Only
-        // IPv6 goes to QHostAddress.
-        const auto octets = protocol::parseIpv4(address.toStdString());
-        const QHostAddress unit = octets                   ? QHostAddress(protocol::ipv4Number(*octets))
-                                  : address.contains(u':') ? QHostAddress(address)
-                                                           : QHostAddress();
-        if (unit.isNull()) {
+    // IPv4 through the one strict reader: QHostAddress would take "127.0.82.010" for .8. Only IPv6
+    // goes to QHostAddress.
+    const auto octets = protocol::parseIpv4(address.toStdString());
+    const QHostAddress unit = octets                   ? QHostAddress(protocol::ipv4Number(*octets))
+                              : address.contains(u':') ? QHostAddress(address)
+                                                       : QHostAddress();
+    if (!m_state.acquiring() && unit.isNull()) {
+        // Refused before anything changes: the counters of the last session stay as they were.
+        if (address.isEmpty())
+            m_prompter.inform(tr("No station is chosen. Add one with \"Add IP\", choose it in the "
+                                 "station box and press \"Start\" again."));
+        else
             // A name would need a DNS look-up on every start; the unit is always addressed by number.
             m_prompter.inform(tr("The station address \"%1\" is not an IP number. "
                                  "Choose or add a station with a numeric IP address.")
                                   .arg(address));
-            return;
-        }
+        return;
+    }
+    m_received = 0;
+    setSent(0);
+    Q_EMIT countersChanged(false);
+    if (!m_state.acquiring()) {
         m_unitAddress = unit;
         m_state.beginSession(address);
         m_socket->abort();

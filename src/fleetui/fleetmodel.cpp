@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QDateTime>
 
 #include "protocol/conversions.h"
 
@@ -20,7 +21,7 @@ QColor stateColour(fleet::LinkState state)
 {
     switch (state) {
     case fleet::LinkState::Online:
-        return QColor(0xC8, 0xF0, 0xC8);
+        return {}; // normal stays neutral: colour marks only what needs a look
     case fleet::LinkState::Stale:
         return QColor(0xFF, 0xE8, 0xA0);
     case fleet::LinkState::Offline:
@@ -124,8 +125,24 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     if (role == AddressRole)
         return unit.station.address;
-    if (role == Qt::BackgroundRole && column == State)
-        return QBrush(stateColour(unit.state));
+    if (role == Qt::BackgroundRole && column == State) {
+        const QColor colour = stateColour(unit.state);
+        return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
+    }
+    // Readings a unit no longer sends are old: dimmed, dated, and said so to screen readers.
+    const bool old = unit.lastReport && unit.lastReportMs && unit.state != fleet::LinkState::Online &&
+                     column >= Relays && column <= Uptime;
+    if (old && role == Qt::ForegroundRole)
+        return QBrush(QColor(0x80, 0x80, 0x80));
+    if (role == Qt::ToolTipRole && column == Age && unit.lastReportMs)
+        return tr("Last report %1 ago").arg(ageText(m_poller.now() - *unit.lastReportMs));
+    if (role == Qt::AccessibleTextRole && old) {
+        const bool voltage = column >= FirstVoltage && column <= LastVoltage;
+        const QString what = voltage ? tr("Voltage %1").arg(column - FirstVoltage + 1)
+                                     : headerData(column, Qt::Horizontal).toString();
+        const QString shown = data(index, Qt::DisplayRole).toString() + (voltage ? tr(" V") : QString());
+        return tr("%1: %2, %3 old").arg(what, shown, ageText(m_poller.now() - *unit.lastReportMs));
+    }
     if (role == Qt::ToolTipRole && column == State && !unit.invalidReason.isEmpty())
         return unit.invalidReason;
     if (role == Qt::TextAlignmentRole && column >= Age && column != Io)
@@ -150,7 +167,15 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
         if (!unit.lastReportMs)
             return sort ? QVariant(std::numeric_limits<qint64>::max()) : QVariant(tr("never"));
         const qint64 age = m_poller.now() - *unit.lastReportMs;
-        return sort ? QVariant(age) : QVariant(ageText(age));
+        if (sort)
+            return age;
+        // A live row says how fresh it is; an old one when its values were true.
+        if (unit.state == fleet::LinkState::Online)
+            return ageText(age);
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(*unit.lastReportMs);
+        const bool today = at.date() == QDateTime::fromMSecsSinceEpoch(m_poller.now()).date();
+        return tr("as of %1")
+            .arg(at.toString(today ? QStringLiteral("HH:mm") : QStringLiteral("yyyy-MM-dd HH:mm")));
     }
     case Relays: {
         if (!report)

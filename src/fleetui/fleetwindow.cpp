@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -65,6 +66,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setTabKeyNavigation(false); // Tab leaves the table; the arrow keys move inside it
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     // Fixed row heights: sizing ten thousand rows to their contents would stall every update.
@@ -74,10 +76,15 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     connect(m_table, &QTableView::activated, this, [this](const QModelIndex& index) {
         Q_EMIT stationChosen(index.data(FleetModel::AddressRole).toString());
     });
-    constexpr std::array<int, FleetModel::ColumnCount> widths{170, 100, 150, 90, 90, 90, 50, 50,
-                                                              50,  50,  50,  50, 50, 50, 60, 110};
-    for (int c = 0; c < FleetModel::ColumnCount; ++c)
-        m_table->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    // Every column fits a 1280-pixel screen without a sideways scroll: each as wide as its header
+    // or its usual contents, whichever is wider; Alarms takes what is left.
+    constexpr std::array<int, FleetModel::ColumnCount> contents{140, 95, 90, 75, 80, 60, 42, 42,
+                                                                42,  42, 42, 42, 42, 42, 50, 75};
+    const QFontMetrics header(m_table->horizontalHeader()->font());
+    for (int c = 0; c < FleetModel::ColumnCount; ++c) {
+        const int title = header.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 20;
+        m_table->setColumnWidth(c, std::max(contents[static_cast<std::size_t>(c)], title));
+    }
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_filter, 1);
@@ -87,7 +94,11 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     layout->addLayout(bar);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_summary);
-    resize(1180, 560);
+    // The window and its frame stay on the screen, 1280×800 included.
+    QSize size(1200, 560);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 80));
+    resize(size);
 
     connect(m_model, &QAbstractItemModel::dataChanged, this, &FleetWindow::updateSummary);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::updateSummary);

@@ -1,5 +1,7 @@
 #include "notify/route.h"
 
+#include <algorithm>
+
 #include <QStringList>
 #include <QUrl>
 
@@ -83,6 +85,17 @@ std::optional<QSet<AlarmPriority>> prioritiesFromText(const QString& text)
     return result;
 }
 
+namespace {
+
+// A line break in an address would start a new mail header or SMTP command.
+bool hasControl(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
+} // namespace
+
 QString validate(const Route& route)
 {
     if (route.kind == RouteKind::Webhook) {
@@ -90,14 +103,15 @@ QString validate(const Route& route)
         if (!url.isValid() || url.host().isEmpty() || (url.scheme() != u"http" && url.scheme() != u"https"))
             return QStringLiteral("URL: \"%1\" is not an http:// or https:// address.").arg(route.target);
     } else {
-        if (!route.target.contains(u'@') || route.target.contains(u' ') || route.target.contains(u'<'))
+        if (!route.target.contains(u'@') || route.target.contains(u' ') || route.target.contains(u'<') ||
+            route.target.contains(u'>') || hasControl(route.target))
             return QStringLiteral("To: \"%1\" is not a mail address.").arg(route.target);
         const QUrl smtp(route.smtp, QUrl::StrictMode);
         if (!smtp.isValid() || smtp.host().isEmpty() || smtp.port() <= 0 ||
             (smtp.scheme() != u"smtp" && smtp.scheme() != u"smtps"))
             return QStringLiteral("SMTP server: \"%1\" is not smtp://HOST:PORT or smtps://HOST:PORT.")
                 .arg(route.smtp);
-        if (!route.from.isEmpty() && !route.from.contains(u'@'))
+        if (!route.from.isEmpty() && (!route.from.contains(u'@') || hasControl(route.from)))
             return QStringLiteral("From: \"%1\" is not a mail address.").arg(route.from);
         if (route.smtpUser.isEmpty() != route.passwordFile.isEmpty())
             return QStringLiteral("SMTP user and password file go together; give both or neither.");

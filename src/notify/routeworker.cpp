@@ -43,6 +43,9 @@ void RouteWorker::log(const Delivery& delivery)
 {
     {
         std::lock_guard lock(m_mutex);
+        // A long flood on a route stuck in its pauses would pile rows up without end.
+        if (qsizetype(m_queue.size()) >= 10 * m_options.capacity)
+            return;
         m_queue.push_back(Job{std::nullopt, delivery});
     }
     m_wake.notify_one();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -12,6 +13,7 @@ TrendChartView::TrendChartView(QChart* chart, QWidget* parent) : QChartView(char
     setRenderHint(QPainter::Antialiasing, false);
     setRubberBand(QChartView::HorizontalRubberBand);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 double TrendChartView::timeAt(double x) const
@@ -31,6 +33,32 @@ void TrendChartView::wheelEvent(QWheelEvent* event)
     if (steps == 0)
         return;
     Q_EMIT zoomRequested(timeAt(event->position().x()), std::pow(0.8, steps));
+    event->accept();
+}
+
+void TrendChartView::keyPressEvent(QKeyEvent* event)
+{
+    const QRectF area = chart()->plotArea();
+    const double left = timeAt(area.left());
+    const double right = timeAt(area.right());
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        Q_EMIT zoomRequested((left + right) / 2, 0.8);
+        break;
+    case Qt::Key_Minus:
+        Q_EMIT zoomRequested((left + right) / 2, 1.25);
+        break;
+    case Qt::Key_Left:
+        Q_EMIT panRequested(-(right - left) / 10);
+        break;
+    case Qt::Key_Right:
+        Q_EMIT panRequested((right - left) / 10);
+        break;
+    default:
+        QChartView::keyPressEvent(event);
+        return;
+    }
     event->accept();
 }
 

@@ -6,7 +6,8 @@ namespace kestavo::trends {
 
 /// A chart view that turns the mouse into time-range requests: the wheel zooms around the pointer,
 /// a drag with the middle button (or Shift and the left button) pans, a plain left drag draws the
-/// rubber band. The window answers each request by loading the new range.
+/// rubber band. By keyboard, + and - zoom around the middle and the left and right arrows pan by a
+/// tenth of the range. The window answers each request by loading the new range.
 class TrendChartView final : public QChartView
 {
     Q_OBJECT
@@ -25,6 +26,7 @@ Q_SIGNALS:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -3,6 +3,7 @@
 // console's audit trail of frames sent through the session to the simulated unit, shown and
 // exported by the Audit window.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -20,15 +21,18 @@
 #include "alarms/auditrecorder.h"
 #include "alarmwindows/alarmnotifications.h"
 #include "alarmwindows/alarmsounder.h"
+#include "alarmwindows/alarmsummarylabel.h"
 #include "alarmwindows/alarmswindow.h"
 #include "alarmwindows/alarmwindows.h"
 #include "alarmwindows/auditwindow.h"
+#include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "ksv-sim/simulatedunit.h"
 #include "platform/desktopnotifier.h"
 #include "support/consolefixture.h"
+#include "support/fakeprompter.h"
 #include "support/fakesoundplayer.h"
 #include "unitbackup/filechooser.h"
 
@@ -99,6 +103,7 @@ private slots:
     void rulesEditorRefuses_data();
     void rulesEditorRefuses();
     void consoleAuditThroughTheSession();
+    void statusBarSummaryAndExit();
 };
 
 void TestAlarmWindows::soundsStartAndStop()
@@ -204,6 +209,22 @@ void TestAlarmWindows::alarmsWindowButtons()
                  .match(QString::fromUtf8(lines.value(1)))
                  .hasMatch(),
              lines.value(1).constData());
+
+    // Keyboard only: Tab leaves each table (Acknowledge is reachable), arrows stay inside.
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (QTableWidget* table : {list, events}) {
+        table->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), table);
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), table);
+        QTest::keyClick(table, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != table);
+        table->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != table);
+    }
 }
 
 void TestAlarmWindows::rulesEditorRefuses_data()
@@ -316,6 +337,49 @@ void TestAlarmWindows::consoleAuditThroughTheSession()
     QCOMPARE(list->rowCount(), 1);
     window.findChild<QLineEdit*>(u"AuditStation"_s)->setText(u"127.0.0.2"_s);
     QCOMPARE(list->rowCount(), 0);
+}
+
+void TestAlarmWindows::statusBarSummaryAndExit()
+{
+    qint64 now = kT0;
+    AlarmEngine engine(nullptr, {[&] { return now; }, 1000});
+    engine.setRules({makeRule(1, AlarmRuleKind::TemperatureAbove, 40, AlarmPriority::High),
+                     makeRule(2, AlarmRuleKind::PinIs, 1, AlarmPriority::Low, 1)});
+    testsupport::FakePrompter prompter;
+    AlarmSummaryLabel label(engine);
+    QCOMPARE(label.text(), u"Alarms: none"_s);
+    QVERIFY(mayExitWithAlarms(engine, prompter)); // nothing open: EXIT as before, no question
+    QVERIFY(prompter.calls().isEmpty());
+
+    engine.report(kUnit, now, report(20, 1));
+    QCOMPARE(label.summary(), u"1 station in alarm · highest: low"_s);
+
+    // 48 stations in alarm: the label keeps its width, the tooltip has them all.
+    for (int i = 1; i <= 48; ++i)
+        engine.report(u"127.0.1.%1"_s.arg(i), now, report(i == 7 ? 45 : 20, 1));
+    QCOMPARE(label.summary(), u"49 stations in alarm · highest: high"_s);
+    QVERIFY(label.sizeHint().width() <= AlarmSummaryLabel::kMaximumWidth);
+    QVERIFY(label.maximumWidth() <= AlarmSummaryLabel::kMaximumWidth);
+    const QStringList tip = label.toolTip().split(u'\n');
+    QCOMPARE(tip.size(), 49);
+    QVERIFY(tip.contains(u"127.0.1.7: 2 open, highest high"_s));
+    label.show();
+    label.resize(80, label.sizeHint().height());
+    QVERIFY(label.text().endsWith(u"…"_s));
+    QSignalSpy clicked(&label, &AlarmSummaryLabel::clicked);
+    QTest::mouseClick(&label, Qt::LeftButton);
+    QCOMPARE(clicked.size(), 1);
+
+    // Exit asks once, naming how many are unacknowledged; No keeps the console.
+    prompter.queueAnswer(platform::Prompter::Answer::No);
+    QVERIFY(!mayExitWithAlarms(engine, prompter));
+    QCOMPARE(prompter.calls().size(), 1);
+    QCOMPARE(prompter.lastCall().text, u"50 alarms are not acknowledged. Exit anyway?"_s);
+    QCOMPARE(prompter.lastCall().title, u"Kestavo"_s);
+    QCOMPARE(prompter.lastCall().buttons, platform::Prompter::Buttons::YesNo);
+    engine.acknowledgeAll(u"ops"_s);
+    QVERIFY(mayExitWithAlarms(engine, prompter)); // acknowledged (still active): no question
+    QCOMPARE(prompter.calls().size(), 1);
 }
 
 QTEST_MAIN(TestAlarmWindows)

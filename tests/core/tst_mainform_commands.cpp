@@ -653,13 +653,25 @@ void TestMainFormCommands::revisionGating()
 void TestMainFormCommands::exitClosesEverything_data()
 {
     QTest::addColumn<bool>("viaButton");
-    QTest::newRow("EXIT") << true;
-    QTest::newRow("close box") << false;
+    QTest::addColumn<int>("guard"); // -1 none, 0 the guard refuses (open alarms, No), 1 it agrees
+    QTest::newRow("EXIT") << true << -1;
+    QTest::newRow("close box") << false << -1;
+    QTest::newRow("EXIT, exit agreed") << true << 1;
+    QTest::newRow("close box, exit agreed") << false << 1;
+    QTest::newRow("EXIT, exit refused") << true << 0;
+    QTest::newRow("close box, exit refused") << false << 0;
 }
 
 void TestMainFormCommands::exitClosesEverything()
 {
     QFETCH(bool, viaButton);
+    QFETCH(int, guard);
+    int asked = 0;
+    if (guard >= 0)
+        m_form->setExitGuard([&asked, guard] {
+            ++asked;
+            return guard == 1;
+        });
     m_form->show();
     m_tray->show();
     QWidget other;
@@ -672,10 +684,12 @@ void TestMainFormCommands::exitClosesEverything()
     else
         m_form->close();
 
-    QVERIFY(!other.isVisible());
-    QVERIFY(!m_form->isVisible());
-    QVERIFY(!m_tray->isShown()); // no icon left behind in the tray
-    QVERIFY(m_fixture->state.exiting());
+    QCOMPARE(asked, guard >= 0 ? 1 : 0); // once, though EXIT closes the window too
+    const bool exits = guard != 0;
+    QCOMPARE(other.isVisible(), !exits);
+    QCOMPARE(m_form->isVisible(), !exits);
+    QCOMPARE(m_tray->isShown(), !exits); // no icon left behind in the tray
+    QCOMPARE(m_fixture->state.exiting(), exits);
     QVERIFY(m_fixture->prompter.calls().isEmpty());
 }
 

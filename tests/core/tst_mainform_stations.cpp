@@ -258,6 +258,17 @@ private Q_SLOTS:
                         : c.f.stationEntry());
     }
 
+    void firstRunHintsAtAddIp()
+    {
+        Console c;
+        QVERIFY(c.box()->lineEdit()->placeholderText().isEmpty()); // the fixture's station is listed
+        QVERIFY(c.f.store.open(c.f.dir.filePath(QStringLiteral("first-run.dat"))).ok); // a new, empty list
+        QCOMPARE(c.f.store.count(), 0);
+        c.form->refillStations();
+        QCOMPARE(c.box()->lineEdit()->placeholderText(),
+                 QStringLiteral("No stations yet: press \"Add IP\" to add the first one"));
+    }
+
     void choosingAnotherStationStopsTheSession_data()
     {
         QTest::addColumn<bool>("byKey");
@@ -289,6 +300,41 @@ private Q_SLOTS:
         QCOMPARE(c.f.peer.frames().size(), before);
         for (const QByteArray& frame : c.f.peer.frames())
             QVERIFY(!frame.contains("Bsecret"));
+    }
+
+    void fleetChoiceAsksBeforeMovingTheSession_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("no session: starts at once") << false << true;
+        QTest::newRow("session, yes: moves") << true << true;
+        QTest::newRow("session, no: stays") << true << false;
+    }
+    void fleetChoiceAsksBeforeMovingTheSession()
+    {
+        QFETCH(bool, running);
+        QFETCH(bool, yes);
+        Console c;
+        c.f.store.add(QStringLiteral("127.0.0.2"), QStringLiteral("Bsecret"), QStringLiteral("Unit B"));
+        c.form->refillStations();
+        c.box()->setCurrentIndex(0);
+        if (running) {
+            c.button("Command3")->click();
+            QVERIFY(c.f.state.acquiring());
+        }
+        c.f.prompter.clear();
+        c.f.prompter.queueAnswer(yes ? platform::Prompter::Answer::Yes : platform::Prompter::Answer::No);
+        QCOMPARE(c.form->startStation(QStringLiteral("127.0.0.2")), yes);
+        if (running) {
+            QCOMPARE(c.f.prompter.lastCall().text,
+                     QStringLiteral("Stop the session with 127.0.0.1 and start one with 127.0.0.2?"));
+            QCOMPARE(c.f.prompter.lastCall().title, QStringLiteral("Kestavo"));
+        } else {
+            QVERIFY(c.f.prompter.calls().isEmpty());
+        }
+        QCOMPARE(c.f.state.selectedAddress(),
+                 yes ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1"));
+        QCOMPARE(c.f.state.acquiring(), yes || running);
     }
 
     void removeCancelledChangesNothing()
@@ -350,8 +396,13 @@ private Q_SLOTS:
         QCOMPARE(c.form->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Tank level"));
         QVERIFY(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture7"))->isVisible());
         QVERIFY(!c.form->findChild<QLineEdit*>(QStringLiteral("Text7"))->isVisible());
+        // No caption stored: the default caption, not a blank.
         QCOMPARE(c.form->findChild<QLabel*>(QStringLiteral("Label15"))->text(),
-                 QString()); // empty title stays blank
+                 QStringLiteral("Voltage 1  (0 - 30 - 60)"));
+        QCOMPARE(c.form->findChild<QLineEdit*>(QStringLiteral("Text2"))->accessibleName(),
+                 QStringLiteral("Voltage 3, Tank level"));
+        QCOMPARE(c.form->findChild<QLineEdit*>(QStringLiteral("Text16"))->accessibleName(),
+                 QStringLiteral("Voltage 1"));
         QCOMPARE(c.button("Command27")->text(), QStringLiteral("Auto Ping 127.0.0.2"));
         // A click swaps until the next selection re-applies the stored setting.
         QTest::mouseClick(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture7")), Qt::LeftButton);

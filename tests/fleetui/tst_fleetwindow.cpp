@@ -2,7 +2,9 @@
 // a chosen row starting the main window's session; and the console's wiring of the session into
 // the poller's view.
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -91,6 +93,8 @@ private Q_SLOTS:
     void problemsFirstAndFilter();
     void showsEachStationsAlarms();
     void doubleClickStartsTheSession();
+    void oldReadingsLookOldAndNormalStaysCalm();
+    void fitsA1280Screen();
     void sessionFeedsThePollersView();
 };
 
@@ -226,6 +230,62 @@ void TestFleetWindow::doubleClickStartsTheSession()
     QTest::keyClick(table.viewport(), Qt::Key_Return);
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.first().first().toString(), QStringLiteral("127.9.9.9"));
+}
+
+void TestFleetWindow::oldReadingsLookOldAndNormalStaysCalm()
+{
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    QVERIFY(rig.pollOnce());
+    const QAbstractItemModel& model = rig.window->model();
+    const auto cell = [&model](int row, int column, int role) {
+        return model.index(row, column).data(role);
+    };
+    QCOMPARE(cell(0, FleetModel::State, Qt::DisplayRole).toString(), QStringLiteral("online"));
+    QVERIFY(!cell(0, FleetModel::State, Qt::BackgroundRole).isValid()); // normal: no colour
+    QVERIFY(cell(4, FleetModel::State, Qt::BackgroundRole).isValid());  // offline: coloured
+    QVERIFY(!cell(0, FleetModel::FirstVoltage, Qt::ForegroundRole).isValid());
+    const QString volts = cell(0, FleetModel::FirstVoltage, Qt::DisplayRole).toString();
+    QVERIFY(!volts.isEmpty());
+    const qint64 reported = *rig.poller.unit(0).lastReportMs;
+
+    // Three minutes without a report: the last values stay, dimmed and dated.
+    rig.sim.fleet->stop();
+    rig.poller.setClock([reported] { return reported + 180000; });
+    rig.poller.refreshStates();
+    rig.window->model().flush();
+    QVERIFY(cell(0, FleetModel::State, Qt::DisplayRole).toString() != QStringLiteral("online"));
+    QCOMPARE(cell(0, FleetModel::FirstVoltage, Qt::DisplayRole).toString(), volts);
+    QVERIFY(cell(0, FleetModel::FirstVoltage, Qt::ForegroundRole).isValid());
+    QCOMPARE(cell(0, FleetModel::Age, Qt::DisplayRole).toString(),
+             QStringLiteral("as of ") +
+                 QDateTime::fromMSecsSinceEpoch(reported).toString(QStringLiteral("HH:mm")));
+    QCOMPARE(cell(0, FleetModel::Age, Qt::ToolTipRole).toString(),
+             QStringLiteral("Last report 3 min 0 s ago"));
+    QCOMPARE(cell(0, FleetModel::FirstVoltage, Qt::AccessibleTextRole).toString(),
+             QStringLiteral("Voltage 1: %1 V, 3 min 0 s old").arg(volts));
+}
+
+void TestFleetWindow::fitsA1280Screen()
+{
+    FleetPoller poller;
+    FleetWindow window(poller);
+    QVERIFY(window.width() <= 1200);
+    window.resize(1200, 560);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Every column, Alarms and Uptime included, without a sideways scroll.
+    QTableView& table = window.table();
+    QVERIFY2(table.horizontalHeader()->length() <= table.viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2")
+                            .arg(table.horizontalHeader()->length())
+                            .arg(table.viewport()->width())));
+    // Tab leaves the table: the keyboard is not trapped in it.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    table.setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&table, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != &table);
 }
 
 void TestFleetWindow::sessionFeedsThePollersView()

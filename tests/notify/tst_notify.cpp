@@ -142,6 +142,8 @@ class NotifyTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void validation_data();
+    void validation();
     void webhookCarriesTheAlarm_data();
     void webhookCarriesTheAlarm();
     void mailCarriesTheAlarm_data();
@@ -155,6 +157,37 @@ private Q_SLOTS:
     void maintenanceSuppressesAndExpires();
     void reportFigures();
 };
+
+void NotifyTest::validation_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<QString>("problem");
+    Route mail;
+    mail.kind = RouteKind::Email;
+    mail.target = u"oncall@example.org"_s;
+    mail.smtp = u"smtp://mail.example.org:587"_s;
+    QTest::newRow("mail") << mail << QString();
+    Route injected = mail;
+    injected.target = u"oncall@example.org\r\nBcc:all@example.org"_s;
+    QTest::newRow("line break in To")
+        << injected << u"To: \"%1\" is not a mail address."_s.arg(injected.target);
+    Route noPort = mail;
+    noPort.smtp = u"smtp://mail.example.org"_s;
+    QTest::newRow("no port")
+        << noPort
+        << u"SMTP server: \"smtp://mail.example.org\" is not smtp://HOST:PORT or smtps://HOST:PORT."_s;
+    Route both = webhook(u"https://hooks.example.org/x"_s);
+    both.station = u"10.0.0.5"_s;
+    both.tag = u"north"_s;
+    QTest::newRow("station and tag") << both << u"Filter: a route takes one station or one tag, not both."_s;
+}
+
+void NotifyTest::validation()
+{
+    QFETCH(Route, route);
+    QFETCH(QString, problem);
+    QCOMPARE(validate(route), problem);
+}
 
 void NotifyTest::webhookCarriesTheAlarm_data()
 {

@@ -947,21 +947,22 @@ void TestAgent::historyHealth()
     agent.shutdown();
 }
 
-QTEST_GUILESS_MAIN(TestAgent)
-// A rule and a route written into the history file beforehand: the agent raises the alarm for
-// the unit it polls and posts it, with the site's name, to a real receiver on loopback.
+// A rule, a route and a maintenance window written into the history file beforehand: the agent
+// raises the alarm of both units it polls and posts only the one of the unit in service, with
+// the site's name, to a real receiver on loopback; the API shows the other as in maintenance.
 void TestAgent::alarmsAreNotifiedByTheAgent()
 {
-    SimFleetRig sim(1, "Ag3nt");
+    SimFleetRig sim(2, "Ag3nt");
     QVERIFY(sim.started);
     const QString history = m_dir.filePath(QStringLiteral("notify-history.db"));
+    const QString resting = sim.fleet->address(0).toString();
     HttpReceiver receiver;
     {
         history::AlarmJournal journal;
         QVERIFY(journal.open(history));
         history::AlarmRule warm;
         warm.kind = history::AlarmRuleKind::TemperatureAbove;
-        warm.limit = 20; // the simulated unit reports 23 °C
+        warm.limit = 20; // the simulated units report 23 °C
         warm.priority = history::AlarmPriority::High;
         QVERIFY(journal.saveRule(warm));
         notify::NotifyStore store;
@@ -969,18 +970,31 @@ void TestAgent::alarmsAreNotifiedByTheAgent()
         notify::Route route;
         route.target = receiver.url();
         QVERIFY(store.saveRoute(route));
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        notify::MaintenanceWindow window{0,   resting,         {}, QStringLiteral("battery swap"),
+                                         now, now + 3'600'000, {}, {}};
+        QVERIFY(store.startMaintenance(window, QStringLiteral("CLI"), {}));
     }
     agent::Agent agent(optionsFor(sim, history), QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QTRY_COMPARE_WITH_TIMEOUT(receiver.requests().size(), 1, 10000);
     const QJsonObject message = QJsonDocument::fromJson(receiver.requests().at(0).body).object();
-    QCOMPARE(
-        message.value(QStringLiteral("station")).toObject().value(QStringLiteral("description")).toString(),
-        QStringLiteral("Site \"1\""));
+    const QJsonObject station = message.value(QStringLiteral("station")).toObject();
+    QCOMPARE(station.value(QStringLiteral("address")).toString(), sim.fleet->address(1).toString());
+    QCOMPARE(station.value(QStringLiteral("description")).toString(), QStringLiteral("Site \"2\""));
     QCOMPARE(message.value(QStringLiteral("priority")).toString(), QStringLiteral("high"));
-    const Http scrape = request("GET", QStringLiteral("http://127.0.0.1:%1/metrics").arg(agent.httpPort()));
-    QVERIFY(scrape.body.contains("kestavo_alarms_raised_total{priority=\"high\"} 1\n"));
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(agent.httpPort());
+    // Both raised (the one in maintenance was decided on at once, not queued), one sent.
+    QTRY_VERIFY(request("GET", base + QStringLiteral("/metrics"))
+                    .body.contains("kestavo_alarms_raised_total{priority=\"high\"} 2\n"));
+    const QJsonArray list =
+        QJsonDocument::fromJson(request("GET", base + QStringLiteral("/api/v1/stations")).body)[u"stations"]
+            .toArray();
+    QCOMPARE(list.at(0)[u"maintenance"][u"reason"].toString(), QStringLiteral("battery swap"));
+    QVERIFY(list.at(1).toObject().value(QStringLiteral("maintenance")).isUndefined());
+    QCOMPARE(receiver.requests().size(), 1);
     agent.shutdown();
 }
 
+QTEST_GUILESS_MAIN(TestAgent)
 #include "tst_agent.moc"

@@ -13,6 +13,7 @@
 
 #include "history/historystore.h"
 #include "support/consolefixture.h"
+#include "trends/trendchartview.h"
 #include "trends/trendswindow.h"
 
 using namespace kestavo;
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void drawsGapsAndExportsTheShownRange();
     void doubleClickOpensTheChannelsTrend_data();
     void doubleClickOpensTheChannelsTrend();
+    void keysZoomAndPan_data();
+    void keysZoomAndPan();
 };
 
 void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
@@ -126,6 +129,47 @@ void TestTrendsWindow::doubleClickOpensTheChannelsTrend()
     QCOMPARE(opened, QList<int>{argument});
     QVERIFY(box->isVisible()); // the box shows as before, not its gauge
     core::MainForm::unloadAllForms(&form);
+}
+
+void TestTrendsWindow::keysZoomAndPan_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<double>("zoom"); // 0: no zoom asked
+    QTest::addColumn<int>("pan");     // sign of the pan asked, 0: none
+    QTest::newRow("+ zooms in") << int(Qt::Key_Plus) << 0.8 << 0;
+    QTest::newRow("- zooms out") << int(Qt::Key_Minus) << 1.25 << 0;
+    QTest::newRow("left pans back") << int(Qt::Key_Left) << 0.0 << -1;
+    QTest::newRow("right pans on") << int(Qt::Key_Right) << 0.0 << 1;
+}
+
+void TestTrendsWindow::keysZoomAndPan()
+{
+    QFETCH(int, key);
+    QFETCH(double, zoom);
+    QFETCH(int, pan);
+    auto* chart = new QChart;
+    auto* series = new QLineSeries;
+    series->append(0, 0);
+    series->append(1000, 1);
+    chart->addSeries(series);
+    chart->createDefaultAxes();
+    chart->axes(Qt::Horizontal).first()->setRange(0, 1000);
+    trends::TrendChartView view(chart);
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
+    QSignalSpy zoomed(&view, &trends::TrendChartView::zoomRequested);
+    QSignalSpy panned(&view, &trends::TrendChartView::panRequested);
+    QTest::keyClick(&view, Qt::Key(key));
+    QCOMPARE(zoomed.size(), zoom > 0 ? 1 : 0);
+    QCOMPARE(panned.size(), pan != 0 ? 1 : 0);
+    if (zoom > 0) {
+        QCOMPARE(zoomed.first().at(1).toDouble(), zoom);
+        QVERIFY(qAbs(zoomed.first().at(0).toDouble() - 500) < 20); // around the middle
+    } else {
+        QVERIFY(qAbs(panned.first().at(0).toDouble() - pan * 100) < 10); // a tenth of the range
+    }
 }
 
 QTEST_MAIN(TestTrendsWindow)

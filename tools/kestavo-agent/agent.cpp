@@ -184,7 +184,8 @@ bool Agent::start()
     m_http->route("/api/v1/stations", [this] {
         return HttpListener::Response{
             200, "application/json",
-            compact(QJsonObject{{QStringLiteral("stations"), stationsJson(m_poller, m_alarms.get())}})};
+            compact(QJsonObject{
+                {QStringLiteral("stations"), withMaintenance(stationsJson(m_poller, m_alarms.get()))}})};
     });
     if (!m_http->listen(m_options.listenAddress, m_options.listenPort)) {
         m_error = m_http->errorString();
@@ -445,10 +446,29 @@ void Agent::onReport(int index)
         m_discovered.insert(id, unit.station.description);
         m_mqtt->publish(QStringLiteral("%1/%2/availability").arg(m_options.mqttPrefix, id), "online", true);
     }
-    m_mqtt->publish(
-        QStringLiteral("%1/%2/state").arg(m_options.mqttPrefix, id),
-        compact(unitJson(unit, m_poller.now(), alarmsByStation(m_alarms.get()).value(unit.station.address))),
-        true);
+    m_mqtt->publish(QStringLiteral("%1/%2/state").arg(m_options.mqttPrefix, id),
+                    compact(withMaintenance(unitJson(
+                        unit, m_poller.now(), alarmsByStation(m_alarms.get()).value(unit.station.address)))),
+                    true);
+}
+
+// A station out of service says so beside its alarms: they are recorded but not notified.
+QJsonObject Agent::withMaintenance(QJsonObject station) const
+{
+    if (!m_notifier)
+        return station;
+    if (const auto window = m_notifier->maintenanceOf(station.value(QStringLiteral("address")).toString()))
+        station.insert(QStringLiteral("maintenance"),
+                       QJsonObject{{QStringLiteral("until"), history::isoUtc(window->endMs)},
+                                   {QStringLiteral("reason"), window->reason}});
+    return station;
+}
+
+QJsonArray Agent::withMaintenance(QJsonArray stations) const
+{
+    for (auto it = stations.begin(); it != stations.end(); ++it)
+        *it = withMaintenance(it->toObject());
+    return stations;
 }
 
 // One device per unit; every entity's unique_id is derived from the MAC, so it survives restarts

@@ -8,6 +8,8 @@
 
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -70,6 +72,8 @@ private:
     void settleSwitches(int index, bool timedOut);
     void openAlarms(const QString& historyPath);
     void openNotifier(const QString& historyPath);
+    QJsonObject withMaintenance(QJsonObject station) const;
+    QJsonArray withMaintenance(QJsonArray stations) const;
     /// One audit record (program "agent") for a relay command sent over MQTT.
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
     QByteArray metrics();
