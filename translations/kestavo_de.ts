@@ -238,6 +238,10 @@ Die Liste trotzdem senden?</translation>
         <source>Kestavo</source>
         <translation>Kestavo</translation>
     </message>
+    <message>
+        <source>No sound device: alarms are silent</source>
+        <translation>Kein Audiogerät: Alarme bleiben stumm</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::alarms::AlarmNotifications</name>
@@ -455,6 +459,10 @@ Die Liste trotzdem senden?</translation>
         <source>The rule could not be written to the history file; check that the file is writable.</source>
         <translation>Die Regel konnte nicht in die Verlaufsdatei geschrieben werden; bitte prüfen, ob die Datei beschreibbar ist.</translation>
     </message>
+    <message>
+        <source>Alarm sounds</source>
+        <translation>Alarmtöne</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::app::Application</name>
@@ -529,6 +537,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source> Alarms and the audit log stay off until this is fixed.</source>
         <translation> Alarme und Prüfprotokoll bleiben aus, bis das behoben ist.</translation>
+    </message>
+    <message>
+        <source>Alarm sounds</source>
+        <translation>Alarmtöne</translation>
     </message>
 </context>
 <context>
@@ -1476,6 +1488,10 @@ Der Befehl wurde angehalten.
         <source>Restore…</source>
         <translation>Wiederherstellen…</translation>
     </message>
+    <message>
+        <source>CSV files (*.csv);;All files (*)</source>
+        <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::unitbackup::UnitBackupWindow</name>
@@ -1502,10 +1518,6 @@ Der Befehl wurde angehalten.
     <message>
         <source>Compare the unit with a configuration file</source>
         <translation>Das Gerät mit einer Konfigurationsdatei vergleichen</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; could not be read: %2.</source>
-        <translation>„%1“ konnte nicht gelesen werden: %2.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is not a configuration this console can restore: %2. Nothing was sent.</source>

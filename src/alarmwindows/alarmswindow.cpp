@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/readoutaccessible.h"
+
 #include "alarms/alarmengine.h"
 #include "alarms/rulevalidation.h"
 #include "alarmwindows/alarmsounder.h"
@@ -132,6 +134,14 @@ QWidget* AlarmsWindow::buildAlarms()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_alarms);
     layout->addLayout(buttons);
+    // Without a sound device the alarms are silent: said here, where one listens for them.
+    if (const QString silent = m_services.sounder.silentReason(); !silent.isEmpty()) {
+        auto* note = new QLabel(silent, box);
+        note->setObjectName(QStringLiteral("SilentAlarms"));
+        core::markReadout(note, tr("Alarm sounds"));
+        note->setStyleSheet(QStringLiteral("color: #B00000; font-weight: bold"));
+        layout->addWidget(note);
+    }
     return box;
 }
 

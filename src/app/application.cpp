@@ -20,6 +20,7 @@
 #include "core/mainform.h"
 #include "core/session.h"
 
+#include "alarmwindows/alarmsounder.h"
 #include "alarmwindows/alarmsummarylabel.h"
 #include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
@@ -266,6 +267,21 @@ void Application::startBackground()
                                              "kestavo::app::Application",
                                              " Alarms and the audit log stay off until this is fixed."));
     }
+
+    alarms::AlarmSounder& sounder = m_alarms->sounder();
+    sounder.setSilenceProbe([] {
+        return platform::EffectSoundPlayer::hasOutputDevice() ? QString()
+                                                              : alarms::AlarmSounder::noDeviceText();
+    });
+    QObject::connect(&sounder, &alarms::AlarmSounder::silenced, m_mainForm.get(),
+                     [this](const QString& silent) {
+                         qWarning("%s", qPrintable(silent));
+                         auto* label = new QLabel(silent, m_mainForm.get());
+                         label->setObjectName(qs("SilentAlarms"));
+                         label->setAccessibleName(
+                             QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
+                         m_mainForm->statusBar()->addPermanentWidget(label);
+                     });
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

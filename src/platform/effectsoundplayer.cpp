@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QSoundEffect>
 
 namespace kestavo::platform {
@@ -18,6 +20,11 @@ EffectSoundPlayer::EffectSoundPlayer(const QString& directory, const QString& fi
 }
 
 EffectSoundPlayer::~EffectSoundPlayer() = default;
+
+bool EffectSoundPlayer::hasOutputDevice()
+{
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
 
 QString EffectSoundPlayer::fileName() const
 {

@@ -20,6 +20,10 @@ public:
     EffectSoundPlayer(const EffectSoundPlayer&) = delete;
     EffectSoundPlayer& operator=(const EffectSoundPlayer&) = delete;
 
+    /// Whether the system offers any audio output at all (asks the multimedia back end: slow the
+    /// first time, so not on the way to the first window).
+    static bool hasOutputDevice();
+
     QString fileName() const override;
     void replay() override;
 

@@ -13,6 +13,14 @@ QString filter()
 }
 } // namespace
 
+QString DialogFileChooser::filterFor(const QString& suggested)
+{
+    // The alarm and audit exports suggest a .csv name: offering unit configurations there hid it.
+    if (suggested.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return QCoreApplication::translate("kestavo::unitbackup", "CSV files (*.csv);;All files (*)");
+    return filter();
+}
+
 QString DialogFileChooser::openFile(QWidget* parent, const QString& title)
 {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter());
@@ -20,7 +28,7 @@ QString DialogFileChooser::openFile(QWidget* parent, const QString& title)
 
 QString DialogFileChooser::saveFile(QWidget* parent, const QString& title, const QString& suggested)
 {
-    return QFileDialog::getSaveFileName(parent, title, suggested, filter());
+    return QFileDialog::getSaveFileName(parent, title, suggested, filterFor(suggested));
 }
 
 } // namespace kestavo::unitbackup

@@ -20,6 +20,9 @@ public:
 class DialogFileChooser final : public FileChooser
 {
 public:
+    /// The file types offered for `suggested`: CSV for a CSV export, unit configurations else.
+    static QString filterFor(const QString& suggested);
+
     QString openFile(QWidget* parent, const QString& title) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& suggested) override;
 };

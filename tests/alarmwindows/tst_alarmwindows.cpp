@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -104,6 +105,9 @@ private slots:
     void rulesEditorRefuses();
     void consoleAuditThroughTheSession();
     void statusBarSummaryAndExit();
+    void silentAlarmsAreSaid();
+    void exportOffersCsv_data();
+    void exportOffersCsv();
 };
 
 void TestAlarmWindows::soundsStartAndStop()
@@ -380,6 +384,55 @@ void TestAlarmWindows::statusBarSummaryAndExit()
     engine.acknowledgeAll(u"ops"_s);
     QVERIFY(mayExitWithAlarms(engine, prompter)); // acknowledged (still active): no question
     QCOMPARE(prompter.calls().size(), 1);
+}
+
+void TestAlarmWindows::silentAlarmsAreSaid()
+{
+    testsupport::ConsoleFixture fixture;
+    history::AlarmJournal journal;
+    QVERIFY(journal.open(fixture.dir.filePath(u"history.db"_s)));
+    history::AuditLog audit;
+    AlarmEngine engine(&journal);
+    AlarmSounder sounder(engine, nullptr, nullptr);
+    AuditRecorder recorder(&audit, {});
+    FakeFiles files;
+    AlarmServices services{engine, journal, sounder, audit, recorder, files};
+    {
+        sounder.setSilenceProbe([] { return QString(); }); // a sound device answers
+        AlarmsWindow heard(fixture.context, services);
+        QVERIFY(!heard.findChild<QLabel*>(u"SilentAlarms"_s));
+    }
+    // Asked once, when an alarm would sound or the window opens.
+    int probes = 0;
+    sounder.setSilenceProbe([&probes] {
+        ++probes;
+        return AlarmSounder::noDeviceText();
+    });
+    QSignalSpy silenced(&sounder, &AlarmSounder::silenced);
+    AlarmsWindow window(fixture.context, services);
+    QCOMPARE(probes, 1);
+    QCOMPARE(silenced.size(), 1);
+    AlarmsWindow again(fixture.context, services);
+    QCOMPARE(probes, 1);
+    auto* note = window.findChild<QLabel*>(u"SilentAlarms"_s);
+    QVERIFY(note);
+    QCOMPARE(note->text(), u"No sound device: alarms are silent"_s);
+}
+
+void TestAlarmWindows::exportOffersCsv_data()
+{
+    QTest::addColumn<QString>("suggested");
+    QTest::addColumn<QString>("firstType");
+    QTest::newRow("alarm events") << u"alarm-events.csv"_s << u"CSV files (*.csv)"_s;
+    QTest::newRow("audit log") << u"audit.CSV"_s << u"CSV files (*.csv)"_s;
+    QTest::newRow("unit backup") << u"unit-127.0.0.1.json"_s << u"Unit configuration (*.json)"_s;
+}
+
+void TestAlarmWindows::exportOffersCsv()
+{
+    QFETCH(QString, suggested);
+    QFETCH(QString, firstType);
+    QCOMPARE(unitbackup::DialogFileChooser::filterFor(suggested).section(u";;"_s, 0, 0), firstType);
 }
 
 QTEST_MAIN(TestAlarmWindows)
