@@ -1,5 +1,7 @@
 #include "alarmwindows/alarmsounder.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 
 #include "alarms/alarmengine.h"
@@ -32,6 +34,23 @@ void AlarmSounder::setMuted(bool muted)
     Q_EMIT mutedChanged(muted);
 }
 
+void AlarmSounder::setSilentReason(const QString& reason)
+{
+    m_probe = nullptr;
+    m_silentReason = reason;
+    if (!reason.isEmpty())
+        Q_EMIT silenced(reason);
+}
+
+QString AlarmSounder::silentReason()
+{
+    if (m_probe) {
+        const auto probe = std::exchange(m_probe, nullptr);
+        setSilentReason(probe());
+    }
+    return m_silentReason;
+}
+
 void AlarmSounder::update()
 {
     bool siren = false;
@@ -45,6 +64,8 @@ void AlarmSounder::update()
         for (const AlarmRule& rule : m_engine.rules())
             io = io || (rule.id == alarm.rule && rule.kind == AlarmRuleKind::PinIs);
     }
+    if (siren || io)
+        silentReason(); // the first alarm to sound finds out whether it can
     drive(m_sirenTimer, m_siren, siren && !m_muted);
     drive(m_ioTimer, m_ioSound, io && !m_muted);
 }

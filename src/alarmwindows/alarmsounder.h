@@ -4,6 +4,8 @@
 // "burgular2.wav" while an I/O-pin alarm does, each replayed every few seconds (the sound tick
 // of the old sound timers) until acknowledged or muted.
 
+#include <functional>
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -34,14 +36,19 @@ public:
     void update();
 
     /// Why alarms make no sound whatever happens (no sound device), for the Alarms window and the
-    /// status bar; empty while they can sound.
-    void setSilentReason(const QString& reason) { m_silentReason = reason; }
-    QString silentReason() const { return m_silentReason; }
+    /// status bar; empty while they can sound. The probe asks the system once, when first needed
+    /// (the first alarm to sound, or the Alarms window): asking loads the sound back end, which
+    /// start-up does not need.
+    void setSilenceProbe(std::function<QString()> probe) { m_probe = std::move(probe); }
+    void setSilentReason(const QString& reason);
+    QString silentReason();
     /// "No sound device: alarms are silent".
     static QString noDeviceText();
 
 Q_SIGNALS:
     void mutedChanged(bool muted);
+    /// The probe found that alarms are silent.
+    void silenced(const QString& reason);
 
 private:
     void drive(QTimer& timer, platform::SoundPlayer* player, bool wanted);
@@ -53,6 +60,7 @@ private:
     QTimer m_ioTimer;
     bool m_muted = false;
     QString m_silentReason;
+    std::function<QString()> m_probe; // run once, then dropped
 };
 
 } // namespace kestavo::alarms

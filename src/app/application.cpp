@@ -284,15 +284,20 @@ void Application::startBackground()
         }
     }
 
-    if (!platform::EffectSoundPlayer::hasOutputDevice()) {
-        const QString silent = alarms::AlarmSounder::noDeviceText();
-        qWarning("%s", qPrintable(silent));
-        m_alarms->sounder().setSilentReason(silent);
-        auto* label = new QLabel(silent, m_mainForm.get());
-        label->setObjectName(qs("SilentAlarms"));
-        label->setAccessibleName(QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
-        m_mainForm->statusBar()->addPermanentWidget(label);
-    }
+    alarms::AlarmSounder& sounder = m_alarms->sounder();
+    sounder.setSilenceProbe([] {
+        return platform::EffectSoundPlayer::hasOutputDevice() ? QString()
+                                                              : alarms::AlarmSounder::noDeviceText();
+    });
+    QObject::connect(&sounder, &alarms::AlarmSounder::silenced, m_mainForm.get(),
+                     [this](const QString& silent) {
+                         qWarning("%s", qPrintable(silent));
+                         auto* label = new QLabel(silent, m_mainForm.get());
+                         label->setObjectName(qs("SilentAlarms"));
+                         label->setAccessibleName(
+                             QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
+                         m_mainForm->statusBar()->addPermanentWidget(label);
+                     });
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

@@ -124,9 +124,4 @@ QString csvLine(const QStringList& fields)
     return text::csvRecord(fields);
 }
 
-QString isoUtc(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
-}
-
 } // namespace kestavo::history

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include "history/historyconnection.h"
+#include "history/timetext.h"
 
 namespace kestavo::history {
 
@@ -73,8 +74,6 @@ private:
 
 /// One CSV line (RFC 4180 quoting), without the line end.
 QString csvLine(const QStringList& fields);
-/// "2026-12-08T00:10:07.123Z"
-QString isoUtc(qint64 utcMs);
 
 } // namespace kestavo::history
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -207,6 +208,11 @@ void TestAlarmWindows::alarmsWindowButtons()
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.value(0), QByteArray("time,station,alarm,state,value,by,text\r"));
     QVERIFY(lines.value(1).contains(",shelved,"));
+    // The screen shows local time; the file ISO 8601 UTC, like every other export.
+    QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"_s)
+                 .match(QString::fromUtf8(lines.value(1)))
+                 .hasMatch(),
+             lines.value(1).constData());
 
     // Keyboard only: Tab leaves each table (Acknowledge is reachable), arrows stay inside.
     window.show();
@@ -392,11 +398,22 @@ void TestAlarmWindows::silentAlarmsAreSaid()
     FakeFiles files;
     AlarmServices services{engine, journal, sounder, audit, recorder, files};
     {
+        sounder.setSilenceProbe([] { return QString(); }); // a sound device answers
         AlarmsWindow heard(fixture.context, services);
         QVERIFY(!heard.findChild<QLabel*>(u"SilentAlarms"_s));
     }
-    sounder.setSilentReason(AlarmSounder::noDeviceText());
+    // Asked once, when an alarm would sound or the window opens.
+    int probes = 0;
+    sounder.setSilenceProbe([&probes] {
+        ++probes;
+        return AlarmSounder::noDeviceText();
+    });
+    QSignalSpy silenced(&sounder, &AlarmSounder::silenced);
     AlarmsWindow window(fixture.context, services);
+    QCOMPARE(probes, 1);
+    QCOMPARE(silenced.size(), 1);
+    AlarmsWindow again(fixture.context, services);
+    QCOMPARE(probes, 1);
     auto* note = window.findChild<QLabel*>(u"SilentAlarms"_s);
     QVERIFY(note);
     QCOMPARE(note->text(), u"No sound device: alarms are silent"_s);
