@@ -104,6 +104,7 @@ void checkIpv4(const QString& text)
     for (const int octet : *parsed)
         require(octet >= 0 && octet <= 255);
     require(text.count(u'.') == 3);
+    require(ipv4Text(*parsed) == text); // one canonical form: what is accepted is what is printed
     const auto again = parseIpv4(ipv4Text(*parsed));
     require(again && *again == *parsed);
 }

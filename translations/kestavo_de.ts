@@ -542,6 +542,10 @@ Die Liste trotzdem senden?</translation>
         <source>Alarm sounds</source>
         <translation>Alarmtöne</translation>
     </message>
+    <message>
+        <source>Audit log</source>
+        <translation>Prüfprotokoll</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::automation</name>
@@ -1015,6 +1019,13 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
+    <name>kestavo::history::AuditLog</name>
+    <message>
+        <source>Audit records cannot be written to the history file &quot;%1&quot;: %2. Commands are still sent; the audit log resumes when the file can be written again.</source>
+        <translation>Prüfprotokolleinträge können nicht in die Verlaufsdatei „%1“ geschrieben werden: %2. Befehle werden weiter gesendet; das Prüfprotokoll wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::history::HistoryConnection</name>
     <message>
         <source>The history file &quot;%1&quot; cannot be opened: %2.</source>
@@ -1057,6 +1068,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Recording to the history file &quot;%1&quot; stopped: %2. The session goes on; recording resumes when the file can be written again.</source>
         <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ wurde angehalten: %2. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Recording to the history file &quot;%1&quot; is falling behind: another program has kept it locked, so the oldest readings waiting to be written are being dropped. The session goes on; recording resumes when the file can be written again.</source>
+        <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ gerät in Rückstand: ein anderes Programm hält die Datei gesperrt, daher werden die ältesten noch nicht geschriebenen Messwerte verworfen. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
     </message>
 </context>
 <context>

@@ -44,6 +44,9 @@ public:
     void replyReceived(const QString& address, const QByteArray& reply);
     /// Writes every command still waiting as unanswered.
     void finish();
+    /// Writes every command still waiting as "sent", "not verified": the program did not ask the
+    /// unit whether it carried them out (--no-verify), so their silence is no failure.
+    void finishUnverified();
 
     int pendingCount() const { return int(m_pending.size()); }
 

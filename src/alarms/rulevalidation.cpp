@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "stations/stationformat.h"
+
 namespace kestavo::alarms {
 
 using history::AlarmRule;
@@ -29,20 +31,6 @@ constexpr KindInfo kKinds[] = {
 QString number(double value)
 {
     return QString::number(value, 'g', 6);
-}
-
-bool isIpv4(const QString& text)
-{
-    const QStringList parts = text.split(u'.');
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        bool ok = false;
-        const int value = part.toInt(&ok);
-        if (!ok || part.isEmpty() || part.size() > 3 || value < 0 || value > 255)
-            return false;
-    }
-    return true;
 }
 
 bool isVoltage(AlarmRuleKind kind)
@@ -108,11 +96,11 @@ QString ruleText(const AlarmRule& rule)
 
 QString validateRule(const AlarmRule& rule, const QList<AlarmRule>& others)
 {
-    if (!rule.address.isEmpty() && !isIpv4(rule.address))
-        return QStringLiteral(
-                   "Station: \"%1\" is not an IPv4 address; leave it empty for a rule that applies to "
-                   "every station.")
-            .arg(rule.address);
+    // Compared as text with the stations' addresses, so only the one canonical form can ever match.
+    if (const QString problem = rule.address.isEmpty() ? QString() : stations::addressProblem(rule.address);
+        !problem.isEmpty())
+        return QStringLiteral("Station: \"%1\" %2; leave it empty for a rule that applies to every station.")
+            .arg(rule.address, problem);
     if (kindName(rule.kind).isEmpty())
         return QStringLiteral("Kind: choose what the rule watches.");
     const auto channelRange = [&]() -> std::pair<int, int> {

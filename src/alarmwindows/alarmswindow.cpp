@@ -24,6 +24,7 @@
 #include "alarmwindows/alarmwindows.h"
 #include "alarmwindows/csvexport.h"
 #include "history/auditlog.h"
+#include "history/timetext.h"
 #include "platform/prompter.h"
 
 namespace kestavo::alarms {
@@ -255,6 +256,7 @@ void AlarmsWindow::refreshEvents()
     const qint64 now = m_services.engine.now();
     const QString filter = m_eventFilter->text().trimmed();
     m_eventRows.clear();
+    m_eventTimes.clear();
     const QList<history::AlarmEvent> events =
         m_services.journal.events(now - kEventDays * 24 * 3600 * 1000, now + 1);
     for (auto it = events.rbegin(); it != events.rend(); ++it) {
@@ -265,8 +267,10 @@ void AlarmsWindow::refreshEvents()
                                  valueText(it->value),
                                  it->who,
                                  it->text};
-        if (filter.isEmpty() || row.join(u'\n').contains(filter, Qt::CaseInsensitive))
+        if (filter.isEmpty() || row.join(u'\n').contains(filter, Qt::CaseInsensitive)) {
             m_eventRows.append(row);
+            m_eventTimes.append(it->utcMs);
+        }
     }
     fill(m_events, m_eventRows);
 }
@@ -322,11 +326,15 @@ void AlarmsWindow::shelveSelected()
 
 void AlarmsWindow::exportEvents()
 {
+    // On screen local time; in the file ISO 8601 UTC, like every export.
+    QList<QStringList> rows = m_eventRows;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        rows[i][0] = history::isoUtc(m_eventTimes.at(i));
     exportCsv(this, m_services.files, context().prompter, QStringLiteral("alarm-events.csv"),
               {QStringLiteral("time"), QStringLiteral("station"), QStringLiteral("alarm"),
                QStringLiteral("state"), QStringLiteral("value"), QStringLiteral("by"),
                QStringLiteral("text")},
-              m_eventRows);
+              rows);
 }
 
 void AlarmsWindow::showRule(int row)

@@ -55,6 +55,7 @@ private:
     QLineEdit* m_eventFilter = nullptr;
     QTableWidget* m_events = nullptr;
     QList<QStringList> m_eventRows;
+    QList<qint64> m_eventTimes; // UTC ms of each row, for the export's ISO 8601 time column
     QTableWidget* m_rules = nullptr;
     QList<history::AlarmRule> m_ruleList;
     QLineEdit* m_ruleStation = nullptr;

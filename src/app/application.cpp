@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -31,6 +32,7 @@
 #include "fleet/fleetpoller.h"
 #include "fleetui/fleetmodel.h"
 #include "fleetui/fleetwindow.h"
+#include "history/auditlog.h"
 #include "history/historyconnection.h"
 #include "history/historystore.h"
 #include "platform/effectsoundplayer.h"
@@ -154,18 +156,17 @@ void Application::openHistory(const QString& stationDatabase)
         label->setText(recording ? QString() : message);
         label->setToolTip(message);
         label->setVisible(!recording);
-        if (recording)
-            qInfo("History recording resumed.");
-        else
-            qWarning("%s", qPrintable(message));
     };
     auto history = std::make_unique<history::HistoryStore>();
     QObject::connect(history.get(), &history::HistoryStore::recordingChanged, label, show);
     const auto opened = history->open(path);
     if (!opened.ok) {
-        // The console works without its history; the message stays in the status bar.
-        show(false, opened.error + QCoreApplication::translate("kestavo::app::Application",
-                                                               " Readings are not recorded."));
+        // The console works without its history; the message stays in the status bar. (The store
+        // logs what happens once it is open.)
+        const QString message = opened.error + QCoreApplication::translate("kestavo::app::Application",
+                                                                           " Readings are not recorded.");
+        qWarning("%s", qPrintable(message));
+        show(false, message);
         return;
     }
     m_history = std::move(history);
@@ -262,10 +263,25 @@ void Application::startBackground()
     if (m_options.history != qs("none")) {
         const QString historyPath =
             m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path()) : m_options.history;
-        if (const QString problem = m_alarms->open(historyPath); !problem.isEmpty())
+        if (const QString problem = m_alarms->open(historyPath); !problem.isEmpty()) {
             m_prompter->inform(problem + QCoreApplication::translate(
                                              "kestavo::app::Application",
                                              " Alarms and the audit log stay off until this is fixed."));
+        } else {
+            // Shown, like the history's, only while audit records cannot be written.
+            QPointer<QLabel> label = new QLabel(m_mainForm.get());
+            label->setObjectName(qs("AuditStatus"));
+            label->setAccessibleName(QCoreApplication::translate("kestavo::app::Application", "Audit log"));
+            label->hide();
+            m_mainForm->statusBar()->addPermanentWidget(label);
+            m_alarms->auditLog().setStatusHandler([label](bool writing, const QString& message) {
+                if (!label) // the window is gone; commands still pending at exit are written later
+                    return;
+                label->setText(writing ? QString() : message);
+                label->setToolTip(message);
+                label->setVisible(!writing);
+            });
+        }
     }
 
     alarms::AlarmSounder& sounder = m_alarms->sounder();

@@ -1,6 +1,7 @@
 #include "backup/unitconfig.h"
 
 #include <optional>
+#include <string>
 #include <utility>
 
 #include <QJsonArray>
@@ -10,6 +11,7 @@
 
 #include "protocol/codes.h"
 #include "protocol/conversions.h"
+#include "protocol/ipv4.h"
 #include "protocol/unitrules.h"
 
 #include "text/csv.h"
@@ -158,31 +160,24 @@ public:
         return s;
     }
 
-    // "a.b.c.d" into four octets.
+    // "a.b.c.d" into four octets, read as every program reads addresses (no leading zeros).
     void address(const QJsonValue& v, const QString& path, int* octets)
     {
         const QString s = text(v, path, 15);
-        const QStringList parts = s.split(u'.');
         if (failed())
             return;
-        if (parts.size() != 4) {
-            fail(path, QStringLiteral("'%1' is not an IP number of four parts").arg(s));
+        std::string problem;
+        const auto parsed = protocol::parseIpv4(s.toStdString(), &problem);
+        if (!parsed) {
+            if (s.split(u'.').size() != 4)
+                fail(path, QStringLiteral("'%1' is not an IP number of four parts").arg(s));
+            else // "is no IPv4 address (octet 2 is 256, above 255)": the words in brackets
+                fail(path, QStringLiteral("'%1': %2")
+                               .arg(s, QString::fromStdString(problem).section(u'(', 1).chopped(1)));
             return;
         }
-        for (int k = 0; k < 4; ++k) {
-            bool ok = false;
-            const int octet = parts[k].toInt(&ok);
-            if (!ok || parts[k].isEmpty() || parts[k].size() > 3 || parts[k].front() == u'+' ||
-                parts[k].front() == u'-') {
-                fail(path, QStringLiteral("'%1' is not an IP number").arg(s));
-                return;
-            }
-            if (octet > 255) {
-                fail(path, QStringLiteral("'%1': octet %2 is %3, above 255").arg(s).arg(k + 1).arg(octet));
-                return;
-            }
-            octets[k] = octet;
-        }
+        for (std::size_t k = 0; k < parsed->size(); ++k)
+            octets[k] = (*parsed)[k];
     }
 
     template <std::size_t N>

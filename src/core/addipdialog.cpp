@@ -86,6 +86,11 @@ void AddIpDialog::accept()
         prompter.inform(qs("Enter a Description!"));
         return;
     }
+    // 999.1.1.1 can never be reached, and 127.0.82.010 is .8 to some programs and .10 to others.
+    if (const QString refusal = stations::addressRefusal(m_ip->text()); !refusal.isEmpty()) {
+        prompter.inform(refusal);
+        return;
+    }
     auto& store = context().store;
     if (store.findAddress(m_ip->text()) >= 0) {
         // A second record for the address could never be reached (every look-up finds the first);

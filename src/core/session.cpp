@@ -6,6 +6,7 @@
 #include <QUdpSocket>
 
 #include "protocol/frames.h"
+#include "protocol/ipv4.h"
 #include "protocol/reply.h"
 
 #include "stations/stationformat.h"
@@ -81,7 +82,12 @@ quint16 Session::localPort() const
 void Session::start(const QString& stationBoxText)
 {
     const QString address = stations::addressOf(stationBoxText);
-    const QHostAddress unit(address);
+    // IPv4 through the one strict reader: QHostAddress would take "127.0.82.010" for .8. Only IPv6
+    // goes to QHostAddress.
+    const auto octets = protocol::parseIpv4(address.toStdString());
+    const QHostAddress unit = octets                   ? QHostAddress(protocol::ipv4Number(*octets))
+                              : address.contains(u':') ? QHostAddress(address)
+                                                       : QHostAddress();
     if (!m_state.acquiring() && unit.isNull()) {
         // Refused before anything changes: the counters of the last session stay as they were.
         if (address.isEmpty())

@@ -7,6 +7,9 @@
 #include <QUdpSocket>
 
 #include "protocol/frames.h"
+#include "protocol/ipv4.h"
+
+#include "stations/stationformat.h"
 
 namespace kestavo::fleet {
 
@@ -27,25 +30,12 @@ constexpr int kMaxIntervalMs = 3600 * 1000;
 
 QString addressProblem(const QString& address)
 {
-    const QString why = QStringLiteral("\"%1\" is no IPv4 address (four numbers 0-255 joined by dots)");
-    const QStringList parts = address.split(u'.');
-    if (parts.size() != 4)
-        return why.arg(address);
-    std::array<int, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const QString& part = parts.at(i);
-        if (part.isEmpty() || part.size() > 3)
-            return why.arg(address);
-        for (const QChar c : part) {
-            if (c < u'0' || c > u'9')
-                return why.arg(address);
-        }
-        octets.at(static_cast<std::size_t>(i)) = part.toInt();
-        if (octets.at(static_cast<std::size_t>(i)) > 255)
-            return why.arg(address);
-    }
+    // The strict reader: an inet_aton-style one would poll "127.0.82.010" at 127.0.82.8.
+    const auto octets = protocol::parseIpv4(address.toStdString());
+    if (!octets)
+        return stations::addressRefusal(address);
     // A broadcast or multicast poll would reach every unit on the way and their answers none.
-    if (octets[0] == 0 || octets[0] >= 224)
+    if ((*octets)[0] == 0 || (*octets)[0] >= 224)
         return QStringLiteral("\"%1\" is not the address of one unit").arg(address);
     return QString();
 }
@@ -103,7 +93,8 @@ void FleetPoller::setStations(const QList<FleetStation>& stations)
         unit.invalidReason = addressProblem(station.address);
         Schedule sched;
         if (unit.invalidReason.isEmpty()) {
-            sched.address = QHostAddress(station.address);
+            sched.address =
+                QHostAddress(protocol::ipv4Number(*protocol::parseIpv4(station.address.toStdString())));
             const quint32 ipv4 = sched.address.toIPv4Address();
             if (const auto first = m_byAddress.constFind(ipv4); first != m_byAddress.cend()) {
                 unit.invalidReason = QStringLiteral("the same address as station \"%1\", which is polled")

@@ -6,7 +6,10 @@
 #include <unistd.h>
 #endif
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
@@ -25,9 +28,29 @@ bool AuditLog::append(AuditRecord& record)
           textValue(record.address), textValue(record.description), textValue(record.action),
           textValue(record.outcome), textValue(record.detail)})
         query.addBindValue(v);
-    if (!query.exec())
+    if (!query.exec()) {
+        if (m_writing) {
+            m_writing = false;
+            const QString message =
+                QCoreApplication::translate(
+                    "kestavo::history::AuditLog",
+                    "Audit records cannot be written to the history file \"%1\": %2. "
+                    "Commands are still sent; the audit log resumes when the file can "
+                    "be written again.")
+                    .arg(QDir::toNativeSeparators(m_connection.path()), query.lastError().text().trimmed());
+            qWarning("%s", qPrintable(message));
+            if (m_statusHandler)
+                m_statusHandler(false, message);
+        }
         return false;
+    }
     record.id = query.lastInsertId().toLongLong();
+    if (!m_writing) {
+        m_writing = true;
+        qInfo("Audit records are written again.");
+        if (m_statusHandler)
+            m_statusHandler(true, QString());
+    }
     return true;
 }
 
@@ -99,11 +122,6 @@ QStringList AuditLog::csvFields(const AuditRecord& r)
 QString csvLine(const QStringList& fields)
 {
     return text::csvRecord(fields);
-}
-
-QString isoUtc(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 } // namespace kestavo::history

@@ -4,6 +4,7 @@
 // the history file. Records hold words ("Relay 2 ON", "password changed"), never frame bytes,
 // so no password can reach the file.
 
+#include <functional>
 #include <limits>
 
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include "history/historyconnection.h"
+#include "history/timetext.h"
 
 namespace kestavo::history {
 
@@ -48,8 +50,13 @@ public:
     bool isOpen() const { return m_connection.isOpen(); }
     QString error() const { return m_connection.error(); }
 
-    /// Stores the record; its id is set. False (and error()) when the write failed.
+    /// Stores the record; its id is set. False when the write failed: the first failure after a
+    /// good write is logged and reported to the status handler with a sentence naming the file,
+    /// and the next good write reports that writing resumed (empty text), as the history does.
     bool append(AuditRecord& record);
+    bool isWriting() const { return m_writing; }
+    using StatusHandler = std::function<void(bool writing, const QString& message)>;
+    void setStatusHandler(StatusHandler handler) { m_statusHandler = std::move(handler); }
     QList<AuditRecord> records(const AuditFilter& filter = {}) const;
 
     /// The account and computer names a record carries.
@@ -61,12 +68,12 @@ public:
 
 private:
     HistoryConnection m_connection;
+    StatusHandler m_statusHandler;
+    bool m_writing = true;
 };
 
 /// One CSV line (RFC 4180 quoting), without the line end.
 QString csvLine(const QStringList& fields);
-/// "2026-12-08T00:10:07.123Z"
-QString isoUtc(qint64 utcMs);
 
 } // namespace kestavo::history
 

@@ -62,7 +62,7 @@ QStringList exportHeader(Step step, const QStringList& captions)
 
 QStringList exportValues(const Row& row, Step step)
 {
-    QStringList values{isoTime(row.timeMs)};
+    QStringList values{isoUtc(row.timeMs)};
     for (int s = 0; s < kSeries; ++s)
         values.append(number(row.mean[std::size_t(s)]));
     for (const qint8 r : row.relays)
@@ -77,11 +77,6 @@ QStringList exportValues(const Row& row, Step step)
         values.append(QString::number(row.count));
     }
     return values;
-}
-
-QString isoTime(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 QString csvRecord(const QStringList& fields)

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "history/historytypes.h"
+#include "history/timetext.h"
 
 namespace kestavo::history {
 
@@ -18,8 +19,6 @@ QStringList exportHeader(Step step, const QStringList& captions = {});
 /// window's shortest decimal form, times in ISO 8601 UTC with milliseconds.
 QStringList exportValues(const Row& row, Step step);
 
-/// ISO 8601 UTC: "2026-01-01T00:00:00.000Z".
-QString isoTime(qint64 utcMs);
 /// One RFC 4180 record (no line end): fields with a comma, quote or line break are quoted and
 /// their quotes doubled.
 QString csvRecord(const QStringList& fields);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <vector>
 
 #include <QDateTime>
@@ -39,8 +40,6 @@ constexpr qint64 kMinuteSliceMs = 6 * kHourMs;
 constexpr qint64 kHourSliceMs = 7 * 24 * kHourMs;
 // Time one maintain() call may take before it yields to the event loop.
 constexpr qint64 kMaintainBudgetMs = 15;
-// What stays queued while the file cannot be written (about a day of one unit at 1 Hz).
-constexpr int kMaxPending = 100'000;
 
 // SQLite's primary result codes for a file another process is writing.
 bool isBusy(const QSqlError& error)
@@ -62,8 +61,9 @@ struct HistoryStore::Private
         QString mac;
         Sample sample;
     };
-    std::vector<Pending> samples;
-    QList<std::pair<QString, Event>> events;
+    // Bounded queues: a full one drops its oldest entry in constant time.
+    std::deque<Pending> samples;
+    std::deque<std::pair<QString, Event>> events;
     QHash<QString, qint64> unitIds; // address + '/' + mac
     QList<qint64> maintenanceQueue;
 
@@ -164,6 +164,8 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
     d->open = true;
     m_recording = true;
     m_lastError.clear();
+    m_dropped = 0;
+    m_droppedAtStop = 0;
     m_flushTimer.start();
     m_maintenanceTimer.setInterval(m_options.maintenanceIntervalMs);
     m_maintenanceTimer.start();
@@ -210,8 +212,11 @@ void HistoryStore::record(const QString& address, const QString& mac, const Samp
 {
     if (!d->open)
         return;
-    if (d->samples.size() >= std::size_t(kMaxPending))
-        d->samples.erase(d->samples.begin()); // a file that stays locked must not eat the memory
+    // A file that stays locked must not eat the memory.
+    if (d->samples.size() >= std::size_t(std::max(1, m_options.maxPendingSamples))) {
+        d->samples.pop_front();
+        dropped(1);
+    }
     d->samples.push_back({address, mac, sample});
 }
 
@@ -219,12 +224,38 @@ void HistoryStore::recordEvent(const QString& address, qint64 utcMs, LinkEvent e
 {
     if (!d->open)
         return;
-    d->events.append({address, Event{utcMs, event, detail}});
+    if (d->events.size() >= std::size_t(std::max(1, m_options.maxPendingEvents))) {
+        d->events.pop_front();
+        dropped(1);
+    }
+    d->events.push_back({address, Event{utcMs, event, detail}});
+}
+
+void HistoryStore::dropped(qint64 count)
+{
+    if (m_recording)
+        stopRecording(
+            tr("Recording to the history file \"%1\" is falling behind: another program has kept it "
+               "locked, so the oldest readings waiting to be written are being dropped. The "
+               "session goes on; recording resumes when the file can be written again.")
+                .arg(db::nativePath(d->path)));
+    m_dropped += count;
+}
+
+void HistoryStore::stopRecording(const QString& message)
+{
+    m_lastError = message;
+    if (!m_recording)
+        return;
+    m_recording = false;
+    m_droppedAtStop = m_dropped;
+    qWarning("%s", qPrintable(message));
+    Q_EMIT recordingChanged(false, message);
 }
 
 bool HistoryStore::flush()
 {
-    if (!d->open || (d->samples.empty() && d->events.isEmpty()))
+    if (!d->open || (d->samples.empty() && d->events.empty()))
         return true;
     QSqlDatabase conn = d->db();
     QSqlQuery query(conn);
@@ -235,17 +266,13 @@ bool HistoryStore::flush()
         conn.rollback();
         if (isBusy(error))
             return false; // another process is writing: the batch waits for the next turn
+        const qint64 lost = qint64(d->samples.size() + d->events.size());
         d->samples.clear();
         d->events.clear();
-        const QString message =
-            tr("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
-               "resumes when the file can be written again.")
-                .arg(db::nativePath(d->path), error.text().trimmed());
-        m_lastError = message;
-        if (m_recording) {
-            m_recording = false;
-            Q_EMIT recordingChanged(false, message);
-        }
+        stopRecording(tr("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
+                         "resumes when the file can be written again.")
+                          .arg(db::nativePath(d->path), error.text().trimmed()));
+        m_dropped += lost;
         return false;
     };
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
@@ -284,6 +311,13 @@ bool HistoryStore::flush()
     if (!m_recording) {
         m_recording = true;
         m_lastError.clear();
+        if (const qint64 lost = m_dropped - m_droppedAtStop; lost > 0)
+            qWarning("History recording to \"%s\" resumed; readings and link events dropped while it could "
+                     "not be written: %lld.",
+                     qPrintable(db::nativePath(d->path)), static_cast<long long>(lost));
+        else
+            qInfo("History recording resumed.");
+        m_droppedAtStop = m_dropped;
         Q_EMIT recordingChanged(true, QString());
     }
     Q_EMIT written();

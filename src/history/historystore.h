@@ -43,6 +43,9 @@ public:
         std::function<qint64()> clock; // UTC ms; the system clock when empty
         /// Test seam for a full disk: SQLite's page limit for this connection (0 = none).
         int maxPageCount = 0;
+        /// What stays queued while the file cannot be written; past it the oldest entry goes.
+        int maxPendingSamples = 100'000; // about a day of one unit at 1 Hz
+        int maxPendingEvents = 10'000;
     };
 
     explicit HistoryStore(QObject* parent = nullptr);
@@ -73,6 +76,9 @@ public:
     bool isRecording() const { return m_recording; }
     QString lastError() const { return m_lastError; }
     int pendingCount() const;
+    /// Samples and events dropped since the file was opened: pushed out of a full queue, or in a
+    /// batch whose write failed.
+    qint64 droppedCount() const { return m_dropped; }
 
     // ---- background upkeep -----------------------------------------------------------------
     /// One small slice of packing, roll-up and retention at time `nowMs`, in its own short
@@ -87,6 +93,7 @@ public:
 
 Q_SIGNALS:
     /// Recording stopped (with a sentence saying why and naming the file) or resumed (empty text).
+    /// Also written to the log, with the count of what was dropped meanwhile when it resumes.
     void recordingChanged(bool recording, const QString& message);
     /// A batch was written.
     void written();
@@ -98,8 +105,13 @@ private:
     HistoryReader m_reader;
     QTimer m_flushTimer;
     QTimer m_maintenanceTimer;
+    void stopRecording(const QString& message);
+    void dropped(qint64 count);
+
     bool m_recording = true;
     QString m_lastError;
+    qint64 m_dropped = 0;
+    qint64 m_droppedAtStop = 0; // m_dropped when recording last stopped
 };
 
 } // namespace kestavo::history

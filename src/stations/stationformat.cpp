@@ -1,5 +1,9 @@
 #include "stations/stationformat.h"
 
+#include <string>
+
+#include "protocol/ipv4.h"
+
 namespace kestavo::stations {
 
 QString trimSpaces(const QString& text)
@@ -31,6 +35,20 @@ QString descriptionOf(const QString& entry)
 QString padPassword(const QString& typed)
 {
     return typed.leftJustified(kPasswordWidth, kPasswordFill);
+}
+
+QString addressProblem(const QString& address)
+{
+    std::string problem;
+    if (protocol::parseIpv4(address.toStdString(), &problem))
+        return QString();
+    return QString::fromStdString(problem);
+}
+
+QString addressRefusal(const QString& address)
+{
+    const QString problem = addressProblem(address);
+    return problem.isEmpty() ? QString() : QStringLiteral("\"%1\" %2").arg(address, problem);
 }
 
 } // namespace kestavo::stations

@@ -41,4 +41,11 @@ QString padPassword(const QString& typed);
 // Removes leading and trailing spaces only: tabs and other white space belong to the text.
 QString trimSpaces(const QString& text);
 
+/// Why `address` is not a station address every program reads alike ("is no IPv4 address (octet 4
+/// has a leading zero, …)"), or an empty text. The one strict reader of protocol/ipv4.h.
+QString addressProblem(const QString& address);
+
+/// The sentence the console shows for such an address: "\"999.1.1.1\" is no IPv4 address (…)".
+QString addressRefusal(const QString& address);
+
 } // namespace kestavo::stations

@@ -315,6 +315,11 @@ void TestAlarmEngine::validation_data()
     AlarmRule badStation = rule(AlarmRuleKind::BadPassword, 0);
     badStation.address = u"10.0.0"_s;
     QTest::newRow("station") << badStation << u"Station: \"10.0.0\""_s;
+    // Compared as text with the stations' addresses, these would never fire.
+    for (const QString& address : {u"010.0.0.1"_s, u"+10.0.0.1"_s, u"10.0.0.1 "_s}) {
+        badStation.address = address;
+        QTest::newRow(qPrintable(address)) << badStation << u"Station: \"%1\""_s.arg(address);
+    }
 }
 
 void TestAlarmEngine::validation()

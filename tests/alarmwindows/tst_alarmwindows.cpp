@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -207,6 +208,11 @@ void TestAlarmWindows::alarmsWindowButtons()
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.value(0), QByteArray("time,station,alarm,state,value,by,text\r"));
     QVERIFY(lines.value(1).contains(",shelved,"));
+    // The screen shows local time; the file ISO 8601 UTC, like every other export.
+    QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"_s)
+                 .match(QString::fromUtf8(lines.value(1)))
+                 .hasMatch(),
+             lines.value(1).constData());
 
     // Keyboard only: Tab leaves each table (Acknowledge is reachable), arrows stay inside.
     window.show();

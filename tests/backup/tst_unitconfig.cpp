@@ -133,6 +133,8 @@ void TestUnitConfig::badFilesAreRefused_data()
         "triggers.io[2].slot_for_0: 0 is out of range (1 to 8)");
     row("octet above 255", "security.allowed_ip.addresses[1]", QStringLiteral("10.256.0.1"),
         "security.allowed_ip.addresses[1]: '10.256.0.1': octet 2 is 256, above 255");
+    row("leading zero", "security.allowed_ip.addresses[1]", QStringLiteral("10.01.0.1"),
+        "security.allowed_ip.addresses[1]: '10.01.0.1': octet 2 has a leading zero");
     row("three-part address", "security.allowed_ip.addresses[0]", QStringLiteral("10.1.2"),
         "security.allowed_ip.addresses[0]: '10.1.2' is not an IP number of four parts");
     row("unknown rule", "security.allowed_ip.rule", QStringLiteral("some"),

@@ -108,6 +108,15 @@ private Q_SLOTS:
                                                   << "pw"
                                                   << "desc"
                                                   << "Add an IP!";
+        QTest::newRow("no such address") << "999.1.1.1"
+                                         << "pw"
+                                         << "desc"
+                                         << "\"999.1.1.1\" is no IPv4 address (octet 1 is 999, above 255)";
+        QTest::newRow("leading zero") << "127.0.82.010"
+                                      << "pw"
+                                      << "desc"
+                                      << "\"127.0.82.010\" is no IPv4 address (octet 4 has a leading zero, "
+                                         "which some programs read as octal)";
         QTest::newRow("space and star filtered from password") << "127.0.0.5"
                                                                << " ** "
                                                                << "d"

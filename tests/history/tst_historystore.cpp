@@ -9,12 +9,14 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "history/auditlog.h"
 #include "history/historystore.h"
 
 using namespace kestavo::history;
@@ -92,6 +94,8 @@ private Q_SLOTS:
     void fullDiskStopsAndResumesRecording();
     void readOnlyFileStopsAndResumesRecording();
     void twoWritersShareOneFile();
+    void fullQueueDropsItsOldestEntries();
+    void auditWriteFailureIsReportedOnce();
 
 private:
     QTemporaryDir m_dir;
@@ -387,6 +391,79 @@ void TestHistoryStore::twoWritersShareOneFile()
     const QList<Row> minutes = reader.read(kUnit, kT0, kT0 + 200'000, Step::Minute).rows;
     QCOMPARE(describe(minutes), (QStringList{u"0:60:20:25:30"_s, u"60:60:20:25:30"_s, u"120:60:20:25:30"_s,
                                              u"180:20:20:25:30"_s}));
+}
+
+void TestHistoryStore::fullQueueDropsItsOldestEntries()
+{
+    // Nothing is flushed while the queue fills, as when another program keeps the file locked.
+    const QString path = m_dir.filePath(u"queue.db"_s);
+    HistoryStore::Options options;
+    options.maxPendingSamples = 5;
+    options.maxPendingEvents = 3;
+    HistoryStore store(options);
+    QVERIFY(store.open(path).ok);
+    QSignalSpy changes(&store, &HistoryStore::recordingChanged);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"falling behind"_s));
+    for (int i = 0; i < 8; ++i)
+        store.record(kUnit, kMac, sampleAt(kT0 + i * 1000LL, 20.0 + i));
+    for (int i = 0; i < 4; ++i)
+        store.recordEvent(kUnit, kT0 + i * 1000LL, LinkEvent::LinkLost, QString::number(i));
+    QCOMPARE(store.pendingCount(), 8);
+    QCOMPARE(store.droppedCount(), 4);
+    QCOMPARE(changes.size(), 1); // one message, not one per drop
+    QCOMPARE(changes.at(0).at(0).toBool(), false);
+    QVERIFY2(changes.at(0).at(1).toString().contains(path), qPrintable(changes.at(0).at(1).toString()));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"resumed; .* dropped .*: 4\\.$"_s));
+    QVERIFY(store.flush());
+    QCOMPARE(changes.size(), 2);
+    QCOMPARE(changes.at(1).at(0).toBool(), true);
+    const Series series = store.reader().read(kUnit, kT0, kT0 + 10'000, Step::Raw);
+    QCOMPARE(describe(series.rows), (QStringList{u"3:1:23:23:23"_s, u"4:1:24:24:24"_s, u"5:1:25:25:25"_s,
+                                                 u"6:1:26:26:26"_s, u"7:1:27:27:27"_s}));
+    QStringList details;
+    for (const Event& e : series.events)
+        details.append(e.detail);
+    QCOMPARE(details, (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+}
+
+void TestHistoryStore::auditWriteFailureIsReportedOnce()
+{
+    const QString path = m_dir.filePath(u"audit.db"_s);
+    AuditLog log;
+    QVERIFY2(log.open(path), qPrintable(log.error()));
+    QList<std::pair<bool, QString>> reports;
+    log.setStatusHandler([&reports](bool writing, const QString& message) {
+        reports.append({writing, message});
+    });
+    const auto refuse = [&path](const QString& sql) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"refuse"_s);
+        db.setDatabaseName(path);
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"refuse"_s);
+        return ok;
+    };
+    AuditRecord record;
+    record.action = u"Relay 2 ON"_s;
+    QVERIFY(log.append(record));
+    QVERIFY(refuse(
+        u"CREATE TRIGGER refuse BEFORE INSERT ON audit BEGIN SELECT RAISE(FAIL, 'disk says no'); END"_s));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(u"Audit records cannot be written.*disk says no"_s));
+    QVERIFY(!log.append(record));
+    QVERIFY(!log.append(record));
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.at(0).first, false);
+    QVERIFY2(reports.at(0).second.contains(path) && reports.at(0).second.contains(u"disk says no"_s),
+             qPrintable(reports.at(0).second));
+    QVERIFY(refuse(u"DROP TRIGGER refuse"_s));
+    QTest::ignoreMessage(QtInfoMsg, "Audit records are written again.");
+    QVERIFY(log.append(record));
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports.at(1), (std::pair<bool, QString>{true, QString()}));
+    QCOMPARE(log.records().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryStore)

@@ -912,9 +912,12 @@ void TestCli::stationsAddFollowsAddIpRules_data()
     QTest::newRow("31-character description")
         << QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("pw"), QString(31, u'd')}
         << int(cli::ExitUsage) << QStringLiteral("longer than 30");
+    QTest::newRow("leading zeros") << QStringList{QStringLiteral("127.000.000.001"), QStringLiteral("pw"),
+                                                  QStringLiteral("Lab")}
+                                   << int(cli::ExitUsage) << QStringLiteral("octet 2 has a leading zero");
     QTest::newRow("15-character address")
-        << QStringList{QStringLiteral("127.000.000.001"), QStringLiteral("pw"), QStringLiteral("Lab")}
-        << int(cli::ExitDone) << QStringLiteral("added 127.000.000.001");
+        << QStringList{QStringLiteral("192.168.100.200"), QStringLiteral("pw"), QStringLiteral("Lab")}
+        << int(cli::ExitDone) << QStringLiteral("added 192.168.100.200");
 }
 
 void TestCli::stationsAddFollowsAddIpRules()
@@ -931,7 +934,7 @@ void TestCli::stationsAddFollowsAddIpRules()
         kestavo::stations::StationStore store;
         QVERIFY(store.open(dbPath()).ok);
         QCOMPARE(store.count(), 1);
-        QCOMPARE(store.entryAt(0), QStringLiteral("127.000.000.001   Lab"));
+        QCOMPARE(store.entryAt(0), QStringLiteral("192.168.100.200   Lab"));
         QCOMPARE(store.valueAt(0, QStringLiteral("password")).toString(), QStringLiteral("pw********"));
     }
 }
@@ -976,12 +979,12 @@ void TestCli::helpForEveryCommand_data()
 {
     QTest::addColumn<QString>("word");
     const QStringList words = {
-        QStringLiteral("stations"),    QStringLiteral("status"),   QStringLiteral("watch"),
-        QStringLiteral("relay"),       QStringLiteral("scripts"),  QStringLiteral("script"),
-        QStringLiteral("timer"),       QStringLiteral("io"),       QStringLiteral("temp"),
-        QStringLiteral("name"),        QStringLiteral("password"), QStringLiteral("allow"),
-        QStringLiteral("http"),        QStringLiteral("snmp"),     QStringLiteral("set-ip"),
-        QStringLiteral("set-mac"),     QStringLiteral("board"),    QStringLiteral("board-scripts"),
+        QStringLiteral("stations"),     QStringLiteral("status"),   QStringLiteral("watch"),
+        QStringLiteral("relay"),        QStringLiteral("scripts"),  QStringLiteral("script"),
+        QStringLiteral("timer"),        QStringLiteral("io"),       QStringLiteral("temp"),
+        QStringLiteral("name"),         QStringLiteral("password"), QStringLiteral("allow"),
+        QStringLiteral("http"),         QStringLiteral("snmp"),     QStringLiteral("set-ip"),
+        QStringLiteral("set-mac"),      QStringLiteral("board"),    QStringLiteral("board-scripts"),
         QStringLiteral("board-script"), QStringLiteral("backup"),   QStringLiteral("diff"),
         QStringLiteral("restore")};
     for (const QString& word : words)

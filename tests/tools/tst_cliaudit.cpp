@@ -161,6 +161,8 @@ void TestCliAudit::everyCommandKindOneRecord_data()
         QStringLiteral("run board script 1"), QStringLiteral("acknowledged"));
     row("refused: wrong password", QStringLiteral("relay 127.0.0.1 1 off"), QStringLiteral("Relay 1 OFF"),
         QStringLiteral("refused: Bad Password!"), QStringLiteral("Wr0ng"));
+    row("silent, but not asked to answer", QStringLiteral("relay 127.0.0.1 1 on --no-verify"),
+        QStringLiteral("Relay 1 ON"), QStringLiteral("sent: not verified"), pw, 0);
     row("no answer: the unit fell silent", QStringLiteral("relay 127.0.0.1 1 on"),
         QStringLiteral("Relay 1 ON"), QStringLiteral("no answer"), pw, 0);
 }
@@ -206,9 +208,25 @@ void TestCliAudit::everyCommandKindOneRecord()
 
 void TestCliAudit::readingCommandsLeaveNoRecord()
 {
+    // A value option before the command word is never taken for the command: "history" is -o's file.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    const Run misrouted = run(QStringLiteral("-o history backup 127.0.0.1"));
+    QDir::setCurrent(previous);
+    QVERIFY2(misrouted.code == cli::ExitDone, qPrintable(misrouted.err));
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("history"))));
+
     for (const char* line :
          {"status 127.0.0.1", "scripts 127.0.0.1", "board-scripts 127.0.0.1", "backup 127.0.0.1"})
         QCOMPARE(run(QString::fromLatin1(line)).code, int(cli::ExitDone));
+    // Reading never creates the history file, and without one there is nothing to list.
+    for (const char* line : {"alarms", "audit --since 7d", "alarms ack all"}) {
+        const Run listed = run(QString::fromLatin1(line), {});
+        QCOMPARE(listed.code, int(cli::ExitDone));
+        QVERIFY2(listed.out.contains(QStringLiteral("no history yet")), qPrintable(listed.out));
+    }
+    QCOMPARE(run(QStringLiteral("audit --format json"), {}).out, QStringLiteral("{\"audit\":[]}\n"));
+    QVERIFY(!QFile::exists(historyPath()));
     QCOMPARE(records().size(), 0);
 }
 
@@ -236,6 +254,9 @@ void TestCliAudit::auditFiltersAndFormats()
     add(now - 1 * hour, "127.0.0.2", "HTTP server ON");
 
     QCOMPARE(run(QStringLiteral("audit --since 24h"), {}).out.count(u'\n'), 2);
+    // The relative times of `history --from`, and spans longer than the unit's timer holds.
+    QCOMPARE(run(QStringLiteral("audit --since -24h"), {}).out.count(u'\n'), 2);
+    QCOMPARE(run(QStringLiteral("audit --since 200d"), {}).out.count(u'\n'), 3);
     QCOMPARE(run(QStringLiteral("audit --since 2026-12-08T04:30:00Z"), {}).out.count(u'\n'), 1);
     const Run station = run(QStringLiteral("audit --station 127.0.0.1 --format csv"), {});
     QCOMPARE(station.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).size(), 3); // header + 2

@@ -40,6 +40,7 @@ private Q_SLOTS:
     void importAddsAndUpdatesAndExportHasNoPassword();
     void fleetReportsEveryStation();
     void fleetWatchPrintsEveryRound();
+    void leadingZerosNeverReachAnotherUnit();
 
 private:
     Run run(const QStringList& arguments);
@@ -261,6 +262,52 @@ void TestCliFleet::fleetWatchPrintsEveryRound()
     QCOMPARE(lines.size(), 1 + 3 * 2);
     QVERIFY(lines.first().startsWith(QStringLiteral("address,description,state,age_s,rtt_ms,relay1")));
     QCOMPARE(sim.fleet->counters().datagramsReceived, 6u);
+}
+
+void TestCliFleet::leadingZerosNeverReachAnotherUnit()
+{
+    // Units at 127.0.82.8, .9 and .10 on one port. An octal reader takes "127.0.82.010" for .8.
+    std::vector<kestavo::sim::SimulatedUnit::Config> configs(3);
+    for (auto& config : configs) {
+        config.bindAddress = QHostAddress(QStringLiteral("127.0.82.8"));
+        config.port = 0;
+        config.unit.password = "Fl33t";
+    }
+    kestavo::sim::SimulatedFleet units(configs);
+    QVERIFY2(units.start(), qPrintable(units.errorString()));
+    QCOMPARE(units.address(2), QHostAddress(QStringLiteral("127.0.82.10")));
+
+    const Run imported = run({QStringLiteral("stations"), QStringLiteral("import"),
+                              writeFile("127.0.82.9,Fl33t,Nine\n127.0.82.010,Fl33t,Ten\n")});
+    QCOMPARE(imported.code, int(cli::ExitUsage));
+    QVERIFY2(
+        imported.err.contains(QStringLiteral(":2: address '127.0.82.010' is no IPv4 address (octet 4 has a "
+                                             "leading zero")),
+        qPrintable(imported.err));
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("add"), QStringLiteral("127.0.82.010"),
+                  QStringLiteral("Fl33t"), QStringLiteral("Ten")})
+                 .code,
+             int(cli::ExitUsage));
+
+    // A station file written before still loads; the entry is shown invalid and never polled.
+    QFile::remove(dbPath());
+    {
+        StationStore store;
+        QVERIFY(store.open(dbPath()).ok);
+        QVERIFY(store.add(QStringLiteral("127.0.82.010"), QStringLiteral("Fl33t"), QStringLiteral("Ten")));
+        QVERIFY(store.add(QStringLiteral("127.0.82.9"), QStringLiteral("Fl33t"), QStringLiteral("Nine")));
+    }
+    const Run polled = run({QStringLiteral("--port"), QString::number(units.port()),
+                            QStringLiteral("--timeout"), QStringLiteral("500"), QStringLiteral("fleet"),
+                            QStringLiteral("--format"), QStringLiteral("json")});
+    QCOMPARE(polled.code, int(cli::ExitRefused));
+    const QJsonArray list = QJsonDocument::fromJson(polled.out.toUtf8()).array();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list.at(0).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("invalid"));
+    QCOMPARE(list.at(1).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("online"));
+    QVERIFY(units.model(0).frames().empty()); // .8 received nothing
+    QVERIFY(units.model(2).frames().empty());
+    QCOMPARE(units.counters().datagramsReceived, 1u);
 }
 
 QTEST_GUILESS_MAIN(TestCliFleet)

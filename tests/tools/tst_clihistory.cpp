@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "history/historystore.h"
+#include "history/timetext.h"
 #include "historycommand.h"
 
 using namespace kestavo;
@@ -170,6 +171,12 @@ void TestCliHistory::times_data()
     QTest::newRow("ISO UTC") << u"2026-01-01T11:00:00Z"_s << -3'600'000LL;
     QTest::newRow("ISO no zone is UTC") << u"2026-01-01T11:00:00"_s << -3'600'000LL;
     QTest::newRow("ISO with offset") << u"2026-01-01T13:00:00+02:00"_s << -3'600'000LL;
+    // audit --since's forms, one parser for both commands
+    QTest::newRow("200d, no sign") << u"200d"_s << -200 * 86'400'000LL;
+    QTest::newRow("-1h30m") << u"-1h30m"_s << -5'400'000LL;
+    QTest::newRow("plain seconds") << u"90"_s << -90'000LL;
+    QTest::newRow("date is midnight UTC") << u"2026-01-01"_s << -12 * 3'600'000LL;
+    QTest::newRow("units out of order") << u"30m1h"_s << std::numeric_limits<qint64>::min();
     QTest::newRow("+1h") << u"+1h"_s << std::numeric_limits<qint64>::min();
     QTest::newRow("-h") << u"-h"_s << std::numeric_limits<qint64>::min();
     QTest::newRow("empty") << QString() << std::numeric_limits<qint64>::min();
@@ -179,7 +186,7 @@ void TestCliHistory::times()
 {
     QFETCH(QString, text);
     QFETCH(qint64, offsetMs);
-    const auto parsed = cli::parseTime(text, kNow.toMSecsSinceEpoch());
+    const auto parsed = kestavo::history::parseTimeText(text, kNow.toMSecsSinceEpoch());
     if (offsetMs == std::numeric_limits<qint64>::min())
         QVERIFY(!parsed);
     else

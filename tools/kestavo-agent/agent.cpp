@@ -317,9 +317,7 @@ void Agent::audit(int index, int relay, bool on, const QString& outcome, const Q
     record.action = command ? QString::fromStdString(command->text) : QString();
     record.outcome = outcome;
     record.detail = detail;
-    if (!m_audit->append(record))
-        qWarning("Unit %s: the audit record of a relay command could not be written",
-                 qPrintable(record.address));
+    m_audit->append(record); // a failure is logged once by the log itself, until it writes again
 }
 
 Agent::FileStamp Agent::FileStamp::of(const QString& path)

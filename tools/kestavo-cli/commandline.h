@@ -62,6 +62,10 @@ enum class CommandKind {
     Alarms,
     AlarmsAck,
     Audit,
+    History,
+    Notify,
+    StationsMaintenance,
+    AlarmsReport,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -92,6 +96,8 @@ struct GlobalOptions
 struct Command
 {
     CommandKind kind = CommandKind::Help;
+    QString word;          // the command word, lower case ("board-script")
+    QStringList arguments; // the whole line, for the commands that read it with their own parser
     GlobalOptions options;
     QString helpTopic; // Help: the command word asked about; empty for the whole tool
 
@@ -157,6 +163,11 @@ struct Command
     qint64 alarmId = 0;           // alarms ack ID; 0 for all
     std::optional<QString> since; // audit --since, as typed (read against the clock when run)
     QString station;              // audit --station
+
+    // history
+    std::optional<QString> from; // --from, as typed (read against the clock when run)
+    std::optional<QString> to;   // --to
+    QString step;                // --step: raw, 1m or 1h
 };
 
 struct UsageError
@@ -168,6 +179,9 @@ struct UsageError
 /// Why a password typed for `name` cannot be used, or an empty text. storedFormAllowed accepts
 /// the '*'-padded form as stored.
 QString passwordProblem(const QString& typed, const QString& name, bool storedFormAllowed);
+
+/// True when every character of `text` is one the unit can store (Latin-1).
+bool isLatin1(const QString& text);
 
 /// Parses the arguments after the program name.
 std::variant<Command, UsageError> parseArguments(const QStringList& arguments);

@@ -25,6 +25,7 @@
 #include "configcommands.h"
 #include "fleetcommand.h"
 #include "history/auditlog.h"
+#include "history/timetext.h"
 #include "historycommands.h"
 #include "stationtransfer.h"
 #include "unitlink.h"
@@ -84,6 +85,21 @@ QString stepsText(const QStringList& steps)
 
 using backup::relayStepTexts;
 
+bool readsOnly(CommandKind kind)
+{
+    switch (kind) {
+    case CommandKind::Status:
+    case CommandKind::Watch:
+    case CommandKind::Scripts:
+    case CommandKind::BoardScripts:
+    case CommandKind::Backup:
+    case CommandKind::Diff:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool boardBit(const p::StatusReport& report, int board, p::BoardItem item)
 {
     return report.boardState &&
@@ -129,9 +145,13 @@ int CommandRunner::run()
 
     if (const int code = prepareUnit(); code != ExitDone)
         return code;
-    startAudit();
+    // Only what changes a unit is audited; reading one never creates or touches the history file.
+    const bool audited = !readsOnly(m_command.kind);
+    if (audited)
+        startAudit();
     const int code = runUnitCommand();
-    finishAudit();
+    if (audited)
+        finishAudit();
     return code;
 }
 
@@ -399,7 +419,9 @@ void CommandRunner::startAudit()
                  .arg(m_auditLog->error()));
     alarms::AuditRecorder::Options options;
     options.program = QStringLiteral("CLI");
-    options.answerTimeoutMs = m_command.options.timeoutMs;
+    // With --no-verify the unit was not asked to confirm anything: finishAudit() closes what is still
+    // open after its wait as "sent, not verified", before the recorder would call it unanswered.
+    options.answerTimeoutMs = m_command.options.timeoutMs * (m_command.options.noVerify ? 2 : 1);
     options.clock = [this] {
         return m_env.now().toMSecsSinceEpoch();
     };
@@ -416,7 +438,10 @@ void CommandRunner::finishAudit()
     while (m_recorder->pendingCount() > 0 && !deadline.hasExpired())
         if (!m_link->receive(int(std::max<qint64>(deadline.remainingTime(), 0))))
             break;
-    m_recorder->finish();
+    if (m_command.options.noVerify)
+        m_recorder->finishUnverified();
+    else
+        m_recorder->finish();
     m_link->setReceiveObserver({});
 }
 
@@ -549,7 +574,7 @@ int CommandRunner::watch()
             const QDateTime now = m_env.now();
             if (json()) {
                 QJsonObject line = statusJson(*got.value, m_rangeFlags, c.unit);
-                line.insert(QStringLiteral("time"), now.toUTC().toString(Qt::ISODateWithMs));
+                line.insert(QStringLiteral("time"), history::isoUtc(now.toMSecsSinceEpoch()));
                 emitJson(line);
             } else if (csv()) {
                 m_out << csvRecord(statusCsvRow(*got.value, m_rangeFlags, c.unit, now));

@@ -12,6 +12,7 @@
 
 #include "fleet/fleetrecorder.h"
 #include "history/historystore.h"
+#include "history/timetext.h"
 #include "reportformat.h"
 
 namespace kestavo::cli {
@@ -194,7 +195,7 @@ int FleetCommand::print()
         if (format == OutputFormat::Json) {
             QJsonObject object = unitJson(unit, nowMs);
             if (watch) {
-                object.insert(QStringLiteral("time"), m_env.now().toUTC().toString(Qt::ISODateWithMs));
+                object.insert(QStringLiteral("time"), history::isoUtc(m_env.now().toMSecsSinceEpoch()));
                 m_out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
             } else {
                 list.append(object);

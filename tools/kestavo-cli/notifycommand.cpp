@@ -15,6 +15,7 @@
 #include "fleet/fleetstation.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
+#include "history/timetext.h"
 #include "historycommand.h"
 #include "notify/alarmreport.h"
 #include "notify/curltransport.h"
@@ -216,6 +217,49 @@ int addRoute(const QCommandLineParser& p, notify::NotifyStore& store, Io& io)
 
 } // namespace
 
+QList<QCommandLineOption> notifyOptions()
+{
+    return {{QStringLiteral("kind"), QStringLiteral("webhook or email."), QStringLiteral("KIND")},
+            {QStringLiteral("url"), QStringLiteral("Webhook: the http(s) URL."), QStringLiteral("URL")},
+            {QStringLiteral("preset"), QStringLiteral("Webhook body: json, text or chat."),
+             QStringLiteral("P"), QStringLiteral("json")},
+            {QStringLiteral("header-file"), QStringLiteral("Webhook: headers (\"Name: value\" lines)."),
+             QStringLiteral("FILE")},
+            {QStringLiteral("to"), QStringLiteral("Email: the recipient."), QStringLiteral("ADDRESS")},
+            {QStringLiteral("smtp"),
+             QStringLiteral("Email: smtp://HOST:PORT (STARTTLS) or smtps://HOST:PORT."),
+             QStringLiteral("URL")},
+            {QStringLiteral("from"), QStringLiteral("Email: the sender."), QStringLiteral("ADDRESS")},
+            {QStringLiteral("smtp-user"), QStringLiteral("Email: the SMTP account."), QStringLiteral("USER")},
+            {QStringLiteral("smtp-password-file"), QStringLiteral("Email: a file holding the password."),
+             QStringLiteral("FILE")},
+            {QStringLiteral("priority"), QStringLiteral("Only these priorities."), QStringLiteral("LIST")},
+            {QStringLiteral("station"), QStringLiteral("Only this station."), QStringLiteral("ADDRESS")},
+            {QStringLiteral("tag"), QStringLiteral("Only stations with this tag."), QStringLiteral("TAG")},
+            {QStringLiteral("cooldown"), QStringLiteral("Seconds before the same alarm is sent again."),
+             QStringLiteral("S")},
+            {QStringLiteral("max-per-hour"), QStringLiteral("At most this many messages an hour."),
+             QStringLiteral("N")},
+            {QStringLiteral("repeat-min"), QStringLiteral("Repeat unacknowledged high alarms this often."),
+             QStringLiteral("M")},
+            {QStringLiteral("send"), QStringLiteral("Which changes: raised, cleared, acknowledged."),
+             QStringLiteral("LIST"), QStringLiteral("raised")}};
+}
+
+QList<QCommandLineOption> maintenanceOptions()
+{
+    return {{QStringLiteral("for"), QStringLiteral("How long: 90m, 2h, 3d."), QStringLiteral("DURATION")},
+            {QStringLiteral("reason"), QStringLiteral("Why (required)."), QStringLiteral("TEXT")},
+            {QStringLiteral("tag"), QStringLiteral("Every station with this tag."), QStringLiteral("TAG")},
+            {QStringLiteral("end"), QStringLiteral("End the station's maintenance now.")}};
+}
+
+QList<QCommandLineOption> alarmsReportOptions()
+{
+    return {{QStringLiteral("since"), QStringLiteral("The period: 24h, 7d, 4w, or a time."),
+             QStringLiteral("WHEN"), QStringLiteral("7d")}};
+}
+
 std::optional<qint64> parsePeriod(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,7})([smhdw]?)$"));
@@ -246,31 +290,7 @@ int runNotifyCommand(const QStringList& arguments, QTextStream& out, QTextStream
         "notify routes remove ID\n"
         "notify routes test ID                  send a test message now and say how it went"));
     addGlobalOptions(p);
-    p.addOptions(
-        {{QStringLiteral("kind"), QStringLiteral("webhook or email."), QStringLiteral("KIND")},
-         {QStringLiteral("url"), QStringLiteral("Webhook: the http(s) URL."), QStringLiteral("URL")},
-         {QStringLiteral("preset"), QStringLiteral("Webhook body: json, text or chat."), QStringLiteral("P"),
-          QStringLiteral("json")},
-         {QStringLiteral("header-file"), QStringLiteral("Webhook: headers (\"Name: value\" lines)."),
-          QStringLiteral("FILE")},
-         {QStringLiteral("to"), QStringLiteral("Email: the recipient."), QStringLiteral("ADDRESS")},
-         {QStringLiteral("smtp"), QStringLiteral("Email: smtp://HOST:PORT (STARTTLS) or smtps://HOST:PORT."),
-          QStringLiteral("URL")},
-         {QStringLiteral("from"), QStringLiteral("Email: the sender."), QStringLiteral("ADDRESS")},
-         {QStringLiteral("smtp-user"), QStringLiteral("Email: the SMTP account."), QStringLiteral("USER")},
-         {QStringLiteral("smtp-password-file"), QStringLiteral("Email: a file holding the password."),
-          QStringLiteral("FILE")},
-         {QStringLiteral("priority"), QStringLiteral("Only these priorities."), QStringLiteral("LIST")},
-         {QStringLiteral("station"), QStringLiteral("Only this station."), QStringLiteral("ADDRESS")},
-         {QStringLiteral("tag"), QStringLiteral("Only stations with this tag."), QStringLiteral("TAG")},
-         {QStringLiteral("cooldown"), QStringLiteral("Seconds before the same alarm is sent again."),
-          QStringLiteral("S")},
-         {QStringLiteral("max-per-hour"), QStringLiteral("At most this many messages an hour."),
-          QStringLiteral("N")},
-         {QStringLiteral("repeat-min"), QStringLiteral("Repeat unacknowledged high alarms this often."),
-          QStringLiteral("M")},
-         {QStringLiteral("send"), QStringLiteral("Which changes: raised, cleared, acknowledged."),
-          QStringLiteral("LIST"), QStringLiteral("raised")}});
+    p.addOptions(notifyOptions());
     int code = ExitDone;
     if (!parse(p, arguments, io, &code))
         return code;
@@ -350,11 +370,7 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
                        "stations maintenance ADDRESS --for 2h --reason TEXT  take a station out of service\n"
                        "stations maintenance ADDRESS --end                  bring it back now"));
     addGlobalOptions(p);
-    p.addOptions(
-        {{QStringLiteral("for"), QStringLiteral("How long: 90m, 2h, 3d."), QStringLiteral("DURATION")},
-         {QStringLiteral("reason"), QStringLiteral("Why (required)."), QStringLiteral("TEXT")},
-         {QStringLiteral("tag"), QStringLiteral("Every station with this tag."), QStringLiteral("TAG")},
-         {QStringLiteral("end"), QStringLiteral("End the station's maintenance now.")}});
+    p.addOptions(maintenanceOptions());
     int code = ExitDone;
     if (!parse(p, arguments, io, &code))
         return code;
@@ -442,8 +458,7 @@ int runAlarmsReport(const QStringList& arguments, QTextStream& out, QTextStream&
         "in\n"
         "flood, standing and chattering alarms, the most frequent rules and stations, time to acknowledge"));
     addGlobalOptions(p);
-    p.addOption({QStringLiteral("since"), QStringLiteral("The period: 24h, 7d, 4w, or a time."),
-                 QStringLiteral("WHEN"), QStringLiteral("7d")});
+    p.addOptions(alarmsReportOptions());
     int code = ExitDone;
     if (!parse(p, arguments, io, &code))
         return code;
@@ -455,7 +470,7 @@ int runAlarmsReport(const QStringList& arguments, QTextStream& out, QTextStream&
     if (const auto d = parsePeriod(since))
         from = now - *d;
     else
-        from = parseTime(since, now);
+        from = history::parseTimeText(since, now);
     if (!from || *from >= now)
         return io.usage(QStringLiteral("--since '%1' is neither a duration (7d) nor a past time").arg(since));
     const QString path = historyFile(p, environment);

@@ -4,6 +4,7 @@
 
 #include "protocol/conversions.h"
 
+#include "history/timetext.h"
 #include "text/csv.h"
 #include "text/printable.h"
 
@@ -429,7 +430,7 @@ QString statusLine(const p::StatusReport& report, const RangeFlags& flags, const
                               ? QStringLiteral("timer %1").arg(countdownText(report.timerRemaining))
                               : QStringLiteral("timer inactive");
     return QStringLiteral("%1  relays %2  io %3  %4  V %5  %6  uptime %7 s")
-        .arg(time.toUTC().toString(Qt::ISODateWithMs), relays.join(u' '), pins.join(u' '), temperature,
+        .arg(history::isoUtc(time.toMSecsSinceEpoch()), relays.join(u' '), pins.join(u' '), temperature,
              voltages.join(u' '), timer, numberText(report.uptimeCount));
 }
 
@@ -452,7 +453,7 @@ QStringList statusCsvHeader()
 QStringList statusCsvRow(const p::StatusReport& report, const RangeFlags& flags, const QString& unit,
                          const QDateTime& time)
 {
-    QStringList row = {time.toUTC().toString(Qt::ISODateWithMs), unit, fromStd(report.macText),
+    QStringList row = {history::isoUtc(time.toMSecsSinceEpoch()), unit, fromStd(report.macText),
                        fromStd(p::revisionDotted(report.revisionBytes)), unitText(report.stationNameRaw)};
     for (int channel = 1; channel <= 8; ++channel) {
         const std::optional<double> volts = channelVoltage(report, channel, flags);

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "protocol/ipv4.h"
+
 namespace kestavo::cli {
 
 namespace {
@@ -137,25 +139,11 @@ Parsed<std::uint32_t> parseDuration(const QString& text)
 
 Parsed<std::array<int, 4>> parseIpv4(const QString& text)
 {
-    const QStringList parts = text.split(u'.');
-    if (parts.size() != 4)
-        return Parsed<std::array<int, 4>>::fail(
-            QStringLiteral("is no IPv4 address (four numbers joined by dots)"));
-    std::array<int, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const QString& part = parts.at(i);
-        if (!allDigits(part) || part.size() > 3) {
-            return Parsed<std::array<int, 4>>::fail(
-                QStringLiteral("is no IPv4 address (octet %1 is not a number from 0 to 255)").arg(i + 1));
-        }
-        const int value = part.toInt();
-        if (value > 255) {
-            return Parsed<std::array<int, 4>>::fail(
-                QStringLiteral("is no IPv4 address (octet %1 is %2, above 255)").arg(i + 1).arg(value));
-        }
-        octets[static_cast<std::size_t>(i)] = value;
-    }
-    return Parsed<std::array<int, 4>>::ok(octets);
+    std::string problem;
+    const auto octets = protocol::parseIpv4(text.toStdString(), &problem);
+    if (!octets)
+        return Parsed<std::array<int, 4>>::fail(QString::fromStdString(problem));
+    return Parsed<std::array<int, 4>>::ok({(*octets)[0], (*octets)[1], (*octets)[2], (*octets)[3]});
 }
 
 Parsed<std::array<int, 6>> parseMac(const QString& text)

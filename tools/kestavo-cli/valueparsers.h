@@ -43,7 +43,7 @@ Parsed<std::uint8_t> parseBoardStep(const QString& text);
 /// ("1d2h3m4s", "2h", "1h30m"). Never more than the 24 bits the unit's timer holds.
 Parsed<std::uint32_t> parseDuration(const QString& text);
 
-/// Dotted IPv4 address: four decimal octets of one to three digits, each at most 255.
+/// Dotted IPv4 address, read strictly by protocol::parseIpv4 (no leading zeros, no sign).
 Parsed<std::array<int, 4>> parseIpv4(const QString& text);
 
 /// MAC address: six groups of one or two hexadecimal digits separated by ':' (or all by '-').

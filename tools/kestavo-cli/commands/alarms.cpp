@@ -1,11 +1,14 @@
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "clicommand.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "historycommand.h"
 #include "historycommands.h"
+#include "notifycommand.h"
 #include "reportformat.h"
 
 namespace kestavo::cli {
@@ -32,9 +35,8 @@ QStringList fields(const h::AlarmRecord& a)
             valueText(a.value),          a.ackedBy};
 }
 
-int list(HistoryCommandContext& context, const h::AlarmJournal& journal)
+int list(HistoryCommandContext& context, const QList<h::AlarmRecord>& alarms, bool noHistory)
 {
-    const QList<h::AlarmRecord> alarms = journal.alarms(true);
     const OutputFormat format = context.command.options.format;
     if (format == OutputFormat::Json) {
         QJsonArray array;
@@ -59,6 +61,9 @@ int list(HistoryCommandContext& context, const h::AlarmJournal& journal)
                                   QStringLiteral("value"), QStringLiteral("acknowledged_by")});
         for (const h::AlarmRecord& a : alarms)
             context.out << csvRecord(fields(a));
+    } else if (noHistory) {
+        context.out << "no history yet (\"" << historyPath(context.command, context.environment)
+                    << "\" does not exist): no alarms\n";
     } else if (alarms.isEmpty()) {
         context.out << "no active alarms\n";
     } else {
@@ -124,16 +129,91 @@ int acknowledge(HistoryCommandContext& context, h::AlarmJournal& journal)
 
 int runAlarms(HistoryCommandContext& context)
 {
+    // Reading never creates the history file: without one there is nothing to list.
+    if (!QFileInfo::exists(historyPath(context.command, context.environment))) {
+        const Command& c = context.command;
+        int code = ExitDone;
+        if (c.kind != CommandKind::AlarmsAck) {
+            code = list(context, {}, true);
+        } else if (c.alarmId != 0) {
+            context.err << "kestavo-cli: alarms: there is no alarm " << c.alarmId << ": no history yet (\""
+                        << historyPath(c, context.environment) << "\" does not exist)\n";
+            code = ExitRefused;
+        } else if (c.options.format != OutputFormat::Json) {
+            context.out << "no alarm was waiting for acknowledgement (no history yet)\n";
+        }
+        context.out.flush();
+        context.err.flush();
+        return code;
+    }
     h::AlarmJournal journal;
     if (!journal.open(historyPath(context.command, context.environment))) {
         context.err << "kestavo-cli: alarms: " << journal.error() << '\n';
         return ExitDatabase;
     }
-    const int code = context.command.kind == CommandKind::AlarmsAck ? acknowledge(context, journal)
-                                                                    : list(context, journal);
+    const int code = context.command.kind == CommandKind::AlarmsAck
+                         ? acknowledge(context, journal)
+                         : list(context, journal.alarms(true), false);
     context.out.flush();
     context.err.flush();
     return code;
+}
+
+namespace {
+
+std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
+{
+    c->kind = CommandKind::Alarms;
+    if (r.at(1).toLower() == QStringLiteral("report")) {
+        c->kind = CommandKind::AlarmsReport; // notifycommand.cpp reads the rest
+        return std::nullopt;
+    }
+    if (options.isSet(QStringLiteral("since")))
+        return notHere(r, QStringLiteral("--since"), QStringLiteral("alarms report and audit"));
+    if (!r.has(1))
+        return std::nullopt;
+    QString sub;
+    if (auto e =
+            r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack"), QStringLiteral("report")}, &sub))
+        return e;
+    c->kind = CommandKind::AlarmsAck;
+    if (!r.has(2))
+        return r.missing(QStringLiteral("ID"));
+    if (r.at(2).toLower() != QStringLiteral("all")) {
+        bool ok = false;
+        c->alarmId = r.at(2).toLongLong(&ok);
+        if (!ok || c->alarmId <= 0)
+            return r.bad(QStringLiteral("ID"), 2, QStringLiteral("is neither an alarm number nor 'all'"));
+    }
+    return r.noMoreThan(3);
+}
+
+} // namespace
+
+CommandSpec alarmsCommand()
+{
+    CommandSpec spec;
+    spec.word = QStringLiteral("alarms");
+    spec.synopsis = QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]");
+    spec.details =
+        QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
+                       "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
+                       "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
+                       "Without a history file there is nothing to list (\"no history yet\").\n"
+                       "Examples:\n"
+                       "  kestavo-cli alarms --format json\n"
+                       "  kestavo-cli alarms ack 12\n"
+                       "  kestavo-cli alarms report --since 30d --format csv");
+    spec.options = alarmsReportOptions();
+    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport};
+    spec.parse = parse;
+    spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+        if (command.kind == CommandKind::AlarmsReport)
+            return runAlarmsReport(command.arguments, out, err, env);
+        HistoryCommandContext context{command, out, err, env};
+        return runAlarms(context);
+    };
+    return spec;
 }
 
 } // namespace kestavo::cli

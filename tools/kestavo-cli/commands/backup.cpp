@@ -2,6 +2,7 @@
 
 #include "backup/configrestore.h"
 #include "backup/unitconfig.h"
+#include "clicommand.h"
 #include "configcommands.h"
 #include "text/boundedfile.h"
 
@@ -55,6 +56,35 @@ int runBackup(ConfigCommandContext& context)
                        .arg(context.command.unit, context.command.file);
     context.out.flush();
     return ExitDone;
+}
+
+CommandSpec backupCommand()
+{
+    CommandSpec spec;
+    spec.word = QStringLiteral("backup");
+    spec.synopsis = QStringLiteral("backup UNIT [-o FILE]");
+    spec.details =
+        QStringLiteral("Read the unit's configuration (station name, relay delays, allowed IP numbers,\n"
+                       "HTTP and SNMP switches, triggers, relay and board scripts) with read requests\n"
+                       "only, and write it as a JSON document (docs/backup.md) to standard output or\n"
+                       "FILE. The password is never part of it, and no history file is created.\n"
+                       "Example:\n"
+                       "  kestavo-cli backup 127.0.0.1 -o pumphouse.json");
+    spec.options = {QCommandLineOption({QStringLiteral("o"), QStringLiteral("output")},
+                                       QStringLiteral("write the document to FILE"), QStringLiteral("FILE"))};
+    spec.parse = [](const Reader& r, const QCommandLineParser& options,
+                    Command* c) -> std::optional<UsageError> {
+        if (auto e = parseUnitOnly(r, CommandKind::Backup, c))
+            return e;
+        if (options.isSet(QStringLiteral("output"))) {
+            c->file = options.value(QStringLiteral("output"));
+            if (c->file.isEmpty())
+                return r.error(QStringLiteral("-o needs a file name"));
+        }
+        return std::nullopt;
+    };
+    spec.run = runWithRunner;
+    return spec;
 }
 
 } // namespace kestavo::cli

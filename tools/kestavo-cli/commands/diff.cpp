@@ -4,6 +4,7 @@
 
 #include "backup/configdiff.h"
 #include "backup/configrestore.h"
+#include "clicommand.h"
 #include "configcommands.h"
 
 namespace kestavo::cli {
@@ -44,6 +45,35 @@ int runDiff(ConfigCommandContext& context)
     }
     context.out.flush();
     return changes.isEmpty() ? ExitDone : ExitRefused;
+}
+
+std::optional<UsageError> parseUnitAndFile(const Reader& r, CommandKind kind, Command* c)
+{
+    c->kind = kind;
+    if (auto e = r.unit(1, c))
+        return e;
+    if (!r.has(2) || r.at(2).isEmpty())
+        return r.missing(QStringLiteral("FILE"));
+    c->file = r.at(2);
+    return r.noMoreThan(3);
+}
+
+CommandSpec diffCommand()
+{
+    CommandSpec spec;
+    spec.word = QStringLiteral("diff");
+    spec.synopsis = QStringLiteral("diff UNIT FILE");
+    spec.details =
+        QStringLiteral("Compare the unit with a backup document, item by item, in words. Exit code 0\n"
+                       "when they match, 1 when they differ, 2 when FILE is refused or the unit could\n"
+                       "not be read. No history file is created.\n"
+                       "Example:\n"
+                       "  kestavo-cli diff 127.0.0.1 pumphouse.json");
+    spec.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
+        return parseUnitAndFile(r, CommandKind::Diff, c);
+    };
+    spec.run = runWithRunner;
+    return spec;
 }
 
 } // namespace kestavo::cli

@@ -4,6 +4,7 @@
 
 #include "backup/configdiff.h"
 #include "backup/configrestore.h"
+#include "clicommand.h"
 #include "configcommands.h"
 
 namespace kestavo::cli {
@@ -115,6 +116,47 @@ int runRestore(ConfigCommandContext& context)
         context.out.flush();
     }
     return ExitDone;
+}
+
+CommandSpec restoreCommand()
+{
+    CommandSpec spec;
+    spec.word = QStringLiteral("restore");
+    spec.synopsis =
+        QStringLiteral("restore UNIT FILE [--only name,scripts,boards,triggers,security,delays] [--yes]");
+    spec.details =
+        QStringLiteral("Show what differs, ask once (unless --yes), then write only what differs, in a\n"
+                       "safe order (scripts before the triggers that run them, the allowed-IP list\n"
+                       "last), each item checked through the unit's next report or table. Stops at\n"
+                       "the first refusal and names what was and was not written. A list that would\n"
+                       "shut out this computer is refused, and a firmware too old for an item skips\n"
+                       "it. Relay delays are written only with --only delays: setting one switches\n"
+                       "the relay off and on again.\n"
+                       "Example:\n"
+                       "  kestavo-cli restore 127.0.0.1 pumphouse.json --only scripts,triggers");
+    spec.options = {QCommandLineOption(QStringLiteral("only"), QStringLiteral("only these parts"),
+                                       QStringLiteral("LIST")),
+                    yesOption()};
+    spec.parse = [](const Reader& r, const QCommandLineParser& options,
+                    Command* c) -> std::optional<UsageError> {
+        if (auto e = parseUnitAndFile(r, CommandKind::Restore, c))
+            return e;
+        if (options.isSet(QStringLiteral("only"))) {
+            for (const QString& group : options.value(QStringLiteral("only")).split(u',')) {
+                const QString name = group.trimmed().toLower();
+                if (!backup::groupFromName(name))
+                    return r.error(QStringLiteral("--only '%1' must be a list of name, scripts, boards, "
+                                                  "triggers, security and delays")
+                                       .arg(group));
+                if (!c->only.contains(name))
+                    c->only << name;
+            }
+        }
+        c->yes = options.isSet(QStringLiteral("yes"));
+        return std::nullopt;
+    };
+    spec.run = runWithRunner;
+    return spec;
 }
 
 } // namespace kestavo::cli
