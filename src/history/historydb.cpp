@@ -66,7 +66,8 @@ const char* const kSchemaV2[] = {
 // ended_t is set once, by whoever ends it first).
 const char* const kSchemaV4[] = {
     "CREATE TABLE notify_routes (id INTEGER PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL, "
-    "preset TEXT NOT NULL DEFAULT 'json', header_file TEXT NOT NULL DEFAULT '', smtp TEXT NOT NULL DEFAULT '', "
+    "preset TEXT NOT NULL DEFAULT 'json', header_file TEXT NOT NULL DEFAULT '', smtp TEXT NOT NULL DEFAULT "
+    "'', "
     "mail_from TEXT NOT NULL DEFAULT '', smtp_user TEXT NOT NULL DEFAULT '', "
     "password_file TEXT NOT NULL DEFAULT '', priorities TEXT NOT NULL DEFAULT '', "
     "station TEXT NOT NULL DEFAULT '', tag TEXT NOT NULL DEFAULT '', cooldown_s INTEGER NOT NULL DEFAULT 0, "
@@ -81,6 +82,21 @@ const char* const kSchemaV4[] = {
     "tag TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL, start_t INTEGER NOT NULL, end_t INTEGER NOT NULL, "
     "ended_t INTEGER, who TEXT NOT NULL DEFAULT '')",
     "CREATE INDEX maintenance_ended ON maintenance (ended_t)",
+};
+
+// Version 5: relay schedules (what, where, when, on which days) and the log of what their
+// executor did about each occurrence (sent, verified, moved, skipped, failed, recovered).
+const char* const kSchemaV5[] = {
+    "CREATE TABLE schedules (id INTEGER PRIMARY KEY, station TEXT NOT NULL DEFAULT '', "
+    "tag TEXT NOT NULL DEFAULT '', action TEXT NOT NULL, relay INTEGER NOT NULL DEFAULT 0, "
+    "seconds INTEGER NOT NULL DEFAULT 0, slot INTEGER NOT NULL DEFAULT 0, anchor TEXT NOT NULL, "
+    "minute INTEGER NOT NULL DEFAULT 0, offset_min INTEGER NOT NULL DEFAULT 0, "
+    "days INTEGER NOT NULL DEFAULT 127, from_date TEXT NOT NULL DEFAULT '', "
+    "until_date TEXT NOT NULL DEFAULT '', except_dates TEXT NOT NULL DEFAULT '', "
+    "enabled INTEGER NOT NULL DEFAULT 1, created_t INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE schedule_log (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, schedule INTEGER NOT NULL, "
+    "address TEXT NOT NULL, due_t INTEGER NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX schedule_log_schedule ON schedule_log (schedule, address, due_t)",
 };
 
 QString qs(const char* text)
@@ -213,6 +229,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV2), std::end(kSchemaV2));
     if (ok && version < 4)
         ok = run(std::begin(kSchemaV4), std::end(kSchemaV4));
+    if (ok && version < 5)
+        ok = run(std::begin(kSchemaV5), std::end(kSchemaV5));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())
