@@ -101,7 +101,7 @@ public:
         QString address;
         QString typedPassword; // empty: an existing station keeps its password
         QString description;
-        std::optional<QStringList> tags; // set: the station's tags become exactly these
+        std::optional<QStringList> tags = std::nullopt; // set: the station's tags become exactly these
     };
     // Adds or updates every row in one transaction: a row whose address is already in the
     // directory updates the first station with it, any other row is appended as add() does.

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "schedules/occurrences.h"
+#include "schedules/scheduleexecutor.h"
 #include "schedules/schedulestore.h"
 #include "schedules/suntimes.h"
 
@@ -57,6 +58,10 @@ private Q_SLOTS:
     void entryProblemsNameTheField_data();
     void entryProblemsNameTheField();
     void storeKeepsEntries();
+    void executorVerifiesRetriesAndGivesUp_data();
+    void executorVerifiesRetriesAndGivesUp();
+    void executorActsOnlyWhereItHoldsTheLease();
+    void executorRecoversAndLogsSkipsOnce();
 };
 
 // Almanac tables (minutes, rounded): each time within one minute, or the words where there is none.
@@ -390,6 +395,134 @@ void TestSchedules::storeKeepsEntries()
     QCOMPARE(again.entries(), QList<ScheduleEntry>{e});
     QVERIFY(again.remove(id));
     QVERIFY(again.entries().isEmpty());
+}
+
+namespace {
+
+// An executor on a clock of its own, recording what it sends, logs and gives up.
+struct ExecutorRig
+{
+    QDateTime now = utc(u"2026-12-02T05:59:00"_s); // 06:59 in Berlin
+    QStringList lease = {u"127.0.0.5"_s};
+    QStringList sent;     // "address entry attempt"
+    QStringList outcomes; // "entry outcome"
+    QStringList failures;
+    ScheduleExecutor executor;
+
+    explicit ExecutorRig(const QList<ScheduleEntry>& entries, QStringList held = {u"127.0.0.5"_s})
+        : lease(std::move(held)),
+          executor(
+              ScheduleExecutor::Hooks{
+                  [this] { return now; }, [this](const QString& a) { return lease.contains(a); },
+                  [this](const Occurrence& o, int attempt) {
+                      sent << u"%1 #%2 %3"_s.arg(o.address).arg(o.entryId).arg(attempt);
+                  },
+                  [this](const LogRecord& r) { outcomes << u"#%1 %2"_s.arg(r.schedule).arg(r.outcome); },
+                  [this](const Occurrence&, const QString& why) {
+                      failures << why;
+                  }},
+              [](const ScheduleEntry& e) {
+                  const QString station = e.station.isEmpty() ? u"127.0.0.5"_s : e.station;
+                  return QList<Site>{{station, QTimeZone("Europe/Berlin"), 69.65, 18.96}};
+              },
+              ScheduleExecutor::Timing{20'000, 3})
+    {
+        executor.setEntries(entries);
+    }
+    void advance(qint64 ms)
+    {
+        now = now.addMSecs(ms);
+        executor.tick();
+    }
+};
+
+} // namespace
+
+void TestSchedules::executorVerifiesRetriesAndGivesUp_data()
+{
+    QTest::addColumn<int>("answer");      // 0 silent, 1 answers with the relay still off, 2 answers on
+    QTest::addColumn<int>("answerAfter"); // the attempt after which the unit answers
+    QTest::addColumn<int>("sends");
+    QTest::addColumn<bool>("failed");
+    QTest::newRow("confirmed at once") << 2 << 1 << 1 << false;
+    QTest::newRow("confirmed after a retry") << 2 << 2 << 2 << false;
+    QTest::newRow("silent unit") << 0 << 1 << 3 << true;
+    QTest::newRow("relay never switches") << 1 << 1 << 3 << true;
+}
+
+void TestSchedules::executorVerifiesRetriesAndGivesUp()
+{
+    QFETCH(int, answer);
+    QFETCH(int, answerAfter);
+    QFETCH(int, sends);
+    QFETCH(bool, failed);
+    ExecutorRig rig({relayAt(1, Action::On, 7, 0)});
+    rig.executor.start(rig.now);
+    rig.advance(60'000); // 07:00 is due
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        if (answer != 0 && attempt >= answerAfter)
+            rig.executor.report(u"127.0.0.5"_s, {answer == 2, false, false}, rig.now.addMSecs(500));
+        rig.advance(20'000);
+    }
+    rig.advance(20'000);
+    QCOMPARE(rig.sent.size(), sends);
+    QCOMPARE(rig.failures.size(), failed ? 1 : 0);
+    QCOMPARE(rig.outcomes.last(), failed ? u"#1 failed"_s : u"#1 verified"_s);
+    QCOMPARE(rig.executor.pending(), 0);
+}
+
+void TestSchedules::executorActsOnlyWhereItHoldsTheLease()
+{
+    ScheduleEntry here = relayAt(1, Action::Off, 7, 0);
+    ScheduleEntry there = here;
+    there.id = 2;
+    there.station = u"127.0.0.6"_s;
+    // Two programs with the same timetable, each holding one station's lease.
+    ExecutorRig first({here, there}, {u"127.0.0.5"_s});
+    ExecutorRig second({here, there}, {u"127.0.0.6"_s});
+    for (ExecutorRig* rig : {&first, &second}) {
+        rig->executor.start(rig->now);
+        rig->advance(60'000);
+        rig->advance(1000); // a second tick sends nothing again
+    }
+    QCOMPARE(first.sent, QStringList{u"127.0.0.5 #1 1"_s});
+    QCOMPARE(second.sent, QStringList{u"127.0.0.6 #2 1"_s});
+}
+
+void TestSchedules::executorRecoversAndLogsSkipsOnce()
+{
+    ScheduleEntry dusk = relayAt(2, Action::On, 0, 0);
+    dusk.id = 3;
+    dusk.anchor = Anchor::Dusk;
+    ExecutorRig rig({relayAt(1, Action::On, 6, 0), relayAt(1, Action::Pulse, 6, 30), dusk});
+    rig.executor.setEntries({[] {
+                                 auto e = relayAt(1, Action::On, 6, 0);
+                                 e.id = 1;
+                                 return e;
+                             }(),
+                             [] {
+                                 auto e = relayAt(1, Action::Pulse, 6, 30);
+                                 e.id = 2;
+                                 return e;
+                             }(),
+                             dusk});
+    // Down since 05:00 Berlin: the 06:00 on is applied once, the 06:30 pulse only logged.
+    rig.executor.start(utc(u"2026-12-02T04:00:00"_s));
+    QCOMPARE(rig.sent, QStringList{u"127.0.0.5 #1 1"_s});
+    QCOMPARE(rig.outcomes, (QStringList{u"#2 not replayed"_s, u"#1 recovered"_s}));
+    rig.executor.report(u"127.0.0.5"_s, {true, false, false}, rig.now);
+    // Mid June in Tromsø there is no dusk: a week of ticks logs each date's skip once.
+    rig.outcomes.clear();
+    rig.now = utc(u"2026-06-10T00:00:00"_s);
+    rig.executor.start(rig.now);
+    rig.outcomes.clear();
+    rig.sent.clear();
+    for (int hour = 0; hour < 7 * 24; ++hour) {
+        rig.advance(3'600'000);
+        rig.executor.report(u"127.0.0.5"_s, {true, false, false}, rig.now);
+    }
+    QCOMPARE(rig.outcomes.count(u"#3 skipped"_s), 7);
+    QCOMPARE(rig.sent.count(), 7 * 2); // the daily on and pulse still run
 }
 
 QTEST_GUILESS_MAIN(TestSchedules)
