@@ -1,9 +1,9 @@
-#include "unitbackup/filechooser.h"
+#include "platform/filechooser.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
 
-namespace kestavo::unitbackup {
+namespace kestavo::platform {
 
 namespace {
 // Asked for at each use: the translator is installed after static initialisation.
@@ -31,4 +31,4 @@ QString DialogFileChooser::saveFile(QWidget* parent, const QString& title, const
     return QFileDialog::getSaveFileName(parent, title, suggested, filterFor(suggested));
 }
 
-} // namespace kestavo::unitbackup
+} // namespace kestavo::platform

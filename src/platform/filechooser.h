@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace kestavo::unitbackup {
+namespace kestavo::platform {
 
 /// Where the backup window asks for a file: the real one shows a file dialog, tests answer.
 class FileChooser
@@ -27,4 +27,4 @@ public:
     QString saveFile(QWidget* parent, const QString& title, const QString& suggested) override;
 };
 
-} // namespace kestavo::unitbackup
+} // namespace kestavo::platform

@@ -1,4 +1,4 @@
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
 namespace kestavo::core {
 

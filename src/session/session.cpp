@@ -1,4 +1,4 @@
-#include "core/session.h"
+#include "session/session.h"
 
 #include <variant>
 
@@ -12,7 +12,7 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
 #include "platform/prompter.h"
 

@@ -1,12 +1,12 @@
-#include "admin/addresschangedialog.h"
+#include "gui/admin/addresschangedialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "platform/prompter.h"
 #include "platform/systemcommands.h"

@@ -6,7 +6,7 @@
 class QBoxLayout;
 class QWidget;
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 namespace kestavo::admin {
 

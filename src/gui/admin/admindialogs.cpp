@@ -1,12 +1,11 @@
-#include "admin/admindialogs.h"
+#include "gui/admin/admindialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "admin/changeipdialog.h"
-#include "admin/changemacdialog.h"
-#include "admin/securitydialog.h"
-#include "admin/stationnamedialog.h"
-#include "admin/uptimedialog.h"
+#include "gui/admin/changeipdialog.h"
+#include "gui/admin/changemacdialog.h"
+#include "gui/admin/securitydialog.h"
+#include "gui/admin/stationnamedialog.h"
+#include "gui/admin/uptimedialog.h"
+#include "gui/main/dialogregistry.h"
 
 namespace kestavo::admin {
 

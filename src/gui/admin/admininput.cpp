@@ -1,4 +1,4 @@
-#include "admin/admininput.h"
+#include "gui/admin/admininput.h"
 
 #include <QCoreApplication>
 

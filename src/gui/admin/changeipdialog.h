@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "admin/addresschangedialog.h"
+#include "gui/admin/addresschangedialog.h"
 
 class QLineEdit;
 

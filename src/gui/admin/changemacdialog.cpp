@@ -1,4 +1,4 @@
-#include "admin/changemacdialog.h"
+#include "gui/admin/changemacdialog.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -10,11 +10,11 @@
 
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "admin/admininput.h"
-#include "admin/keyfilter.h"
+#include "gui/admin/admininput.h"
+#include "gui/admin/keyfilter.h"
 #include "platform/prompter.h"
 
 namespace kestavo::admin {

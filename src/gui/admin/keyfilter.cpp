@@ -1,4 +1,4 @@
-#include "admin/keyfilter.h"
+#include "gui/admin/keyfilter.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "admin/securitydialog.h"
+#include "gui/admin/securitydialog.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -18,11 +18,11 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "admin/admininput.h"
-#include "admin/keyfilter.h"
+#include "gui/admin/admininput.h"
+#include "gui/admin/keyfilter.h"
 #include "platform/prompter.h"
 
 namespace kestavo::admin {

@@ -5,7 +5,7 @@
 
 #include <QTimer>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QLabel;
 class QNetworkDatagram;

@@ -1,4 +1,4 @@
-#include "admin/stationnamedialog.h"
+#include "gui/admin/stationnamedialog.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -10,8 +10,8 @@
 
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "platform/prompter.h"
 

@@ -1,4 +1,4 @@
-#include "admin/uptimedialog.h"
+#include "gui/admin/uptimedialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -6,8 +6,9 @@
 
 #include "protocol/conversions.h"
 
-#include "core/consolestate.h"
-#include "core/readoutaccessible.h"
+#include "session/consolestate.h"
+
+#include "gui/main/readoutaccessible.h"
 
 namespace kestavo::admin {
 

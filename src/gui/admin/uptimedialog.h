@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QLabel;
 

@@ -1,15 +1,15 @@
-#include "alarmwindows/alarmnotifications.h"
+#include "gui/alarms/alarmnotifications.h"
 
 #include "alarms/alarmengine.h"
 #include "platform/desktopnotifier.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
-AlarmNotifications::AlarmNotifications(AlarmEngine& engine, platform::DesktopNotifier& notifier,
+AlarmNotifications::AlarmNotifications(alarms::AlarmEngine& engine, platform::DesktopNotifier& notifier,
                                        QObject* parent)
     : QObject(parent), m_notifier(notifier)
 {
-    connect(&engine, &AlarmEngine::alarmChanged, this, &AlarmNotifications::onChanged);
+    connect(&engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmNotifications::onChanged);
 }
 
 void AlarmNotifications::onChanged(const history::AlarmRecord& alarm, history::AlarmState)
@@ -22,4 +22,4 @@ void AlarmNotifications::onChanged(const history::AlarmRecord& alarm, history::A
     m_notifier.notify(tr("Kestavo alarm at %1").arg(alarm.address), alarm.text);
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

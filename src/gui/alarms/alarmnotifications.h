@@ -12,6 +12,9 @@ class DesktopNotifier;
 
 namespace kestavo::alarms {
 class AlarmEngine;
+}
+
+namespace kestavo::alarmwindows {
 
 /// One desktop notification for each new high-priority alarm, and never a second one for the
 /// same alarm, however often it clears and comes back before it is acknowledged.
@@ -21,7 +24,8 @@ class AlarmNotifications final : public QObject
     Q_DISABLE_COPY_MOVE(AlarmNotifications)
 
 public:
-    AlarmNotifications(AlarmEngine& engine, platform::DesktopNotifier& notifier, QObject* parent = nullptr);
+    AlarmNotifications(alarms::AlarmEngine& engine, platform::DesktopNotifier& notifier,
+                       QObject* parent = nullptr);
 
 private:
     void onChanged(const history::AlarmRecord& alarm, history::AlarmState previous);
@@ -30,4 +34,4 @@ private:
     std::set<qint64> m_notified;
 };
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

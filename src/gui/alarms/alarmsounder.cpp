@@ -1,4 +1,4 @@
-#include "alarmwindows/alarmsounder.h"
+#include "gui/alarms/alarmsounder.h"
 
 #include <utility>
 
@@ -7,22 +7,22 @@
 #include "alarms/alarmengine.h"
 #include "platform/soundplayer.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
 QString AlarmSounder::noDeviceText()
 {
     return QCoreApplication::translate("kestavo::alarms", "No sound device: alarms are silent");
 }
 
-AlarmSounder::AlarmSounder(AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
-                           int repeatMs, QObject* parent)
+AlarmSounder::AlarmSounder(alarms::AlarmEngine& engine, platform::SoundPlayer* siren,
+                           platform::SoundPlayer* ioSound, int repeatMs, QObject* parent)
     : QObject(parent), m_engine(engine), m_siren(siren), m_ioSound(ioSound)
 {
     for (QTimer* timer : {&m_sirenTimer, &m_ioTimer})
         timer->setInterval(repeatMs);
     connect(&m_sirenTimer, &QTimer::timeout, this, [this] { m_siren->replay(); });
     connect(&m_ioTimer, &QTimer::timeout, this, [this] { m_ioSound->replay(); });
-    connect(&m_engine, &AlarmEngine::alarmChanged, this, &AlarmSounder::update);
+    connect(&m_engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmSounder::update);
 }
 
 void AlarmSounder::setMuted(bool muted)
@@ -55,14 +55,14 @@ void AlarmSounder::update()
 {
     bool siren = false;
     bool io = false;
-    for (const AlarmRecord& alarm : m_engine.openAlarms()) {
-        const bool waiting = alarm.state == AlarmState::ActiveUnacknowledged ||
-                             alarm.state == AlarmState::ClearedUnacknowledged;
+    for (const history::AlarmRecord& alarm : m_engine.openAlarms()) {
+        const bool waiting = alarm.state == history::AlarmState::ActiveUnacknowledged ||
+                             alarm.state == history::AlarmState::ClearedUnacknowledged;
         if (!waiting)
             continue;
-        siren = siren || alarm.priority == AlarmPriority::High;
-        for (const AlarmRule& rule : m_engine.rules())
-            io = io || (rule.id == alarm.rule && rule.kind == AlarmRuleKind::PinIs);
+        siren = siren || alarm.priority == history::AlarmPriority::High;
+        for (const history::AlarmRule& rule : m_engine.rules())
+            io = io || (rule.id == alarm.rule && rule.kind == history::AlarmRuleKind::PinIs);
     }
     if (siren || io)
         silentReason(); // the first alarm to sound finds out whether it can
@@ -82,4 +82,4 @@ void AlarmSounder::drive(QTimer& timer, platform::SoundPlayer* player, bool want
     }
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -16,6 +16,9 @@ class SoundPlayer;
 
 namespace kestavo::alarms {
 class AlarmEngine;
+}
+
+namespace kestavo::alarmwindows {
 
 class AlarmSounder final : public QObject
 {
@@ -24,7 +27,7 @@ class AlarmSounder final : public QObject
 
 public:
     /// Either player may be null (no sound device).
-    AlarmSounder(AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
+    AlarmSounder(alarms::AlarmEngine& engine, platform::SoundPlayer* siren, platform::SoundPlayer* ioSound,
                  int repeatMs = 3000, QObject* parent = nullptr);
 
     void setMuted(bool muted);
@@ -53,7 +56,7 @@ Q_SIGNALS:
 private:
     void drive(QTimer& timer, platform::SoundPlayer* player, bool wanted);
 
-    AlarmEngine& m_engine;
+    alarms::AlarmEngine& m_engine;
     platform::SoundPlayer* m_siren;
     platform::SoundPlayer* m_ioSound;
     QTimer m_sirenTimer;
@@ -63,4 +66,4 @@ private:
     std::function<QString()> m_probe; // run once, then dropped
 };
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

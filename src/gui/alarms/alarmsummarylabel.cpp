@@ -1,16 +1,16 @@
-#include "alarmwindows/alarmsummarylabel.h"
+#include "gui/alarms/alarmsummarylabel.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "core/readoutaccessible.h"
-
 #include "alarms/alarmengine.h"
+#include "gui/main/readoutaccessible.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
-AlarmSummaryLabel::AlarmSummaryLabel(AlarmEngine& engine, QWidget* parent) : QLabel(parent), m_engine(engine)
+AlarmSummaryLabel::AlarmSummaryLabel(alarms::AlarmEngine& engine, QWidget* parent)
+    : QLabel(parent), m_engine(engine)
 {
     setObjectName(QStringLiteral("AlarmSummary"));
     core::markReadout(this, QCoreApplication::translate("kestavo::alarms", "Alarms per station"));
@@ -20,16 +20,16 @@ AlarmSummaryLabel::AlarmSummaryLabel(AlarmEngine& engine, QWidget* parent) : QLa
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    connect(&engine, &AlarmEngine::alarmChanged, this, &AlarmSummaryLabel::refresh);
+    connect(&engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmSummaryLabel::refresh);
     refresh();
 }
 
 void AlarmSummaryLabel::refresh()
 {
     QStringList lines;
-    std::optional<AlarmPriority> highest;
+    std::optional<history::AlarmPriority> highest;
     for (const QString& address : m_engine.stations()) {
-        const AlarmEngine::Summary s = m_engine.summary(address);
+        const alarms::AlarmEngine::Summary s = m_engine.summary(address);
         if (s.count == 0 || !s.highest)
             continue;
         lines.append(
@@ -46,8 +46,9 @@ void AlarmSummaryLabel::refresh()
         m_summary =
             tr("%1 stations in alarm · highest: %2").arg(lines.size()).arg(history::priorityText(*highest));
     setToolTip(lines.isEmpty() ? m_summary : lines.join(QLatin1Char('\n')));
-    setStyleSheet(highest == AlarmPriority::High ? QStringLiteral("color: #FF0000; font-weight: bold")
-                                                 : QString());
+    setStyleSheet(highest == history::AlarmPriority::High
+                      ? QStringLiteral("color: #FF0000; font-weight: bold")
+                      : QString());
     elide();
 }
 
@@ -93,4 +94,4 @@ void AlarmSummaryLabel::keyPressEvent(QKeyEvent* event)
     QLabel::keyPressEvent(event);
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -4,6 +4,9 @@
 
 namespace kestavo::alarms {
 class AlarmEngine;
+}
+
+namespace kestavo::alarmwindows {
 
 /// The main window's status-bar summary of open alarms: how many stations are in alarm and the
 /// highest priority among them, in a bounded width (elided if need be); every station's count and
@@ -17,7 +20,7 @@ public:
     /// The widest the summary grows, however many stations are in alarm.
     static constexpr int kMaximumWidth = 320;
 
-    explicit AlarmSummaryLabel(AlarmEngine& engine, QWidget* parent = nullptr);
+    explicit AlarmSummaryLabel(alarms::AlarmEngine& engine, QWidget* parent = nullptr);
 
     void refresh();
     /// The summary in full, before eliding ("3 stations in alarm · highest: high").
@@ -36,8 +39,8 @@ protected:
 private:
     void elide();
 
-    AlarmEngine& m_engine;
+    alarms::AlarmEngine& m_engine;
     QString m_summary;
 };
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -1,4 +1,4 @@
-#include "alarmwindows/alarmswindow.h"
+#include "gui/alarms/alarmswindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,18 +16,17 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/readoutaccessible.h"
-
 #include "alarms/alarmengine.h"
 #include "alarms/rulevalidation.h"
-#include "alarmwindows/alarmsounder.h"
-#include "alarmwindows/alarmwindows.h"
-#include "alarmwindows/csvexport.h"
+#include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmwindows.h"
+#include "gui/alarms/csvexport.h"
+#include "gui/main/readoutaccessible.h"
 #include "history/auditlog.h"
 #include "history/timetext.h"
 #include "platform/prompter.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
 namespace {
 
@@ -93,7 +92,7 @@ AlarmsWindow::AlarmsWindow(core::Context& context, AlarmServices& services)
     layout->addWidget(split);
     resize(860, 620);
 
-    connect(&services.engine, &AlarmEngine::alarmChanged, this, &AlarmsWindow::refresh);
+    connect(&services.engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmsWindow::refresh);
     connect(&services.sounder, &AlarmSounder::mutedChanged, m_mute, &QCheckBox::setChecked);
     refresh();
     refreshRules();
@@ -179,7 +178,7 @@ QWidget* AlarmsWindow::buildRules()
     m_ruleStation->setPlaceholderText(tr("empty: every station"));
     m_ruleKind = named(new QComboBox(box), QStringLiteral("RuleKind"), tr("Rule kind"));
     m_ruleKind->addItem(QString());
-    m_ruleKind->addItems(kindNames());
+    m_ruleKind->addItems(alarms::kindNames());
     m_ruleChannel = named(new QLineEdit(box), QStringLiteral("RuleChannel"), tr("Rule channel"));
     m_ruleLimit = named(new QLineEdit(box), QStringLiteral("RuleLimit"), tr("Rule limit"));
     m_ruleDeadband =
@@ -189,7 +188,8 @@ QWidget* AlarmsWindow::buildRules()
     m_ruleOffDelay = named(new QLineEdit(QStringLiteral("0"), box), QStringLiteral("RuleOffDelay"),
                            tr("Rule off-delay in seconds"));
     m_rulePriority = named(new QComboBox(box), QStringLiteral("RulePriority"), tr("Rule priority"));
-    for (AlarmPriority p : {AlarmPriority::High, AlarmPriority::Medium, AlarmPriority::Low})
+    for (history::AlarmPriority p :
+         {history::AlarmPriority::High, history::AlarmPriority::Medium, history::AlarmPriority::Low})
         m_rulePriority->addItem(history::priorityText(p), int(p));
     m_ruleText = named(new QLineEdit(box), QStringLiteral("RuleText"), tr("Rule text"));
 
@@ -245,7 +245,8 @@ void AlarmsWindow::refreshAlarms()
         m_alarms->item(r, 0)->setData(Qt::UserRole, alarms[r].id);
         if (alarms[r].id == keep)
             m_alarms->selectRow(r);
-        if (alarms[r].priority == AlarmPriority::High && alarms[r].state == AlarmState::ActiveUnacknowledged)
+        if (alarms[r].priority == history::AlarmPriority::High &&
+            alarms[r].state == history::AlarmState::ActiveUnacknowledged)
             for (int c = 0; c < m_alarms->columnCount(); ++c)
                 m_alarms->item(r, c)->setForeground(QColor(0xFF, 0, 0));
     }
@@ -280,10 +281,10 @@ void AlarmsWindow::refreshRules()
     m_ruleList = m_services.journal.isOpen() ? m_services.journal.rules() : m_services.engine.rules();
     QList<QStringList> rows;
     for (const history::AlarmRule& r : m_ruleList)
-        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, kindName(r.kind),
+        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, alarms::kindName(r.kind),
                      QString::number(r.channel), QString::number(r.limit), QString::number(r.deadband),
                      QString::number(r.onDelayS), QString::number(r.offDelayS),
-                     history::priorityText(r.priority), ruleText(r)});
+                     history::priorityText(r.priority), alarms::ruleText(r)});
     fill(m_rules, rows);
 }
 
@@ -343,7 +344,7 @@ void AlarmsWindow::showRule(int row)
         return;
     const history::AlarmRule& r = m_ruleList[row];
     m_ruleStation->setText(r.address);
-    m_ruleKind->setCurrentText(kindName(r.kind));
+    m_ruleKind->setCurrentText(alarms::kindName(r.kind));
     m_ruleChannel->setText(QString::number(r.channel));
     m_ruleLimit->setText(QString::number(r.limit));
     m_ruleDeadband->setText(QString::number(r.deadband));
@@ -357,13 +358,14 @@ std::optional<history::AlarmRule> AlarmsWindow::ruleFromForm(QString* problem) c
 {
     history::AlarmRule rule;
     rule.address = m_ruleStation->text().trimmed();
-    rule.kind = kindFromName(m_ruleKind->currentText()).value_or(AlarmRuleKind(0));
-    rule.priority = AlarmPriority(m_rulePriority->currentData().toInt());
+    rule.kind = alarms::kindFromName(m_ruleKind->currentText()).value_or(history::AlarmRuleKind(0));
+    rule.priority = history::AlarmPriority(m_rulePriority->currentData().toInt());
     rule.text = m_ruleText->text().trimmed();
-    const bool needsChannel = rule.kind == AlarmRuleKind::VoltageAbove ||
-                              rule.kind == AlarmRuleKind::VoltageBelow || rule.kind == AlarmRuleKind::PinIs ||
-                              rule.kind == AlarmRuleKind::RelayNot;
-    const bool needsLimit = rule.kind != AlarmRuleKind::BadPassword;
+    const bool needsChannel = rule.kind == history::AlarmRuleKind::VoltageAbove ||
+                              rule.kind == history::AlarmRuleKind::VoltageBelow ||
+                              rule.kind == history::AlarmRuleKind::PinIs ||
+                              rule.kind == history::AlarmRuleKind::RelayNot;
+    const bool needsLimit = rule.kind != history::AlarmRuleKind::BadPassword;
     struct Field
     {
         QLineEdit* edit;
@@ -377,7 +379,7 @@ std::optional<history::AlarmRule> AlarmsWindow::ruleFromForm(QString* problem) c
                             {m_ruleOnDelay, "On-delay", false, true},
                             {m_ruleOffDelay, "Off-delay", false, true}};
     double values[5] = {};
-    for (int i = 0; i < 5 && rule.kind != AlarmRuleKind(0); ++i) {
+    for (int i = 0; i < 5 && rule.kind != history::AlarmRuleKind(0); ++i) {
         const QString text = fields[i].edit->text().trimmed();
         if (text.isEmpty() && !fields[i].required)
             continue;
@@ -409,7 +411,7 @@ void AlarmsWindow::saveRule(bool asNew)
     std::optional<history::AlarmRule> rule = ruleFromForm(&problem);
     if (rule) {
         rule->id = asNew ? 0 : m_ruleList[row].id;
-        problem = validateRule(*rule, m_ruleList);
+        problem = alarms::validateRule(*rule, m_ruleList);
     }
     if (!problem.isEmpty()) {
         context().prompter.inform(tr("The rule was not saved. ") + problem);
@@ -434,4 +436,4 @@ void AlarmsWindow::removeRule()
     m_services.engine.setRules(m_ruleList);
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/consoledialog.h"
-
+#include "gui/main/consoledialog.h"
 #include "history/alarmjournal.h"
 
 class QCheckBox;
@@ -11,7 +10,7 @@ class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 struct AlarmServices;
 
 /// `Alarms`: the open alarms (waiting for acknowledgement first, then by priority and time) with
@@ -69,4 +68,4 @@ private:
     QLineEdit* m_ruleText = nullptr;
 };
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

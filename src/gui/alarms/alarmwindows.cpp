@@ -1,11 +1,10 @@
-#include "alarmwindows/alarmwindows.h"
+#include "gui/alarms/alarmwindows.h"
 
-#include "core/dialogregistry.h"
+#include "gui/alarms/alarmswindow.h"
+#include "gui/alarms/auditwindow.h"
+#include "gui/main/dialogregistry.h"
 
-#include "alarmwindows/alarmswindow.h"
-#include "alarmwindows/auditwindow.h"
-
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
 void registerAlarmWindows(core::DialogRegistry& registry, AlarmServices& services)
 {
@@ -17,4 +16,4 @@ void registerAlarmWindows(core::DialogRegistry& registry, AlarmServices& service
     });
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -7,27 +7,30 @@ namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
 } // namespace kestavo::history
-namespace kestavo::unitbackup {
+namespace kestavo::platform {
 class FileChooser;
 }
 
 namespace kestavo::alarms {
 class AlarmEngine;
-class AlarmSounder;
 class AuditRecorder;
+} // namespace kestavo::alarms
+
+namespace kestavo::alarmwindows {
+class AlarmSounder;
 
 /// What the two windows work on; owned by the application for the whole run.
 struct AlarmServices
 {
-    AlarmEngine& engine;
+    alarms::AlarmEngine& engine;
     history::AlarmJournal& journal;
     AlarmSounder& sounder;
     history::AuditLog& audit;
-    AuditRecorder& recorder;
-    unitbackup::FileChooser& files;
+    alarms::AuditRecorder& recorder;
+    platform::FileChooser& files;
 };
 
 /// Registers the `Alarms` and `Audit` windows for the Monitor menu.
 void registerAlarmWindows(core::DialogRegistry& registry, AlarmServices& services);
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

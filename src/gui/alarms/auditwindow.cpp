@@ -1,4 +1,4 @@
-#include "alarmwindows/auditwindow.h"
+#include "gui/alarms/auditwindow.h"
 
 #include <QCoreApplication>
 #include <QDateTimeEdit>
@@ -12,11 +12,11 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
-#include "alarmwindows/alarmwindows.h"
-#include "alarmwindows/csvexport.h"
+#include "gui/alarms/alarmwindows.h"
+#include "gui/alarms/csvexport.h"
 #include "history/auditlog.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
 AuditWindow::AuditWindow(core::Context& context, AlarmServices& services)
     : ConsoleDialog(context, false), m_services(services)
@@ -77,7 +77,7 @@ AuditWindow::AuditWindow(core::Context& context, AlarmServices& services)
     connect(m_from, &QDateTimeEdit::dateTimeChanged, this, &AuditWindow::refresh);
     connect(m_to, &QDateTimeEdit::dateTimeChanged, this, &AuditWindow::refresh);
     connect(exportButton, &QPushButton::clicked, this, &AuditWindow::exportRows);
-    connect(&services.recorder, &AuditRecorder::recorded, this, &AuditWindow::refresh);
+    connect(&services.recorder, &alarms::AuditRecorder::recorded, this, &AuditWindow::refresh);
     refresh();
 }
 
@@ -104,4 +104,4 @@ void AuditWindow::exportRows()
               history::AuditLog::csvHeader(), m_rows);
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

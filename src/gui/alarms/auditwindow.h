@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QDateTimeEdit;
 class QLineEdit;
 class QTableWidget;
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 struct AlarmServices;
 
 /// `Audit`: every command that changed a unit, from the console, the command-line client or the
@@ -33,4 +33,4 @@ private:
     QList<QStringList> m_rows;
 };
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

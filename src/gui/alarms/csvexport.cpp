@@ -1,15 +1,15 @@
-#include "alarmwindows/csvexport.h"
+#include "gui/alarms/csvexport.h"
 
 #include <QCoreApplication>
 #include <QSaveFile>
 
 #include "history/auditlog.h"
+#include "platform/filechooser.h"
 #include "platform/prompter.h"
-#include "unitbackup/filechooser.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
-void exportCsv(QWidget* parent, unitbackup::FileChooser& files, platform::Prompter& prompter,
+void exportCsv(QWidget* parent, platform::FileChooser& files, platform::Prompter& prompter,
                const QString& suggested, const QStringList& header, const QList<QStringList>& rows)
 {
     const QString path =
@@ -27,4 +27,4 @@ void exportCsv(QWidget* parent, unitbackup::FileChooser& files, platform::Prompt
                 .arg(path, file.errorString()));
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -9,14 +9,14 @@ class QWidget;
 namespace kestavo::platform {
 class Prompter;
 }
-namespace kestavo::unitbackup {
+namespace kestavo::platform {
 class FileChooser;
 }
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
 /// "Export CSV…": asks for a file and writes the header and rows; says so when it cannot.
-void exportCsv(QWidget* parent, unitbackup::FileChooser& files, platform::Prompter& prompter,
+void exportCsv(QWidget* parent, platform::FileChooser& files, platform::Prompter& prompter,
                const QString& suggested, const QStringList& header, const QList<QStringList>& rows);
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -1,18 +1,18 @@
-#include "alarmwindows/exitcheck.h"
+#include "gui/alarms/exitcheck.h"
 
 #include <QCoreApplication>
 
 #include "alarms/alarmengine.h"
 #include "platform/prompter.h"
 
-namespace kestavo::alarms {
+namespace kestavo::alarmwindows {
 
-bool mayExitWithAlarms(const AlarmEngine& engine, platform::Prompter& prompter)
+bool mayExitWithAlarms(const alarms::AlarmEngine& engine, platform::Prompter& prompter)
 {
     int unacknowledged = 0;
-    for (const AlarmRecord& alarm : engine.openAlarms()) {
-        if (alarm.state == AlarmState::ActiveUnacknowledged ||
-            alarm.state == AlarmState::ClearedUnacknowledged)
+    for (const history::AlarmRecord& alarm : engine.openAlarms()) {
+        if (alarm.state == history::AlarmState::ActiveUnacknowledged ||
+            alarm.state == history::AlarmState::ClearedUnacknowledged)
             ++unacknowledged;
     }
     if (unacknowledged == 0)
@@ -25,4 +25,4 @@ bool mayExitWithAlarms(const AlarmEngine& engine, platform::Prompter& prompter)
     return prompter.confirmYesNo(text, QCoreApplication::translate("kestavo::alarms", "Kestavo"));
 }
 
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows

@@ -1,12 +1,12 @@
-#include "automation/automationdialogs.h"
+#include "gui/automation/automationdialogs.h"
 
-#include "core/consolestate.h"
-#include "core/dialogregistry.h"
+#include "session/consolestate.h"
 
-#include "automation/ioboxdialog.h"
-#include "automation/relayscriptingdialog.h"
-#include "automation/temperaturedialog.h"
-#include "automation/timerdialog.h"
+#include "gui/automation/ioboxdialog.h"
+#include "gui/automation/relayscriptingdialog.h"
+#include "gui/automation/temperaturedialog.h"
+#include "gui/automation/timerdialog.h"
+#include "gui/main/dialogregistry.h"
 
 namespace kestavo::automation {
 

@@ -1,4 +1,4 @@
-#include "automation/controls.h"
+#include "gui/automation/controls.h"
 
 #include <QLabel>
 #include <QListWidget>

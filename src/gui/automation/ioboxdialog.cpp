@@ -1,4 +1,4 @@
-#include "automation/ioboxdialog.h"
+#include "gui/automation/ioboxdialog.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -13,11 +13,11 @@
 #include "protocol/codes.h"
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "automation/controls.h"
-#include "automation/slotlists.h"
+#include "gui/automation/controls.h"
+#include "gui/automation/slotlists.h"
 #include "platform/prompter.h"
 
 namespace kestavo::automation {

@@ -1,4 +1,4 @@
-#include "automation/relayscriptingdialog.h"
+#include "gui/automation/relayscriptingdialog.h"
 
 #include <string>
 #include <vector>
@@ -18,11 +18,11 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "automation/controls.h"
-#include "automation/slotlists.h"
+#include "gui/automation/controls.h"
+#include "gui/automation/slotlists.h"
 #include "platform/prompter.h"
 
 namespace kestavo::automation {

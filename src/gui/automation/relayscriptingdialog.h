@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QFrame;
 class QLabel;

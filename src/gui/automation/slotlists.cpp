@@ -1,4 +1,4 @@
-#include "automation/slotlists.h"
+#include "gui/automation/slotlists.h"
 
 #include <QListWidget>
 

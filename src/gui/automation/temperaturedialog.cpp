@@ -1,4 +1,4 @@
-#include "automation/temperaturedialog.h"
+#include "gui/automation/temperaturedialog.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -16,11 +16,11 @@
 #include "protocol/codes.h"
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "automation/controls.h"
-#include "automation/slotlists.h"
+#include "gui/automation/controls.h"
+#include "gui/automation/slotlists.h"
 #include "platform/prompter.h"
 
 namespace kestavo::automation {

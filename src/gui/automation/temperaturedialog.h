@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QString>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QLineEdit;
 class QListWidget;

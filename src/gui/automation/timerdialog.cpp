@@ -1,4 +1,4 @@
-#include "automation/timerdialog.h"
+#include "gui/automation/timerdialog.h"
 
 #include <algorithm>
 
@@ -19,11 +19,11 @@
 
 #include "stations/stationformat.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "automation/controls.h"
-#include "automation/slotlists.h"
+#include "gui/automation/controls.h"
+#include "gui/automation/slotlists.h"
 #include "platform/prompter.h"
 
 namespace kestavo::automation {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QComboBox;
 class QLabel;

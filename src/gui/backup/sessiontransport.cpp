@@ -1,10 +1,10 @@
-#include "unitbackup/sessiontransport.h"
+#include "gui/backup/sessiontransport.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
-#include "core/session.h"
+#include "session/session.h"
 
 namespace kestavo::unitbackup {
 

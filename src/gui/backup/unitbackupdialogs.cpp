@@ -1,14 +1,13 @@
-#include "unitbackup/unitbackupdialogs.h"
+#include "gui/backup/unitbackupdialogs.h"
 
 #include <QTimer>
 
-#include "core/dialogregistry.h"
-
-#include "unitbackup/unitbackupwindow.h"
+#include "gui/backup/unitbackupwindow.h"
+#include "gui/main/dialogregistry.h"
 
 namespace kestavo::unitbackup {
 
-void registerUnitBackupWindow(core::DialogRegistry& registry, FileChooser& files)
+void registerUnitBackupWindow(core::DialogRegistry& registry, platform::FileChooser& files)
 {
     registry.add(core::DialogId::UnitBackup, [&files](core::Context& context, int argument) -> QWidget* {
         auto* window = new UnitBackupWindow(context, files);

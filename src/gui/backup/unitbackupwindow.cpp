@@ -1,4 +1,4 @@
-#include "unitbackup/unitbackupwindow.h"
+#include "gui/backup/unitbackupwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -9,13 +9,13 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
+#include "gui/backup/sessiontransport.h"
+#include "platform/filechooser.h"
 #include "platform/prompter.h"
 #include "text/boundedfile.h"
-#include "unitbackup/filechooser.h"
-#include "unitbackup/sessiontransport.h"
 
 namespace kestavo::unitbackup {
 
@@ -40,7 +40,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& accessibleName)
 
 } // namespace
 
-UnitBackupWindow::UnitBackupWindow(core::Context& context, FileChooser& files, const backup::Timing& timing)
+UnitBackupWindow::UnitBackupWindow(core::Context& context, platform::FileChooser& files,
+                                   const backup::Timing& timing)
     : ConsoleDialog(context, false), m_files(files), m_timing(timing),
       m_transport(new SessionTransport(context.session, this)),
       m_unit(label(this, "UnitLabel", QCoreApplication::translate("kestavo::unitbackup", "Unit"))),

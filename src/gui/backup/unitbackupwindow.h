@@ -4,20 +4,22 @@
 
 #include <QString>
 
-#include "core/consoledialog.h"
-
 #include "backup/configdiff.h"
 #include "backup/configrestore.h"
 #include "backup/unitconfig.h"
 #include "backup/unitexchange.h"
+#include "gui/main/consoledialog.h"
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 
+namespace kestavo::platform {
+class FileChooser;
+}
+
 namespace kestavo::unitbackup {
 
-class FileChooser;
 class SessionTransport;
 
 /// `UnitBackup`: backs up the session's unit to a file, compares it with one, and restores the
@@ -30,7 +32,7 @@ class UnitBackupWindow final : public core::ConsoleDialog
 public:
     enum Action { BackUp = 0, Compare = 1, Restore = 2 };
 
-    UnitBackupWindow(core::Context& context, FileChooser& files, const backup::Timing& timing = {});
+    UnitBackupWindow(core::Context& context, platform::FileChooser& files, const backup::Timing& timing = {});
     ~UnitBackupWindow() override;
 
     /// What the menu entry asked for: back up at once, or choose a file and show the differences.
@@ -53,7 +55,7 @@ private:
     void showChanges();
     void setBusy(bool busy);
 
-    FileChooser& m_files;
+    platform::FileChooser& m_files;
     backup::Timing m_timing;
     SessionTransport* m_transport;
     QLabel* m_unit;

@@ -1,4 +1,4 @@
-#include "daughterboards/boardchooserdialog.h"
+#include "gui/boards/boardchooserdialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -8,9 +8,9 @@
 
 #include "protocol/codes.h"
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
-#include "daughterboards/boarddialog.h"
+#include "gui/boards/boarddialog.h"
 
 namespace kestavo::daughterboards {
 

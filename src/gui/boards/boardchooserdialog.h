@@ -2,9 +2,8 @@
 
 #include <array>
 
-#include "core/consoledialog.h"
-
-#include "daughterboards/boardtimings.h"
+#include "gui/boards/boardtimings.h"
+#include "gui/main/consoledialog.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "daughterboards/boarddialog.h"
+#include "gui/boards/boarddialog.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -13,11 +13,11 @@
 #include "protocol/codes.h"
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "daughterboards/boardframequeue.h"
-#include "daughterboards/boardscriptingdialog.h"
+#include "gui/boards/boardframequeue.h"
+#include "gui/boards/boardscriptingdialog.h"
 #include "platform/resourcepaths.h"
 
 namespace kestavo::daughterboards {

@@ -1,8 +1,7 @@
-#include "daughterboards/boarddialogs.h"
+#include "gui/boards/boarddialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "daughterboards/boardchooserdialog.h"
+#include "gui/boards/boardchooserdialog.h"
+#include "gui/main/dialogregistry.h"
 
 namespace kestavo::daughterboards {
 

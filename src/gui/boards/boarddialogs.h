@@ -1,6 +1,6 @@
 #pragma once
 
-#include "daughterboards/boardtimings.h"
+#include "gui/boards/boardtimings.h"
 
 namespace kestavo::core {
 class DialogRegistry;

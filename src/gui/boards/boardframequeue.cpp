@@ -1,4 +1,4 @@
-#include "daughterboards/boardframequeue.h"
+#include "gui/boards/boardframequeue.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "daughterboards/boardscriptingdialog.h"
+#include "gui/boards/boardscriptingdialog.h"
 
 #include <algorithm>
 #include <string>
@@ -22,8 +22,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "platform/prompter.h"
 

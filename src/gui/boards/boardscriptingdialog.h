@@ -2,9 +2,8 @@
 
 #include <QPointer>
 
-#include "core/consoledialog.h"
-
-#include "daughterboards/boardtimings.h"
+#include "gui/boards/boardtimings.h"
+#include "gui/main/consoledialog.h"
 
 class QComboBox;
 class QFrame;

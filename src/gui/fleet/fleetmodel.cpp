@@ -1,4 +1,4 @@
-#include "fleetui/fleetmodel.h"
+#include "gui/fleet/fleetmodel.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "fleetui/fleetwindow.h"
+#include "gui/fleet/fleetwindow.h"
 
 #include <array>
 
@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "fleet/fleetpoller.h"
-#include "fleetui/fleetmodel.h"
+#include "gui/fleet/fleetmodel.h"
 
 namespace kestavo::fleetui {
 

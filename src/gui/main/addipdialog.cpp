@@ -1,4 +1,4 @@
-#include "core/addipdialog.h"
+#include "gui/main/addipdialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -9,8 +9,7 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/mainform.h"
-
+#include "gui/main/mainform.h"
 #include "platform/prompter.h"
 
 namespace kestavo::core {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QLineEdit;
 

@@ -1,4 +1,4 @@
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 #include <memory>
 
@@ -6,8 +6,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "platform/prompter.h"
 

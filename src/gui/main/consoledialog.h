@@ -7,7 +7,7 @@
 #include <QList>
 #include <QPointer>
 
-#include "core/context.h"
+#include "session/context.h"
 
 namespace kestavo::core {
 

@@ -6,8 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/context.h"
-#include "core/dialogid.h"
+#include "session/context.h"
+
+#include "gui/main/dialogid.h"
 
 namespace kestavo::core {
 

@@ -1,4 +1,4 @@
-#include "core/mainform.h"
+#include "gui/main/mainform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,11 +31,11 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/dialogregistry.h"
-#include "core/readoutaccessible.h"
-#include "core/voltagebar.h"
+#include "session/consolestate.h"
 
+#include "gui/main/dialogregistry.h"
+#include "gui/main/readoutaccessible.h"
+#include "gui/main/voltagebar.h"
 #include "platform/prompter.h"
 #include "platform/resourcepaths.h"
 #include "platform/soundplayer.h"

@@ -10,9 +10,10 @@
 
 #include "protocol/reply.h"
 
-#include "core/context.h"
-#include "core/dialogid.h"
-#include "core/session.h"
+#include "session/context.h"
+#include "session/session.h"
+
+#include "gui/main/dialogid.h"
 
 class QAction;
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "core/readoutaccessible.h"
+#include "gui/main/readoutaccessible.h"
 
 #include <QAccessibleWidget>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "core/voltagebar.h"
+#include "gui/main/voltagebar.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "options/optionsdialog.h"
+#include "gui/options/optionsdialog.h"
 
 #include <algorithm>
 
@@ -17,8 +17,7 @@
 
 #include "stations/stationstore.h"
 
-#include "core/mainform.h"
-
+#include "gui/main/mainform.h"
 #include "platform/prompter.h"
 
 namespace kestavo::options {

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QCheckBox;
 class QLineEdit;

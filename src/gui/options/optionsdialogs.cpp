@@ -1,10 +1,10 @@
-#include "options/optionsdialogs.h"
+#include "gui/options/optionsdialogs.h"
 
-#include "core/consolestate.h"
-#include "core/dialogregistry.h"
-#include "core/mainform.h"
+#include "session/consolestate.h"
 
-#include "options/optionsdialog.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/main/mainform.h"
+#include "gui/options/optionsdialog.h"
 
 namespace kestavo::options {
 

@@ -1,4 +1,4 @@
-#include "periphery/aboutdialog.h"
+#include "gui/periphery/aboutdialog.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
-#include "periphery/browserwindow.h"
+#include "gui/periphery/browserwindow.h"
 #include "platform/webview.h"
 
 namespace kestavo::periphery {

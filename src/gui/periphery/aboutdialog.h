@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QLabel;
 

@@ -1,4 +1,4 @@
-#include "periphery/browserwindow.h"
+#include "gui/periphery/browserwindow.h"
 
 #include <algorithm>
 
@@ -17,7 +17,7 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
 #include "platform/prompter.h"
 #include "platform/webview.h"

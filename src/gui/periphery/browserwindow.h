@@ -5,8 +5,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "core/consoledialog.h"
-
+#include "gui/main/consoledialog.h"
 #include "platform/webviewfactory.h"
 
 class QAction;

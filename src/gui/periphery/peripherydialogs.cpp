@@ -1,8 +1,7 @@
-#include "periphery/peripherydialogs.h"
+#include "gui/periphery/peripherydialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "periphery/aboutdialog.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/periphery/aboutdialog.h"
 
 namespace kestavo::periphery {
 

@@ -1,6 +1,6 @@
-#include "relays/notificationpopup.h"
+#include "gui/relays/notificationpopup.h"
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
 namespace kestavo::relays {
 

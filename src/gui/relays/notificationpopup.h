@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "relays/relaysuccess.h"
+#include "gui/relays/relaysuccess.h"
 
 namespace kestavo::core {
 class ConsoleState;

@@ -1,4 +1,4 @@
-#include "relays/relaydialog.h"
+#include "gui/relays/relaydialog.h"
 
 #include <algorithm>
 
@@ -14,10 +14,10 @@
 
 #include "protocol/frames.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
-#include "relays/relaynotesdialog.h"
+#include "gui/relays/relaynotesdialog.h"
 
 namespace kestavo::relays {
 

@@ -2,9 +2,8 @@
 
 #include <QPointer>
 
-#include "core/consoledialog.h"
-
-#include "relays/relaynotesdialog.h"
+#include "gui/main/consoledialog.h"
+#include "gui/relays/relaynotesdialog.h"
 
 class QLabel;
 class QRadioButton;

@@ -1,9 +1,8 @@
-#include "relays/relaydialogs.h"
+#include "gui/relays/relaydialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "relays/notificationpopup.h"
-#include "relays/relaydialog.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/relays/notificationpopup.h"
+#include "gui/relays/relaydialog.h"
 
 namespace kestavo::relays {
 

@@ -1,4 +1,4 @@
-#include "relays/relaynotesdialog.h"
+#include "gui/relays/relaynotesdialog.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "core/consoledialog.h"
+#include "gui/main/consoledialog.h"
 
 class QPlainTextEdit;
 

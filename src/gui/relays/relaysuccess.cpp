@@ -1,4 +1,4 @@
-#include "relays/relaysuccess.h"
+#include "gui/relays/relaysuccess.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

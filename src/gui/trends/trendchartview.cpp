@@ -1,4 +1,4 @@
-#include "trends/trendchartview.h"
+#include "gui/trends/trendchartview.h"
 
 #include <cmath>
 

@@ -1,8 +1,7 @@
-#include "trends/trendsdialogs.h"
+#include "gui/trends/trendsdialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "trends/trendswindow.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/trends/trendswindow.h"
 
 namespace kestavo::trends {
 

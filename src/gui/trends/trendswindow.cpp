@@ -1,4 +1,4 @@
-#include "trends/trendswindow.h"
+#include "gui/trends/trendswindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,14 +29,14 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/context.h"
+#include "session/consolestate.h"
+#include "session/context.h"
 
+#include "gui/trends/trendchartview.h"
 #include "history/exportformat.h"
 #include "history/historyreader.h"
 #include "history/historystore.h"
 #include "platform/prompter.h"
-#include "trends/trendchartview.h"
 
 namespace kestavo::trends {
 

@@ -7,8 +7,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "core/consoledialog.h"
-
+#include "gui/main/consoledialog.h"
 #include "history/plotdata.h"
 
 class QAbstractAxis;

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "admin/changeipdialog.h"
-#include "admin/changemacdialog.h"
+#include "gui/admin/changeipdialog.h"
+#include "gui/admin/changemacdialog.h"
 #include "platform/processsystemcommands.h"
 #include "support/consolefixture.h"
 

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "admin/admininput.h"
+#include "gui/admin/admininput.h"
 
 using namespace kestavo::admin;
 

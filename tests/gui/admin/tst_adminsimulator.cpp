@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "admin/securitydialog.h"
+#include "gui/admin/securitydialog.h"
 #include "ksv-sim/simulatedunit.h"
 #include "support/consolefixture.h"
 

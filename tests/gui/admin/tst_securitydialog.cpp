@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QUdpSocket>
 
-#include "admin/securitydialog.h"
+#include "gui/admin/securitydialog.h"
 #include "support/consolefixture.h"
 
 using kestavo::admin::SecurityDialog;

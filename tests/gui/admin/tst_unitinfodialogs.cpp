@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "admin/admindialogs.h"
-#include "admin/stationnamedialog.h"
-#include "admin/uptimedialog.h"
+#include "gui/admin/admindialogs.h"
+#include "gui/admin/stationnamedialog.h"
+#include "gui/admin/uptimedialog.h"
 #include "support/consolefixture.h"
 
 using kestavo::admin::StationNameDialog;

@@ -20,25 +20,26 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
-#include "alarmwindows/alarmnotifications.h"
-#include "alarmwindows/alarmsounder.h"
-#include "alarmwindows/alarmsummarylabel.h"
-#include "alarmwindows/alarmswindow.h"
-#include "alarmwindows/alarmwindows.h"
-#include "alarmwindows/auditwindow.h"
-#include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
+#include "gui/alarms/alarmnotifications.h"
+#include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmsummarylabel.h"
+#include "gui/alarms/alarmswindow.h"
+#include "gui/alarms/alarmwindows.h"
+#include "gui/alarms/auditwindow.h"
+#include "gui/alarms/exitcheck.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "ksv-sim/simulatedunit.h"
 #include "platform/desktopnotifier.h"
+#include "platform/filechooser.h"
 #include "support/consolefixture.h"
 #include "support/fakeprompter.h"
 #include "support/fakesoundplayer.h"
-#include "unitbackup/filechooser.h"
 
 using namespace kestavo;
 using namespace kestavo::alarms;
+using namespace kestavo::alarmwindows;
 using kestavo::protocol::StatusReport;
 using kestavo::testsupport::FakeSoundPlayer;
 using namespace Qt::StringLiterals;
@@ -55,7 +56,7 @@ public:
     QStringList shown;
 };
 
-class FakeFiles final : public unitbackup::FileChooser
+class FakeFiles final : public platform::FileChooser
 {
 public:
     QString openFile(QWidget*, const QString&) override { return {}; }
@@ -432,7 +433,7 @@ void TestAlarmWindows::exportOffersCsv()
 {
     QFETCH(QString, suggested);
     QFETCH(QString, firstType);
-    QCOMPARE(unitbackup::DialogFileChooser::filterFor(suggested).section(u";;"_s, 0, 0), firstType);
+    QCOMPARE(platform::DialogFileChooser::filterFor(suggested).section(u";;"_s, 0, 0), firstType);
 }
 
 QTEST_MAIN(TestAlarmWindows)

@@ -14,9 +14,9 @@
 
 #include "stations/stationformat.h"
 
-#include "admin/admindialogs.h"
-#include "automation/automationdialogs.h"
 #include "automationharness.h"
+#include "gui/admin/admindialogs.h"
+#include "gui/automation/automationdialogs.h"
 
 using kestavo::core::DialogId;
 using kestavo::test::AutomationHarness;

@@ -13,11 +13,10 @@
 #include <QSlider>
 #include <QTest>
 
-#include "core/mainform.h"
-
-#include "automation/automationdialogs.h"
-#include "automation/slotlists.h"
 #include "automationharness.h"
+#include "gui/automation/automationdialogs.h"
+#include "gui/automation/slotlists.h"
+#include "gui/main/mainform.h"
 #include "ksv-sim/simulatedunit.h"
 
 using kestavo::core::MainForm;

@@ -5,9 +5,9 @@
 
 #include "protocol/bytebuilder.h"
 
-#include "automation/ioboxdialog.h"
-#include "automation/slotlists.h"
 #include "automationharness.h"
+#include "gui/automation/ioboxdialog.h"
+#include "gui/automation/slotlists.h"
 
 using kestavo::automation::IoBoxDialog;
 using kestavo::test::AutomationHarness;

@@ -7,8 +7,8 @@
 
 #include "protocol/bytebuilder.h"
 
-#include "automation/relayscriptingdialog.h"
 #include "automationharness.h"
+#include "gui/automation/relayscriptingdialog.h"
 
 using kestavo::automation::RelayScriptingDialog;
 using kestavo::test::AutomationHarness;

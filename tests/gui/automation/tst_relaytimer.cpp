@@ -7,8 +7,8 @@
 
 #include "protocol/bytebuilder.h"
 
-#include "automation/timerdialog.h"
 #include "automationharness.h"
+#include "gui/automation/timerdialog.h"
 
 using kestavo::automation::TimerDialog;
 using kestavo::platform::Prompter;

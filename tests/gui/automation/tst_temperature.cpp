@@ -8,9 +8,9 @@
 
 #include "protocol/bytebuilder.h"
 
-#include "automation/slotlists.h"
-#include "automation/temperaturedialog.h"
 #include "automationharness.h"
+#include "gui/automation/slotlists.h"
+#include "gui/automation/temperaturedialog.h"
 
 using kestavo::automation::selectedRow;
 using kestavo::automation::TemperatureDialog;

@@ -9,13 +9,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/dialogregistry.h"
-
+#include "gui/backup/unitbackupdialogs.h"
+#include "gui/backup/unitbackupwindow.h"
+#include "gui/main/dialogregistry.h"
 #include "ksv-sim/simulatedunit.h"
+#include "platform/filechooser.h"
 #include "support/consolefixture.h"
-#include "unitbackup/filechooser.h"
-#include "unitbackup/unitbackupdialogs.h"
-#include "unitbackup/unitbackupwindow.h"
 
 using kestavo::sim::SimulatedUnit;
 using kestavo::testsupport::ConsoleFixture;
@@ -25,7 +24,7 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-class FakeFileChooser final : public kestavo::unitbackup::FileChooser
+class FakeFileChooser final : public kestavo::platform::FileChooser
 {
 public:
     QString openFile(QWidget*, const QString&) override

@@ -6,12 +6,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "core/dialogid.h"
-
 #include "boardtestsupport.h"
-#include "daughterboards/boardchooserdialog.h"
-#include "daughterboards/boarddialog.h"
-#include "daughterboards/boarddialogs.h"
+#include "gui/boards/boardchooserdialog.h"
+#include "gui/boards/boarddialog.h"
+#include "gui/boards/boarddialogs.h"
+#include "gui/main/dialogid.h"
 
 using namespace kestavo;
 using daughterboards::BoardChooserDialog;

@@ -8,8 +8,8 @@
 #include <QTimer>
 
 #include "boardtestsupport.h"
-#include "daughterboards/boarddialog.h"
-#include "daughterboards/boardscriptingdialog.h"
+#include "gui/boards/boarddialog.h"
+#include "gui/boards/boardscriptingdialog.h"
 #include "platform/resourcepaths.h"
 
 using namespace kestavo;

@@ -1,7 +1,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "daughterboards/boardframequeue.h"
+#include "gui/boards/boardframequeue.h"
 
 using kestavo::daughterboards::BoardFrameQueue;
 

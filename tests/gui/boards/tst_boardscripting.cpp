@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "boardtestsupport.h"
-#include "daughterboards/boardscriptingdialog.h"
+#include "gui/boards/boardscriptingdialog.h"
 
 using namespace kestavo;
 using boardtest::bytes;

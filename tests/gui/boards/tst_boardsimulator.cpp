@@ -8,13 +8,12 @@
 #include <QSlider>
 #include <QTest>
 
-#include "core/dialogid.h"
-
 #include "boardtestsupport.h"
-#include "daughterboards/boardchooserdialog.h"
-#include "daughterboards/boarddialog.h"
-#include "daughterboards/boarddialogs.h"
-#include "daughterboards/boardscriptingdialog.h"
+#include "gui/boards/boardchooserdialog.h"
+#include "gui/boards/boarddialog.h"
+#include "gui/boards/boarddialogs.h"
+#include "gui/boards/boardscriptingdialog.h"
+#include "gui/main/dialogid.h"
 #include "ksv-sim/simulatedunit.h"
 
 using namespace kestavo;

@@ -16,14 +16,13 @@
 
 #include "stations/stationformat.h"
 
-#include "core/mainform.h"
-
 #include "alarms/alarmengine.h"
 #include "app/fleetwiring.h"
 #include "fleet/fleetpoller.h"
 #include "fleetrig.h"
-#include "fleetui/fleetmodel.h"
-#include "fleetui/fleetwindow.h"
+#include "gui/fleet/fleetmodel.h"
+#include "gui/fleet/fleetwindow.h"
+#include "gui/main/mainform.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

@@ -7,11 +7,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/consolestate.h"
-#include "core/dialogregistry.h"
-#include "core/mainform.h"
-#include "core/voltagebar.h"
+#include "session/consolestate.h"
 
+#include "gui/main/dialogregistry.h"
+#include "gui/main/mainform.h"
+#include "gui/main/voltagebar.h"
 #include "support/consolefixture.h"
 #include "support/faketrayicon.h"
 

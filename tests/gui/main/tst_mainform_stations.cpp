@@ -9,11 +9,10 @@
 
 #include "stations/stationformat.h"
 
-#include "core/addipdialog.h"
-#include "core/consoledialog.h"
-#include "core/mainform.h"
-#include "core/voltagebar.h"
-
+#include "gui/main/addipdialog.h"
+#include "gui/main/consoledialog.h"
+#include "gui/main/mainform.h"
+#include "gui/main/voltagebar.h"
 #include "support/consolefixture.h"
 #include "support/faketrayicon.h"
 

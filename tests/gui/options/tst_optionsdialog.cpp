@@ -14,10 +14,9 @@
 
 #include "stations/stationstore.h"
 
-#include "core/mainform.h"
-
-#include "options/optionsdialog.h"
-#include "options/optionsdialogs.h"
+#include "gui/main/mainform.h"
+#include "gui/options/optionsdialog.h"
+#include "gui/options/optionsdialogs.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

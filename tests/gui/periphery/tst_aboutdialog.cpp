@@ -5,11 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/dialogregistry.h"
-
-#include "periphery/aboutdialog.h"
-#include "periphery/browserwindow.h"
-#include "periphery/peripherydialogs.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/periphery/aboutdialog.h"
+#include "gui/periphery/browserwindow.h"
+#include "gui/periphery/peripherydialogs.h"
 #include "support/consolefixture.h"
 #include "support/fakewebview.h"
 

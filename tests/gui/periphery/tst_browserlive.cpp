@@ -6,11 +6,11 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
+#include "gui/periphery/browserwindow.h"
 #include "ksv-sim/simulatedunit.h"
 #include "ksv-sim/statuspage.h"
-#include "periphery/browserwindow.h"
 #include "platform/processwebview.h"
 #include "platform/textbrowserview.h"
 #include "support/consolefixture.h"

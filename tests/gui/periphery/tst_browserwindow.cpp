@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
-#include "periphery/browserwindow.h"
+#include "gui/periphery/browserwindow.h"
 #include "support/consolefixture.h"
 #include "support/fakewebview.h"
 

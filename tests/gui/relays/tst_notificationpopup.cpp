@@ -4,11 +4,11 @@
 #include <QPointer>
 #include <QTest>
 
-#include "core/consolestate.h"
+#include "session/consolestate.h"
 
-#include "relays/notificationpopup.h"
-#include "relays/relaydialogs.h"
-#include "relays/relaysuccess.h"
+#include "gui/relays/notificationpopup.h"
+#include "gui/relays/relaydialogs.h"
+#include "gui/relays/relaysuccess.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

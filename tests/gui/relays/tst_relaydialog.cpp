@@ -9,14 +9,14 @@
 #include <QSlider>
 #include <QTest>
 
-#include "core/consoledialog.h"
-#include "core/consolestate.h"
-#include "core/dialogregistry.h"
-#include "core/mainform.h"
+#include "session/consolestate.h"
 
+#include "gui/main/consoledialog.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/main/mainform.h"
+#include "gui/relays/relaydialog.h"
+#include "gui/relays/relaydialogs.h"
 #include "ksv-sim/simulatedunit.h"
-#include "relays/relaydialog.h"
-#include "relays/relaydialogs.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

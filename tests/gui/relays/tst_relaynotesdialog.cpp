@@ -9,8 +9,8 @@
 
 #include "stations/stationstore.h"
 
-#include "relays/relaydialog.h"
-#include "relays/relaynotesdialog.h"
+#include "gui/relays/relaydialog.h"
+#include "gui/relays/relaynotesdialog.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

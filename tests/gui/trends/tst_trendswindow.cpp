@@ -9,12 +9,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/mainform.h"
-
+#include "gui/main/mainform.h"
+#include "gui/trends/trendchartview.h"
+#include "gui/trends/trendswindow.h"
 #include "history/historystore.h"
 #include "support/consolefixture.h"
-#include "trends/trendchartview.h"
-#include "trends/trendswindow.h"
 
 using namespace kestavo;
 using namespace Qt::StringLiterals;
