@@ -66,7 +66,8 @@ const char* const kSchemaV2[] = {
 // ended_t is set once, by whoever ends it first).
 const char* const kSchemaV4[] = {
     "CREATE TABLE notify_routes (id INTEGER PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL, "
-    "preset TEXT NOT NULL DEFAULT 'json', header_file TEXT NOT NULL DEFAULT '', smtp TEXT NOT NULL DEFAULT '', "
+    "preset TEXT NOT NULL DEFAULT 'json', header_file TEXT NOT NULL DEFAULT '', smtp TEXT NOT NULL DEFAULT "
+    "'', "
     "mail_from TEXT NOT NULL DEFAULT '', smtp_user TEXT NOT NULL DEFAULT '', "
     "password_file TEXT NOT NULL DEFAULT '', priorities TEXT NOT NULL DEFAULT '', "
     "station TEXT NOT NULL DEFAULT '', tag TEXT NOT NULL DEFAULT '', cooldown_s INTEGER NOT NULL DEFAULT 0, "
@@ -81,6 +82,33 @@ const char* const kSchemaV4[] = {
     "tag TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL, start_t INTEGER NOT NULL, end_t INTEGER NOT NULL, "
     "ended_t INTEGER, who TEXT NOT NULL DEFAULT '')",
     "CREATE INDEX maintenance_ended ON maintenance (ended_t)",
+};
+
+// Version 5: state shared between programs. A lease names the one program that polls a station
+// and evaluates its rules (the agent outranks a console, which outranks anything else); the
+// counter moves with every change to alarms and rules, so the others notice with one cheap read.
+// The partial unique index makes "one condition, one open alarm" the file's own rule: earlier
+// versions let two programs raise one alarm each, and the older of such a pair is closed here.
+const char* const kSchemaV5[] = {
+    "CREATE TABLE leases (address TEXT PRIMARY KEY, holder TEXT NOT NULL, program TEXT NOT NULL, "
+    "precedence INTEGER NOT NULL DEFAULT 0, expires_t INTEGER NOT NULL)",
+    "CREATE TABLE changes (name TEXT PRIMARY KEY, counter INTEGER NOT NULL)",
+    "INSERT INTO changes (name, counter) VALUES ('alarms', 0)",
+    "CREATE TRIGGER alarms_inserted AFTER INSERT ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarms_updated AFTER UPDATE ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarms_deleted AFTER DELETE ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_inserted AFTER INSERT ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_updated AFTER UPDATE ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_deleted AFTER DELETE ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "UPDATE alarms SET state = 0 WHERE state <> 0 AND id NOT IN "
+    "(SELECT MAX(id) FROM alarms WHERE state <> 0 GROUP BY address, rule)",
+    "CREATE UNIQUE INDEX alarms_open ON alarms (address, rule) WHERE state <> 0",
 };
 
 QString qs(const char* text)
@@ -100,6 +128,28 @@ QString sqlError(const QSqlDatabase& db)
     const QString text = db.lastError().text().trimmed();
     return text.isEmpty() ? QCoreApplication::translate("kestavo::history::db", "unknown database error")
                           : text;
+}
+
+WriteTransaction::WriteTransaction(QSqlDatabase db) : m_db(std::move(db))
+{
+    m_active = m_db.isOpen() && QSqlQuery(m_db).exec(qs("BEGIN IMMEDIATE"));
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    if (m_active)
+        QSqlQuery(m_db).exec(qs("ROLLBACK"));
+}
+
+bool WriteTransaction::commit()
+{
+    if (!m_active)
+        return false;
+    m_active = false;
+    if (QSqlQuery(m_db).exec(qs("COMMIT")))
+        return true;
+    QSqlQuery(m_db).exec(qs("ROLLBACK"));
+    return false;
 }
 
 QString checkExistingFile(const QString& path, int schemaVersion)
@@ -213,6 +263,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV2), std::end(kSchemaV2));
     if (ok && version < 4)
         ok = run(std::begin(kSchemaV4), std::end(kSchemaV4));
+    if (ok && version < 5)
+        ok = run(std::begin(kSchemaV5), std::end(kSchemaV5));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

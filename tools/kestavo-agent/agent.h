@@ -26,6 +26,7 @@ class AlarmEngine;
 namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
+class StationLeases;
 class HistoryStore;
 } // namespace kestavo::history
 namespace kestavo::fleet {
@@ -76,6 +77,8 @@ private:
     QJsonArray withMaintenance(QJsonArray stations) const;
     /// One audit record (program "agent") for a relay command sent over MQTT.
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
+    void audit(const QString& address, const QString& description, int relay, bool on, const QString& outcome,
+               const QString& detail);
     QByteArray metrics();
 
     // What keeps the agent from doing its work; /healthz is 503 while any is present.
@@ -106,6 +109,7 @@ private:
     // Alarms and the audit log live in the history file; the engine goes before its journal.
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
+    std::unique_ptr<history::StationLeases> m_leases; // outlives m_alarms, which releases them
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
     // Notifications of the engine's alarms; the notifier goes before the engine it listens to.
     std::unique_ptr<notify::NotifyStore> m_notifyStore;
@@ -120,14 +124,21 @@ private:
     QHash<QString, int> m_unitIndex;      // unit id (MAC) -> poller index, from the reports
 
     // A relay switched over MQTT waits for a report that shows it.
+    // Kept by address, not row: a reload of the station list renumbers the rows while the unit
+    // still has to show the change.
     struct PendingSwitch
     {
-        int index = 0;
+        QString address;
+        QString description;
+        QString unitId;
         int relay = 0;
         bool on = false;
         qint64 deadlineMs = 0; // poller clock
     };
     QList<PendingSwitch> m_pending;
+    /// Ends a pending switch that can no longer be confirmed: audited and answered on MQTT.
+    void abandonSwitch(const PendingSwitch& pending, const QString& why);
+
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
     QMap<Problem, QString> m_problems;

@@ -267,6 +267,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("stations maintenance");
     case CommandKind::AlarmsReport:
         return QStringLiteral("alarms report");
+    case CommandKind::AlarmsRules:
+        return QStringLiteral("alarms rules");
     }
     return QString();
 }
@@ -287,6 +289,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::Notify:
     case CommandKind::StationsMaintenance:
     case CommandKind::AlarmsReport:
+    case CommandKind::AlarmsRules:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::Fleet:

@@ -66,6 +66,7 @@ enum class CommandKind {
     Notify,
     StationsMaintenance,
     AlarmsReport,
+    AlarmsRules,
 };
 
 // Limits of the console's own controls, which the command line keeps.
