@@ -27,8 +27,8 @@
 #include "protocol/frames.h"
 
 #include "fleet/fleetpoller.h"
-#include "fleetui/fleetmodel.h"
-#include "fleetui/fleetwindow.h"
+#include "gui/fleet/fleetmodel.h"
+#include "gui/fleet/fleetwindow.h"
 
 using namespace kestavo;
 

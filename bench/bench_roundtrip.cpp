@@ -21,8 +21,7 @@
 
 #include "protocol/frames.h"
 
-#include "core/mainform.h"
-
+#include "gui/main/mainform.h"
 #include "ksv-sim/simulatedunit.h"
 #include "support/consolefixture.h"
 

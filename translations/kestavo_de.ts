@@ -244,14 +244,14 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
-    <name>kestavo::alarms::AlarmNotifications</name>
+    <name>kestavo::alarmwindows::AlarmNotifications</name>
     <message>
         <source>Kestavo alarm at %1</source>
         <translation>Kestavo-Alarm bei %1</translation>
     </message>
 </context>
 <context>
-    <name>kestavo::alarms::AlarmSummaryLabel</name>
+    <name>kestavo::alarmwindows::AlarmSummaryLabel</name>
     <message>
         <source>Alarms: none</source>
         <translation>Alarme: keine</translation>
@@ -270,7 +270,7 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
-    <name>kestavo::alarms::AlarmsWindow</name>
+    <name>kestavo::alarmwindows::AlarmsWindow</name>
     <message>
         <source>Open alarms</source>
         <translation>Offene Alarme</translation>

@@ -14,37 +14,37 @@
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
 
-#include "core/addipdialog.h"
-#include "core/consolestate.h"
-#include "core/context.h"
-#include "core/dialogregistry.h"
-#include "core/mainform.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/context.h"
+#include "session/session.h"
 
-#include "alarmwindows/alarmsounder.h"
-#include "alarmwindows/alarmsummarylabel.h"
-#include "alarmwindows/exitcheck.h"
 #include "app/consolealarms.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
 #include "app/fleetwiring.h"
 #include "app/historyrecorder.h"
 #include "fleet/fleetpoller.h"
-#include "fleetui/fleetmodel.h"
-#include "fleetui/fleetwindow.h"
+#include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmsummarylabel.h"
+#include "gui/alarms/exitcheck.h"
+#include "gui/backup/unitbackupdialogs.h"
+#include "gui/fleet/fleetmodel.h"
+#include "gui/fleet/fleetwindow.h"
+#include "gui/main/addipdialog.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/main/mainform.h"
+#include "gui/relays/relaydialogs.h"
+#include "gui/trends/trendsdialogs.h"
 #include "history/auditlog.h"
 #include "history/historyconnection.h"
 #include "history/historystore.h"
 #include "platform/effectsoundplayer.h"
+#include "platform/filechooser.h"
 #include "platform/messageboxprompter.h"
 #include "platform/processsystemcommands.h"
 #include "platform/resourcepaths.h"
 #include "platform/systemnotifier.h"
 #include "platform/systemtrayicon.h"
-#include "relays/relaydialogs.h"
-#include "trends/trendsdialogs.h"
-#include "unitbackup/filechooser.h"
-#include "unitbackup/unitbackupdialogs.h"
 
 namespace kestavo::app {
 
@@ -121,7 +121,7 @@ Application::Application(const Options& options)
       m_commands(std::make_unique<platform::ProcessSystemCommands>()),
       m_session(std::make_unique<core::Session>(*m_state, *m_store, *m_prompter)),
       m_dialogs(std::make_unique<core::DialogRegistry>()),
-      m_files(std::make_unique<unitbackup::DialogFileChooser>())
+      m_files(std::make_unique<platform::DialogFileChooser>())
 {
     m_session->setUnitPort(options.unitPort);
     m_fleet = std::make_unique<FleetWiring>(*m_store, *m_session, *m_state);
@@ -237,11 +237,12 @@ bool Application::start()
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
     m_alarms->attachFleet(m_fleet->poller());
-    alarms::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
+    alarmwindows::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
     m_mainForm->statusBar()->addPermanentWidget(summary);
-    QObject::connect(summary, &alarms::AlarmSummaryLabel::clicked, m_mainForm.get(),
+    QObject::connect(summary, &alarmwindows::AlarmSummaryLabel::clicked, m_mainForm.get(),
                      [this] { m_dialogs->open(core::DialogId::Alarms, *m_context); });
-    m_mainForm->setExitGuard([this] { return alarms::mayExitWithAlarms(m_alarms->engine(), *m_prompter); });
+    m_mainForm->setExitGuard(
+        [this] { return alarmwindows::mayExitWithAlarms(m_alarms->engine(), *m_prompter); });
 
     m_mainForm->show();
     const auto opened = m_store->open(path);
@@ -284,12 +285,12 @@ void Application::startBackground()
         }
     }
 
-    alarms::AlarmSounder& sounder = m_alarms->sounder();
+    alarmwindows::AlarmSounder& sounder = m_alarms->sounder();
     sounder.setSilenceProbe([] {
         return platform::EffectSoundPlayer::hasOutputDevice() ? QString()
-                                                              : alarms::AlarmSounder::noDeviceText();
+                                                              : alarmwindows::AlarmSounder::noDeviceText();
     });
-    QObject::connect(&sounder, &alarms::AlarmSounder::silenced, m_mainForm.get(),
+    QObject::connect(&sounder, &alarmwindows::AlarmSounder::silenced, m_mainForm.get(),
                      [this](const QString& silent) {
                          qWarning("%s", qPrintable(silent));
                          auto* label = new QLabel(silent, m_mainForm.get());

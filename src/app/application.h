@@ -22,12 +22,10 @@ class TrayIcon;
 namespace kestavo::stations {
 class StationStore;
 }
-namespace kestavo::unitbackup {
-class DialogFileChooser;
-}
 namespace kestavo::platform {
+class DialogFileChooser;
 class DesktopNotifier;
-}
+} // namespace kestavo::platform
 namespace kestavo::history {
 class HistoryStore;
 }
@@ -84,7 +82,7 @@ private:
     std::unique_ptr<FleetWiring> m_fleet;
     std::unique_ptr<core::Context> m_context;
     std::unique_ptr<core::DialogRegistry> m_dialogs;
-    std::unique_ptr<unitbackup::DialogFileChooser> m_files;
+    std::unique_ptr<platform::DialogFileChooser> m_files;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
     std::unique_ptr<platform::DesktopNotifier> m_notifier;

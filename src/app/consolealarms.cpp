@@ -7,18 +7,18 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
 #include "alarms/fleetalarms.h"
-#include "alarmwindows/alarmnotifications.h"
-#include "alarmwindows/alarmsounder.h"
-#include "alarmwindows/alarmsummarylabel.h"
-#include "alarmwindows/alarmwindows.h"
 #include "fleet/fleetpoller.h"
 #include "fleet/linkstate.h"
+#include "gui/alarms/alarmnotifications.h"
+#include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmsummarylabel.h"
+#include "gui/alarms/alarmwindows.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/stationleases.h"
@@ -29,7 +29,7 @@
 namespace kestavo::app {
 
 ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, stations::StationStore& store,
-                             unitbackup::FileChooser& files, const Devices& devices)
+                             platform::FileChooser& files, const Devices& devices)
     : m_session(session), m_store(store), m_journal(std::make_unique<history::AlarmJournal>()),
       m_leases(std::make_unique<history::StationLeases>()), m_audit(std::make_unique<history::AuditLog>())
 {
@@ -43,12 +43,12 @@ ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, 
     recorderOptions.program = QStringLiteral("console");
     recorderOptions.answerTimeoutMs = devices.answerTimeoutMs;
     m_recorder = std::make_unique<alarms::AuditRecorder>(m_audit.get(), recorderOptions);
-    m_sounder = std::make_unique<alarms::AlarmSounder>(*m_engine, devices.siren, devices.ioSound,
-                                                       devices.soundRepeatMs);
+    m_sounder = std::make_unique<alarmwindows::AlarmSounder>(*m_engine, devices.siren, devices.ioSound,
+                                                             devices.soundRepeatMs);
     if (devices.notifier)
-        m_notifications = std::make_unique<alarms::AlarmNotifications>(*m_engine, *devices.notifier);
+        m_notifications = std::make_unique<alarmwindows::AlarmNotifications>(*m_engine, *devices.notifier);
     m_services.reset(
-        new alarms::AlarmServices{*m_engine, *m_journal, *m_sounder, *m_audit, *m_recorder, files});
+        new alarmwindows::AlarmServices{*m_engine, *m_journal, *m_sounder, *m_audit, *m_recorder, files});
 
     // One path for every decoded report: the engine does not know it came from the session.
     QObject::connect(&state, &core::ConsoleState::statusDecoded, m_engine.get(),
@@ -135,12 +135,12 @@ void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)
 
 void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)
 {
-    alarms::registerAlarmWindows(registry, *m_services);
+    alarmwindows::registerAlarmWindows(registry, *m_services);
 }
 
-alarms::AlarmSummaryLabel* ConsoleAlarms::createSummary(QWidget* parent)
+alarmwindows::AlarmSummaryLabel* ConsoleAlarms::createSummary(QWidget* parent)
 {
-    return new alarms::AlarmSummaryLabel(*m_engine, parent);
+    return new alarmwindows::AlarmSummaryLabel(*m_engine, parent);
 }
 
 QString ConsoleAlarms::address() const

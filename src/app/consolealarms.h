@@ -24,7 +24,7 @@ class SoundPlayer;
 namespace kestavo::stations {
 class StationStore;
 }
-namespace kestavo::unitbackup {
+namespace kestavo::platform {
 class FileChooser;
 }
 namespace kestavo::fleet {
@@ -41,12 +41,14 @@ class NotifyStore;
 } // namespace kestavo::notify
 namespace kestavo::alarms {
 class AlarmEngine;
+class AuditRecorder;
+} // namespace kestavo::alarms
+namespace kestavo::alarmwindows {
 class AlarmNotifications;
 class AlarmSounder;
 class AlarmSummaryLabel;
-class AuditRecorder;
 struct AlarmServices;
-} // namespace kestavo::alarms
+} // namespace kestavo::alarmwindows
 
 namespace kestavo::app {
 
@@ -64,7 +66,7 @@ public:
     };
 
     ConsoleAlarms(core::Session& session, core::ConsoleState& state, stations::StationStore& store,
-                  unitbackup::FileChooser& files, const Devices& devices);
+                  platform::FileChooser& files, const Devices& devices);
     ~ConsoleAlarms();
     ConsoleAlarms(const ConsoleAlarms&) = delete;
     ConsoleAlarms& operator=(const ConsoleAlarms&) = delete;
@@ -77,11 +79,11 @@ public:
 
     void registerWindows(core::DialogRegistry& registry);
     /// The status-bar summary of alarms per station.
-    alarms::AlarmSummaryLabel* createSummary(QWidget* parent);
+    alarmwindows::AlarmSummaryLabel* createSummary(QWidget* parent);
 
     alarms::AlarmEngine& engine() { return *m_engine; }
     alarms::AuditRecorder& recorder() { return *m_recorder; }
-    alarms::AlarmSounder& sounder() { return *m_sounder; }
+    alarmwindows::AlarmSounder& sounder() { return *m_sounder; }
     history::AuditLog& auditLog() { return *m_audit; }
     /// Null until open() succeeded.
     notify::Notifier* notifier() { return m_notifier.get(); }
@@ -98,9 +100,9 @@ private:
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_engine;
     std::unique_ptr<alarms::AuditRecorder> m_recorder;
-    std::unique_ptr<alarms::AlarmSounder> m_sounder;
-    std::unique_ptr<alarms::AlarmNotifications> m_notifications;
-    std::unique_ptr<alarms::AlarmServices> m_services;
+    std::unique_ptr<alarmwindows::AlarmSounder> m_sounder;
+    std::unique_ptr<alarmwindows::AlarmNotifications> m_notifications;
+    std::unique_ptr<alarmwindows::AlarmServices> m_services;
     // After the engine, so the notifier goes first; the store outlives the notifier.
     std::unique_ptr<notify::NotifyStore> m_notifyStore;
     std::unique_ptr<notify::Notifier> m_notifier;

@@ -5,8 +5,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "app/fleetwiring.h"
 #include "ksv-sim/simulatedfleet.h"

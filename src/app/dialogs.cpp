@@ -1,13 +1,12 @@
 #include "app/dialogs.h"
 
-#include "core/dialogregistry.h"
-
-#include "admin/admindialogs.h"
-#include "automation/automationdialogs.h"
-#include "daughterboards/boarddialogs.h"
-#include "options/optionsdialogs.h"
-#include "periphery/peripherydialogs.h"
-#include "relays/relaydialogs.h"
+#include "gui/admin/admindialogs.h"
+#include "gui/automation/automationdialogs.h"
+#include "gui/boards/boarddialogs.h"
+#include "gui/main/dialogregistry.h"
+#include "gui/options/optionsdialogs.h"
+#include "gui/periphery/peripherydialogs.h"
+#include "gui/relays/relaydialogs.h"
 
 namespace kestavo::app {
 

@@ -4,8 +4,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "fleet/fleetrecorder.h"
 #include "fleet/fleetstation.h"

@@ -2,8 +2,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "history/historystore.h"
 

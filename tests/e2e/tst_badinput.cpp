@@ -14,16 +14,15 @@
 
 #include "stations/stationformat.h"
 
-#include "core/addipdialog.h"
-#include "core/mainform.h"
-
-#include "admin/changeipdialog.h"
-#include "admin/changemacdialog.h"
-#include "admin/securitydialog.h"
-#include "admin/stationnamedialog.h"
-#include "automation/relayscriptingdialog.h"
-#include "daughterboards/boardscriptingdialog.h"
-#include "options/optionsdialog.h"
+#include "gui/admin/changeipdialog.h"
+#include "gui/admin/changemacdialog.h"
+#include "gui/admin/securitydialog.h"
+#include "gui/admin/stationnamedialog.h"
+#include "gui/automation/relayscriptingdialog.h"
+#include "gui/boards/boardscriptingdialog.h"
+#include "gui/main/addipdialog.h"
+#include "gui/main/mainform.h"
+#include "gui/options/optionsdialog.h"
 #include "support/consolefixture.h"
 
 using namespace kestavo;

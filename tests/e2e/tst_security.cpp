@@ -16,12 +16,12 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/mainform.h"
+#include "session/consolestate.h"
 
-#include "admin/securitydialog.h"
 #include "app/application.h"
 #include "cli.h"
+#include "gui/admin/securitydialog.h"
+#include "gui/main/mainform.h"
 #include "ksv-sim/simulatedunit.h"
 #include "support/consolefixture.h"
 

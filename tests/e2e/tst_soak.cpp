@@ -20,8 +20,8 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/session.h"
 
 #include "ksv-sim/simulatedunit.h"
 #include "support/fakeprompter.h"

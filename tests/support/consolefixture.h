@@ -10,11 +10,11 @@
 
 #include "stations/stationstore.h"
 
-#include "core/consolestate.h"
-#include "core/context.h"
-#include "core/dialogregistry.h"
-#include "core/session.h"
+#include "session/consolestate.h"
+#include "session/context.h"
+#include "session/session.h"
 
+#include "gui/main/dialogregistry.h"
 #include "support/fakeprompter.h"
 #include "support/fakesystemcommands.h"
 

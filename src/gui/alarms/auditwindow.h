@@ -1,0 +1,36 @@
+#pragma once
+
+#include "gui/main/consoledialog.h"
+
+class QDateTimeEdit;
+class QLineEdit;
+class QTableWidget;
+
+namespace kestavo::alarmwindows {
+struct AlarmServices;
+
+/// `Audit`: every command that changed a unit, from the console, the command-line client or the
+/// agent, filtered by station, time and text, with "Export CSV…". Follows new records live.
+class AuditWindow final : public core::ConsoleDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AuditWindow)
+
+public:
+    AuditWindow(core::Context& context, AlarmServices& services);
+
+    void refresh();
+
+private:
+    void exportRows();
+
+    AlarmServices& m_services;
+    QLineEdit* m_station = nullptr;
+    QDateTimeEdit* m_from = nullptr;
+    QDateTimeEdit* m_to = nullptr;
+    QLineEdit* m_text = nullptr;
+    QTableWidget* m_table = nullptr;
+    QList<QStringList> m_rows;
+};
+
+} // namespace kestavo::alarmwindows

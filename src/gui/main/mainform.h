@@ -1,0 +1,179 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include "protocol/reply.h"
+
+#include "session/context.h"
+#include "session/session.h"
+
+#include "gui/main/dialogid.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace kestavo::platform {
+class SoundPlayer;
+class TrayIcon;
+} // namespace kestavo::platform
+
+namespace kestavo::core {
+
+class DialogRegistry;
+class VoltageBar;
+
+/// The console's main window (`MainForm`): station bar, session controls, the unit's readouts,
+/// the command buttons and the status bar. It owns no unit state of its own: readouts follow the
+/// console state and the session; commands open dialogs through the registry.
+class MainForm final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainForm)
+
+public:
+    struct Timing
+    {
+        int marqueeMs = 4000;
+        int barsMs = 500;
+        int animationMs = 500;
+    };
+
+    MainForm(Context& context, const DialogRegistry& dialogs, platform::TrayIcon* tray = nullptr,
+             QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    void setTiming(const Timing& timing);
+    /// The five sound devices `MMControl1`…`MMControl5` (may stay empty).
+    void setSoundPlayers(std::vector<platform::SoundPlayer*> players);
+
+    /// Fills the station box and positions on the default station, then applies its display
+    /// settings (the load steps). Call once the store is open.
+    void loadStations();
+    /// Select station: the entry of the station box was picked.
+    void selectStation(const QString& entry);
+    /// Puts the station with `address` in the station box and starts its session, as picking it
+    /// and pressing Start do (the Fleet window's double-click). Asks first when a session with
+    /// another unit runs. False when no station has it or the user said no.
+    bool startStation(const QString& address);
+    /// Rebuilds the list after an addition or removal and positions on the station box's address.
+    void refillStations();
+    /// Applies the current record's view flags and channel titles.
+    void applyStationDisplay();
+
+    /// Asked before EXIT or the close box ends the console; false keeps it running. Asked once
+    /// per exit.
+    void setExitGuard(std::function<bool()> mayExit) { m_mayExit = std::move(mayExit); }
+
+    /// Closes every top-level window except the main window.
+    static void unloadAllForms(QWidget* keep);
+
+    /// Test access to the station box text.
+    QString stationBoxText() const;
+
+    /// Draws the eight bars (`Timer8` tick).
+    void drawBars();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildUi();
+    void fillStationBox();
+    void showStationRecord(const QString& address);
+    QWidget* buildStationBar();
+    QWidget* buildRelays();
+    QWidget* buildChannels();
+    QWidget* buildReadouts();
+    QWidget* buildTimerPanel();
+    QWidget* buildCommands();
+    void buildStatusBar();
+    void buildMenus();
+
+    QPushButton* button(const QString& name, const QString& caption);
+    QLabel* label(const QString& name, const QString& caption);
+    QLineEdit* readout(const QString& name, const QString& accessibleName);
+
+    bool acquiringGuard();
+    bool revisionGuard();
+    void open(DialogId id, int argument = 0);
+
+    void onStatus(const protocol::StatusReport& report);
+    void onPhase(Session::Phase phase);
+    void onCounters(bool sentChanged);
+    void resetDisplay();
+    void setRevisionLocked(bool locked);
+    void setRelayLabel(QLabel* label, std::optional<bool> on);
+    void setIoBox(QLineEdit* box, int value);
+    void animateTimer();
+    void marquee();
+    void toggleChannel(int index, bool showBar);
+
+    void setDefaultStation();
+    void removeStation();
+    void addRoute();
+    void autoPing();
+    void stopTimer();
+    void exitConsole();
+    void showFromTray();
+    int rangeFlag(int channel) const;
+
+    Context& m_ctx;
+    const DialogRegistry& m_dialogs;
+    platform::TrayIcon* m_tray;
+    std::vector<platform::SoundPlayer*> m_sounds;
+
+    QComboBox* m_stationBox = nullptr;
+    QLineEdit* m_passwordMirror = nullptr; // Text9
+    QLineEdit* m_entryMirror = nullptr;    // Text1
+    QLabel* m_activity = nullptr;          // Label8
+    QLabel* m_sentLabel = nullptr;         // Label19
+    QLabel* m_receivedLabel = nullptr;     // Label17
+    QLabel* m_lostLabel = nullptr;         // Label21
+    std::array<QLabel*, 3> m_relayLabels{};
+    std::array<QLineEdit*, 8> m_voltageBoxes{};
+    std::array<VoltageBar*, 8> m_bars{};
+    std::array<QLabel*, 8> m_titles{};
+    std::array<QLineEdit*, 5> m_ioBoxes{};
+    QLineEdit* m_temperature = nullptr;         // Text57
+    QLineEdit* m_mac = nullptr;                 // Text8
+    QLineEdit* m_stationName = nullptr;         // Text83
+    QLabel* m_timerPicture = nullptr;           // Image1
+    QLabel* m_timerLabel = nullptr;             // Label24
+    std::array<QLabel*, 4> m_countdown{};       // Label25, Label26, Label29, Label30
+    std::vector<QWidget*> m_timerLabels;        // every label shown above revision 166
+    QLabel* m_productLabel = nullptr;           // Label37
+    QPushButton* m_runMake = nullptr;           // Command23
+    QPushButton* m_stationNameButton = nullptr; // Command25
+    QPushButton* m_stopTimer = nullptr;         // Command26
+    QToolButton* m_boardsButton = nullptr;      // Command28
+    QPushButton* m_pingButton = nullptr;        // Command27
+    std::array<QLabel*, 7> m_panels{};
+
+    QTimer m_marqueeTimer;                    // Timer7
+    QTimer m_barTimer;                        // Timer8
+    QTimer m_animationTimer;                  // Timer16
+    std::array<QTimer*, 5> m_ioSoundTimers{}; // Timer11..Timer15
+    std::vector<QTimer*> m_idleSoundTimers;   // Timer3..Timer6, Timer10
+    int m_marqueeStep = 0;
+    QString m_note; // a session note that holds the marquee panel
+    int m_animationFrame = 1;
+    std::array<double, 2> m_lastScale{30, 30};
+    std::function<bool()> m_mayExit;
+    bool m_exitConfirmed = false; // EXIT asked already; the close that follows does not ask again
+};
+
+} // namespace kestavo::core

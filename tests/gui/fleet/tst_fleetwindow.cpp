@@ -1,0 +1,315 @@
+// The Fleet window over a real poller and a simulated fleet: sorting, problems first, the filter,
+// a chosen row starting the main window's session; and the console's wiring of the session into
+// the poller's view.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTest>
+
+#include "protocol/reply.h"
+
+#include "stations/stationformat.h"
+
+#include "alarms/alarmengine.h"
+#include "app/fleetwiring.h"
+#include "fleet/fleetpoller.h"
+#include "fleetrig.h"
+#include "gui/fleet/fleetmodel.h"
+#include "gui/fleet/fleetwindow.h"
+#include "gui/main/mainform.h"
+#include "support/consolefixture.h"
+
+using namespace kestavo;
+using fleet::FleetPoller;
+using fleetui::FleetModel;
+using fleetui::FleetWindow;
+
+namespace {
+
+// Three answering units, one refusing the password, one silent address, one typing error.
+struct WindowRig
+{
+    WindowRig() : sim(4)
+    {
+        poller.setUnitPort(sim.fleet->port());
+        QList<fleet::FleetStation> list = sim.stations();
+        list[2].password = QStringLiteral("wrong*****");
+        list << fleet::FleetStation{QHostAddress(sim.fleet->address(0).toIPv4Address() + 100).toString(),
+                                    QStringLiteral("Silent"),
+                                    QStringLiteral("secret****"),
+                                    {0, 0}};
+        list << fleet::FleetStation{
+            QStringLiteral("10.0.0"), QStringLiteral("Typo"), QStringLiteral("x"), {0, 0}};
+        poller.setStations(list);
+        window = std::make_unique<FleetWindow>(poller);
+        window->model().setFlushInterval(3600000);
+    }
+    bool pollOnce()
+    {
+        if (!poller.pollAll())
+            return false;
+        const bool answered = QTest::qWaitFor(
+            [this] {
+                return poller.unit(0).received && poller.unit(1).received && poller.unit(2).received &&
+                       poller.unit(3).received;
+            },
+            5000);
+        poller.refreshStates();
+        window->model().flush();
+        return answered;
+    }
+    QStringList column(int column) const
+    {
+        QStringList texts;
+        const QAbstractItemModel* model = window->table().model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, column).data().toString().section(u':', 0, 0);
+        return texts;
+    }
+
+    testsupport::SimFleetRig sim;
+    FleetPoller poller;
+    std::unique_ptr<FleetWindow> window;
+};
+
+} // namespace
+
+class TestFleetWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void ageText_data();
+    void ageText();
+    void sortsByEveryKindOfColumn_data();
+    void sortsByEveryKindOfColumn();
+    void problemsFirstAndFilter();
+    void showsEachStationsAlarms();
+    void doubleClickStartsTheSession();
+    void oldReadingsLookOldAndNormalStaysCalm();
+    void fitsA1280Screen();
+    void sessionFeedsThePollersView();
+};
+
+void TestFleetWindow::ageText_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("now") << qint64(0) << QStringLiteral("0 s");
+    QTest::newRow("clock behind") << qint64(-4000) << QStringLiteral("0 s");
+    QTest::newRow("seconds") << qint64(3999) << QStringLiteral("3 s");
+    QTest::newRow("minutes") << qint64(125000) << QStringLiteral("2 min 5 s");
+    QTest::newRow("hours") << qint64((2 * 3600 + 5 * 60 + 59) * 1000LL) << QStringLiteral("2 h 5 min");
+    QTest::newRow("days") << qint64((3 * 86400 + 4 * 3600) * 1000LL) << QStringLiteral("3 d 4 h");
+}
+
+void TestFleetWindow::ageText()
+{
+    QFETCH(qint64, ms);
+    QFETCH(QString, text);
+    QCOMPARE(FleetModel::ageText(ms), text);
+}
+
+void TestFleetWindow::sortsByEveryKindOfColumn_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QString>("first"); // description of the first row
+    QTest::newRow("description down")
+        << int(FleetModel::Description) << int(Qt::DescendingOrder) << QStringLiteral("Typo");
+    // Addresses sort as numbers: 10.0.0 is no address and sorts as 0.
+    QTest::newRow("address up") << int(FleetModel::Address) << int(Qt::AscendingOrder)
+                                << QStringLiteral("Typo");
+    QTest::newRow("address down") << int(FleetModel::Address) << int(Qt::DescendingOrder)
+                                  << QStringLiteral("Silent");
+    // Never heard of sorts as oldest.
+    QTest::newRow("age down") << int(FleetModel::Age) << int(Qt::DescendingOrder) << QStringLiteral("Silent");
+    QTest::newRow("temperature down")
+        << int(FleetModel::Temperature) << int(Qt::DescendingOrder) << QStringLiteral("Site 4");
+}
+
+void TestFleetWindow::sortsByEveryKindOfColumn()
+{
+    QFETCH(int, column);
+    QFETCH(int, order);
+    QFETCH(QString, first);
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    rig.sim.fleet->model(3).setTemperatureHalves(80);
+    QVERIFY(rig.pollOnce());
+    if (column == FleetModel::Age)
+        rig.poller.noteExternalReport(rig.sim.fleet->address(1).toString(), *rig.poller.unit(1).lastReport);
+    rig.window->table().sortByColumn(column, Qt::SortOrder(order));
+    QCOMPARE(rig.column(FleetModel::Description).first(), first);
+}
+
+void TestFleetWindow::problemsFirstAndFilter()
+{
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    QVERIFY(rig.pollOnce());
+    auto* button = rig.window->findChild<QPushButton*>(QStringLiteral("ProblemsFirst"));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(
+        rig.column(FleetModel::State),
+        QStringList({QStringLiteral("offline"), QStringLiteral("bad-password"), QStringLiteral("invalid"),
+                     QStringLiteral("online"), QStringLiteral("online"), QStringLiteral("online")}));
+    // The order holds as states change: unit 0 falls silent and turns offline.
+    rig.sim.fleet->stop();
+    rig.poller.setClock([] { return QDateTime::currentMSecsSinceEpoch() + 3600000; });
+    rig.poller.refreshStates();
+    rig.window->model().flush();
+    QCOMPARE(rig.column(FleetModel::State).mid(0, 2), QStringList(2, QStringLiteral("offline")));
+
+    auto* filter = rig.window->findChild<QLineEdit*>(QStringLiteral("FleetFilter"));
+    QVERIFY(filter);
+    QTest::keyClicks(filter, QStringLiteral("bad-pass"));
+    QCOMPARE(rig.column(FleetModel::Description), QStringList(QStringLiteral("Site 3")));
+    filter->clear();
+    QTest::keyClicks(filter, rig.sim.fleet->address(1).toString());
+    QCOMPARE(rig.column(FleetModel::Description), QStringList(QStringLiteral("Site 2")));
+}
+
+void TestFleetWindow::showsEachStationsAlarms()
+{
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    QVERIFY(rig.pollOnce());
+    alarms::AlarmEngine engine(nullptr);
+    history::AlarmRule rule;
+    rule.id = 1;
+    rule.kind = history::AlarmRuleKind::BadPassword;
+    rule.priority = history::AlarmPriority::High;
+    engine.setRules({rule});
+    rig.window->model().setAlarms(&engine);
+    // The model learns of the alarm from the engine, not from a refresh of the poller.
+    engine.linkState(rig.sim.fleet->address(2).toString(), engine.now(), alarms::LinkState::BadPassword);
+    rig.window->model().flush();
+    rig.window->table().sortByColumn(FleetModel::Alarms, Qt::DescendingOrder);
+    QCOMPARE(rig.column(FleetModel::Description).first(), QStringLiteral("Site 3"));
+    const QStringList shown = rig.column(FleetModel::Alarms);
+    QCOMPARE(shown.first(), QStringLiteral("1 (high)"));
+    QCOMPARE(shown.count(QString()), shown.size() - 1);
+}
+
+void TestFleetWindow::doubleClickStartsTheSession()
+{
+    testsupport::ConsoleFixture f;
+    QVERIFY(f.store.add(QStringLiteral("127.9.9.9"), QStringLiteral("other"), QStringLiteral("Far site")));
+    core::MainForm form(f.context, f.dialogs);
+    form.loadStations();
+    form.selectStation(stations::formatEntry(QStringLiteral("127.9.9.9"), QStringLiteral("Far site")));
+    FleetPoller poller;
+    poller.setStations(fleet::stationsFromStore(f.store));
+    FleetWindow window(poller);
+    QObject::connect(&window, &FleetWindow::stationChosen, &form,
+                     [&form](const QString& address) { form.startStation(address); });
+    window.show();
+    QTableView& table = window.table();
+    table.sortByColumn(FleetModel::Description, Qt::DescendingOrder); // Test unit, then Far site
+    const QModelIndex first = table.model()->index(0, FleetModel::Address);
+    QCOMPARE(first.data().toString(), QStringLiteral("127.0.0.1"));
+    const QPoint centre = table.visualRect(first).center();
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, centre);
+    QVERIFY(f.peer.waitFrames(1));
+    QCOMPARE(f.session.unitAddress(), QHostAddress(QStringLiteral("127.0.0.1")));
+    QCOMPARE(form.stationBoxText(), f.stationEntry());
+
+    // Enter on the other row moves the session there.
+    QSignalSpy chosen(&window, &FleetWindow::stationChosen);
+    table.setCurrentIndex(table.model()->index(1, 0));
+    QTest::keyClick(table.viewport(), Qt::Key_Return);
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.first().first().toString(), QStringLiteral("127.9.9.9"));
+}
+
+void TestFleetWindow::oldReadingsLookOldAndNormalStaysCalm()
+{
+    WindowRig rig;
+    QVERIFY(rig.sim.started);
+    QVERIFY(rig.pollOnce());
+    const QAbstractItemModel& model = rig.window->model();
+    const auto cell = [&model](int row, int column, int role) {
+        return model.index(row, column).data(role);
+    };
+    QCOMPARE(cell(0, FleetModel::State, Qt::DisplayRole).toString(), QStringLiteral("online"));
+    QVERIFY(!cell(0, FleetModel::State, Qt::BackgroundRole).isValid()); // normal: no colour
+    QVERIFY(cell(4, FleetModel::State, Qt::BackgroundRole).isValid());  // offline: coloured
+    QVERIFY(!cell(0, FleetModel::FirstVoltage, Qt::ForegroundRole).isValid());
+    const QString volts = cell(0, FleetModel::FirstVoltage, Qt::DisplayRole).toString();
+    QVERIFY(!volts.isEmpty());
+    const qint64 reported = *rig.poller.unit(0).lastReportMs;
+
+    // Three minutes without a report: the last values stay, dimmed and dated.
+    rig.sim.fleet->stop();
+    rig.poller.setClock([reported] { return reported + 180000; });
+    rig.poller.refreshStates();
+    rig.window->model().flush();
+    QVERIFY(cell(0, FleetModel::State, Qt::DisplayRole).toString() != QStringLiteral("online"));
+    QCOMPARE(cell(0, FleetModel::FirstVoltage, Qt::DisplayRole).toString(), volts);
+    QVERIFY(cell(0, FleetModel::FirstVoltage, Qt::ForegroundRole).isValid());
+    QCOMPARE(cell(0, FleetModel::Age, Qt::DisplayRole).toString(),
+             QStringLiteral("as of ") +
+                 QDateTime::fromMSecsSinceEpoch(reported).toString(QStringLiteral("HH:mm")));
+    QCOMPARE(cell(0, FleetModel::Age, Qt::ToolTipRole).toString(),
+             QStringLiteral("Last report 3 min 0 s ago"));
+    QCOMPARE(cell(0, FleetModel::FirstVoltage, Qt::AccessibleTextRole).toString(),
+             QStringLiteral("Voltage 1: %1 V, 3 min 0 s old").arg(volts));
+}
+
+void TestFleetWindow::fitsA1280Screen()
+{
+    FleetPoller poller;
+    FleetWindow window(poller);
+    QVERIFY(window.width() <= 1200);
+    window.resize(1200, 560);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Every column, Alarms and Uptime included, without a sideways scroll.
+    QTableView& table = window.table();
+    QVERIFY2(table.horizontalHeader()->length() <= table.viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2")
+                            .arg(table.horizontalHeader()->length())
+                            .arg(table.viewport()->width())));
+    // Tab leaves the table: the keyboard is not trapped in it.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    table.setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&table, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != &table);
+}
+
+void TestFleetWindow::sessionFeedsThePollersView()
+{
+    testsupport::ConsoleFixture f;
+    app::FleetWiring wiring(f.store, f.session, f.state);
+    wiring.reloadStations();
+    FleetPoller& poller = wiring.poller();
+    QCOMPARE(poller.count(), 1);
+    // Polls from the main window's session keep the fleet's own polls of the unit away.
+    FleetPoller::Timing timing = poller.timing();
+    timing.intervalMs = 1000;
+    timing.tickMs = 5;
+    poller.setTiming(timing);
+    QVERIFY(f.start());
+    wiring.acquire();
+    QVERIFY(poller.isRunning());
+    f.feedStatus();
+    QCOMPARE(poller.unit(0).state, fleet::LinkState::Online);
+    QVERIFY(poller.unit(0).lastReport.has_value());
+    QVERIFY(QTest::qWaitFor([&] { return poller.unit(0).skipped >= 1; }, 3000));
+    QCOMPARE(poller.unit(0).sent, 0u);
+    wiring.release();
+    QVERIFY(!poller.isRunning());
+}
+
+QTEST_MAIN(TestFleetWindow)
+#include "tst_fleetwindow.moc"

@@ -1,0 +1,175 @@
+// The Trends window against a real history file, and the main window's double click that opens it.
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "gui/main/mainform.h"
+#include "gui/trends/trendchartview.h"
+#include "gui/trends/trendswindow.h"
+#include "history/historystore.h"
+#include "support/consolefixture.h"
+
+using namespace kestavo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 kNow = 1'767'225'600'000;
+
+int linesNamed(const trends::TrendsWindow& w, const QString& name)
+{
+    int n = 0;
+    for (auto* s : w.findChild<QChartView*>(u"TrendsChart"_s)->chart()->series())
+        n += s->name() == name && qobject_cast<QLineSeries*>(s) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class TestTrendsWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void drawsGapsAndExportsTheShownRange();
+    void doubleClickOpensTheChannelsTrend_data();
+    void doubleClickOpensTheChannelsTrend();
+    void keysZoomAndPan_data();
+    void keysZoomAndPan();
+};
+
+void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
+{
+    testsupport::ConsoleFixture f;
+    const QString caption = u"Pump \"A\", north"_s;
+    QVERIFY(f.store.writeCurrent({{u"Label1voltage"_s, caption}}));
+    f.state.setSelectedAddress(u"127.0.0.1"_s);
+    history::HistoryStore::Options options;
+    options.clock = [] {
+        return kNow;
+    };
+    history::HistoryStore store(options);
+    QVERIFY(store.open(f.dir.filePath(u"history.db"_s)).ok);
+    // Twenty minutes at 1 Hz with the link lost for ten of them in the middle.
+    for (int i = 0; i < 1200; ++i) {
+        if (i >= 400 && i < 1000)
+            continue;
+        history::Sample s;
+        s.timeMs = kNow - 1200'000 + i * 1000LL;
+        s.raw[0] = std::uint16_t(1000 + i % 50);
+        s.temperatureC = 21.5;
+        store.record(u"127.0.0.1"_s, u"00:0A:1B:2C:3D:4E"_s, s);
+    }
+    store.recordEvent(u"127.0.0.1"_s, kNow - 800'500, history::LinkEvent::LinkLost);
+    QVERIFY(store.flush());
+
+    trends::TrendsWindow w(f.context, store, 1);
+    QSignalSpy shown(&w, &trends::TrendsWindow::rangeShown);
+    w.show();
+    QVERIFY(shown.wait(5000));
+    QCOMPARE(w.station(), u"127.0.0.1"_s);
+    QCOMPARE(w.step(), history::Step::Raw);
+    QCOMPARE(w.toMs() - w.fromMs(), 3600'000); // "1 h" is the first range
+    QCOMPARE(w.loaded().series.rows.size(), 600);
+    QCOMPARE(linesNamed(w, caption), 2);        // one line each side of the gap
+    QCOMPARE(linesNamed(w, u"Voltage 2"_s), 0); // only the double-clicked channel is ticked
+    w.findChild<QCheckBox*>(u"TrendsTemperature"_s)->setChecked(true);
+    QCOMPARE(linesNamed(w, u"Temperature"_s), 2);
+
+    const QString csv = f.dir.filePath(u"export.csv"_s);
+    QVERIFY(w.exportCsv(csv));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 600 + 1); // header, rows, nothing after the last CRLF
+    QVERIFY2(lines.first().startsWith("time,\"Pump \"\"A\"\", north (V)\",Voltage 2 (V),"),
+             lines.first().constData());
+    QVERIFY2(lines.at(1).startsWith("2025-12-31T23:40:00.000Z,"), lines.at(1).constData());
+    QVERIFY(lines.at(1).endsWith("\r"));
+
+    const QString png = f.dir.filePath(u"chart.png"_s);
+    QVERIFY(w.saveImage(png));
+    QVERIFY(QImage(png).width() > 100);
+    QVERIFY(!w.exportCsv(f.dir.filePath(u"missing/dir/x.csv"_s)));
+    QCOMPARE(f.prompter.calls().size(), 1);
+}
+
+void TestTrendsWindow::doubleClickOpensTheChannelsTrend_data()
+{
+    QTest::addColumn<QString>("readout");
+    QTest::addColumn<int>("argument");
+    QTest::newRow("voltage box 3") << u"Text2"_s << 3;
+    QTest::newRow("voltage box 1") << u"Text16"_s << 1;
+    QTest::newRow("temperature") << u"Text57"_s << 9;
+}
+
+void TestTrendsWindow::doubleClickOpensTheChannelsTrend()
+{
+    QFETCH(QString, readout);
+    QFETCH(int, argument);
+    testsupport::ConsoleFixture f;
+    QList<int> opened;
+    f.dialogs.add(core::DialogId::Trends, [&opened](core::Context&, int a) -> QWidget* {
+        opened.append(a);
+        return nullptr;
+    });
+    core::MainForm form(f.context, f.dialogs);
+    form.loadStations();
+    form.show();
+    auto* box = form.findChild<QLineEdit*>(readout);
+    QVERIFY(box);
+    QTest::mouseDClick(box, Qt::LeftButton);
+    QCOMPARE(opened, QList<int>{argument});
+    QVERIFY(box->isVisible()); // the box shows as before, not its gauge
+    core::MainForm::unloadAllForms(&form);
+}
+
+void TestTrendsWindow::keysZoomAndPan_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<double>("zoom"); // 0: no zoom asked
+    QTest::addColumn<int>("pan");     // sign of the pan asked, 0: none
+    QTest::newRow("+ zooms in") << int(Qt::Key_Plus) << 0.8 << 0;
+    QTest::newRow("- zooms out") << int(Qt::Key_Minus) << 1.25 << 0;
+    QTest::newRow("left pans back") << int(Qt::Key_Left) << 0.0 << -1;
+    QTest::newRow("right pans on") << int(Qt::Key_Right) << 0.0 << 1;
+}
+
+void TestTrendsWindow::keysZoomAndPan()
+{
+    QFETCH(int, key);
+    QFETCH(double, zoom);
+    QFETCH(int, pan);
+    auto* chart = new QChart;
+    auto* series = new QLineSeries;
+    series->append(0, 0);
+    series->append(1000, 1);
+    chart->addSeries(series);
+    chart->createDefaultAxes();
+    chart->axes(Qt::Horizontal).first()->setRange(0, 1000);
+    trends::TrendChartView view(chart);
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
+    QSignalSpy zoomed(&view, &trends::TrendChartView::zoomRequested);
+    QSignalSpy panned(&view, &trends::TrendChartView::panRequested);
+    QTest::keyClick(&view, Qt::Key(key));
+    QCOMPARE(zoomed.size(), zoom > 0 ? 1 : 0);
+    QCOMPARE(panned.size(), pan != 0 ? 1 : 0);
+    if (zoom > 0) {
+        QCOMPARE(zoomed.first().at(1).toDouble(), zoom);
+        QVERIFY(qAbs(zoomed.first().at(0).toDouble() - 500) < 20); // around the middle
+    } else {
+        QVERIFY(qAbs(panned.first().at(0).toDouble() - pan * 100) < 10); // a tenth of the range
+    }
+}
+
+QTEST_MAIN(TestTrendsWindow)
+#include "tst_trendswindow.moc"
