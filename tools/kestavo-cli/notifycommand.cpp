@@ -3,11 +3,12 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QHash>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+
+#include "protocol/ipv4.h"
 
 #include "stations/databaselocation.h"
 #include "stations/stationstore.h"
@@ -122,7 +123,7 @@ int addRoute(const QCommandLineParser& p, notify::NotifyStore& store, Io& io)
     if (p.isSet(QStringLiteral("tag")))
         return io.usage(kTagRefused);
     r.station = p.value(QStringLiteral("station"));
-    if (!r.station.isEmpty() && QHostAddress(r.station).protocol() != QAbstractSocket::IPv4Protocol)
+    if (!r.station.isEmpty() && !protocol::parseIpv4(r.station.toStdString()))
         return io.usage(QStringLiteral("--station '%1' is not an IPv4 address").arg(r.station));
     for (const auto& [name, target] : {std::pair{QStringLiteral("cooldown"), &r.cooldownS},
                                        {QStringLiteral("max-per-hour"), &r.maxPerHour},
@@ -341,7 +342,8 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
         return io.done();
     }
     const QString address = pos.at(0);
-    if (QHostAddress(address).protocol() != QAbstractSocket::IPv4Protocol)
+    // The one strict reader: QHostAddress takes "127.0.0.010" for .8, a station no record has.
+    if (!protocol::parseIpv4(address.toStdString()))
         return io.usage(QStringLiteral("ADDRESS '%1' is not an IPv4 address").arg(address));
     notify::NotifyStore store;
     if (p.isSet(QStringLiteral("end"))) {
