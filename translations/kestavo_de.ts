@@ -701,38 +701,6 @@ Die Liste trotzdem senden?</translation>
         <translation>&amp;Wiederherstellen...</translation>
     </message>
     <message>
-        <source>Station</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <source>Password</source>
-        <translation>Kennwort</translation>
-    </message>
-    <message>
-        <source>Station entry</source>
-        <translation>Stationseingabe</translation>
-    </message>
-    <message>
-        <source>Activity</source>
-        <translation>Aktivität</translation>
-    </message>
-    <message>
-        <source>Power relays</source>
-        <translation>Leistungsrelais</translation>
-    </message>
-    <message>
-        <source>Relay %1 state</source>
-        <translation>Zustand von Relais %1</translation>
-    </message>
-    <message>
-        <source>Voltage inputs</source>
-        <translation>Spannungseingänge</translation>
-    </message>
-    <message>
-        <source>Voltage %1 gauge</source>
-        <translation>Anzeige der Spannung %1</translation>
-    </message>
-    <message>
         <source>Unit</source>
         <translation>Gerät</translation>
     </message>
@@ -795,6 +763,47 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>(none)</source>
         <translation>(keiner)</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::ReadoutPanel</name>
+    <message>
+        <source>Voltage inputs</source>
+        <translation>Spannungseingänge</translation>
+    </message>
+    <message>
+        <source>Voltage %1 gauge</source>
+        <translation>Anzeige der Spannung %1</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::RelayPanel</name>
+    <message>
+        <source>Power relays</source>
+        <translation>Leistungsrelais</translation>
+    </message>
+    <message>
+        <source>Relay %1 state</source>
+        <translation>Zustand von Relais %1</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::StationBar</name>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>Station entry</source>
+        <translation>Stationseingabe</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>Aktivität</translation>
     </message>
     <message>
         <source>No stations yet: press &quot;Add IP&quot; to add the first one</source>

@@ -1,6 +1,7 @@
 #include "alarms/alarmengine.h"
 
 #include <algorithm>
+#include <set>
 
 #include <QDateTime>
 
@@ -37,9 +38,17 @@ AlarmEngine::AlarmEngine(history::AlarmJournal* journal, QObject* parent)
 AlarmEngine::AlarmEngine(history::AlarmJournal* journal, const Options& options, QObject* parent)
     : QObject(parent), m_journal(journal), m_options(options)
 {
+    if (m_options.leases)
+        m_holder = history::StationLeases::newHolder();
     m_timer.setInterval(options.tickMs);
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(now()); });
     m_timer.start();
+}
+
+AlarmEngine::~AlarmEngine()
+{
+    if (m_options.leases && m_options.leases->isOpen() && !m_held.isEmpty())
+        m_options.leases->release(m_holder);
 }
 
 qint64 AlarmEngine::now() const
@@ -51,17 +60,102 @@ void AlarmEngine::load()
 {
     if (!m_journal || !m_journal->isOpen())
         return;
+    m_counter = m_journal->changeCounter();
+    m_journal->closeOrphans(now());
     m_rules = m_journal->rules();
     m_alarms.clear();
     m_trackers.clear();
-    for (const AlarmRecord& a : m_journal->alarms(true)) {
+    for (const AlarmRecord& a : m_journal->alarms(true))
         m_alarms[a.id] = a;
+    QSet<QString> stations;
+    for (const auto& [id, a] : m_alarms)
+        stations.insert(a.address);
+    for (const QString& address : stations)
+        resetTrackers(address);
+}
+
+void AlarmEngine::resetTrackers(const QString& address)
+{
+    for (auto it = m_trackers.begin(); it != m_trackers.end();)
+        it = it->first.first == address ? m_trackers.erase(it) : std::next(it);
+    for (const auto& [id, a] : m_alarms) {
+        if (a.address != address)
+            continue;
         Tracker& t = m_trackers[{a.address, a.rule}];
         t.alarmId = a.id;
         t.latched = t.raised = a.state != AlarmState::ClearedUnacknowledged;
         t.since = a.changedMs;
         t.value = a.value;
     }
+}
+
+bool AlarmEngine::evaluates(const QString& address) const
+{
+    return !m_options.leases || m_held.contains(address);
+}
+
+bool AlarmEngine::mayEvaluate(const QString& address, qint64 t)
+{
+    if (!m_options.leases)
+        return true;
+    const bool known = m_polled.count(address) > 0;
+    m_polled[address] = t;
+    if (!known && m_options.leases->isOpen()) {
+        if (const auto held =
+                m_options.leases->acquire({address}, m_holder, m_options.program, t, m_options.leaseTtlMs)) {
+            if (held->contains(address)) {
+                QSet<QString> next = m_held;
+                next.insert(address);
+                m_heldUntilMs = std::max(m_heldUntilMs, t + m_options.leaseTtlMs);
+                setHeld(next);
+            }
+        }
+    }
+    return m_held.contains(address);
+}
+
+void AlarmEngine::setWatched(const QStringList& addresses)
+{
+    m_watched = QSet<QString>(addresses.begin(), addresses.end());
+}
+
+void AlarmEngine::renewLeases(qint64 t)
+{
+    if (!m_options.leases || !m_options.leases->isOpen() || t < m_renewAtMs)
+        return;
+    m_renewAtMs = t + m_options.leaseTtlMs / 3;
+    // Only stations still polled keep their lease; one the program stopped polling lapses.
+    QStringList polled;
+    for (auto it = m_polled.begin(); it != m_polled.end();) {
+        if (t - it->second > m_options.leaseTtlMs && !m_watched.contains(it->first)) {
+            it = m_polled.erase(it);
+        } else {
+            polled.append(it->first);
+            ++it;
+        }
+    }
+    const auto held = polled.isEmpty() ? std::optional<QSet<QString>>(QSet<QString>())
+                                       : m_options.leases->acquire(polled, m_holder, m_options.program, t,
+                                                                   m_options.leaseTtlMs);
+    if (held) {
+        m_heldUntilMs = t + m_options.leaseTtlMs;
+        setHeld(*held);
+    } else if (t >= m_heldUntilMs) {
+        // Not renewed in time: another program may have taken over; stop rather than evaluate twice.
+        setHeld({});
+    }
+}
+
+void AlarmEngine::setHeld(const QSet<QString>& held)
+{
+    if (held == m_held)
+        return;
+    const QSet<QString> gained = held - m_held;
+    m_held = held;
+    // Another program evaluated these meanwhile: start from what it stored, not from old trackers.
+    for (const QString& address : gained)
+        resetTrackers(address);
+    Q_EMIT evaluationChanged();
 }
 
 void AlarmEngine::setRules(const QList<AlarmRule>& rules)
@@ -100,6 +194,8 @@ void AlarmEngine::report(const QString& address, qint64 utcMs, const protocol::S
                          const history::RangeFlags& ranges)
 {
     linkState(address, utcMs, LinkState::Online);
+    if (!evaluates(address))
+        return;
     for (const AlarmRule& rule : rulesFor(address)) {
         const int index = rule.channel - 1;
         std::optional<double> value;
@@ -154,6 +250,8 @@ void AlarmEngine::report(const QString& address, qint64 utcMs, const protocol::S
 void AlarmEngine::linkState(const QString& address, qint64 utcMs, LinkState state)
 {
     m_links[address] = state;
+    if (!mayEvaluate(address, utcMs))
+        return;
     for (const AlarmRule& rule : rulesFor(address)) {
         if (rule.kind == AlarmRuleKind::LinkOffline)
             observe(address, rule, utcMs, state == LinkState::Offline, state != LinkState::Offline,
@@ -188,15 +286,24 @@ void AlarmEngine::evaluate(const Key& key, const AlarmRule& rule, qint64 t)
     if (rule.kind == AlarmRuleKind::LinkOffline)
         onDelay += qint64(rule.limit * 1000);
     const qint64 offDelay = qint64(rule.offDelayS) * 1000;
-    AlarmRecord* alarm = tracker.alarmId ? &m_alarms[tracker.alarmId] : nullptr;
+    const auto found = tracker.alarmId ? m_alarms.find(tracker.alarmId) : m_alarms.end();
 
     if (tracker.latched && !tracker.raised && t - tracker.since >= onDelay) {
-        tracker.raised = true;
-        if (alarm) {
-            alarm->value = tracker.value;
-            if (alarm->state == AlarmState::ClearedUnacknowledged)
-                transition(*alarm, AlarmState::ActiveUnacknowledged, t, {});
-            return; // a shelved alarm stays quiet until its time is up
+        if (found != m_alarms.end()) {
+            AlarmRecord next = found->second;
+            next.value = tracker.value;
+            next.changedMs = t;
+            if (next.state == AlarmState::ClearedUnacknowledged) {
+                next.state = AlarmState::ActiveUnacknowledged;
+                if (!commit(next, AlarmState::ClearedUnacknowledged, {})) {
+                    // Closed meanwhile by someone else, or not stored: look again next tick.
+                    const auto now = m_alarms.find(next.id);
+                    if (now == m_alarms.end() || now->second.state == AlarmState::ClearedUnacknowledged)
+                        return;
+                }
+            }
+            m_trackers[key].raised = true; // a shelved alarm stays quiet until its time is up
+            return;
         }
         AlarmRecord fresh;
         fresh.address = key.first;
@@ -205,61 +312,165 @@ void AlarmEngine::evaluate(const Key& key, const AlarmRule& rule, qint64 t)
         fresh.text = ruleText(rule);
         fresh.value = tracker.value;
         fresh.raisedMs = t;
-        transition(fresh, AlarmState::ActiveUnacknowledged, t, {});
-        m_trackers[key].alarmId = fresh.id;
+        fresh.changedMs = t;
+        fresh.state = AlarmState::ActiveUnacknowledged;
+        if (!m_journal || !m_journal->isOpen()) {
+            fresh.id = m_nextId++;
+            cache(fresh, AlarmState::Normal);
+        } else {
+            const history::AlarmChange change = m_journal->raise(fresh);
+            if (change.failed() || !change.stored) {
+                reportFailure(
+                    QStringLiteral("the alarm \"%1\" of %2 could not be stored").arg(fresh.text, key.first));
+                return; // not raised: the next tick tries again, no id is made up meanwhile
+            }
+            m_failing = false;
+            if (change.applied())
+                cache(*change.stored, AlarmState::Normal);
+            else
+                adopt(change.stored, change.stored->id);
+            fresh = *change.stored;
+        }
+        Tracker& updated = m_trackers[key];
+        updated.raised = true;
+        updated.alarmId = fresh.id;
+        // An open alarm found in the store that had cleared meanwhile becomes active again.
+        if (fresh.state == AlarmState::ClearedUnacknowledged) {
+            updated.raised = false;
+            evaluate(key, rule, t);
+        }
     } else if (!tracker.latched && tracker.raised && t - tracker.since >= offDelay) {
-        tracker.raised = false;
-        if (!alarm)
+        if (found == m_alarms.end()) {
+            tracker.raised = false;
             return;
-        alarm->value = tracker.value;
-        if (alarm->state == AlarmState::ActiveUnacknowledged)
-            transition(*alarm, AlarmState::ClearedUnacknowledged, t, {});
-        else if (alarm->state == AlarmState::ActiveAcknowledged)
-            transition(*alarm, AlarmState::Normal, t, {});
+        }
+        AlarmRecord next = found->second;
+        next.value = tracker.value;
+        next.changedMs = t;
+        const AlarmState from = next.state;
+        if (from == AlarmState::ActiveUnacknowledged)
+            next.state = AlarmState::ClearedUnacknowledged;
+        else if (from == AlarmState::ActiveAcknowledged)
+            next.state = AlarmState::Normal;
+        // Not applied but still open: acknowledged meanwhile (cleared from the stored state on
+        // the next tick) or not stored (tried again).
+        if (next.state != from && !commit(next, from, {}) && m_alarms.count(next.id))
+            return;
+        m_trackers[key].raised = false;
     }
 }
 
-void AlarmEngine::transition(AlarmRecord& alarm, AlarmState to, qint64 t, const QString& who,
-                             const QString& text)
+bool AlarmEngine::commit(AlarmRecord next, AlarmState from, const QString& who, const QString& text)
 {
-    const AlarmState previous = alarm.state;
-    alarm.state = to;
-    alarm.changedMs = t;
-    if (to == AlarmState::ActiveAcknowledged ||
-        (previous == AlarmState::ClearedUnacknowledged && to == AlarmState::Normal))
-        alarm.ackedBy = who;
-    if (m_journal && m_journal->isOpen())
-        m_journal->saveAlarm(alarm, who, text);
-    if (alarm.id == 0)
-        alarm.id = m_nextId++;
-    const AlarmRecord copy = alarm; // `alarm` may live in m_alarms
-    if (to == AlarmState::Normal) {
+    if (!m_journal || !m_journal->isOpen()) {
+        const auto it = m_alarms.find(next.id);
+        if (it == m_alarms.end() || it->second.state != from)
+            return false;
+        if (next.state == AlarmState::ActiveAcknowledged ||
+            (from == AlarmState::ClearedUnacknowledged && next.state == AlarmState::Normal))
+            next.ackedBy = who;
+        cache(next, from);
+        return true;
+    }
+    const history::AlarmChange change = m_journal->change(next.id, from, next, who, text);
+    if (change.failed()) {
+        reportFailure(QStringLiteral("the change of alarm %1 could not be stored").arg(next.id));
+        return false;
+    }
+    m_failing = false;
+    if (change.applied()) {
+        cache(*change.stored, from);
+        return true;
+    }
+    adopt(change.stored, next.id);
+    return false;
+}
+
+void AlarmEngine::adopt(const std::optional<AlarmRecord>& stored, qint64 id)
+{
+    const auto it = m_alarms.find(id);
+    const AlarmState previous = it == m_alarms.end() ? AlarmState::Normal : it->second.state;
+    if (stored) {
+        if (it != m_alarms.end() && it->second.state == stored->state &&
+            it->second.changedMs == stored->changedMs && it->second.ackedBy == stored->ackedBy &&
+            it->second.shelvedUntilMs == stored->shelvedUntilMs)
+            return;
+        cache(*stored, previous);
+    } else if (it != m_alarms.end()) {
+        AlarmRecord gone = it->second;
+        gone.state = AlarmState::Normal;
+        cache(gone, previous);
+    }
+}
+
+void AlarmEngine::cache(const AlarmRecord& alarm, AlarmState previous)
+{
+    const AlarmRecord copy = alarm;
+    if (!isOpenState(copy.state)) {
         m_alarms.erase(copy.id);
-        for (auto& [key, tracker] : m_trackers)
-            if (tracker.alarmId == copy.id)
-                tracker.alarmId = 0;
+        for (auto& [key, tracker] : m_trackers) {
+            if (tracker.alarmId != copy.id)
+                continue;
+            tracker.alarmId = 0;
+            // Closed while the condition may still hold (by a rule change, or another program):
+            // the condition is looked at afresh.
+            if (tracker.raised) {
+                tracker.raised = false;
+                tracker.latched = false;
+            }
+        }
     } else {
         m_alarms[copy.id] = copy;
+        const auto tracker = m_trackers.find({copy.address, copy.rule});
+        if (tracker != m_trackers.end())
+            tracker->second.alarmId = copy.id;
     }
     Q_EMIT alarmChanged(copy, previous);
 }
 
+void AlarmEngine::reportFailure(const QString& what)
+{
+    qWarning("Alarms: %s", qPrintable(what));
+    if (!m_failing) {
+        m_failing = true;
+        Q_EMIT storeFailed(what);
+    }
+}
+
 void AlarmEngine::tick(qint64 nowMs)
 {
-    std::vector<qint64> expired;
+    syncFromJournal();
+    renewLeases(nowMs);
+    std::vector<AlarmRecord> expired;
     for (const auto& [id, alarm] : m_alarms)
-        if (alarm.state == AlarmState::Shelved && alarm.shelvedUntilMs <= nowMs)
-            expired.push_back(id);
-    for (qint64 id : expired) {
-        AlarmRecord& alarm = m_alarms[id];
-        const auto tracker = std::find_if(m_trackers.begin(), m_trackers.end(),
-                                          [id](const auto& entry) { return entry.second.alarmId == id; });
+        if (alarm.state == AlarmState::Shelved && alarm.shelvedUntilMs <= nowMs && evaluates(alarm.address))
+            expired.push_back(alarm);
+    for (const AlarmRecord& alarm : expired) {
+        const auto tracker = m_trackers.find({alarm.address, alarm.rule});
         const bool stillRaised = tracker != m_trackers.end() && tracker->second.raised;
-        transition(alarm, stillRaised ? AlarmState::ActiveUnacknowledged : AlarmState::Normal, nowMs, {},
-                   QStringLiteral("shelving ended"));
+        const AlarmState to = stillRaised ? AlarmState::ActiveUnacknowledged : AlarmState::Normal;
+        if (m_journal && m_journal->isOpen()) {
+            const history::AlarmChange change =
+                m_journal->unshelve(alarm.id, to, {}, nowMs, QStringLiteral("shelving ended"));
+            if (change.failed())
+                reportFailure(
+                    QStringLiteral("the end of shelving of alarm %1 could not be stored").arg(alarm.id));
+            else
+                adopt(change.stored, alarm.id);
+        } else {
+            AlarmRecord next = alarm;
+            next.state = to;
+            next.changedMs = nowMs;
+            next.shelvedUntilMs = 0;
+            commit(next, AlarmState::Shelved, {});
+        }
     }
-    for (auto& [key, tracker] : m_trackers)
-        if (const AlarmRule* rule = findRule(key.second))
+    std::vector<Key> keys;
+    for (const auto& [key, tracker] : m_trackers)
+        if (evaluates(key.first))
+            keys.push_back(key);
+    for (const Key& key : keys)
+        if (const AlarmRule* rule = findRule(key.second); rule && rule->enabled)
             evaluate(key, *rule, nowMs);
 }
 
@@ -268,11 +479,25 @@ bool AlarmEngine::acknowledge(qint64 alarmId, const QString& who)
     const auto it = m_alarms.find(alarmId);
     if (it == m_alarms.end())
         return false;
-    const AlarmState next = history::acknowledged(it->second.state);
-    if (next == it->second.state)
+    const qint64 t = now();
+    if (m_journal && m_journal->isOpen()) {
+        const history::AlarmChange change = m_journal->acknowledge(alarmId, who, t);
+        if (change.failed()) {
+            reportFailure(QStringLiteral("the acknowledgement of alarm %1 could not be stored").arg(alarmId));
+            return false;
+        }
+        if (change.applied())
+            cache(*change.stored, change.previous);
+        else
+            adopt(change.stored, alarmId);
+        return change.applied();
+    }
+    AlarmRecord next = it->second;
+    next.state = history::acknowledged(next.state);
+    if (next.state == it->second.state)
         return false;
-    transition(it->second, next, now(), who);
-    return true;
+    next.changedMs = t;
+    return commit(next, it->second.state, who);
 }
 
 int AlarmEngine::acknowledgeAll(const QString& who)
@@ -292,34 +517,56 @@ bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who)
     if (it == m_alarms.end() || durationMs <= 0)
         return false;
     const qint64 t = now();
-    it->second.shelvedUntilMs = t + durationMs;
-    transition(it->second, AlarmState::Shelved, t, who,
-               QStringLiteral("shelved until %1").arg(history::isoUtc(t + durationMs)));
-    return true;
+    const QString text = QStringLiteral("shelved until %1").arg(history::isoUtc(t + durationMs));
+    if (m_journal && m_journal->isOpen()) {
+        const history::AlarmChange change = m_journal->shelve(alarmId, t + durationMs, who, t, text);
+        if (change.failed()) {
+            reportFailure(QStringLiteral("the shelving of alarm %1 could not be stored").arg(alarmId));
+            return false;
+        }
+        if (change.applied())
+            cache(*change.stored, change.previous);
+        else
+            adopt(change.stored, alarmId);
+        return change.applied();
+    }
+    AlarmRecord next = it->second;
+    next.state = AlarmState::Shelved;
+    next.changedMs = t;
+    next.shelvedUntilMs = t + durationMs;
+    return commit(next, it->second.state, who, text);
 }
 
 void AlarmEngine::syncFromJournal()
 {
     if (!m_journal || !m_journal->isOpen())
         return;
-    std::vector<qint64> ids;
-    for (const auto& [id, alarm] : m_alarms)
-        ids.push_back(id);
-    for (qint64 id : ids) {
-        const std::optional<AlarmRecord> stored = m_journal->alarm(id);
-        AlarmRecord& held = m_alarms[id];
-        if (!stored || stored->state == held.state || stored->changedMs < held.changedMs)
-            continue;
-        const AlarmState previous = held.state;
-        held = *stored;
-        if (held.state == AlarmState::Normal) {
-            m_alarms.erase(id);
-            for (auto& [key, tracker] : m_trackers)
-                if (tracker.alarmId == id)
-                    tracker.alarmId = 0;
+    const qint64 counter = m_journal->changeCounter();
+    if (counter < 0 || counter == m_counter)
+        return;
+    const QList<AlarmRule> rules = m_journal->rules();
+    const QList<AlarmRecord> stored = m_journal->alarms(true);
+    m_counter = counter;
+    m_rules = rules;
+    std::set<qint64> open;
+    for (const AlarmRecord& a : stored) {
+        open.insert(a.id);
+        adopt(a, a.id);
+        // An alarm raised by another evaluator: this engine's tracker follows it, should the
+        // station's lease come here.
+        Tracker& t = m_trackers[{a.address, a.rule}];
+        if (t.alarmId == 0 && !evaluates(a.address)) {
+            t.alarmId = a.id;
+            t.latched = t.raised = a.state != AlarmState::ClearedUnacknowledged;
+            t.since = a.changedMs;
         }
-        Q_EMIT alarmChanged(*stored, previous);
     }
+    std::vector<qint64> closed;
+    for (const auto& [id, alarm] : m_alarms)
+        if (!open.count(id))
+            closed.push_back(id);
+    for (qint64 id : closed)
+        adopt(m_journal->alarm(id), id);
 }
 
 QList<AlarmRecord> AlarmEngine::openAlarms() const

@@ -37,9 +37,27 @@ void feedFromFleet(AlarmEngine& engine, fleet::FleetPoller& poller)
         });
     QObject::connect(&poller, &fleet::FleetPoller::linkStateChanged, &engine,
                      [&engine, &poller](int index, fleet::LinkState state) {
-                         engine.linkState(poller.unit(index).station.address,
-                                          QDateTime::currentMSecsSinceEpoch(), linkStateOf(state));
+                         engine.linkState(poller.unit(index).station.address, engine.now(),
+                                          linkStateOf(state));
                      });
+    // A unit starts out offline and sends no change while it stays silent: while the poller runs,
+    // tell the engine where every unit stands, or an offline rule never fires for a unit dead
+    // since the start. A poller that stops lets its stations' leases lapse.
+    const auto current = [&engine, &poller] {
+        QStringList watched;
+        if (poller.isRunning())
+            for (int i = 0; i < poller.count(); ++i)
+                if (poller.unit(i).state != fleet::LinkState::Invalid)
+                    watched.append(poller.unit(i).station.address);
+        engine.setWatched(watched);
+        for (const QString& address : watched) {
+            const fleet::FleetPoller::Unit& unit = poller.unit(poller.indexOf(address));
+            engine.linkState(unit.station.address, engine.now(), linkStateOf(unit.state));
+        }
+    };
+    QObject::connect(&poller, &fleet::FleetPoller::stationsReset, &engine, current);
+    QObject::connect(&poller, &fleet::FleetPoller::runningChanged, &engine, current);
+    current();
 }
 
 } // namespace kestavo::alarms

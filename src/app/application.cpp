@@ -209,7 +209,8 @@ bool Application::start()
     m_tray =
         std::make_unique<platform::SystemTrayIcon>(platform::resources::applicationIcon(), qs("Kestavo"));
     const QString appDir = QCoreApplication::applicationDirPath();
-    for (const char* file : {"siren.wav", "burgular2.wav", "siren.wav", "burgular2.wav", "siren.wav"}) {
+    // MMControl1 (the siren) and MMControl2 (the I/O sound): the alarm sounder plays them.
+    for (const char* file : {"siren.wav", "burgular2.wav"}) {
         const QString name = qs(file);
         m_sounds.push_back(std::make_unique<platform::EffectSoundPlayer>(
             platform::resources::runtimeDirectoryHolding(appDir, name), name));
@@ -217,10 +218,6 @@ bool Application::start()
 
     m_mainForm = std::make_unique<core::MainForm>(*m_context, *m_dialogs, m_tray.get());
     m_prompter->setParentWidget(m_mainForm.get());
-    std::vector<platform::SoundPlayer*> players;
-    for (auto& s : m_sounds)
-        players.push_back(s.get());
-    m_mainForm->setSoundPlayers(players);
 
     core::MainForm* form = m_mainForm.get();
     m_dialogs->add(core::DialogId::AddIp,

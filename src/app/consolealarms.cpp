@@ -21,6 +21,7 @@
 #include "gui/alarms/alarmwindows.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
+#include "history/stationleases.h"
 #include "notify/curltransport.h"
 #include "notify/notifier.h"
 #include "notify/notifystore.h"
@@ -30,9 +31,14 @@ namespace kestavo::app {
 ConsoleAlarms::ConsoleAlarms(core::Session& session, core::ConsoleState& state, stations::StationStore& store,
                              platform::FileChooser& files, const Devices& devices)
     : m_session(session), m_store(store), m_journal(std::make_unique<history::AlarmJournal>()),
-      m_audit(std::make_unique<history::AuditLog>())
+      m_leases(std::make_unique<history::StationLeases>()), m_audit(std::make_unique<history::AuditLog>())
 {
-    m_engine = std::make_unique<alarms::AlarmEngine>(m_journal.get());
+    // A console evaluates a station only while no agent does (the agent outranks it); otherwise
+    // it shows the agent's alarms from the file.
+    alarms::AlarmEngine::Options engineOptions;
+    engineOptions.program = QStringLiteral("console");
+    engineOptions.leases = m_leases.get();
+    m_engine = std::make_unique<alarms::AlarmEngine>(m_journal.get(), engineOptions);
     alarms::AuditRecorder::Options recorderOptions;
     recorderOptions.program = QStringLiteral("console");
     recorderOptions.answerTimeoutMs = devices.answerTimeoutMs;
@@ -90,15 +96,16 @@ QString ConsoleAlarms::open(const QString& historyPath)
         return m_journal->error();
     if (!m_audit->open(historyPath))
         return m_audit->error();
+    if (!m_leases->open(historyPath))
+        return m_leases->error();
     m_engine->load();
     m_sync.start();
     openNotifier(historyPath);
     return {};
 }
 
-// The console sends a station's notifications only while it evaluates that station's alarms; as
-// long as no program holds evaluation leases, the agent is the one that sends, and the console
-// keeps only the maintenance windows (expiry and audit) and the flood state.
+// The console sends a station's notifications only while it evaluates that station's alarms (holds
+// its lease); for the stations an agent evaluates, the agent sends.
 void ConsoleAlarms::openNotifier(const QString& historyPath)
 {
     auto store = std::make_unique<notify::NotifyStore>();
@@ -111,8 +118,8 @@ void ConsoleAlarms::openNotifier(const QString& historyPath)
     options.station = [this](const QString& address) {
         return notify::StationInfo{description(address), {}};
     };
-    options.ownsStation = [](const QString&) {
-        return false;
+    options.ownsStation = [this](const QString& address) {
+        return m_engine->evaluates(address);
     };
     m_notifyStore = std::move(store);
     m_notifier = std::make_unique<notify::Notifier>(m_notifyStore.get(),

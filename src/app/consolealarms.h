@@ -33,6 +33,7 @@ class FleetPoller;
 namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
+class StationLeases;
 } // namespace kestavo::history
 namespace kestavo::notify {
 class Notifier;
@@ -95,6 +96,7 @@ private:
     core::Session& m_session;
     const stations::StationStore& m_store;
     std::unique_ptr<history::AlarmJournal> m_journal;
+    std::unique_ptr<history::StationLeases> m_leases; // opened with the journal; outlives m_engine
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<alarms::AlarmEngine> m_engine;
     std::unique_ptr<alarms::AuditRecorder> m_recorder;

@@ -164,17 +164,21 @@ bool FleetPoller::start()
     schedule();
     m_tick.start();
     m_stateTimer.start();
+    Q_EMIT runningChanged(true);
     return true;
 }
 
 void FleetPoller::stop()
 {
+    const bool was = m_running;
     m_running = false;
     m_tick.stop();
     m_stateTimer.stop();
     m_queue = {};
     for (Schedule& sched : m_schedules)
         sched.awaiting = false;
+    if (was)
+        Q_EMIT runningChanged(false);
 }
 
 // Spreads the first polls evenly over one interval, in directory order.

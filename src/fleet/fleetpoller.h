@@ -122,6 +122,8 @@ public:
 Q_SIGNALS:
     /// After setStations(): rows may have come and gone.
     void stationsReset();
+    /// start() began polling, or stop() ended it.
+    void runningChanged(bool running);
     void reportDecoded(int index, qint64 utcMs, const kestavo::protocol::StatusReport& report);
     void linkStateChanged(int index, kestavo::fleet::LinkState state);
     /// Anything shown for the unit changed: report, counters or state.

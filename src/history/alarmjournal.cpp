@@ -1,7 +1,11 @@
 #include "history/alarmjournal.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include "history/historydb.h"
+#include "history/timetext.h"
 
 namespace kestavo::history {
 
@@ -105,36 +109,177 @@ QList<AlarmRule> AlarmJournal::rules() const
     return result;
 }
 
-bool AlarmJournal::saveRule(AlarmRule& rule)
+namespace {
+
+std::optional<AlarmRecord> readAlarmById(QSqlDatabase& db, qint64 id, bool* failed)
 {
-    QSqlQuery q(m_connection.db());
-    q.prepare(
-        rule.id == 0
-            ? QStringLiteral("INSERT INTO alarm_rules (address, kind, channel, limit_value, deadband, "
-                             "on_delay, off_delay, priority, text, enabled) VALUES (?,?,?,?,?,?,?,?,?,?)")
-            : QStringLiteral("UPDATE alarm_rules SET address = ?, kind = ?, channel = ?, limit_value = "
-                             "?, deadband = ?, on_delay = ?, off_delay = ?, priority = ?, text = ?, "
-                             "enabled = ? WHERE id = ?"));
+    QSqlQuery q(db);
+    q.prepare(QString::fromLatin1(kAlarmColumns) + QStringLiteral("WHERE id = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        *failed = true;
+        return std::nullopt;
+    }
+    if (q.next())
+        return readAlarm(q);
+    return std::nullopt;
+}
+
+bool logEvent(QSqlDatabase& db, const AlarmRecord& a, const QString& who, const QString& text)
+{
+    QSqlQuery e(db);
+    e.prepare(QStringLiteral("INSERT INTO alarm_events (t, alarm, address, rule, value, state, who, text) "
+                             "VALUES (?,?,?,?,?,?,?,?)"));
+    for (const QVariant& v : {QVariant(a.changedMs), QVariant(a.id), textValue(a.address), QVariant(a.rule),
+                              optionalValue(a.value), QVariant(int(a.state)), textValue(who),
+                              textValue(text.isEmpty() ? a.text : text)})
+        e.addBindValue(v);
+    return e.exec();
+}
+
+// Closes every open alarm of one rule (all rules when `rule` is 0 and `orphansOnly`), inside the
+// caller's transaction.
+int closeAlarmsOf(QSqlDatabase& db, const QString& where, const QVariantList& binds, qint64 nowMs,
+                  const QString& who, const QString& text)
+{
+    QList<AlarmRecord> open;
+    {
+        QSqlQuery q(db);
+        q.prepare(QString::fromLatin1(kAlarmColumns) + QStringLiteral("WHERE state <> 0 AND ") + where);
+        for (const QVariant& v : binds)
+            q.addBindValue(v);
+        if (!q.exec())
+            return -1;
+        while (q.next())
+            open.append(readAlarm(q));
+    }
+    for (AlarmRecord a : open) {
+        QSqlQuery u(db);
+        u.prepare(QStringLiteral("UPDATE alarms SET state = 0, changed_t = ? WHERE id = ? AND state = ?"));
+        u.addBindValue(nowMs);
+        u.addBindValue(a.id);
+        u.addBindValue(int(a.state));
+        if (!u.exec())
+            return -1;
+        a.state = AlarmState::Normal;
+        a.changedMs = nowMs;
+        if (!logEvent(db, a, who, text))
+            return -1;
+    }
+    return int(open.size());
+}
+
+qint64 nowOr(qint64 nowMs)
+{
+    return nowMs > 0 ? nowMs : QDateTime::currentMSecsSinceEpoch();
+}
+
+// Inside the caller's write transaction.
+bool storeRule(QSqlDatabase& db, AlarmRule& rule, qint64 nowMs, const QString& who)
+{
+    bool closeOpen = false;
+    if (rule.id != 0) {
+        QSqlQuery old(db);
+        old.prepare(QStringLiteral("SELECT address, kind, channel, enabled FROM alarm_rules WHERE id = ?"));
+        old.addBindValue(rule.id);
+        if (!old.exec())
+            return false;
+        if (old.next())
+            closeOpen = !rule.enabled || old.value(0).toString() != rule.address ||
+                        old.value(1).toInt() != int(rule.kind) || old.value(2).toInt() != rule.channel;
+    }
+    QSqlQuery q(db);
+    // An id that is not stored yet (an imported rule) is kept, so a file imported twice is the same.
+    q.prepare(QStringLiteral(
+        "INSERT OR REPLACE INTO alarm_rules (id, address, kind, channel, limit_value, "
+        "deadband, on_delay, off_delay, priority, text, enabled) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
     for (const QVariant& v :
-         {textValue(rule.address), QVariant(int(rule.kind)), QVariant(rule.channel), QVariant(rule.limit),
-          QVariant(rule.deadband), QVariant(rule.onDelayS), QVariant(rule.offDelayS),
-          QVariant(int(rule.priority)), textValue(rule.text), QVariant(rule.enabled ? 1 : 0)})
+         {rule.id == 0 ? QVariant(QMetaType::fromType<qint64>()) : QVariant(rule.id), textValue(rule.address),
+          QVariant(int(rule.kind)), QVariant(rule.channel), QVariant(rule.limit), QVariant(rule.deadband),
+          QVariant(rule.onDelayS), QVariant(rule.offDelayS), QVariant(int(rule.priority)),
+          textValue(rule.text), QVariant(rule.enabled ? 1 : 0)})
         q.addBindValue(v);
-    if (rule.id != 0)
-        q.addBindValue(rule.id);
     if (!q.exec())
         return false;
-    if (rule.id == 0)
-        rule.id = q.lastInsertId().toLongLong();
+    const qint64 id = rule.id == 0 ? q.lastInsertId().toLongLong() : rule.id;
+    if (closeOpen &&
+        closeAlarmsOf(db, QStringLiteral("rule = ?"), {id}, nowOr(nowMs), who,
+                      rule.enabled ? QStringLiteral("rule changed") : QStringLiteral("rule disabled")) < 0)
+        return false;
+    rule.id = id;
     return true;
 }
 
-bool AlarmJournal::removeRule(qint64 id)
+} // namespace
+
+bool AlarmJournal::saveRule(AlarmRule& rule, qint64 nowMs, const QString& who)
 {
-    QSqlQuery q(m_connection.db());
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    AlarmRule stored = rule;
+    if (!transaction.isActive() || !storeRule(db, stored, nowMs, who) || !transaction.commit())
+        return false;
+    rule = stored;
+    return true;
+}
+
+bool AlarmJournal::saveRules(QList<AlarmRule>& rules, bool replace, qint64 nowMs, const QString& who)
+{
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return false;
+    QList<AlarmRule> stored = rules;
+    for (AlarmRule& rule : stored)
+        if (!storeRule(db, rule, nowMs, who))
+            return false;
+    if (replace) {
+        QStringList keep;
+        for (const AlarmRule& rule : stored)
+            keep.append(QString::number(rule.id));
+        const QString others =
+            keep.isEmpty() ? QStringLiteral("1") : QStringLiteral("id NOT IN (%1)").arg(keep.join(u','));
+        QSqlQuery removed(db);
+        if (!removed.exec(QStringLiteral("DELETE FROM alarm_rules WHERE ") + others))
+            return false;
+        const QString orphans =
+            keep.isEmpty() ? QStringLiteral("1") : QStringLiteral("rule NOT IN (%1)").arg(keep.join(u','));
+        if (closeAlarmsOf(db, orphans, {}, nowOr(nowMs), who, QStringLiteral("rule removed")) < 0)
+            return false;
+    }
+    if (!transaction.commit())
+        return false;
+    rules = stored;
+    return true;
+}
+
+bool AlarmJournal::removeRule(qint64 id, qint64 nowMs, const QString& who)
+{
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return false;
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM alarm_rules WHERE id = ?"));
     q.addBindValue(id);
-    return q.exec();
+    return q.exec() &&
+           closeAlarmsOf(db, QStringLiteral("rule = ?"), {id}, nowOr(nowMs), who,
+                         QStringLiteral("rule removed")) >= 0 &&
+           transaction.commit();
+}
+
+int AlarmJournal::closeOrphans(qint64 nowMs)
+{
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return -1;
+    const int closed =
+        closeAlarmsOf(db, QStringLiteral("rule NOT IN (SELECT id FROM alarm_rules WHERE enabled <> 0)"), {},
+                      nowOr(nowMs), {}, QStringLiteral("rule removed or disabled"));
+    if (closed < 0 || !transaction.commit())
+        return -1;
+    return closed;
 }
 
 QList<AlarmRecord> AlarmJournal::alarms(bool openOnly) const
@@ -161,44 +306,157 @@ std::optional<AlarmRecord> AlarmJournal::alarm(qint64 id) const
     return std::nullopt;
 }
 
-bool AlarmJournal::saveAlarm(AlarmRecord& a, const QString& who, const QString& eventText)
+AlarmChange AlarmJournal::raise(const AlarmRecord& fresh, const QString& who, const QString& text)
 {
+    AlarmChange result;
     QSqlDatabase db = m_connection.db();
-    if (!db.transaction())
-        return false;
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return result;
+    {
+        QSqlQuery open(db);
+        open.prepare(QString::fromLatin1(kAlarmColumns) +
+                     QStringLiteral("WHERE address = ? AND rule = ? AND state <> 0"));
+        open.addBindValue(textValue(fresh.address));
+        open.addBindValue(fresh.rule);
+        if (!open.exec())
+            return result;
+        if (open.next()) {
+            result.stored = readAlarm(open);
+            result.previous = result.stored->state;
+            result.outcome = AlarmChange::Outcome::Adopted;
+            return result;
+        }
+    }
+    AlarmRecord a = fresh;
     QSqlQuery q(db);
-    q.prepare(
-        a.id == 0
-            ? QStringLiteral("INSERT INTO alarms (address, rule, priority, text, state, value, raised_t, "
-                             "changed_t, acked_by, shelved_until) VALUES (?,?,?,?,?,?,?,?,?,?)")
-            : QStringLiteral("UPDATE alarms SET address = ?, rule = ?, priority = ?, text = ?, state = ?, "
-                             "value = ?, raised_t = ?, changed_t = ?, acked_by = ?, shelved_until = ? "
-                             "WHERE id = ?"));
+    q.prepare(QStringLiteral("INSERT INTO alarms (address, rule, priority, text, state, value, raised_t, "
+                             "changed_t, acked_by, shelved_until) VALUES (?,?,?,?,?,?,?,?,?,?)"));
     for (const QVariant& v :
          {textValue(a.address), QVariant(a.rule), QVariant(int(a.priority)), textValue(a.text),
           QVariant(int(a.state)), optionalValue(a.value), QVariant(a.raisedMs), QVariant(a.changedMs),
           textValue(a.ackedBy), QVariant(a.shelvedUntilMs)})
         q.addBindValue(v);
-    if (a.id != 0)
-        q.addBindValue(a.id);
-    bool ok = q.exec();
-    if (ok && a.id == 0)
-        a.id = q.lastInsertId().toLongLong();
-    if (ok) {
-        QSqlQuery e(db);
-        e.prepare(QStringLiteral("INSERT INTO alarm_events (t, alarm, address, rule, value, state, who, "
-                                 "text) VALUES (?,?,?,?,?,?,?,?)"));
-        for (const QVariant& v : {QVariant(a.changedMs), QVariant(a.id), textValue(a.address),
-                                  QVariant(a.rule), optionalValue(a.value), QVariant(int(a.state)),
-                                  textValue(who), textValue(eventText.isEmpty() ? a.text : eventText)})
-            e.addBindValue(v);
-        ok = e.exec();
+    if (!q.exec())
+        return result;
+    a.id = q.lastInsertId().toLongLong();
+    if (!logEvent(db, a, who, text) || !transaction.commit())
+        return result;
+    result.outcome = AlarmChange::Outcome::Applied;
+    result.previous = AlarmState::Normal;
+    result.stored = a;
+    return result;
+}
+
+AlarmChange AlarmJournal::update(qint64 id, const Step& step, const QString& who, const QString& text)
+{
+    AlarmChange result;
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return result;
+    bool failed = false;
+    const std::optional<AlarmRecord> stored = readAlarmById(db, id, &failed);
+    if (failed)
+        return result;
+    result.stored = stored;
+    result.previous = stored ? stored->state : AlarmState::Normal;
+    const std::optional<AlarmRecord> next = stored ? step(*stored) : std::nullopt;
+    if (!next) {
+        result.outcome = AlarmChange::Outcome::Adopted;
+        return result;
     }
-    if (!ok || !db.commit()) {
-        db.rollback();
-        return false;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE alarms SET state = ?, value = ?, changed_t = ?, acked_by = ?, "
+                             "shelved_until = ? WHERE id = ? AND state = ?"));
+    for (const QVariant& v : {QVariant(int(next->state)), optionalValue(next->value),
+                              QVariant(next->changedMs), textValue(next->ackedBy),
+                              QVariant(next->shelvedUntilMs), QVariant(id), QVariant(int(stored->state))})
+        q.addBindValue(v);
+    if (!q.exec() || q.numRowsAffected() != 1 || !logEvent(db, *next, who, text) || !transaction.commit()) {
+        result.stored.reset();
+        return result;
     }
-    return true;
+    result.outcome = AlarmChange::Outcome::Applied;
+    result.stored = next;
+    return result;
+}
+
+AlarmChange AlarmJournal::change(qint64 id, AlarmState from, const AlarmRecord& next, const QString& who,
+                                 const QString& text)
+{
+    return update(
+        id,
+        [&](const AlarmRecord& stored) -> std::optional<AlarmRecord> {
+            if (stored.state != from)
+                return std::nullopt;
+            AlarmRecord a = stored;
+            a.state = next.state;
+            a.value = next.value;
+            a.changedMs = next.changedMs;
+            a.ackedBy = next.ackedBy;
+            a.shelvedUntilMs = next.shelvedUntilMs;
+            return a;
+        },
+        who, text);
+}
+
+AlarmChange AlarmJournal::acknowledge(qint64 id, const QString& who, qint64 nowMs)
+{
+    return update(id,
+                  [&](const AlarmRecord& stored) -> std::optional<AlarmRecord> {
+                      const AlarmState next = history::acknowledged(stored.state);
+                      if (next == stored.state)
+                          return std::nullopt;
+                      AlarmRecord a = stored;
+                      a.state = next;
+                      a.changedMs = nowMs;
+                      a.ackedBy = who;
+                      return a;
+                  },
+                  who, {});
+}
+
+AlarmChange AlarmJournal::shelve(qint64 id, qint64 untilMs, const QString& who, qint64 nowMs,
+                                 const QString& text)
+{
+    return update(
+        id,
+        [&](const AlarmRecord& stored) -> std::optional<AlarmRecord> {
+            if (!isOpenState(stored.state))
+                return std::nullopt;
+            AlarmRecord a = stored;
+            a.state = AlarmState::Shelved;
+            a.changedMs = nowMs;
+            a.shelvedUntilMs = untilMs;
+            return a;
+        },
+        who, text.isEmpty() ? QStringLiteral("shelved until %1").arg(isoUtc(untilMs)) : text);
+}
+
+AlarmChange AlarmJournal::unshelve(qint64 id, AlarmState to, const QString& who, qint64 nowMs,
+                                   const QString& text)
+{
+    return update(
+        id,
+        [&](const AlarmRecord& stored) -> std::optional<AlarmRecord> {
+            if (stored.state != AlarmState::Shelved)
+                return std::nullopt;
+            AlarmRecord a = stored;
+            a.state = to;
+            a.changedMs = nowMs;
+            a.shelvedUntilMs = 0;
+            return a;
+        },
+        who, text.isEmpty() ? QStringLiteral("shelving ended") : text);
+}
+
+qint64 AlarmJournal::changeCounter() const
+{
+    QSqlQuery q(m_connection.db());
+    if (q.exec(QStringLiteral("SELECT counter FROM changes WHERE name = 'alarms'")) && q.next())
+        return q.value(0).toLongLong();
+    return -1;
 }
 
 QList<AlarmEvent> AlarmJournal::events(qint64 fromMs, qint64 toMs) const

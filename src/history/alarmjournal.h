@@ -3,6 +3,7 @@
 // Alarm rules, the alarms raised and their transitions, kept in the history file so that the
 // console, the command-line client and the agent see the same alarms and the same rules.
 
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -90,6 +91,20 @@ AlarmState acknowledged(AlarmState state);
 /// Active or cleared-unacknowledged: still listed for the operator.
 bool isOpenState(AlarmState state);
 
+/// What a state change found in the store. Applied: the row was in the state the change started
+/// from and now holds the new one. Adopted: another program changed it first (or it is gone); the
+/// caller takes `stored` as the truth. Failed: the store could not be read or written.
+struct AlarmChange
+{
+    enum class Outcome { Applied, Adopted, Failed };
+    Outcome outcome = Outcome::Failed;
+    std::optional<AlarmRecord> stored;        // absent when Failed, or when the row no longer exists
+    AlarmState previous = AlarmState::Normal; // the stored state before the change
+
+    bool applied() const { return outcome == Outcome::Applied; }
+    bool failed() const { return outcome == Outcome::Failed; }
+};
+
 class AlarmJournal final
 {
     Q_DISABLE_COPY_MOVE(AlarmJournal)
@@ -102,19 +117,53 @@ public:
     QString error() const { return m_connection.error(); }
 
     QList<AlarmRule> rules() const;
-    /// Inserts (id 0, which is then set) or replaces the rule.
-    bool saveRule(AlarmRule& rule);
-    bool removeRule(qint64 id);
+    /// Inserts (id 0, which is then set) or replaces the rule. A rule that is disabled, or now
+    /// watches another station, kind or channel, closes the alarms it had open ("rule changed"),
+    /// in the same transaction: nobody would ever clear them otherwise.
+    bool saveRule(AlarmRule& rule, qint64 nowMs = 0, const QString& who = {});
+    /// Stores every rule (an id not yet stored is kept) and, with `replace`, removes the others and
+    /// closes their alarms: all in one transaction, so an import is whole or not at all.
+    bool saveRules(QList<AlarmRule>& rules, bool replace, qint64 nowMs = 0, const QString& who = {});
+    /// Removes the rule and closes its open alarms ("rule removed") in one transaction.
+    bool removeRule(qint64 id, qint64 nowMs = 0, const QString& who = {});
+    /// Closes open alarms whose rule no longer exists or is disabled (files written by earlier
+    /// versions kept them open forever). Returns how many were closed, -1 on failure.
+    int closeOrphans(qint64 nowMs);
 
     /// Alarms still listed (openOnly) or every alarm ever raised, newest first.
     QList<AlarmRecord> alarms(bool openOnly = true) const;
     std::optional<AlarmRecord> alarm(qint64 id) const;
-    /// Inserts (id 0, which is then set) or updates the alarm, and logs the transition as an event.
-    bool saveAlarm(AlarmRecord& alarm, const QString& who = {}, const QString& eventText = {});
+
+    // Every state change below is one write transaction that reads the stored row first and
+    // writes only when it is in the state the change starts from; each applied change is logged
+    // as an event in the same transaction. Nobody writes back a row read earlier.
+
+    /// Raises `fresh` (id 0, state ActiveUnacknowledged) unless its station and rule already have
+    /// an open alarm; that one is returned as Adopted then.
+    AlarmChange raise(const AlarmRecord& fresh, const QString& who = {}, const QString& text = {});
+    /// Moves alarm `id` from `from` to `next.state`, taking value, changed time, acknowledger and
+    /// shelving time from `next`.
+    AlarmChange change(qint64 id, AlarmState from, const AlarmRecord& next, const QString& who = {},
+                       const QString& text = {});
+    /// Acknowledges from whatever state is stored; Adopted when there was nothing to acknowledge.
+    AlarmChange acknowledge(qint64 id, const QString& who, qint64 nowMs);
+    /// Shelves an open alarm until `untilMs`, or, with untilMs 0, returns a shelved one to
+    /// `unshelvedTo`.
+    AlarmChange shelve(qint64 id, qint64 untilMs, const QString& who, qint64 nowMs, const QString& text = {});
+    AlarmChange unshelve(qint64 id, AlarmState to, const QString& who, qint64 nowMs,
+                         const QString& text = {});
+
+    /// Moves whenever any program changes an alarm or a rule; -1 when it cannot be read.
+    qint64 changeCounter() const;
 
     QList<AlarmEvent> events(qint64 fromMs = 0, qint64 toMs = std::numeric_limits<qint64>::max()) const;
 
 private:
+    using Step = std::function<std::optional<AlarmRecord>(const AlarmRecord& stored)>;
+    /// Reads the row and writes what `step` makes of it, under one write lock; a step returning
+    /// nothing leaves the row as stored (Adopted).
+    AlarmChange update(qint64 id, const Step& step, const QString& who, const QString& text);
+
     HistoryConnection m_connection;
 };
 

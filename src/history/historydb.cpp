@@ -84,9 +84,36 @@ const char* const kSchemaV4[] = {
     "CREATE INDEX maintenance_ended ON maintenance (ended_t)",
 };
 
-// Version 5: relay schedules (what, where, when, on which days) and the log of what their
-// executor did about each occurrence (sent, verified, moved, skipped, failed, recovered).
+// Version 5: state shared between programs. A lease names the one program that polls a station
+// and evaluates its rules (the agent outranks a console, which outranks anything else); the
+// counter moves with every change to alarms and rules, so the others notice with one cheap read.
+// The partial unique index makes "one condition, one open alarm" the file's own rule: earlier
+// versions let two programs raise one alarm each, and the older of such a pair is closed here.
 const char* const kSchemaV5[] = {
+    "CREATE TABLE leases (address TEXT PRIMARY KEY, holder TEXT NOT NULL, program TEXT NOT NULL, "
+    "precedence INTEGER NOT NULL DEFAULT 0, expires_t INTEGER NOT NULL)",
+    "CREATE TABLE changes (name TEXT PRIMARY KEY, counter INTEGER NOT NULL)",
+    "INSERT INTO changes (name, counter) VALUES ('alarms', 0)",
+    "CREATE TRIGGER alarms_inserted AFTER INSERT ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarms_updated AFTER UPDATE ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarms_deleted AFTER DELETE ON alarms BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_inserted AFTER INSERT ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_updated AFTER UPDATE ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "CREATE TRIGGER alarm_rules_deleted AFTER DELETE ON alarm_rules BEGIN "
+    "UPDATE changes SET counter = counter + 1 WHERE name = 'alarms'; END",
+    "UPDATE alarms SET state = 0 WHERE state <> 0 AND id NOT IN "
+    "(SELECT MAX(id) FROM alarms WHERE state <> 0 GROUP BY address, rule)",
+    "CREATE UNIQUE INDEX alarms_open ON alarms (address, rule) WHERE state <> 0",
+};
+
+// Version 6: relay schedules (what, where, when, on which days) and the log of what their
+// executor did about each occurrence (sent, verified, moved, skipped, failed, recovered).
+const char* const kSchemaV6[] = {
     "CREATE TABLE schedules (id INTEGER PRIMARY KEY, station TEXT NOT NULL DEFAULT '', "
     "tag TEXT NOT NULL DEFAULT '', action TEXT NOT NULL, relay INTEGER NOT NULL DEFAULT 0, "
     "seconds INTEGER NOT NULL DEFAULT 0, slot INTEGER NOT NULL DEFAULT 0, anchor TEXT NOT NULL, "
@@ -116,6 +143,28 @@ QString sqlError(const QSqlDatabase& db)
     const QString text = db.lastError().text().trimmed();
     return text.isEmpty() ? QCoreApplication::translate("kestavo::history::db", "unknown database error")
                           : text;
+}
+
+WriteTransaction::WriteTransaction(QSqlDatabase db) : m_db(std::move(db))
+{
+    m_active = m_db.isOpen() && QSqlQuery(m_db).exec(qs("BEGIN IMMEDIATE"));
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    if (m_active)
+        QSqlQuery(m_db).exec(qs("ROLLBACK"));
+}
+
+bool WriteTransaction::commit()
+{
+    if (!m_active)
+        return false;
+    m_active = false;
+    if (QSqlQuery(m_db).exec(qs("COMMIT")))
+        return true;
+    QSqlQuery(m_db).exec(qs("ROLLBACK"));
+    return false;
 }
 
 QString checkExistingFile(const QString& path, int schemaVersion)
@@ -231,6 +280,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV4), std::end(kSchemaV4));
     if (ok && version < 5)
         ok = run(std::begin(kSchemaV5), std::end(kSchemaV5));
+    if (ok && version < 6)
+        ok = run(std::begin(kSchemaV6), std::end(kSchemaV6));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

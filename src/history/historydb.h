@@ -24,6 +24,23 @@ QString checkExistingFile(const QString& path, int schemaVersion);
 bool migrate(QSqlDatabase& db, int schemaVersion, QString* error);
 
 QString sqlError(const QSqlDatabase& db);
+
+/// A write transaction that takes the file's write lock at its start (BEGIN IMMEDIATE), so what it
+/// reads cannot change before it writes; rolled back unless committed.
+class WriteTransaction final
+{
+    Q_DISABLE_COPY_MOVE(WriteTransaction)
+
+public:
+    explicit WriteTransaction(QSqlDatabase db);
+    ~WriteTransaction();
+    bool isActive() const { return m_active; }
+    bool commit();
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+};
 QString nativePath(const QString& path);
 
 QList<qint64> unitIds(QSqlDatabase& db, const QString& address);

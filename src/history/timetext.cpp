@@ -12,6 +12,11 @@ QString isoUtc(qint64 utcMs)
     return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
+QString isoUtcSeconds(qint64 utcMs)
+{
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODate);
+}
+
 std::optional<qint64> parseTimeText(const QString& text, qint64 nowMs)
 {
     const QString t = text.trimmed();

@@ -12,6 +12,8 @@ namespace kestavo::history {
 
 /// "2026-12-08T00:10:07.123Z": UTC with milliseconds, the form of every export and command output.
 QString isoUtc(qint64 utcMs);
+/// "2026-12-08T00:10:07Z": UTC to the second, the form of notifications and alarm reports.
+QString isoUtcSeconds(qint64 utcMs);
 
 /// A point in time as typed, or empty when the text is none of these:
 ///  - ISO 8601 date-time ("2026-12-08T06:00:00Z", "…+01:00"; UTC when no zone is given) or date

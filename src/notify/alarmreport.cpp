@@ -7,6 +7,9 @@
 #include <QJsonArray>
 #include <QStringList>
 
+#include "history/timetext.h"
+#include "text/csv.h"
+
 namespace kestavo::notify {
 
 using history::AlarmEvent;
@@ -19,11 +22,6 @@ constexpr qint64 kTenMinutes = 10 * 60'000;
 constexpr int kFloodCount = 10;
 constexpr qint64 kChatterWindow = 60'000;
 constexpr int kChatterCount = 3;
-
-QString isoUtc(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODate);
-}
 
 QString duration(qint64 ms)
 {
@@ -43,13 +41,6 @@ QList<AlarmReport::Count> top(const std::map<QString, std::pair<QString, int>>& 
     std::stable_sort(list.begin(), list.end(),
                      [](const auto& a, const auto& b) { return a.count > b.count; });
     return list.mid(0, 10);
-}
-
-QString csvField(const QString& text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n'))
-        return text;
-    return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
 }
 
 } // namespace
@@ -191,14 +182,15 @@ QJsonObject reportJson(const AlarmReport& r)
                                     {QStringLiteral("address"), a.address},
                                     {QStringLiteral("text"), a.text},
                                     {QStringLiteral("state"), history::stateText(a.state)},
-                                    {QStringLiteral("raised"), isoUtc(a.raisedMs)}});
+                                    {QStringLiteral("raised"), history::isoUtcSeconds(a.raisedMs)}});
     return QJsonObject{
-        {QStringLiteral("from"), isoUtc(r.fromMs)},
-        {QStringLiteral("to"), isoUtc(r.toMs)},
+        {QStringLiteral("from"), history::isoUtcSeconds(r.fromMs)},
+        {QStringLiteral("to"), history::isoUtcSeconds(r.toMs)},
         {QStringLiteral("raised"), r.raised},
         {QStringLiteral("per_day"), days},
         {QStringLiteral("peak_10_minutes"), r.peakTenMinutes},
-        {QStringLiteral("peak_start"), r.peakTenMinutes ? QJsonValue(isoUtc(r.peakStartMs)) : QJsonValue()},
+        {QStringLiteral("peak_start"),
+         r.peakTenMinutes ? QJsonValue(history::isoUtcSeconds(r.peakStartMs)) : QJsonValue()},
         {QStringLiteral("flood_seconds"), double(r.floodMs / 1000)},
         {QStringLiteral("standing_over_24h"), standing},
         {QStringLiteral("chattering"), chattering},
@@ -214,14 +206,15 @@ QString reportText(const AlarmReport& r)
 {
     QStringList out;
     out << QStringLiteral("Alarms from %1 to %2: %3 raised")
-               .arg(isoUtc(r.fromMs), isoUtc(r.toMs))
+               .arg(history::isoUtcSeconds(r.fromMs), history::isoUtcSeconds(r.toMs))
                .arg(r.raised);
     out << QStringLiteral("Per day:");
     for (const auto& d : r.perDay)
         out << QStringLiteral("  %1  %2").arg(d.date).arg(d.raised, 5);
     out << QStringLiteral("Busiest 10 minutes: %1 alarms%2")
                .arg(r.peakTenMinutes)
-               .arg(r.peakTenMinutes ? QStringLiteral(" from %1").arg(isoUtc(r.peakStartMs)) : QString());
+               .arg(r.peakTenMinutes ? QStringLiteral(" from %1").arg(history::isoUtcSeconds(r.peakStartMs))
+                                     : QString());
     out << QStringLiteral("Time in flood (10 or more alarms in 10 minutes): %1").arg(duration(r.floodMs));
     out << QStringLiteral("Mean time to acknowledge: %1 (%2 acknowledged)")
                .arg(r.meanAckMs ? duration(*r.meanAckMs) : QStringLiteral("–"))
@@ -230,7 +223,7 @@ QString reportText(const AlarmReport& r)
     for (const auto& a : r.standing)
         out << QStringLiteral("  #%1 %2 %3 since %4 (%5)")
                    .arg(a.id)
-                   .arg(a.address, a.text, isoUtc(a.raisedMs), history::stateText(a.state));
+                   .arg(a.address, a.text, history::isoUtcSeconds(a.raisedMs), history::stateText(a.state));
     out << QStringLiteral("Chattering alarms (3 or more in a minute): %1").arg(r.chattering.size());
     for (const auto& c : r.chattering)
         out << QStringLiteral("  %1 rule %2 %3: %4 raised, up to %5 in a minute")
@@ -253,18 +246,21 @@ QString reportCsv(const AlarmReport& r)
     QStringList rows{QStringLiteral("section,key,label,value")};
     const auto row = [&](const QString& section, const QString& key, const QString& label,
                          const QString& value) {
-        rows << QStringList{section, csvField(key), csvField(label), csvField(value)}.join(u',');
+        rows << text::csvRecord({section, key, label, value});
     };
-    row(QStringLiteral("period"), isoUtc(r.fromMs), isoUtc(r.toMs), QString::number(r.raised));
+    row(QStringLiteral("period"), history::isoUtcSeconds(r.fromMs), history::isoUtcSeconds(r.toMs),
+        QString::number(r.raised));
     for (const auto& d : r.perDay)
         row(QStringLiteral("day"), d.date, {}, QString::number(d.raised));
-    row(QStringLiteral("peak_10_minutes"), r.peakTenMinutes ? isoUtc(r.peakStartMs) : QString(), {},
+    row(QStringLiteral("peak_10_minutes"),
+        r.peakTenMinutes ? history::isoUtcSeconds(r.peakStartMs) : QString(), {},
         QString::number(r.peakTenMinutes));
     row(QStringLiteral("flood_seconds"), {}, {}, QString::number(r.floodMs / 1000));
     row(QStringLiteral("mean_time_to_acknowledge_s"), {}, QString::number(r.acknowledged),
         r.meanAckMs ? QString::number(double(*r.meanAckMs) / 1000.0) : QString());
     for (const auto& a : r.standing)
-        row(QStringLiteral("standing"), QString::number(a.id), a.address + u' ' + a.text, isoUtc(a.raisedMs));
+        row(QStringLiteral("standing"), QString::number(a.id), a.address + u' ' + a.text,
+            history::isoUtcSeconds(a.raisedMs));
     for (const auto& c : r.chattering)
         row(QStringLiteral("chattering"), QStringLiteral("%1/%2").arg(c.address).arg(c.rule), c.text,
             QString::number(c.raised));

@@ -6,14 +6,11 @@
 #include <QLocale>
 #include <QStringList>
 
+#include "history/timetext.h"
+
 namespace kestavo::notify {
 
 namespace {
-
-QString isoTime(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODate);
-}
 
 QString kindWord(const Message& m)
 {
@@ -113,7 +110,7 @@ QString plainText(const Message& m)
     lines << QStringLiteral("State: %1").arg(history::stateText(m.state));
     if (m.value)
         lines << QStringLiteral("Value: %1").arg(valueText(m.value));
-    lines << QStringLiteral("Time: %1").arg(isoTime(m.timeMs));
+    lines << QStringLiteral("Time: %1").arg(history::isoUtcSeconds(m.timeMs));
     if (!m.ackedBy.isEmpty())
         lines << QStringLiteral("Acknowledged by: %1").arg(m.ackedBy);
     if (m.kind == MessageKind::Chattering)
@@ -126,7 +123,7 @@ QJsonObject payload(const Message& m)
     QJsonObject o{{QStringLiteral("event"), messageKindText(m.kind)},
                   {QStringLiteral("title"), title(m)},
                   {QStringLiteral("message"), plainText(m).trimmed()},
-                  {QStringLiteral("time"), isoTime(m.timeMs)}};
+                  {QStringLiteral("time"), history::isoUtcSeconds(m.timeMs)}};
     if (m.kind == MessageKind::Summary) {
         QJsonArray groups;
         for (const SummaryGroup& g : m.groups)

@@ -265,13 +265,7 @@ void TestAlarmEngine::journalKeepsAlarmsAndAcknowledgementsFromElsewhere()
     // The command-line client acknowledges through its own connection to the file.
     AlarmJournal cli;
     QVERIFY(cli.open(path));
-    auto stored = cli.alarm(id);
-    QVERIFY(stored);
-    QCOMPARE(stored->state, AlarmState::ActiveUnacknowledged);
-    stored->state = kestavo::history::acknowledged(stored->state);
-    stored->changedMs = now + 500;
-    stored->ackedBy = u"night shift"_s;
-    QVERIFY(cli.saveAlarm(*stored, u"night shift"_s));
+    QVERIFY(cli.acknowledge(id, u"night shift"_s, now + 500).applied());
     QSignalSpy changed(&engine, &AlarmEngine::alarmChanged);
     engine.syncFromJournal();
     QCOMPARE(changed.size(), 1);

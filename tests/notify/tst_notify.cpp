@@ -156,6 +156,8 @@ private Q_SLOTS:
     void hungRouteDelaysNoOther();
     void maintenanceSuppressesAndExpires();
     void reportFigures();
+    void reportCsvCells_data();
+    void reportCsvCells();
 };
 
 void NotifyTest::validation_data()
@@ -581,6 +583,26 @@ void NotifyTest::reportFigures()
     QCOMPARE(r.standing.at(0).id, 3);
     QCOMPARE(reportJson(r)[u"flood_seconds"_s].toInt(), 425);
     QVERIFY(reportCsv(r).contains(u"\nchattering,127.0.0.5/1,Pin 2 is 1,4\n"_s));
+}
+
+void NotifyTest::reportCsvCells_data()
+{
+    // Station names are typed by people: the report is opened in spreadsheets.
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("plain") << u"Pumphouse (127.0.0.5)"_s << u"station,127.0.0.5,Pumphouse (127.0.0.5),4"_s;
+    QTest::newRow("formula") << u"=1+2 (127.0.0.5)"_s << u"station,127.0.0.5,'=1+2 (127.0.0.5),4"_s;
+    QTest::newRow("comma") << u"Pump, north"_s << u"station,127.0.0.5,\"Pump, north\",4"_s;
+    QTest::newRow("carriage return") << u"Pump\rnorth"_s << u"station,127.0.0.5,\"Pump\rnorth\",4"_s;
+}
+
+void NotifyTest::reportCsvCells()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, line);
+    AlarmReport r;
+    r.topStations.append({u"127.0.0.5"_s, label, 4});
+    QVERIFY2(reportCsv(r).contains(u'\n' + line + u'\n'), qPrintable(reportCsv(r)));
 }
 
 QTEST_MAIN(NotifyTest)

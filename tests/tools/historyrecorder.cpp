@@ -1,6 +1,9 @@
 // Records into a history file as the console does: the sample store first, then the alarm journal
 // and the audit log on the same file, then a small batch every few milliseconds with the roll-up
 // running behind it. Prints "committed N" (samples so far) after every batch; stops after SECONDS.
+// Its alarm engine, holding the station's lease as the agent does, raises and clears a temperature
+// alarm every few hundred milliseconds, so that acknowledgements from other programs meet its own
+// transitions.
 // Usage: history_recorder FILE SECONDS
 
 #include <cstdio>
@@ -8,9 +11,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "protocol/reply.h"
+
+#include "alarms/alarmengine.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/historystore.h"
+#include "history/stationleases.h"
 
 int main(int argc, char** argv)
 {
@@ -37,6 +44,27 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(journal.isOpen() ? audit.error() : journal.error()));
         return 1;
     }
+    kestavo::history::StationLeases leases;
+    if (!leases.open(path)) {
+        std::fprintf(stderr, "%s\n", qPrintable(leases.error()));
+        return 1;
+    }
+    if (journal.rules().isEmpty()) {
+        kestavo::history::AlarmRule hot;
+        hot.kind = kestavo::history::AlarmRuleKind::TemperatureAbove;
+        hot.limit = 30;
+        journal.saveRule(hot);
+    }
+    kestavo::alarms::AlarmEngine::Options engineOptions;
+    engineOptions.clock = [&next] {
+        return next;
+    };
+    engineOptions.leases = &leases;
+    engineOptions.program = QStringLiteral("agent");
+    engineOptions.tickMs = 200;
+    kestavo::alarms::AlarmEngine engine(&journal, engineOptions);
+    engine.load();
+    long long batches = 0;
     long long queued = 0;
     QTimer batch;
     batch.setInterval(10);
@@ -48,6 +76,9 @@ int main(int argc, char** argv)
             store.record(QStringLiteral("127.0.0.1"), QStringLiteral("00:00:00:00:00:01"), s);
             next += 5000;
         }
+        kestavo::protocol::StatusReport report;
+        report.temperatureC = (batches++ / 30) % 2 == 0 ? 40.0 : 20.0;
+        engine.report(QStringLiteral("127.0.0.1"), next, report);
         if (store.flush()) {
             std::printf("committed %lld\n", queued);
             std::fflush(stdout);

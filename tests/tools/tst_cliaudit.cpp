@@ -22,6 +22,7 @@
 using kestavo::sim::SimulatedUnit;
 namespace cli = kestavo::cli;
 namespace h = kestavo::history;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -47,6 +48,9 @@ private Q_SLOTS:
     void readingCommandsLeaveNoRecord();
     void auditFiltersAndFormats();
     void alarmsListAndAcknowledge();
+    void alarmRulesAsCode_data();
+    void alarmRulesAsCode();
+    void alarmRulesImportIsWholeOrNothing();
 
 private:
     Run run(const QString& line, const QString& password = QStringLiteral("Qx7pw"));
@@ -287,8 +291,10 @@ void TestCliAudit::alarmsListAndAcknowledge()
     h::AlarmRecord cleared = active;
     cleared.text = QStringLiteral("Door open");
     cleared.state = h::AlarmState::ClearedUnacknowledged;
-    QVERIFY(journal.saveAlarm(active));
-    QVERIFY(journal.saveAlarm(cleared));
+    cleared.rule = 2;
+    active.id = journal.raise(active).stored.value_or(active).id;
+    cleared.id = journal.raise(cleared).stored.value_or(cleared).id;
+    QVERIFY(active.id > 0 && cleared.id > 0);
 
     const Run listed = run(QStringLiteral("alarms"), {});
     QCOMPARE(listed.code, int(cli::ExitDone));
@@ -308,6 +314,72 @@ void TestCliAudit::alarmsListAndAcknowledge()
     const QJsonObject json =
         QJsonDocument::fromJson(run(QStringLiteral("alarms --format json"), {}).out.toUtf8()).object();
     QCOMPARE(json.value(QStringLiteral("alarms")).toArray().size(), 1); // the acknowledged, still active one
+}
+
+void TestCliAudit::alarmRulesAsCode_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // on stdout for a rule added, on stderr for a refusal
+    QTest::newRow("voltage below, one station")
+        << u"alarms rules add --kind voltage-below --station 127.0.0.5 --channel 1 --limit 11.5 --priority high"_s
+        << int(cli::ExitDone) << u"1\n"_s;
+    QTest::newRow("offline for every station")
+        << u"alarms rules add --kind offline --limit 90"_s << int(cli::ExitDone) << u"1\n"_s;
+    QTest::newRow("leading zero address")
+        << u"alarms rules add --kind offline --limit 9 --station 010.0.0.1"_s << int(cli::ExitUsage)
+        << u"--station '010.0.0.1'"_s;
+    QTest::newRow("signed address") << u"alarms rules add --kind offline --limit 9 --station +10.0.0.1"_s
+                                    << int(cli::ExitUsage) << u"--station '+10.0.0.1'"_s;
+    QTest::newRow("channel out of range") << u"alarms rules add --kind voltage-above --channel 9 --limit 3"_s
+                                          << int(cli::ExitUsage) << u"Channel: 9"_s;
+    QTest::newRow("unknown kind") << u"alarms rules add --kind smoke --limit 1"_s << int(cli::ExitUsage)
+                                  << u"--kind 'smoke'"_s;
+    QTest::newRow("no limit") << u"alarms rules add --kind temperature-above"_s << int(cli::ExitUsage)
+                              << u"--limit is needed"_s;
+    QTest::newRow("remove what is not there")
+        << u"alarms rules remove 7"_s << int(cli::ExitRefused) << u"no rule 7"_s;
+}
+
+void TestCliAudit::alarmRulesAsCode()
+{
+    QFETCH(QString, line);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    const Run r = run(line, {});
+    QCOMPARE(r.code, code);
+    QVERIFY2((code == int(cli::ExitDone) ? r.out : r.err).contains(said), qPrintable(r.out + r.err));
+    h::AlarmJournal journal;
+    QVERIFY(journal.open(historyPath()));
+    QCOMPARE(journal.rules().size(), code == int(cli::ExitDone) ? 1 : 0);
+}
+
+void TestCliAudit::alarmRulesImportIsWholeOrNothing()
+{
+    QCOMPARE(run(u"alarms rules add --kind temperature-above --limit 50 --text Hot"_s, {}).code,
+             int(cli::ExitDone));
+    const Run exported = run(u"alarms rules export"_s, {});
+    QCOMPARE(exported.code, int(cli::ExitDone));
+
+    // The exported file read back changes nothing, however often.
+    QFile file(m_dir.filePath(u"rules.json"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(exported.out.toUtf8());
+    file.close();
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(run(u"alarms rules import "_s + file.fileName(), {}).code, int(cli::ExitDone));
+    QCOMPARE(run(u"alarms rules export"_s, {}).out, exported.out);
+
+    // One bad rule among good ones: nothing is imported, and the field is named.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"rules":[{"kind":"offline","limit":30},{"kind":"pin","channel":2,"limit":2}]})");
+    file.close();
+    const Run bad = run(u"alarms rules import "_s + file.fileName(), {});
+    QCOMPARE(bad.code, int(cli::ExitUsage));
+    QVERIFY2(bad.err.contains(u"rules[1]"_s) && bad.err.contains(u"Limit"_s), qPrintable(bad.err));
+    h::AlarmJournal journal;
+    QVERIFY(journal.open(historyPath()));
+    QCOMPARE(journal.rules().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliAudit)

@@ -98,6 +98,11 @@ void TestCliNotify::refusedLines_data()
     QTest::newRow("remove id") << u"notify routes remove x"_s << u"ID 'x' is not a route number"_s;
     QTest::newRow("no reason") << u"stations maintenance 127.0.0.5 --for 2h"_s
                                << u"--reason is required: say why the station is out of service"_s;
+    QTest::newRow("octal-looking route station")
+        << u"notify routes add --kind webhook --url http://127.0.0.1/ --station 127.0.0.010"_s
+        << u"--station '127.0.0.010' is not an IPv4 address"_s;
+    QTest::newRow("octal-looking address") << u"stations maintenance 127.0.0.010 --for 2h --reason x"_s
+                                           << u"ADDRESS '127.0.0.010' is not an IPv4 address"_s;
     QTest::newRow("bad duration") << u"stations maintenance 127.0.0.5 --for soon --reason x"_s
                                   << u"--for 'soon' is not a duration (90m, 2h, 3d)"_s;
     QTest::newRow("report since") << u"alarms report --since tomorrow"_s

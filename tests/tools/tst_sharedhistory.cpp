@@ -1,7 +1,9 @@
 // Two programs on one history file: a recorder (the console's sample store, alarm journal and audit
-// log) writing while the command-line client lists the alarms and the audit log again and again.
+// log) writing while the command-line client lists the alarms and the audit log again and again,
+// and acknowledges the alarms the recorder's engine raises and clears meanwhile.
 // The client must never remove the write-ahead log or the shared-memory index the recorder writes
-// to, and every sample the recorder reported committed stays readable. With KESTAVO_SOAK_SECONDS
+// to, every sample the recorder reported committed stays readable (once), and no acknowledgement is
+// undone by the engine's own later transitions. With KESTAVO_SOAK_SECONDS
 // set (the "soak" label) the client loop runs that long.
 
 #include <optional>
@@ -10,9 +12,12 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "history/alarmjournal.h"
 #include "history/historyreader.h"
 
 using namespace Qt::StringLiterals;
@@ -89,13 +94,19 @@ void TestSharedHistory::clientKeepsTheRecordersLog()
 
     const QDeadlineTimer until(soak ? soakSeconds * 1000LL : 0);
     int runs = 0;
+    QSet<qint64> acknowledged;
     for (int round = 0; round < 8 || !until.hasExpired(); ++round) {
-        for (const QString& command : {u"alarms"_s, u"audit"_s}) {
+        for (const QStringList& command : {QStringList{u"alarms"_s}, QStringList{u"audit"_s},
+                                           QStringList{u"alarms"_s, u"ack"_s, u"all"_s}}) {
             QProcess cli;
-            cli.start(QStringLiteral(KESTAVO_CLI), {u"--history"_s, path, command});
+            cli.start(QStringLiteral(KESTAVO_CLI), QStringList{u"--history"_s, path} + command);
             QVERIFY(cli.waitForFinished(30'000));
             QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0,
                      cli.readAllStandardError().constData());
+            static const QRegularExpression ack(u"^acknowledged alarm (\\d+) .*now active, acknowledged$"_s,
+                                                QRegularExpression::MultilineOption);
+            for (auto m = ack.globalMatch(QString::fromUtf8(cli.readAllStandardOutput())); m.hasNext();)
+                acknowledged.insert(m.next().captured(1).toLongLong());
             ++runs;
             QVERIFY2(fileId(path + u"-wal"_s) == wal,
                      qPrintable(u"the log changed after %1 runs"_s.arg(runs)));
@@ -106,12 +117,30 @@ void TestSharedHistory::clientKeepsTheRecordersLog()
         QVERIFY2(recorder.waitForCommitted(recorder.committed() + 40), recorder.errors().constData());
     }
 
+    QVERIFY2(!acknowledged.isEmpty(), "the client never found an active alarm to acknowledge");
     const long long committed = recorder.committed();
     kestavo::history::HistoryReader reader;
     QVERIFY2(reader.open(path), qPrintable(reader.error()));
     const auto rows = reader.read(u"127.0.0.1"_s, 0, 4'000'000'000'000, kestavo::history::Step::Raw).rows;
     QVERIFY2(rows.size() >= committed,
              qPrintable(u"%1 samples read back, %2 committed"_s.arg(rows.size()).arg(committed)));
+    QSet<qint64> times;
+    for (const auto& row : rows)
+        times.insert(row.timeMs);
+    QCOMPARE(times.size(), rows.size());
+
+    // An alarm acknowledged while active stays acknowledged, by the same person, until it clears.
+    kestavo::history::AlarmJournal journal;
+    QVERIFY2(journal.open(path), qPrintable(journal.error()));
+    for (qint64 id : std::as_const(acknowledged)) {
+        const auto alarm = journal.alarm(id);
+        QVERIFY(alarm);
+        QVERIFY2(alarm->state == kestavo::history::AlarmState::ActiveAcknowledged ||
+                     alarm->state == kestavo::history::AlarmState::Normal,
+                 qPrintable(u"alarm %1 is %2 after its acknowledgement"_s.arg(id).arg(
+                     kestavo::history::stateText(alarm->state))));
+        QVERIFY2(!alarm->ackedBy.isEmpty(), qPrintable(u"alarm %1 lost who acknowledged it"_s.arg(id)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSharedHistory)

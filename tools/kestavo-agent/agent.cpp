@@ -26,6 +26,7 @@
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "history/historystore.h"
+#include "history/stationleases.h"
 #include "httplistener.h"
 #include "mqttpublisher.h"
 #include "notify/curltransport.h"
@@ -94,9 +95,19 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
             settleSwitches(i, true);
     });
     connect(&m_poller, &fleet::FleetPoller::stationsReset, this, [this] {
-        // Indices change with the list; a pending check cannot follow them.
-        m_pending.clear();
         m_unitIndex.clear();
+        // A switch still waiting for its unit waits on if the unit stayed in the list.
+        QSet<QString> listed;
+        for (int i = 0; i < m_poller.count(); ++i)
+            listed.insert(m_poller.unit(i).station.address);
+        for (qsizetype i = m_pending.size() - 1; i >= 0; --i) {
+            if (listed.contains(m_pending.at(i).address))
+                continue;
+            abandonSwitch(
+                m_pending.at(i),
+                QStringLiteral("the station left the station list before its unit showed the change"));
+            m_pending.removeAt(i);
+        }
     });
 }
 
@@ -257,7 +268,18 @@ void Agent::openAlarms(const QString& historyPath)
     }
     m_alarmJournal = std::move(journal);
     m_audit = std::move(audit);
-    m_alarms = std::make_unique<alarms::AlarmEngine>(m_alarmJournal.get());
+    // The agent outranks a console on the stations it polls: one evaluator, one alarm per condition.
+    auto leases = std::make_unique<history::StationLeases>();
+    alarms::AlarmEngine::Options engineOptions;
+    engineOptions.program = QStringLiteral("agent");
+    if (leases->open(historyPath)) {
+        m_leases = std::move(leases);
+        engineOptions.leases = m_leases.get();
+    } else {
+        qWarning("Station leases are off (%s): a console on the same file may raise alarms of its own",
+                 qPrintable(leases->error()));
+    }
+    m_alarms = std::make_unique<alarms::AlarmEngine>(m_alarmJournal.get(), engineOptions);
     m_alarms->load();
     alarms::feedFromFleet(*m_alarms, m_poller);
     openNotifier(historyPath);
@@ -278,12 +300,9 @@ void Agent::openNotifier(const QString& historyPath)
                 return notify::StationInfo{m_poller.unit(i).station.description, {}};
         return notify::StationInfo{};
     };
-    // The agent evaluates the stations it polls (its shard), so it notifies for those alone.
+    // Notifications go out from the one program evaluating the station: the lease holder.
     options.ownsStation = [this](const QString& address) {
-        for (int i = 0; i < m_poller.count(); ++i)
-            if (m_poller.unit(i).station.address == address)
-                return true;
-        return false;
+        return m_alarms && m_alarms->evaluates(address);
     };
     m_notifyStore = std::move(store);
     m_notifier = std::make_unique<notify::Notifier>(m_notifyStore.get(),
@@ -302,9 +321,15 @@ void Agent::openNotifier(const QString& historyPath)
 
 void Agent::audit(int index, int relay, bool on, const QString& outcome, const QString& detail)
 {
+    const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
+    audit(unit.station.address, unit.station.description, relay, on, outcome, detail);
+}
+
+void Agent::audit(const QString& address, const QString& description, int relay, bool on,
+                  const QString& outcome, const QString& detail)
+{
     if (!m_audit)
         return;
-    const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
     const auto command = protocol::describeCommand(on ? protocol::relayOnFrame(relay, {})
                                                       : protocol::relayOffFrame(relay, {}));
     history::AuditRecord record;
@@ -312,8 +337,8 @@ void Agent::audit(int index, int relay, bool on, const QString& outcome, const Q
     record.user = history::AuditLog::localUser();
     record.host = history::AuditLog::localHost();
     record.program = QStringLiteral("agent");
-    record.address = unit.station.address;
-    record.description = unit.station.description;
+    record.address = address;
+    record.description = description;
     record.action = command ? QString::fromStdString(command->text) : QString();
     record.outcome = outcome;
     record.detail = detail;
@@ -388,8 +413,27 @@ void Agent::checkHistory()
                           .arg(path));
 }
 
+void Agent::abandonSwitch(const PendingSwitch& pending, const QString& why)
+{
+    const QByteArray requested = pending.on ? "ON" : "OFF";
+    audit(pending.address, pending.description, pending.relay, pending.on, QStringLiteral("no answer"), why);
+    if (m_mqtt)
+        m_mqtt->publish(
+            QStringLiteral("%1/%2/relay/%3/result")
+                .arg(m_options.mqttPrefix, pending.unitId)
+                .arg(pending.relay),
+            QByteArrayLiteral("{\"requested\":\"") + requested + "\",\"outcome\":\"not confirmed\"}", false);
+    qWarning("Unit %s (%s): relay %d %s not confirmed: %s", qPrintable(pending.address),
+             qPrintable(pending.description), pending.relay, requested.constData(), qPrintable(why));
+}
+
 void Agent::shutdown()
 {
+    // Every command sent gets its audit record, confirmed or not.
+    for (const PendingSwitch& pending : std::as_const(m_pending))
+        abandonSwitch(pending, QStringLiteral("the agent stopped before the unit showed the change"));
+    m_pending.clear();
+    m_switchTimeout.stop();
     m_healthTimer.stop();
     m_poller.stop();
     m_notifier.reset();
@@ -611,7 +655,8 @@ void Agent::onCommand(const QString& topic, const QByteArray& payload, bool reta
     // handed to us again at the next subscription.
     m_mqtt->publish(topic, QByteArray(), true);
     // Two poll intervals for the unit to show it, and never less than three seconds.
-    m_pending.append({index, relay, on, m_poller.now() + std::max(2 * m_options.intervalMs, 3000)});
+    m_pending.append({unit.station.address, unit.station.description, command.unitId, relay, on,
+                      m_poller.now() + std::max(2 * m_options.intervalMs, 3000)});
     m_switchTimeout.start();
 }
 
@@ -643,7 +688,7 @@ void Agent::settleSwitches(int index, bool timedOut)
     const fleet::FleetPoller::Unit& unit = m_poller.unit(index);
     for (qsizetype i = m_pending.size() - 1; i >= 0; --i) {
         const PendingSwitch& pending = m_pending.at(i);
-        if (pending.index != index)
+        if (pending.address != unit.station.address)
             continue;
         const auto shown =
             unit.lastReport ? unit.lastReport->relayOn[std::size_t(pending.relay - 1)] : std::nullopt;
@@ -651,19 +696,19 @@ void Agent::settleSwitches(int index, bool timedOut)
         const bool expired = m_poller.now() >= pending.deadlineMs;
         if (!confirmed && !expired)
             continue;
-        const QString id = unitIdOf(*unit.lastReport);
         const QByteArray requested = pending.on ? "ON" : "OFF";
-        m_mqtt->publish(
-            QStringLiteral("%1/%2/relay/%3/result").arg(m_options.mqttPrefix, id).arg(pending.relay),
-            QByteArrayLiteral("{\"requested\":\"") + requested + "\",\"outcome\":\"" +
-                (confirmed ? "confirmed" : "not shown by the unit") + "\"}",
-            false);
-        audit(index, pending.relay, pending.on,
+        m_mqtt->publish(QStringLiteral("%1/%2/relay/%3/result")
+                            .arg(m_options.mqttPrefix, pending.unitId)
+                            .arg(pending.relay),
+                        QByteArrayLiteral("{\"requested\":\"") + requested + "\",\"outcome\":\"" +
+                            (confirmed ? "confirmed" : "not shown by the unit") + "\"}",
+                        false);
+        audit(pending.address, pending.description, pending.relay, pending.on,
               confirmed ? QStringLiteral("acknowledged") : QStringLiteral("no answer"),
               confirmed ? QString() : QStringLiteral("the unit's reports did not show the change"));
         if (!confirmed)
-            qWarning("Unit %s (%s): relay %d %s was not shown by the unit", qPrintable(unit.station.address),
-                     qPrintable(unit.station.description), pending.relay, requested.constData());
+            qWarning("Unit %s (%s): relay %d %s was not shown by the unit", qPrintable(pending.address),
+                     qPrintable(pending.description), pending.relay, requested.constData());
         m_pending.removeAt(i);
     }
     if (m_pending.isEmpty())

@@ -26,6 +26,7 @@ class AlarmEngine;
 namespace kestavo::history {
 class AlarmJournal;
 class AuditLog;
+class StationLeases;
 class HistoryStore;
 } // namespace kestavo::history
 namespace kestavo::fleet {
@@ -60,6 +61,8 @@ public:
     fleet::FleetPoller& poller() { return m_poller; }
     quint16 httpPort() const { return m_httpPort; }
     MqttPublisher* mqtt() { return m_mqtt.get(); }
+    /// The Prometheus text /metrics serves.
+    QByteArray metrics();
 
 private:
     bool reloadStations();
@@ -76,7 +79,8 @@ private:
     QJsonArray withMaintenance(QJsonArray stations) const;
     /// One audit record (program "agent") for a relay command sent over MQTT.
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
-    QByteArray metrics();
+    void audit(const QString& address, const QString& description, int relay, bool on, const QString& outcome,
+               const QString& detail);
 
     // What keeps the agent from doing its work; /healthz is 503 while any is present.
     enum class Problem { HistoryWrite, HistoryLocked, HistoryReplaced, HistoryDamaged, Stations };
@@ -106,6 +110,7 @@ private:
     // Alarms and the audit log live in the history file; the engine goes before its journal.
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
+    std::unique_ptr<history::StationLeases> m_leases; // outlives m_alarms, which releases them
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
     // Notifications of the engine's alarms; the notifier goes before the engine it listens to.
     std::unique_ptr<notify::NotifyStore> m_notifyStore;
@@ -120,14 +125,21 @@ private:
     QHash<QString, int> m_unitIndex;      // unit id (MAC) -> poller index, from the reports
 
     // A relay switched over MQTT waits for a report that shows it.
+    // Kept by address, not row: a reload of the station list renumbers the rows while the unit
+    // still has to show the change.
     struct PendingSwitch
     {
-        int index = 0;
+        QString address;
+        QString description;
+        QString unitId;
         int relay = 0;
         bool on = false;
         qint64 deadlineMs = 0; // poller clock
     };
     QList<PendingSwitch> m_pending;
+    /// Ends a pending switch that can no longer be confirmed: audited and answered on MQTT.
+    void abandonSwitch(const PendingSwitch& pending, const QString& why);
+
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
     QMap<Problem, QString> m_problems;

@@ -268,6 +268,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("stations maintenance");
     case CommandKind::AlarmsReport:
         return QStringLiteral("alarms report");
+    case CommandKind::AlarmsRules:
+        return QStringLiteral("alarms rules");
     case CommandKind::StationsTag:
         return QStringLiteral("stations tag");
     case CommandKind::StationsUntag:
@@ -308,6 +310,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::Notify:
     case CommandKind::StationsMaintenance:
     case CommandKind::AlarmsReport:
+    case CommandKind::AlarmsRules:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::StationsTag:

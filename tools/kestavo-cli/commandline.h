@@ -70,6 +70,7 @@ enum class CommandKind {
     Notify,
     StationsMaintenance,
     AlarmsReport,
+    AlarmsRules,
     StationsTag,
     StationsUntag,
     StationsSet,

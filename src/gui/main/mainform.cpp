@@ -3,13 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -34,11 +32,13 @@
 #include "session/consolestate.h"
 
 #include "gui/main/dialogregistry.h"
+#include "gui/main/formcontrols.h"
 #include "gui/main/readoutaccessible.h"
-#include "gui/main/voltagebar.h"
+#include "gui/main/readoutpanel.h"
+#include "gui/main/relaypanel.h"
+#include "gui/main/stationbar.h"
 #include "platform/prompter.h"
 #include "platform/resourcepaths.h"
-#include "platform/soundplayer.h"
 #include "platform/systemcommands.h"
 #include "platform/trayicon.h"
 
@@ -46,48 +46,13 @@ namespace kestavo::core {
 
 namespace {
 
-QString qs(const char* latin1)
-{
-    return QString::fromLatin1(latin1);
-}
-
-// Channel wiring: numeric box, bar, title label, view and title columns, default title.
-struct ChannelWiring
-{
-    const char* box;
-    const char* bar;
-    const char* title;
-    const char* optionButton;
-    const char* defaultTitle;
-};
-constexpr std::array<ChannelWiring, 8> kChannels{{
-    {"Text16", "Picture8", "Label15", "Command9", "Voltage 1  (0 - 30 - 60)"},
-    {"Text17", "Picture9", "Label14", "Command14", "Voltage 2  (0 - 30 - 60)"},
-    {"Text2", "Picture2", "Label2", "Command16", "Voltage 3  (0 - 30)"},
-    {"Text3", "Picture3", "Label3", "Command17", "Voltage 4  (0 - 30)"},
-    {"Text4", "Picture4", "Label4", "Command18", "Voltage 5  (0 - 30)"},
-    {"Text5", "Picture5", "Label5", "Command19", "Voltage 6  (0 - 5)"},
-    {"Text6", "Picture6", "Label6", "Command20", "Voltage 7  (0 - 5)"},
-    {"Text7", "Picture7", "Label7", "Command21", "Voltage 8  (0 - 5)"},
-}};
-
 constexpr std::array<const char*, 3> kCredits{
     "Remote unit console: relays, voltages, scripts",
     "Made for operators of KSV units in the field",
     "Kestavo console team",
 };
 
-const QColor kOn(0x00, 0xFF, 0x00);
-const QColor kOff(0xFF, 0x00, 0x00);
 const QColor kTimerRunning(0x00, 0x80, 0x00);
-
-void setTextColour(QWidget* w, const QColor& colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
-    w->setPalette(p);
-}
 
 } // namespace
 
@@ -98,29 +63,6 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     setWindowTitle(QCoreApplication::translate("kestavo::core", "Kestavo - KSV unit console"));
     m_ctx.mainWindow = this;
     buildUi();
-
-    for (int i = 0; i < 5; ++i) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QStringLiteral("Timer%1").arg(11 + i));
-        t->setInterval(i % 2 == 1 ? 4000 : 3000);
-        m_ioSoundTimers[std::size_t(i)] = t;
-        connect(t, &QTimer::timeout, this, [this, i] {
-            // I/O pin sound devices: MMControl1..5 in pin order.
-            if (std::size_t(i) < m_sounds.size() && m_sounds[std::size_t(i)])
-                m_sounds[std::size_t(i)]->replay();
-        });
-    }
-    for (int n : {3, 4, 5, 6, 10}) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QStringLiteral("Timer%1").arg(n));
-        t->setInterval(3000);
-        const std::size_t device = n == 10 ? 1 : 0;
-        connect(t, &QTimer::timeout, this, [this, device] {
-            if (device < m_sounds.size() && m_sounds[device])
-                m_sounds[device]->replay();
-        });
-        m_idleSoundTimers.push_back(t);
-    }
 
     m_marqueeTimer.setObjectName(qs("Timer7"));
     m_barTimer.setObjectName(qs("Timer8"));
@@ -134,13 +76,8 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
 
     connect(&m_ctx.state, &ConsoleState::statusDecoded, this, &MainForm::onStatus);
     connect(&m_ctx.session, &Session::phaseChanged, this, &MainForm::onPhase);
-    connect(&m_ctx.session, &Session::countersChanged, this, &MainForm::onCounters);
     connect(&m_ctx.session, &Session::stopped, this, &MainForm::resetDisplay);
-    // Every Start says "Connecting", also one that reused the open socket.
-    connect(&m_ctx.session, &Session::started, this, [this] {
-        m_activity->setText(qs("Connecting"));
-        m_note.clear();
-    });
+    connect(&m_ctx.session, &Session::started, this, [this] { m_note.clear(); });
     // Said once per session and kept in the marquee panel until the next Start.
     connect(&m_ctx.session, &Session::shortReports, this, [this](int length) {
         m_note =
@@ -151,17 +88,9 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
                 .arg(length);
         m_panels[6]->setText(m_note);
     });
-    connect(&m_ctx.session, &Session::pulseColour, this,
-            [this](quint32 rgb) { setTextColour(m_activity, QColor::fromRgb(rgb)); });
 
     if (m_tray)
         m_tray->setActivationHandler([this] { showFromTray(); });
-    // The mirrors follow every write, e.g. a new password the unit accepted.
-    connect(&m_ctx.store, &stations::StationStore::changed, this, [this] {
-        m_passwordMirror->setText(m_ctx.store.password());
-        m_entryMirror->setText(m_ctx.store.ips());
-    });
-
     resetDisplay();
     setRevisionLocked(true);
     m_boardsButton->hide();
@@ -171,8 +100,7 @@ MainForm::~MainForm()
 {
     // The editable station box reports "activated" when it loses the focus on its way out; by
     // then this window is only a QWidget, so nothing of it may run any more.
-    m_stationBox->removeEventFilter(this);
-    m_stationBox->disconnect(this);
+    m_stationBar->detach();
     if (m_tray)
         m_tray->remove();
     if (m_ctx.mainWindow == this)
@@ -186,53 +114,44 @@ void MainForm::setTiming(const Timing& timing)
     m_animationTimer.setInterval(timing.animationMs);
 }
 
-void MainForm::setSoundPlayers(std::vector<platform::SoundPlayer*> players)
-{
-    m_sounds = std::move(players);
-}
-
 // ---- layout --------------------------------------------------------------------------------
 
 QPushButton* MainForm::button(const QString& name, const QString& caption)
 {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(name);
-    b->setAccessibleName(caption.trimmed());
-    return b;
+    return makeButton(this, name, caption);
 }
 
 QLabel* MainForm::label(const QString& name, const QString& caption)
 {
-    auto* l = new QLabel(caption, this);
-    l->setObjectName(name);
-    l->setAccessibleName(caption.trimmed().isEmpty() ? name : caption.trimmed());
-    return l;
-}
-
-QLineEdit* MainForm::readout(const QString& name, const QString& accessibleName)
-{
-    auto* e = new QLineEdit(this);
-    e->setObjectName(name);
-    e->setReadOnly(true);
-    e->setAccessibleName(accessibleName);
-    e->setCursor(Qt::PointingHandCursor);
-    e->installEventFilter(this);
-    return e;
+    return makeLabel(this, name, caption);
 }
 
 void MainForm::buildUi()
 {
     auto* central = new QWidget(this);
     auto* top = new QVBoxLayout(central);
-    top->addWidget(buildStationBar());
+    m_stationBar = new StationBar(m_ctx, this);
+    connect(m_stationBar, &StationBar::addRequested, this, [this] { open(DialogId::AddIp); });
+    connect(m_stationBar, &StationBar::selected, this, [this](const QString& address) {
+        showPingAddress(address);
+        applyStationDisplay();
+    });
+    top->addWidget(m_stationBar);
     auto* middle = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    left->addWidget(buildRelays());
+    m_relayPanel = new RelayPanel(this);
+    connect(m_relayPanel, &RelayPanel::relayClicked, this, [this](int relay) {
+        if (acquiringGuard())
+            open(DialogId::Relay, relay);
+    });
+    left->addWidget(m_relayPanel);
     left->addWidget(buildReadouts());
     left->addWidget(buildTimerPanel());
     left->addStretch();
     middle->addLayout(left, 2);
-    middle->addWidget(buildChannels(), 3);
+    m_readoutPanel = new ReadoutPanel(m_ctx, this);
+    connect(m_readoutPanel, &ReadoutPanel::openRequested, this, &MainForm::open);
+    middle->addWidget(m_readoutPanel, 3);
     top->addLayout(middle);
     top->addWidget(buildCommands());
     setCentralWidget(central);
@@ -240,148 +159,13 @@ void MainForm::buildUi()
     buildMenus();
 }
 
-QWidget* MainForm::buildStationBar()
-{
-    auto* box = new QGroupBox(tr("Station"), this);
-    box->setObjectName(qs("StationBar"));
-    auto* grid = new QGridLayout(box);
-
-    m_stationBox = new QComboBox(this);
-    m_stationBox->setObjectName(qs("Combo1"));
-    m_stationBox->setEditable(true);
-    m_stationBox->setInsertPolicy(QComboBox::NoInsert);
-    m_stationBox->setAccessibleName(tr("Station"));
-    m_stationBox->setMinimumContentsLength(40);
-    QFont mono(qs("Monospace"));
-    mono.setStyleHint(QFont::TypeWriter);
-    m_stationBox->setFont(mono);
-    m_stationBox->installEventFilter(this);
-    // Typed text stays what was typed: completing it onto another entry would let Delete IP,
-    // Set Default or Start act on a station the user never named.
-    m_stationBox->setCompleter(nullptr);
-    connect(m_stationBox, &QComboBox::activated, this,
-            [this](int index) { selectStation(m_stationBox->itemText(index)); });
-
-    m_passwordMirror = new QLineEdit(this);
-    m_passwordMirror->setObjectName(qs("Text9"));
-    m_passwordMirror->setEchoMode(QLineEdit::Password);
-    m_passwordMirror->setAccessibleName(tr("Password"));
-    m_passwordMirror->hide();
-    m_entryMirror = new QLineEdit(this);
-    m_entryMirror->setObjectName(qs("Text1"));
-    m_entryMirror->setAccessibleName(tr("Station entry"));
-    m_entryMirror->hide();
-
-    auto* setDefault = button(qs("Command1"), qs("Set  Default IP"));
-    auto* add = button(qs("Command2"), qs("Add IP"));
-    auto* remove = button(qs("Command4"), qs("Delete IP"));
-    auto* start = button(qs("Command3"), qs("Start"));
-    auto* stop = button(qs("Command5"), qs("Stop"));
-    connect(setDefault, &QPushButton::clicked, this, &MainForm::setDefaultStation);
-    connect(add, &QPushButton::clicked, this, [this] {
-        m_ctx.session.stop();
-        open(DialogId::AddIp);
-    });
-    connect(remove, &QPushButton::clicked, this, &MainForm::removeStation);
-    connect(start, &QPushButton::clicked, this, [this] { m_ctx.session.start(m_stationBox->currentText()); });
-    connect(stop, &QPushButton::clicked, this, [this] { m_ctx.session.stop(); });
-
-    m_activity = label(qs("Label8"), qs("Aquire Data"));
-    markReadout(m_activity, tr("Activity"));
-    QFont bold = m_activity->font();
-    bold.setBold(true);
-    m_activity->setFont(bold);
-    m_sentLabel = label(qs("Label19"), qs("0"));
-    markReadout(m_sentLabel, qs("Sent"));
-    m_receivedLabel = label(qs("Label17"), qs("0"));
-    markReadout(m_receivedLabel, qs("Received"));
-    m_lostLabel = label(qs("Label21"), qs("0"));
-    markReadout(m_lostLabel, qs("Lost"));
-
-    grid->addWidget(m_stationBox, 0, 0, 1, 3);
-    grid->addWidget(setDefault, 0, 3);
-    grid->addWidget(add, 0, 4);
-    grid->addWidget(remove, 0, 5);
-    grid->addWidget(start, 1, 0);
-    grid->addWidget(stop, 1, 1);
-    grid->addWidget(m_activity, 1, 2);
-    auto* counters = new QHBoxLayout;
-    counters->addWidget(label(qs("Label18"), qs("Sent:")));
-    counters->addWidget(m_sentLabel);
-    counters->addWidget(label(qs("Label16"), qs("Received:")));
-    counters->addWidget(m_receivedLabel);
-    counters->addWidget(label(qs("Label20"), qs("Lost:")));
-    counters->addWidget(m_lostLabel);
-    grid->addLayout(counters, 1, 3, 1, 3);
-    return box;
-}
-
-QWidget* MainForm::buildRelays()
-{
-    auto* box = new QGroupBox(tr("Power relays"), this);
-    auto* grid = new QGridLayout(box);
-    const std::array<const char*, 3> buttons{"Command6", "Command7", "Command8"};
-    const std::array<const char*, 3> labels{"Label9", "Label10", "Label11"};
-    for (int r = 0; r < 3; ++r) {
-        auto* b = button(qs(buttons[std::size_t(r)]), QStringLiteral("Relay %1").arg(r + 1));
-        connect(b, &QPushButton::clicked, this, [this, r] {
-            if (acquiringGuard())
-                open(DialogId::Relay, r + 1);
-        });
-        auto* l = label(qs(labels[std::size_t(r)]), qs("===="));
-        markReadout(l, tr("Relay %1 state").arg(r + 1));
-        l->setAlignment(Qt::AlignCenter);
-        l->setMinimumWidth(60);
-        QFont f = l->font();
-        f.setBold(true);
-        l->setFont(f);
-        m_relayLabels[std::size_t(r)] = l;
-        grid->addWidget(b, r, 0);
-        grid->addWidget(l, r, 1);
-    }
-    return box;
-}
-
-QWidget* MainForm::buildChannels()
-{
-    auto* box = new QGroupBox(tr("Voltage inputs"), this);
-    auto* grid = new QGridLayout(box);
-    for (int c = 0; c < 8; ++c) {
-        const auto& w = kChannels[std::size_t(c)];
-        auto* title = label(qs(w.title), qs(w.defaultTitle));
-        auto* value = readout(qs(w.box), QStringLiteral("Voltage %1").arg(c + 1));
-        value->setText(qs("0.00"));
-        auto* bar = new VoltageBar(c + 1, this);
-        bar->setObjectName(qs(w.bar));
-        markReadout(bar, tr("Voltage %1 gauge").arg(c + 1));
-        bar->hide();
-        bar->installEventFilter(this);
-        connect(bar, &VoltageBar::clicked, this, [this, c] { toggleChannel(c, false); });
-        auto* options = button(qs(w.optionButton), QStringLiteral("ADC Input %1 Options").arg(c + 1));
-        connect(options, &QPushButton::clicked, this, [this, c] {
-            m_ctx.state.setOptionsInput(c + 1);
-            open(DialogId::Options, c + 1);
-        });
-        m_titles[std::size_t(c)] = title;
-        m_voltageBoxes[std::size_t(c)] = value;
-        m_bars[std::size_t(c)] = bar;
-        grid->addWidget(title, c, 0);
-        // Box and gauge share one cell: exactly one of them is shown.
-        grid->addWidget(value, c, 1);
-        grid->addWidget(bar, c, 1);
-        grid->addWidget(options, c, 2);
-    }
-    grid->setColumnStretch(1, 1);
-    return box;
-}
-
 QWidget* MainForm::buildReadouts()
 {
     auto* box = new QGroupBox(tr("Unit"), this);
     auto* grid = new QGridLayout(box);
-    m_mac = readout(qs("Text8"), tr("MAC address"));
-    m_stationName = readout(qs("Text83"), tr("Station name"));
-    m_temperature = readout(qs("Text57"), tr("Temperature"));
+    m_mac = makeReadout(this, qs("Text8"), tr("MAC address"), this);
+    m_stationName = makeReadout(this, qs("Text83"), tr("Station name"), this);
+    m_temperature = makeReadout(this, qs("Text57"), tr("Temperature"), this);
     grid->addWidget(new QLabel(tr("MAC:"), this), 0, 0);
     grid->addWidget(m_mac, 0, 1, 1, 5);
     grid->addWidget(new QLabel(tr("Name:"), this), 1, 0);
@@ -390,7 +174,7 @@ QWidget* MainForm::buildReadouts()
     grid->addWidget(m_temperature, 2, 1, 1, 5);
     grid->addWidget(new QLabel(qs("I/O:"), this), 3, 0);
     for (int i = 0; i < 5; ++i) {
-        auto* io = readout(QStringLiteral("Text%1").arg(58 + i), tr("I/O pin %1").arg(i + 1));
+        auto* io = makeReadout(this, QStringLiteral("Text%1").arg(58 + i), tr("I/O pin %1").arg(i + 1), this);
         io->setAlignment(Qt::AlignCenter);
         io->setMaximumWidth(40);
         m_ioBoxes[std::size_t(i)] = io;
@@ -618,36 +402,23 @@ void MainForm::buildMenus()
 
 QString MainForm::stationBoxText() const
 {
-    return m_stationBox->currentText();
+    return m_stationBar->text();
 }
 
-void MainForm::fillStationBox()
+void MainForm::showPingAddress(const QString& address)
 {
-    const auto fill = m_ctx.store.fillList();
-    m_stationBox->clear();
-    m_stationBox->addItems(fill.entries);
-    m_stationBox->setCurrentIndex(-1);
-    m_stationBox->setEditText(fill.defaultEntry); // the last default wins; none leaves it empty
-    // A first run has nothing to choose: say where stations come from.
-    m_stationBox->lineEdit()->setPlaceholderText(
-        fill.entries.isEmpty() ? tr("No stations yet: press \"Add IP\" to add the first one") : QString());
-}
-
-void MainForm::showStationRecord(const QString& address)
-{
-    m_passwordMirror->setText(m_ctx.store.password());
-    m_entryMirror->setText(m_ctx.store.ips());
     m_pingButton->setText(qs("Auto Ping ") + address);
     m_pingButton->setAccessibleName(m_pingButton->text().trimmed());
 }
 
 void MainForm::loadStations()
 {
-    fillStationBox();
+    m_stationBar->fill();
     // Start-up positions on the first record whose whole entry equals the station box text.
     if (m_ctx.store.count() > 0)
-        m_ctx.store.findEntry(m_stationBox->currentText());
-    showStationRecord(stations::addressOf(m_stationBox->currentText()));
+        m_ctx.store.findEntry(m_stationBar->text());
+    m_stationBar->showRecord();
+    showPingAddress(stations::addressOf(m_stationBar->text()));
     resetDisplay();
     applyStationDisplay();
     setRevisionLocked(true);
@@ -655,110 +426,22 @@ void MainForm::loadStations()
 
 void MainForm::selectStation(const QString& entry)
 {
-    const QString address = stations::addressOf(entry);
-    // A pick from the list or an arrow key moves the record (password, notes) to another unit:
-    // the session with the old one ends first, as with Stop, so nothing of the new record reaches
-    // the old unit and no old reading is shown under the new name.
-    if (m_ctx.state.acquiring() && address != m_ctx.state.selectedAddress())
-        m_ctx.session.stop();
-    m_ctx.state.setSelectedAddress(address);
-    m_ctx.store.findAddress(address);
-    showStationRecord(address);
-    applyStationDisplay();
+    m_stationBar->selectStation(entry);
 }
 
 bool MainForm::startStation(const QString& address)
 {
-    // Another unit's session ends here: the user says so first (Enter in a list is easily pressed).
-    const QString running = m_ctx.state.selectedAddress();
-    if (m_ctx.state.acquiring() && address != running &&
-        !m_ctx.prompter.confirmYesNo(
-            tr("Stop the session with %1 and start one with %2?").arg(running, address), tr("Kestavo")))
-        return false;
-    const int position = m_ctx.store.findAddress(address);
-    if (position < 0)
-        return false;
-    const QString entry = m_ctx.store.entryAt(position);
-    m_stationBox->setEditText(entry);
-    selectStation(entry);
-    m_ctx.session.start(entry);
-    return true;
+    return m_stationBar->startStation(address);
 }
 
 void MainForm::refillStations()
 {
-    fillStationBox();
-    const QString address = stations::addressOf(m_stationBox->currentText());
-    m_ctx.state.setSelectedAddress(address);
-    m_ctx.store.findAddress(address);
-    m_passwordMirror->setText(m_ctx.store.password());
-    m_entryMirror->setText(m_ctx.store.ips());
+    m_stationBar->refill();
 }
 
 void MainForm::applyStationDisplay()
 {
-    auto& store = m_ctx.store;
-    if (store.count() == 0)
-        return;
-    for (int c = 0; c < 8; ++c) {
-        const QVariant view = store.value(QStringLiteral("Voltage%1View").arg(c + 1));
-        const int flag = view.isNull() ? 0 : view.toInt();
-        if (flag == 0)
-            toggleChannel(c, false);
-        else if (flag == 1)
-            toggleChannel(c, true);
-        // A station without stored captions (one from the fleet, one just added: they are
-        // stored empty) keeps the default titles.
-        const QString stored = store.value(QStringLiteral("Label%1voltage").arg(c + 1)).toString();
-        const bool named = !stored.trimmed().isEmpty();
-        m_titles[std::size_t(c)]->setText(named ? stored : qs(kChannels[std::size_t(c)].defaultTitle));
-        // Screen readers hear which input it is and what the station calls it.
-        const QString input = QStringLiteral("Voltage %1").arg(c + 1);
-        m_voltageBoxes[std::size_t(c)]->setAccessibleName(named ? input + qs(", ") + stored.simplified()
-                                                                : input);
-    }
-}
-
-void MainForm::setDefaultStation()
-{
-    m_ctx.session.stop();
-    const QString address = stations::addressOf(m_stationBox->currentText());
-    if (!m_ctx.store.setDefault(address)) {
-        if (!m_ctx.store.lastError().isEmpty())
-            m_ctx.prompter.inform(m_ctx.store.lastError());
-        else
-            m_ctx.prompter.inform(stations::kNotFound);
-        return;
-    }
-    if (m_ctx.store.findAddress(address) < 0)
-        m_ctx.prompter.inform(stations::kNotFound);
-    m_passwordMirror->setText(m_ctx.store.password());
-}
-
-void MainForm::removeStation()
-{
-    m_ctx.session.stop();
-    const QString address = stations::addressOf(m_stationBox->currentText());
-    int position = -1;
-    switch (m_ctx.store.checkRemove(address, &position)) {
-    case stations::StationStore::RemoveCheck::NotFound:
-        m_ctx.prompter.inform(stations::kNotFound);
-        return;
-    case stations::StationStore::RemoveCheck::FirstRecord:
-        m_ctx.prompter.inform(stations::kDontDelete);
-        return;
-    case stations::StationStore::RemoveCheck::Ok:
-        break;
-    }
-    if (!m_ctx.prompter.confirmOkCancel(stations::kRemoveQuestion + QLatin1Char('\n') +
-                                            m_ctx.store.entryAt(position).trimmed(),
-                                        stations::kRemoveTitle))
-        return;
-    if (!m_ctx.store.removeAt(position)) {
-        m_ctx.prompter.inform(m_ctx.store.lastError());
-        return;
-    }
-    refillStations();
+    m_readoutPanel->applyStationDisplay();
 }
 
 // ---- guards and dialogs --------------------------------------------------------------------
@@ -786,37 +469,12 @@ void MainForm::open(DialogId id, int argument)
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn && watched == m_stationBox) {
-        // Choosing another station ends the running session first. Only the user moving to the
-        // box counts: Qt also focuses it when the window is re-activated after a dialog closed.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        const bool byUser = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
-                            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-        if (byUser && m_ctx.state.acquiring())
-            m_ctx.session.stop();
-        return false;
-    }
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        // A double click arrives after two presses, which swapped box and gauge there and back.
-        for (int c = 0; c < 8; ++c) {
-            if (watched == m_bars[std::size_t(c)] || watched == m_voltageBoxes[std::size_t(c)]) {
-                open(DialogId::Trends, c + 1);
-                return true;
-            }
-        }
-        if (watched == m_temperature) {
-            open(DialogId::Trends, 9);
-            return true;
-        }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_temperature) {
+        open(DialogId::Trends, 9);
+        return true;
     }
     if (event->type() != QEvent::MouseButtonPress)
         return QMainWindow::eventFilter(watched, event);
-    for (int c = 0; c < 8; ++c) {
-        if (watched == m_voltageBoxes[std::size_t(c)]) {
-            toggleChannel(c, true);
-            return true;
-        }
-    }
     if (watched == m_timerPicture || watched->objectName() == qs("Label23")) {
         if (m_timerPicture->isEnabled() && acquiringGuard())
             open(DialogId::Timer);
@@ -849,12 +507,6 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainForm::toggleChannel(int index, bool showBar)
-{
-    m_voltageBoxes[std::size_t(index)]->setVisible(!showBar);
-    m_bars[std::size_t(index)]->setVisible(showBar);
-}
-
 // ---- session display -----------------------------------------------------------------------
 
 void MainForm::onPhase(Session::Phase phase)
@@ -862,53 +514,25 @@ void MainForm::onPhase(Session::Phase phase)
     switch (phase) {
     case Session::Phase::Idle:
         m_panels[1]->setText(qs("Not Connected"));
-        m_activity->setText(qs("Aquire Data"));
-        setTextColour(m_activity, Qt::black);
         break;
     case Session::Phase::Waiting:
         m_panels[1]->setText(qs("Connecting"));
-        m_activity->setText(qs("Connecting"));
         break;
     case Session::Phase::Receiving:
         m_panels[1]->setText(qs("Connected"));
-        m_activity->setText(qs("Receiving Data"));
         break;
     }
-}
-
-void MainForm::onCounters(bool sentChanged)
-{
-    m_sentLabel->setText(QString::number(m_ctx.session.sent()));
-    m_receivedLabel->setText(QString::number(m_ctx.session.received()));
-    if (sentChanged)
-        m_lostLabel->setText(QString::number(m_ctx.session.lost()));
-}
-
-int MainForm::rangeFlag(int channel) const
-{
-    if (channel > 2 || m_ctx.store.count() == 0)
-        return 0;
-    const QVariant v = m_ctx.store.value(channel == 1 ? qs("JP6") : qs("JP7"));
-    return v.isNull() ? 0 : v.toInt();
 }
 
 void MainForm::onStatus(const protocol::StatusReport& report)
 {
-    m_activity->setText(qs("Receiving Data"));
     m_panels[1]->setText(qs("Connected"));
     m_mac->setText(QString::fromStdString(report.macText));
-    for (int c = 0; c < 8; ++c) {
-        const auto text = protocol::channelText(c + 1, report.channels[std::size_t(c)], rangeFlag(c + 1));
-        if (text)
-            m_voltageBoxes[std::size_t(c)]->setText(QString::fromStdString(*text));
-    }
-    for (std::size_t r = 0; r < 3; ++r)
-        setRelayLabel(m_relayLabels[r], report.relayOn[r]);
+    m_readoutPanel->showReport(report);
+    m_relayPanel->showReport(report);
     for (std::size_t i = 0; i < 5; ++i) {
-        if (report.ioPins[i]) {
+        if (report.ioPins[i])
             setIoBox(m_ioBoxes[i], *report.ioPins[i]);
-            m_ioSoundTimers[i]->stop();
-        }
     }
     setRevisionLocked(report.revision <= 166);
     if (report.temperatureText)
@@ -936,14 +560,6 @@ void MainForm::onStatus(const protocol::StatusReport& report)
     m_boardsButton->setVisible(report.revision > 169);
 }
 
-void MainForm::setRelayLabel(QLabel* label, std::optional<bool> on)
-{
-    if (!on)
-        return;
-    label->setText(*on ? qs("ON") : qs("OFF"));
-    setTextColour(label, *on ? kOn : kOff);
-}
-
 void MainForm::setIoBox(QLineEdit* box, int value)
 {
     // Style sheets, not palettes: a skin that styles line edits would paint over a palette colour.
@@ -969,16 +585,10 @@ void MainForm::setRevisionLocked(bool locked)
 
 void MainForm::resetDisplay()
 {
-    for (QTimer* t : m_ioSoundTimers)
-        t->stop();
     m_animationTimer.stop();
-    for (auto* box : m_voltageBoxes)
-        box->setText(qs("0.00"));
+    m_readoutPanel->reset();
     m_temperature->clear();
-    for (auto* l : m_relayLabels) {
-        l->setText(qs("===="));
-        setTextColour(l, kOff);
-    }
+    m_relayPanel->reset();
     m_timerLabel->setText(qs("Timer  Inactive"));
     setTextColour(m_timerLabel, kOff);
     for (auto* io : m_ioBoxes)
@@ -989,20 +599,7 @@ void MainForm::resetDisplay()
 
 void MainForm::drawBars()
 {
-    // PerCnt for the eight channels.
-    for (int c = 0; c < 8; ++c) {
-        const QString text = m_voltageBoxes[std::size_t(c)]->text();
-        int v = protocol::barValue(text.toStdString());
-        if (v > 41)
-            continue; // the 60 V range can exceed the bar: it keeps its previous drawing
-        if (v < 0)
-            v = 0;
-        double scale = m_bars[std::size_t(c)]->scaleWidth();
-        if (const auto fs = protocol::fullScale(c + 1, rangeFlag(c + 1)))
-            scale = *fs;
-        m_bars[std::size_t(c)]->draw(v, scale,
-                                     QString::fromStdString(protocol::barLabel(text.toStdString())));
-    }
+    m_readoutPanel->drawBars();
     m_panels[3]->setText(QTime::currentTime().toString(qs("hh:mm:ss")));
     m_panels[5]->setText(QDate::currentDate().toString(Qt::ISODate));
 }
@@ -1032,7 +629,7 @@ void MainForm::stopTimer()
 
 void MainForm::addRoute()
 {
-    const QString address = stations::addressOf(m_stationBox->currentText());
+    const QString address = stations::addressOf(m_stationBar->text());
     if (!m_ctx.prompter.confirmOkCancel(qs("Add a route to ") + address + qs(" ?"),
                                         platform::Prompter::appTitle()))
         return;
@@ -1051,7 +648,7 @@ void MainForm::addRoute()
 
 void MainForm::autoPing()
 {
-    const QString address = stations::addressOf(m_stationBox->currentText());
+    const QString address = stations::addressOf(m_stationBar->text());
     QString error;
     if (!m_ctx.commands.run(m_ctx.commands.pingCommand(address), &error))
         m_ctx.prompter.inform(error);

@@ -16,8 +16,6 @@
 #include "gui/main/dialogid.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -25,18 +23,20 @@ class QPushButton;
 class QToolButton;
 
 namespace kestavo::platform {
-class SoundPlayer;
 class TrayIcon;
-} // namespace kestavo::platform
+}
 
 namespace kestavo::core {
 
 class DialogRegistry;
-class VoltageBar;
+class ReadoutPanel;
+class RelayPanel;
+class StationBar;
 
-/// The console's main window (`MainForm`): station bar, session controls, the unit's readouts,
-/// the command buttons and the status bar. It owns no unit state of its own: readouts follow the
-/// console state and the session; commands open dialogs through the registry.
+/// The console's main window (`MainForm`): the station bar, the relay panel, the unit's readouts,
+/// the relay timer, the voltage inputs (the readout panel), the command buttons and the status bar. It owns
+/// no unit state of its own: readouts follow the console state and the session; commands open dialogs through
+/// the registry.
 class MainForm final : public QMainWindow
 {
     Q_OBJECT
@@ -55,8 +55,6 @@ public:
     ~MainForm() override;
 
     void setTiming(const Timing& timing);
-    /// The five sound devices `MMControl1`…`MMControl5` (may stay empty).
-    void setSoundPlayers(std::vector<platform::SoundPlayer*> players);
 
     /// Fills the station box and positions on the default station, then applies its display
     /// settings (the load steps). Call once the store is open.
@@ -92,11 +90,7 @@ protected:
 
 private:
     void buildUi();
-    void fillStationBox();
-    void showStationRecord(const QString& address);
-    QWidget* buildStationBar();
-    QWidget* buildRelays();
-    QWidget* buildChannels();
+    void showPingAddress(const QString& address);
     QWidget* buildReadouts();
     QWidget* buildTimerPanel();
     QWidget* buildCommands();
@@ -105,7 +99,6 @@ private:
 
     QPushButton* button(const QString& name, const QString& caption);
     QLabel* label(const QString& name, const QString& caption);
-    QLineEdit* readout(const QString& name, const QString& accessibleName);
 
     bool acquiringGuard();
     bool revisionGuard();
@@ -113,40 +106,25 @@ private:
 
     void onStatus(const protocol::StatusReport& report);
     void onPhase(Session::Phase phase);
-    void onCounters(bool sentChanged);
     void resetDisplay();
     void setRevisionLocked(bool locked);
-    void setRelayLabel(QLabel* label, std::optional<bool> on);
     void setIoBox(QLineEdit* box, int value);
     void animateTimer();
     void marquee();
-    void toggleChannel(int index, bool showBar);
 
-    void setDefaultStation();
-    void removeStation();
     void addRoute();
     void autoPing();
     void stopTimer();
     void exitConsole();
     void showFromTray();
-    int rangeFlag(int channel) const;
 
     Context& m_ctx;
     const DialogRegistry& m_dialogs;
     platform::TrayIcon* m_tray;
-    std::vector<platform::SoundPlayer*> m_sounds;
 
-    QComboBox* m_stationBox = nullptr;
-    QLineEdit* m_passwordMirror = nullptr; // Text9
-    QLineEdit* m_entryMirror = nullptr;    // Text1
-    QLabel* m_activity = nullptr;          // Label8
-    QLabel* m_sentLabel = nullptr;         // Label19
-    QLabel* m_receivedLabel = nullptr;     // Label17
-    QLabel* m_lostLabel = nullptr;         // Label21
-    std::array<QLabel*, 3> m_relayLabels{};
-    std::array<QLineEdit*, 8> m_voltageBoxes{};
-    std::array<VoltageBar*, 8> m_bars{};
-    std::array<QLabel*, 8> m_titles{};
+    StationBar* m_stationBar = nullptr;
+    RelayPanel* m_relayPanel = nullptr;
+    ReadoutPanel* m_readoutPanel = nullptr;
     std::array<QLineEdit*, 5> m_ioBoxes{};
     QLineEdit* m_temperature = nullptr;         // Text57
     QLineEdit* m_mac = nullptr;                 // Text8
@@ -163,11 +141,9 @@ private:
     QPushButton* m_pingButton = nullptr;        // Command27
     std::array<QLabel*, 7> m_panels{};
 
-    QTimer m_marqueeTimer;                    // Timer7
-    QTimer m_barTimer;                        // Timer8
-    QTimer m_animationTimer;                  // Timer16
-    std::array<QTimer*, 5> m_ioSoundTimers{}; // Timer11..Timer15
-    std::vector<QTimer*> m_idleSoundTimers;   // Timer3..Timer6, Timer10
+    QTimer m_marqueeTimer;   // Timer7
+    QTimer m_barTimer;       // Timer8
+    QTimer m_animationTimer; // Timer16
     int m_marqueeStep = 0;
     QString m_note; // a session note that holds the marquee panel
     int m_animationFrame = 1;

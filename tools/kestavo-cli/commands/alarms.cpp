@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "alarmrulescommand.h"
 #include "clicommand.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
@@ -92,24 +93,25 @@ int acknowledge(HistoryCommandContext& context, h::AlarmJournal& journal)
     }
     const QString who = h::AuditLog::localUser();
     int count = 0;
-    for (h::AlarmRecord a : targets) {
-        const h::AlarmState next = h::acknowledged(a.state);
-        if (next == a.state) {
+    for (const h::AlarmRecord& target : targets) {
+        const h::AlarmChange change =
+            journal.acknowledge(target.id, who, context.environment.now().toMSecsSinceEpoch());
+        if (change.failed()) {
+            context.err << "kestavo-cli: alarms: alarm " << target.id << " could not be acknowledged in \""
+                        << historyPath(c, context.environment) << "\"; is the file read-only or locked?\n";
+            return ExitDatabase;
+        }
+        if (!change.applied()) {
+            // Nothing to acknowledge, or another program acknowledged or closed it first.
             if (c.alarmId != 0) {
-                context.err << "kestavo-cli: alarms: alarm " << a.id << " is " << h::stateText(a.state)
+                context.err << "kestavo-cli: alarms: alarm " << target.id << " is "
+                            << h::stateText(change.stored ? change.stored->state : h::AlarmState::Normal)
                             << "; there is nothing to acknowledge\n";
                 return ExitRefused;
             }
             continue;
         }
-        a.state = next;
-        a.changedMs = context.environment.now().toMSecsSinceEpoch();
-        a.ackedBy = who;
-        if (!journal.saveAlarm(a, who)) {
-            context.err << "kestavo-cli: alarms: alarm " << a.id << " could not be acknowledged in \""
-                        << historyPath(c, context.environment) << "\"; is the file read-only?\n";
-            return ExitDatabase;
-        }
+        const h::AlarmRecord& a = *change.stored;
         ++count;
         if (c.options.format == OutputFormat::Json)
             context.out << QJsonDocument(QJsonObject{{QStringLiteral("acknowledged"), a.id},
@@ -168,13 +170,17 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
         c->kind = CommandKind::AlarmsReport; // notifycommand.cpp reads the rest
         return std::nullopt;
     }
+    if (r.at(1).toLower() == QStringLiteral("rules")) {
+        c->kind = CommandKind::AlarmsRules; // alarmrulescommand.cpp reads the rest
+        return std::nullopt;
+    }
     if (options.isSet(QStringLiteral("since")))
         return notHere(r, QStringLiteral("--since"), QStringLiteral("alarms report and audit"));
     if (!r.has(1))
         return std::nullopt;
     QString sub;
-    if (auto e =
-            r.word(1, QStringLiteral("subcommand"), {QStringLiteral("ack"), QStringLiteral("report")}, &sub))
+    if (auto e = r.word(1, QStringLiteral("subcommand"),
+                        {QStringLiteral("ack"), QStringLiteral("report"), QStringLiteral("rules")}, &sub))
         return e;
     c->kind = CommandKind::AlarmsAck;
     if (!r.has(2))
@@ -194,22 +200,30 @@ CommandSpec alarmsCommand()
 {
     CommandSpec spec;
     spec.word = QStringLiteral("alarms");
-    spec.synopsis = QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]");
-    spec.details =
-        QStringLiteral("List the alarms still open in the history file (active, or cleared but not yet\n"
-                       "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
-                       "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
-                       "Without a history file there is nothing to list (\"no history yet\").\n"
-                       "Examples:\n"
-                       "  kestavo-cli alarms --format json\n"
-                       "  kestavo-cli alarms ack 12\n"
-                       "  kestavo-cli alarms report --since 30d --format csv");
-    spec.options = alarmsReportOptions();
-    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport};
+    spec.synopsis =
+        QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]\n"
+                       "alarms rules [add --kind KIND [--station A|all] [--channel N] --limit X\n"
+                       "    [--deadband D] [--on-delay S] [--off-delay S] [--priority P] [--text T]\n"
+                       "    | remove ID | export | import FILE [--replace]]");
+    spec.details = QStringLiteral(
+        "List the alarms still open in the history file (active, or cleared but not yet\n"
+        "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
+        "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
+        "Without a history file there is nothing to list (\"no history yet\").\n"
+        "Examples:\n"
+        "  kestavo-cli alarms --format json\n"
+        "  kestavo-cli alarms ack 12\n"
+        "  kestavo-cli alarms report --since 30d --format csv\n"
+        "  kestavo-cli alarms rules add --kind voltage-below --channel 1 --limit 11.5 --priority high\n"
+        "  kestavo-cli alarms rules export > rules.json");
+    spec.options = alarmsReportOptions() + alarmRulesOptions();
+    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
     spec.parse = parse;
     spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
         if (command.kind == CommandKind::AlarmsReport)
             return runAlarmsReport(command.arguments, out, err, env);
+        if (command.kind == CommandKind::AlarmsRules)
+            return runAlarmRules(command.arguments, out, err, env);
         HistoryCommandContext context{command, out, err, env};
         return runAlarms(context);
     };

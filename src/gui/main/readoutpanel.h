@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+
+#include <QGroupBox>
+
+#include "protocol/reply.h"
+
+#include "session/context.h"
+
+#include "gui/main/dialogid.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace kestavo::core {
+
+class VoltageBar;
+
+/// "Voltage inputs": the eight channels, each a title, a numeric box and a bar gauge sharing one
+/// cell (exactly one of them shown), and its options button. A click on the box shows the gauge,
+/// a click on the gauge the box; a double click on either opens the channel's trend.
+class ReadoutPanel final : public QGroupBox
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ReadoutPanel)
+
+public:
+    explicit ReadoutPanel(Context& context, QWidget* parent = nullptr);
+
+    /// The channel texts the report carries; a channel it says nothing of keeps its text.
+    void showReport(const protocol::StatusReport& report);
+    /// Every box back to "0.00".
+    void reset();
+    /// Redraws the gauges from the boxes' texts (`Timer8` tick).
+    void drawBars();
+    /// The selected station's view flags (box or gauge) and channel titles.
+    void applyStationDisplay();
+
+Q_SIGNALS:
+    void openRequested(kestavo::core::DialogId id, int argument);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void toggleChannel(int index, bool showBar);
+    int rangeFlag(int channel) const;
+
+    Context& m_ctx;
+    std::array<QLineEdit*, 8> m_boxes{};
+    std::array<VoltageBar*, 8> m_bars{};
+    std::array<QLabel*, 8> m_titles{};
+};
+
+} // namespace kestavo::core

@@ -1,0 +1,83 @@
+#include "history/stationleases.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QUuid>
+#include <QVariant>
+
+#include "history/historydb.h"
+
+namespace kestavo::history {
+
+int StationLeases::precedenceOf(const QString& program)
+{
+    if (program == u"agent")
+        return 2;
+    if (program == u"console")
+        return 1;
+    return 0;
+}
+
+QString StationLeases::newHolder()
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(QSysInfo::machineHostName())
+        .arg(QCoreApplication::applicationPid())
+        .arg(QUuid::createUuid().toString(QUuid::Id128).left(8));
+}
+
+std::optional<QSet<QString>> StationLeases::acquire(const QStringList& addresses, const QString& holder,
+                                                    const QString& program, qint64 nowMs, qint64 ttlMs)
+{
+    QSqlDatabase db = m_connection.db();
+    db::WriteTransaction transaction(db);
+    if (!transaction.isActive())
+        return std::nullopt;
+    const int precedence = precedenceOf(program);
+    QSet<QString> held;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO leases (address, holder, program, precedence, expires_t) VALUES (?,?,?,?,?) "
+        "ON CONFLICT (address) DO UPDATE SET holder = excluded.holder, program = excluded.program, "
+        "precedence = excluded.precedence, expires_t = excluded.expires_t "
+        "WHERE leases.holder = excluded.holder OR leases.expires_t <= ? OR leases.precedence < "
+        "excluded.precedence"));
+    for (const QString& address : addresses) {
+        for (const QVariant& v : {QVariant(address), QVariant(holder), QVariant(program),
+                                  QVariant(precedence), QVariant(nowMs + ttlMs), QVariant(nowMs)})
+            q.addBindValue(v);
+        if (!q.exec())
+            return std::nullopt;
+        if (q.numRowsAffected() == 1)
+            held.insert(address);
+    }
+    if (!transaction.commit())
+        return std::nullopt;
+    return held;
+}
+
+bool StationLeases::release(const QString& holder)
+{
+    QSqlQuery q(m_connection.db());
+    q.prepare(QStringLiteral("DELETE FROM leases WHERE holder = ?"));
+    q.addBindValue(holder);
+    return q.exec();
+}
+
+QList<StationLease> StationLeases::leases(qint64 nowMs) const
+{
+    QList<StationLease> result;
+    QSqlQuery q(m_connection.db());
+    q.prepare(QStringLiteral("SELECT address, holder, program, precedence, expires_t FROM leases WHERE "
+                             "expires_t > ? ORDER BY address"));
+    q.addBindValue(nowMs);
+    if (!q.exec())
+        return result;
+    while (q.next())
+        result.append(StationLease{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                   q.value(3).toInt(), q.value(4).toLongLong()});
+    return result;
+}
+
+} // namespace kestavo::history
