@@ -764,6 +764,10 @@ Die Liste trotzdem senden?</translation>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
+    <message>
+        <source>&amp;Schedules</source>
+        <translation>&amp;Zeitpläne</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::ReadoutPanel</name>
@@ -785,6 +789,21 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Relay %1 state</source>
         <translation>Zustand von Relais %1</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::core::Session</name>
+    <message>
+        <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
+        <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
+    </message>
+    <message>
+        <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
+        <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
+    </message>
+    <message>
+        <source>No station is chosen. Add one with &quot;Add IP&quot;, choose it in the station box and press &quot;Start&quot; again.</source>
+        <translation>Es ist keine Station gewählt. Bitte mit „Add IP“ eine hinzufügen, sie im Stationsfeld wählen und erneut „Start“ drücken.</translation>
     </message>
 </context>
 <context>
@@ -816,25 +835,6 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Kestavo</source>
         <translation>Kestavo</translation>
-    </message>
-    <message>
-        <source>&amp;Schedules</source>
-        <translation>&amp;Zeitpläne</translation>
-    </message>
-</context>
-<context>
-    <name>kestavo::core::Session</name>
-    <message>
-        <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
-        <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
-    </message>
-    <message>
-        <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
-        <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
-    </message>
-    <message>
-        <source>No station is chosen. Add one with &quot;Add IP&quot;, choose it in the station box and press &quot;Start&quot; again.</source>
-        <translation>Es ist keine Station gewählt. Bitte mit „Add IP“ eine hinzufügen, sie im Stationsfeld wählen und erneut „Start“ drücken.</translation>
     </message>
 </context>
 <context>
