@@ -242,8 +242,9 @@ bool AlarmJournal::saveRules(QList<AlarmRule>& rules, bool replace, qint64 nowMs
         QSqlQuery removed(db);
         if (!removed.exec(QStringLiteral("DELETE FROM alarm_rules WHERE ") + others))
             return false;
-        const QString orphans =
-            keep.isEmpty() ? QStringLiteral("1") : QStringLiteral("rule NOT IN (%1)").arg(keep.join(u','));
+        const QString orphans = keep.isEmpty()
+                                    ? QStringLiteral("rule >= 0")
+                                    : QStringLiteral("rule >= 0 AND rule NOT IN (%1)").arg(keep.join(u','));
         if (closeAlarmsOf(db, orphans, {}, nowOr(nowMs), who, QStringLiteral("rule removed")) < 0)
             return false;
     }
@@ -274,9 +275,9 @@ int AlarmJournal::closeOrphans(qint64 nowMs)
     db::WriteTransaction transaction(db);
     if (!transaction.isActive())
         return -1;
-    const int closed =
-        closeAlarmsOf(db, QStringLiteral("rule NOT IN (SELECT id FROM alarm_rules WHERE enabled <> 0)"), {},
-                      nowOr(nowMs), {}, QStringLiteral("rule removed or disabled"));
+    const int closed = closeAlarmsOf(
+        db, QStringLiteral("rule >= 0 AND rule NOT IN (SELECT id FROM alarm_rules WHERE enabled <> 0)"), {},
+        nowOr(nowMs), {}, QStringLiteral("rule removed or disabled"));
     if (closed < 0 || !transaction.commit())
         return -1;
     return closed;

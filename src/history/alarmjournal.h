@@ -53,6 +53,13 @@ struct AlarmRule
     bool operator==(const AlarmRule&) const = default;
 };
 
+/// The rule of a `schedule-failed` alarm: minus the schedule's id. No stored rule is negative, so
+/// no rule change closes it; one open alarm per schedule and station.
+inline qint64 scheduleFailedRule(qint64 scheduleId)
+{
+    return -scheduleId;
+}
+
 struct AlarmRecord
 {
     qint64 id = 0;
@@ -127,7 +134,9 @@ public:
     /// Removes the rule and closes its open alarms ("rule removed") in one transaction.
     bool removeRule(qint64 id, qint64 nowMs = 0, const QString& who = {});
     /// Closes open alarms whose rule no longer exists or is disabled (files written by earlier
-    /// versions kept them open forever). Returns how many were closed, -1 on failure.
+    /// versions kept them open forever). A negative rule is no stored rule but a failed schedule
+    /// (scheduleFailedRule()): those alarms stay until acknowledged. Returns how many were closed, -1 on
+    /// failure.
     int closeOrphans(qint64 nowMs);
 
     /// Alarms still listed (openOnly) or every alarm ever raised, newest first.

@@ -50,6 +50,7 @@ public:
     ScheduleExecutor(Hooks hooks, SiteResolver sites, Timing timing);
 
     void setEntries(const QList<ScheduleEntry>& entries) { m_entries = entries; }
+    const QList<ScheduleEntry>& entries() const { return m_entries; }
 
     /// Called once when the executor starts: applies what was missed since `lastRunUtc` (see
     /// missedActions()) and logs what is not replayed. Later ticks start from now.

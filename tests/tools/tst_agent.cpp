@@ -25,6 +25,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include "protocol/conversions.h"
 #include "protocol/frames.h"
@@ -39,6 +40,7 @@
 #include "mqttpublisher.h"
 #include "notify/notifystore.h"
 #include "receivers.h"
+#include "schedules/schedulestore.h"
 
 using namespace kestavo;
 using testsupport::SimFleetRig;
@@ -257,6 +259,7 @@ private Q_SLOTS:
     void historyHealth_data();
     void historyHealth();
     void alarmsAreNotifiedByTheAgent();
+    void schedulesRunWithAllowControl();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -1009,6 +1012,93 @@ void TestAgent::alarmsAreNotifiedByTheAgent()
     QVERIFY(list.at(1).toObject().value(QStringLiteral("maintenance")).isUndefined());
     QCOMPARE(receiver.requests().size(), 1);
     agent.shutdown();
+}
+
+// A schedule due now reaches the unit as the console's own relay frame and is audited under its
+// number; one the unit never confirms (it stopped answering) ends in a schedule-failed alarm that
+// an engine restart leaves open.
+void TestAgent::schedulesRunWithAllowControl()
+{
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString history = m_dir.filePath(QStringLiteral("schedule-history.db"));
+    agent::AgentOptions options = optionsFor(sim, history);
+    options.allowControl = true;
+    options.scheduleTickMs = 50;
+    options.scheduleVerifyMs = 1000;
+    options.scheduleAttempts = 2;
+    options.scheduleStartDelayMs = 0;
+    const QString address = sim.fleet->address(0).toString();
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(options.db).ok);
+        QVERIFY(store.setSite(address, {{}, {}, {}, QStringLiteral("UTC")}));
+    }
+    schedules::ScheduleEntry on;
+    on.station = address;
+    on.action = schedules::Action::On;
+    on.relay = 2;
+    on.minuteOfDay = 8 * 60;
+    schedules::ScheduleEntry off = on;
+    off.action = schedules::Action::Off;
+    off.minuteOfDay = 8 * 60 + 1;
+    qint64 onId = 0;
+    qint64 offId = 0;
+    {
+        schedules::ScheduleStore store;
+        QVERIFY(store.open(history));
+        onId = store.add(on, 0);
+        offId = store.add(off, 0);
+        QVERIFY(onId > 0 && offId > 0);
+    }
+    QDateTime clock(QDate(2026, 6, 10), QTime(7, 59, 50), QTimeZone::utc());
+    agent::Agent agent(options, QString());
+    agent.setScheduleClock([&] { return clock; });
+    QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 1; }, 5000));
+    QTest::qWait(200); // a few ticks: the executor has started before anything is due
+
+    const std::string expected = protocol::relayOnFrame(2, "Ag3nt*****");
+    const auto sent = [&](const std::string& frame) {
+        int n = 0;
+        for (const auto& record : sim.fleet->model(0).frames())
+            n += record.bytes == frame;
+        return n;
+    };
+    clock = clock.addSecs(10); // 08:00:00
+    QTRY_VERIFY_WITH_TIMEOUT(sim.fleet->model(0).relayOn(2), 5000);
+    history::AuditLog audit;
+    QVERIFY(audit.open(history));
+    QTRY_COMPARE_WITH_TIMEOUT(audit.records().size(), 1, 5000);
+    const history::AuditRecord record = audit.records().first();
+    QCOMPARE(record.program + u' ' + record.action + u' ' + record.outcome + u' ' + record.detail,
+             QStringLiteral("agent Relay 2 ON acknowledged schedule #%1").arg(onId));
+    QCOMPARE(sent(expected), 1);
+
+    // The unit goes quiet; the off at 08:01 is sent, sent again and given up.
+    sim.fleet->stop();
+    clock = clock.addSecs(60);
+    history::AlarmJournal journal;
+    QVERIFY(journal.open(history));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            clock = clock.addMSecs(250);
+            return !journal.alarms().isEmpty();
+        },
+        10000));
+    const history::AlarmRecord alarm = journal.alarms().first();
+    QCOMPARE(alarm.rule, history::scheduleFailedRule(offId));
+    QCOMPARE(alarm.address, address);
+    QVERIFY2(alarm.text.startsWith(QStringLiteral("Schedule #%1 failed: relay 2 off").arg(offId)),
+             qPrintable(alarm.text));
+    QTRY_COMPARE_WITH_TIMEOUT(audit.records().size(), 2, 5000);
+    QCOMPARE(audit.records().last().outcome, QStringLiteral("no answer"));
+    QVERIFY(audit.records().last().detail.contains(QStringLiteral("schedule #%1").arg(offId)));
+    QCOMPARE(sent(expected), 1);
+    agent.shutdown();
+    // No stored rule is negative: the engine's start leaves the alarm for the operator.
+    QCOMPARE(journal.closeOrphans(0), 0);
+    QCOMPARE(journal.alarms().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestAgent)

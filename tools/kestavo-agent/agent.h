@@ -4,8 +4,10 @@
 // records history, serves Prometheus metrics and a JSON API over HTTP, and publishes to MQTT with
 // Home Assistant discovery. Reloads the station list when the database file changes.
 
+#include <functional>
 #include <memory>
 
+#include <QDateTime>
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QJsonArray>
@@ -15,6 +17,8 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+
+#include "stations/stationextras.h"
 
 #include "agentoptions.h"
 #include "fleet/fleetpoller.h"
@@ -32,6 +36,11 @@ class HistoryStore;
 namespace kestavo::fleet {
 class FleetRecorder;
 }
+namespace kestavo::schedules {
+class ScheduleExecutor;
+class ScheduleStore;
+struct ScheduleEntry;
+} // namespace kestavo::schedules
 namespace kestavo::notify {
 class Notifier;
 class NotifyStore;
@@ -63,6 +72,8 @@ public:
     MqttPublisher* mqtt() { return m_mqtt.get(); }
     /// The Prometheus text /metrics serves.
     QByteArray metrics();
+    /// The clock schedules run on (UTC); before start(). Default: the machine's.
+    void setScheduleClock(std::function<QDateTime()> clock) { m_scheduleClock = std::move(clock); }
 
 private:
     bool reloadStations();
@@ -75,6 +86,13 @@ private:
     void settleSwitches(int index, bool timedOut);
     void openAlarms(const QString& historyPath);
     void openNotifier(const QString& historyPath);
+    void openSchedules(const QString& historyPath);
+    void scheduleTick();
+    /// The frame carrying out a schedule entry, with the station's password.
+    static std::string scheduleFrame(const schedules::ScheduleEntry& entry, const std::string& password);
+    void auditSchedule(const QString& address, const schedules::ScheduleEntry& entry, const QString& outcome,
+                       const QString& detail);
+    int pollerIndex(const QString& address) const;
     QJsonObject withMaintenance(QJsonObject station) const;
     QJsonArray withMaintenance(QJsonArray stations) const;
     /// One audit record (program "agent") for a relay command sent over MQTT.
@@ -140,6 +158,16 @@ private:
     /// Ends a pending switch that can no longer be confirmed: audited and answered on MQTT.
     void abandonSwitch(const PendingSwitch& pending, const QString& why);
 
+    // Schedules, run only with --allow-control and alarms on: the executor acts for the stations
+    // whose lease the alarm engine holds.
+    std::unique_ptr<schedules::ScheduleStore> m_schedules;
+    std::unique_ptr<schedules::ScheduleExecutor> m_executor;
+    std::function<QDateTime()> m_scheduleClock;
+    QTimer m_scheduleTimer;
+    qint64 m_scheduleStartMs = 0; // poller clock: when the missed actions are looked at
+    bool m_executorStarted = false;
+    QHash<QString, QStringList> m_stationTags;            // address -> tags, from the station file
+    QHash<QString, stations::StationSite> m_stationSites; // address -> zone and position
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
     QMap<Problem, QString> m_problems;

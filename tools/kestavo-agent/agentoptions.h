@@ -30,7 +30,14 @@ struct AgentOptions
     int relayBurst = 5;
     int relayRefillMs = 2000;
     int historyStallMs = 15000; // /healthz: history writes blocked this long (a lock) is a problem
-    int shard = 1;              // --shard K/N: this agent polls the stations whose address hashes to K of N
+    // Schedules (with --allow-control): how often due times are looked at, how long a report may
+    // take to show an action, how many sends in all, and how long after the start the missed
+    // actions are applied (the leases are taken at the stations' first reports).
+    int scheduleTickMs = 1000;
+    qint64 scheduleVerifyMs = 20'000;
+    int scheduleAttempts = 3;
+    int scheduleStartDelayMs = -1; // -1: two poll intervals
+    int shard = 1; // --shard K/N: this agent polls the stations whose address hashes to K of N
     int shards = 1;
     QString error; // set: the command line was refused
     bool help = false;
