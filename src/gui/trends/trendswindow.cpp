@@ -515,8 +515,9 @@ void TrendsWindow::onHovered(int series, const QPointF& point, bool state)
 
 QString TrendsWindow::rangeWords() const
 {
-    static const std::array<const char*, kCustom> words{"last 10 minutes", "last hour",    "last 24 hours",
-                                                        "last 7 days",     "last 30 days", "last year"};
+    static const std::array<const char*, kCustom> words{
+        QT_TR_NOOP("last 10 minutes"), QT_TR_NOOP("last hour"),    QT_TR_NOOP("last 24 hours"),
+        QT_TR_NOOP("last 7 days"),     QT_TR_NOOP("last 30 days"), QT_TR_NOOP("last year")};
     const int index = m_rangeBox->currentIndex();
     if (index >= 0 && index < kCustom)
         return tr(words[std::size_t(index)]);
