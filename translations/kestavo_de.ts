@@ -242,6 +242,18 @@ Die Liste trotzdem senden?</translation>
         <source>No sound device: alarms are silent</source>
         <translation>Kein Audiogerät: Alarme bleiben stumm</translation>
     </message>
+    <message>
+        <source>Local time, %1 (%2)</source>
+        <translation>Ortszeit, %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Audit filter note</source>
+        <translation>Hinweis zum Filter des Prüfprotokolls</translation>
+    </message>
+    <message>
+        <source>&quot;From&quot; is after &quot;Until&quot;: no record can be listed.</source>
+        <translation>„Von“ liegt nach „Bis“: es kann kein Eintrag aufgeführt werden.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::alarmwindows::AlarmNotifications</name>
@@ -779,6 +791,30 @@ Die Liste trotzdem senden?</translation>
         <source>Voltage %1 gauge</source>
         <translation>Anzeige der Spannung %1</translation>
     </message>
+    <message>
+        <source>%1 s old</source>
+        <translation>%1 s alt</translation>
+    </message>
+    <message>
+        <source>%1 min old</source>
+        <translation>%1 min alt</translation>
+    </message>
+    <message>
+        <source>Voltage inputs, as of %1</source>
+        <translation>Spannungseingänge, Stand %1</translation>
+    </message>
+    <message>
+        <source>As of %1 (%2)</source>
+        <translation>Stand %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1: %2 V, %3</source>
+        <translation>%1: %2 V, %3</translation>
+    </message>
+    <message>
+        <source>%1 gauge</source>
+        <translation>%1, Anzeige</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::RelayPanel</name>
@@ -937,12 +973,12 @@ Die Liste trotzdem senden?</translation>
         <translation>Jede Station weiter abfragen, während dieses Fenster geschlossen ist (jede Abfrage kostet Datenverkehr).</translation>
     </message>
     <message>
-        <source>Summary</source>
-        <translation>Übersicht</translation>
-    </message>
-    <message>
         <source>Stations</source>
         <translation>Stationen</translation>
+    </message>
+    <message>
+        <source>Fleet summary</source>
+        <translation>Übersicht der Flotte</translation>
     </message>
 </context>
 <context>
@@ -1649,10 +1685,6 @@ Der Befehl wurde angehalten.
         <translation>Station</translation>
     </message>
     <message>
-        <source>Time range</source>
-        <translation>Zeitraum</translation>
-    </message>
-    <message>
         <source>From</source>
         <translation>Von</translation>
     </message>
@@ -1719,6 +1751,62 @@ Der Befehl wurde angehalten.
     <message>
         <source>The image &quot;%1&quot; cannot be written; choose another folder.</source>
         <translation>Das Bild „%1“ kann nicht geschrieben werden; bitte einen anderen Ordner wählen.</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>Zeitraum</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1, %2, %3–%4 %5</source>
+        <translation>%1, %2, %3–%4 %5</translation>
+    </message>
+    <message>
+        <source>%1, %2, no readings</source>
+        <translation>%1, %2, keine Messwerte</translation>
+    </message>
+    <message>
+        <source>No channel chosen</source>
+        <translation>Kein Kanal gewählt</translation>
+    </message>
+    <message>
+        <source>last 10 minutes</source>
+        <translation>letzte 10 Minuten</translation>
+    </message>
+    <message>
+        <source>last hour</source>
+        <translation>letzte Stunde</translation>
+    </message>
+    <message>
+        <source>last 24 hours</source>
+        <translation>letzte 24 Stunden</translation>
+    </message>
+    <message>
+        <source>last 7 days</source>
+        <translation>letzte 7 Tage</translation>
+    </message>
+    <message>
+        <source>last 30 days</source>
+        <translation>letzte 30 Tage</translation>
+    </message>
+    <message>
+        <source>last year</source>
+        <translation>letztes Jahr</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 bis %2</translation>
+    </message>
+    <message>
+        <source>Exported %1 rows to %2</source>
+        <translation>%1 Zeilen nach %2 exportiert</translation>
+    </message>
+    <message>
+        <source>Saved the chart to %1</source>
+        <translation>Diagramm nach %1 gespeichert</translation>
     </message>
 </context>
 <context>
@@ -1821,6 +1909,14 @@ Der Befehl wurde angehalten.
     <message>
         <source>The configuration could not be written to &quot;%1&quot;: %2. Choose another file and try again.</source>
         <translation>Die Konfiguration konnte nicht nach „%1“ geschrieben werden: %2. Bitte eine andere Datei wählen und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>The unit has not sent a report yet. Wait for its first report, then try again.</source>
+        <translation>Das Gerät hat noch keinen Bericht gesendet. Bitte seinen ersten Bericht abwarten und es dann erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Start a session with the unit first.</source>
+        <translation>Bitte zuerst eine Sitzung mit dem Gerät starten.</translation>
     </message>
 </context>
 </TS>
