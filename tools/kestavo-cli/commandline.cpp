@@ -269,6 +269,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("alarms report");
     case CommandKind::AlarmsRules:
         return QStringLiteral("alarms rules");
+    case CommandKind::AlarmsShelve:
+        return QStringLiteral("alarms shelve");
     }
     return QString();
 }
@@ -290,6 +292,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsMaintenance:
     case CommandKind::AlarmsReport:
     case CommandKind::AlarmsRules:
+    case CommandKind::AlarmsShelve:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::Fleet:

@@ -67,6 +67,7 @@ enum class CommandKind {
     StationsMaintenance,
     AlarmsReport,
     AlarmsRules,
+    AlarmsShelve,
 };
 
 // Limits of the console's own controls, which the command line keeps.

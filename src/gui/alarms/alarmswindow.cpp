@@ -1,5 +1,7 @@
 #include "gui/alarms/alarmswindow.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -18,6 +21,7 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/rulevalidation.h"
+#include "alarms/shelving.h"
 #include "gui/alarms/alarmsounder.h"
 #include "gui/alarms/alarmwindows.h"
 #include "gui/alarms/csvexport.h"
@@ -27,6 +31,8 @@
 #include "platform/prompter.h"
 
 namespace kestavo::alarmwindows {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -62,6 +68,34 @@ template <typename W> W* named(W* widget, const QString& name, const QString& ac
     widget->setObjectName(name);
     widget->setAccessibleName(accessible);
     return widget;
+}
+
+/// Default widths from the font, so "cleared, unacknowledged" and a full time fit wherever the
+/// window opens: each column as wide as its sample text (or its header), the last one stretching.
+/// Widths the user drags are kept per table in the user's settings and win over the defaults.
+void sizeColumns(QTableWidget* t, const QStringList& samples)
+{
+    QHeaderView* header = t->horizontalHeader();
+    const QFontMetrics metrics(t->font());
+    const QString key = QStringLiteral("alarmsWindow/%1/columnWidths").arg(t->objectName());
+    const QVariantList stored = QSettings().value(key).toList();
+    for (int c = 0; c + 1 < t->columnCount(); ++c) {
+        const QString headerText = t->horizontalHeaderItem(c)->text();
+        const int fit =
+            std::max(metrics.horizontalAdvance(samples.value(c)), metrics.horizontalAdvance(headerText)) +
+            3 * metrics.averageCharWidth();
+        const int remembered = c < stored.size() ? stored[c].toInt() : 0;
+        header->resizeSection(c, remembered > 0 ? remembered : fit);
+    }
+    // Saved as they are dragged; the last column only fills the rest and is not kept.
+    QObject::connect(header, &QHeaderView::sectionResized, t, [t, key](int column) {
+        if (column + 1 >= t->columnCount())
+            return;
+        QVariantList widths;
+        for (int c = 0; c + 1 < t->columnCount(); ++c)
+            widths.append(t->horizontalHeader()->sectionSize(c));
+        QSettings().setValue(key, widths);
+    });
 }
 
 QString localTime(qint64 utcMs)
@@ -104,21 +138,30 @@ QWidget* AlarmsWindow::buildAlarms()
     m_alarms =
         table(box, QStringLiteral("AlarmList"), tr("Open alarms"),
               {tr("No."), QStringLiteral("State"), QStringLiteral("Priority"), QStringLiteral("Station"),
-               QStringLiteral("Since"), QStringLiteral("Alarm"), QStringLiteral("Value")});
+               QStringLiteral("Since"), QStringLiteral("Value"), QStringLiteral("Alarm")});
+    sizeColumns(m_alarms, {u"9999"_s, history::stateText(history::AlarmState::ClearedUnacknowledged),
+                           u"medium"_s, u"255.255.255.255"_s, localTime(0), u"-99.999"_s});
     m_ack = named(new QPushButton(tr("Acknowledge"), box), tr("Acknowledge"),
                   tr("Acknowledge the selected alarm"));
     m_ackAll = named(new QPushButton(tr("Acknowledge all"), box), QStringLiteral("AcknowledgeAll"),
                      tr("Acknowledge all alarms"));
     m_shelveMinutes = named(new QSpinBox(box), QStringLiteral("ShelveMinutes"), tr("Shelve for minutes"));
-    m_shelveMinutes->setRange(1, 7 * 24 * 60);
+    m_shelveMinutes->setRange(1, int(alarms::kMaxShelveMs / 60000));
     m_shelveMinutes->setValue(60);
     m_shelveMinutes->setSuffix(tr(" min"));
+    m_shelveMinutes->setToolTip(
+        tr("At most %1; the alarm then comes back").arg(alarms::durationWords(alarms::kMaxShelveMs)));
+    m_shelveReason = named(new QLineEdit(box), QStringLiteral("ShelveReason"), tr("Reason for shelving"));
+    m_shelveReason->setPlaceholderText(tr("Reason (required)"));
     m_shelve = named(new QPushButton(tr("Shelve"), box), tr("Shelve"), tr("Shelve the selected alarm"));
+    m_unshelve = named(new QPushButton(tr("Unshelve"), box), QStringLiteral("Unshelve"),
+                       tr("Bring the selected shelved alarm back, acknowledged"));
     m_mute = named(new QCheckBox(tr("Mute sounds"), box), tr("Mute"), tr("Mute alarm sounds"));
     m_mute->setChecked(m_services.sounder.isMuted());
     connect(m_ack, &QPushButton::clicked, this, &AlarmsWindow::acknowledgeSelected);
     connect(m_ackAll, &QPushButton::clicked, this, &AlarmsWindow::acknowledgeAll);
     connect(m_shelve, &QPushButton::clicked, this, &AlarmsWindow::shelveSelected);
+    connect(m_unshelve, &QPushButton::clicked, this, &AlarmsWindow::unshelveSelected);
     connect(m_mute, &QCheckBox::toggled, &m_services.sounder, &AlarmSounder::setMuted);
 
     auto* buttons = new QHBoxLayout;
@@ -127,6 +170,8 @@ QWidget* AlarmsWindow::buildAlarms()
     buttons->addSpacing(16);
     buttons->addWidget(m_shelve);
     buttons->addWidget(m_shelveMinutes);
+    buttons->addWidget(m_shelveReason, 1);
+    buttons->addWidget(m_unshelve);
     buttons->addStretch();
     buttons->addWidget(m_mute);
     auto* layout = new QVBoxLayout(box);
@@ -154,6 +199,9 @@ QWidget* AlarmsWindow::buildEvents()
     m_events = table(box, QStringLiteral("EventLog"), tr("Alarm event log"),
                      {QStringLiteral("Time"), QStringLiteral("Station"), tr("No."), QStringLiteral("State"),
                       QStringLiteral("Value"), QStringLiteral("By"), QStringLiteral("Alarm")});
+    sizeColumns(m_events, {localTime(0), u"255.255.255.255"_s, u"9999"_s,
+                           history::stateText(history::AlarmState::ClearedUnacknowledged), u"-99.999"_s,
+                           u"operator"_s});
     connect(m_eventFilter, &QLineEdit::textChanged, this, &AlarmsWindow::refreshEvents);
     connect(exportButton, &QPushButton::clicked, this, &AlarmsWindow::exportEvents);
     auto* top = new QHBoxLayout;
@@ -172,13 +220,18 @@ QWidget* AlarmsWindow::buildRules()
                     {QStringLiteral("Station"), QStringLiteral("Kind"), QStringLiteral("Channel"),
                      QStringLiteral("Limit"), QStringLiteral("Deadband"), tr("On-delay"), tr("Off-delay"),
                      QStringLiteral("Priority"), QStringLiteral("Text")});
+    sizeColumns(m_rules, {u"255.255.255.255"_s, alarms::kindWords(history::AlarmRuleKind::RelayNot), u"8"_s,
+                          u"-99.999"_s, u"99.99"_s, u"86400"_s, u"86400"_s, u"medium"_s});
     connect(m_rules, &QTableWidget::currentCellChanged, this, [this](int row) { showRule(row); });
 
     m_ruleStation = named(new QLineEdit(box), QStringLiteral("RuleStation"), tr("Rule station"));
     m_ruleStation->setPlaceholderText(tr("empty: every station"));
     m_ruleKind = named(new QComboBox(box), QStringLiteral("RuleKind"), tr("Rule kind"));
-    m_ruleKind->addItem(QString());
-    m_ruleKind->addItems(alarms::kindNames());
+    m_ruleKind->addItem(QString(), 0);
+    for (const QString& name : alarms::kindNames()) {
+        const history::AlarmRuleKind kind = *alarms::kindFromName(name);
+        m_ruleKind->addItem(alarms::kindWords(kind), int(kind));
+    }
     m_ruleChannel = named(new QLineEdit(box), QStringLiteral("RuleChannel"), tr("Rule channel"));
     m_ruleLimit = named(new QLineEdit(box), QStringLiteral("RuleLimit"), tr("Rule limit"));
     m_ruleDeadband =
@@ -239,7 +292,7 @@ void AlarmsWindow::refreshAlarms()
     const QList<history::AlarmRecord> alarms = m_services.engine.openAlarms();
     for (const history::AlarmRecord& a : alarms)
         rows.append({QString::number(a.id), history::stateText(a.state), history::priorityText(a.priority),
-                     a.address, localTime(a.raisedMs), a.text, valueText(a.value)});
+                     a.address, localTime(a.raisedMs), valueText(a.value), a.text});
     fill(m_alarms, rows);
     for (int r = 0; r < alarms.size(); ++r) {
         m_alarms->item(r, 0)->setData(Qt::UserRole, alarms[r].id);
@@ -281,7 +334,7 @@ void AlarmsWindow::refreshRules()
     m_ruleList = m_services.journal.isOpen() ? m_services.journal.rules() : m_services.engine.rules();
     QList<QStringList> rows;
     for (const history::AlarmRule& r : m_ruleList)
-        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, alarms::kindName(r.kind),
+        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, alarms::kindWords(r.kind),
                      QString::number(r.channel), QString::number(r.limit), QString::number(r.deadband),
                      QString::number(r.onDelayS), QString::number(r.offDelayS),
                      history::priorityText(r.priority), alarms::ruleText(r)});
@@ -322,7 +375,25 @@ void AlarmsWindow::shelveSelected()
         context().prompter.inform(tr("Select an alarm in the list first."));
         return;
     }
-    m_services.engine.shelve(id, qint64(m_shelveMinutes->value()) * 60 * 1000, operatorName());
+    const qint64 duration = qint64(m_shelveMinutes->value()) * 60 * 1000;
+    const QString reason = m_shelveReason->text().trimmed();
+    if (const QString problem = alarms::shelveProblem(duration, reason); !problem.isEmpty()) {
+        context().prompter.inform(tr("The alarm was not shelved. ") + problem);
+        return;
+    }
+    if (m_services.engine.shelve(id, duration, operatorName(), reason))
+        m_shelveReason->clear();
+}
+
+void AlarmsWindow::unshelveSelected()
+{
+    const qint64 id = selectedAlarm();
+    const std::optional<history::AlarmRecord> alarm = m_services.engine.alarm(id);
+    if (!alarm || alarm->state != history::AlarmState::Shelved) {
+        context().prompter.inform(tr("Select a shelved alarm in the list first."));
+        return;
+    }
+    m_services.engine.unshelve(id, operatorName());
 }
 
 void AlarmsWindow::exportEvents()
@@ -344,7 +415,7 @@ void AlarmsWindow::showRule(int row)
         return;
     const history::AlarmRule& r = m_ruleList[row];
     m_ruleStation->setText(r.address);
-    m_ruleKind->setCurrentText(alarms::kindName(r.kind));
+    m_ruleKind->setCurrentIndex(m_ruleKind->findData(int(r.kind)));
     m_ruleChannel->setText(QString::number(r.channel));
     m_ruleLimit->setText(QString::number(r.limit));
     m_ruleDeadband->setText(QString::number(r.deadband));
@@ -358,7 +429,7 @@ std::optional<history::AlarmRule> AlarmsWindow::ruleFromForm(QString* problem) c
 {
     history::AlarmRule rule;
     rule.address = m_ruleStation->text().trimmed();
-    rule.kind = alarms::kindFromName(m_ruleKind->currentText()).value_or(history::AlarmRuleKind(0));
+    rule.kind = history::AlarmRuleKind(m_ruleKind->currentData().toInt());
     rule.priority = history::AlarmPriority(m_rulePriority->currentData().toInt());
     rule.text = m_ruleText->text().trimmed();
     const bool needsChannel = rule.kind == history::AlarmRuleKind::VoltageAbove ||

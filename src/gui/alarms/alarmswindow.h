@@ -14,8 +14,8 @@ namespace kestavo::alarmwindows {
 struct AlarmServices;
 
 /// `Alarms`: the open alarms (waiting for acknowledgement first, then by priority and time) with
-/// Acknowledge, Acknowledge all, Shelve and the mute switch; the event log with a filter and
-/// "Export CSV…"; and the rules editor. Stays open beside the main window.
+/// Acknowledge, Acknowledge all, Shelve (for a time, with a reason), Unshelve and the mute switch; the event
+/// log with a filter and "Export CSV…"; and the rules editor. Stays open beside the main window.
 class AlarmsWindow final : public core::ConsoleDialog
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ private:
     void acknowledgeSelected();
     void acknowledgeAll();
     void shelveSelected();
+    void unshelveSelected();
     void exportEvents();
     void showRule(int row);
     std::optional<history::AlarmRule> ruleFromForm(QString* problem) const;
@@ -49,7 +50,9 @@ private:
     QPushButton* m_ack = nullptr;
     QPushButton* m_ackAll = nullptr;
     QSpinBox* m_shelveMinutes = nullptr;
+    QLineEdit* m_shelveReason = nullptr;
     QPushButton* m_shelve = nullptr;
+    QPushButton* m_unshelve = nullptr;
     QCheckBox* m_mute = nullptr;
     QLineEdit* m_eventFilter = nullptr;
     QTableWidget* m_events = nullptr;
