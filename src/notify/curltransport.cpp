@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -14,18 +15,71 @@ namespace kestavo::notify {
 
 namespace {
 
+// libcurl is loaded when the first message goes out, not when a program starts: the console would
+// otherwise map it with its TLS libraries at every start for routes that may never send. The
+// library stays loaded once it is (libcurl keeps global state), and its global set-up runs once.
+struct CurlApi
+{
+    CURL* (*easyInit)() = nullptr;
+    CURLcode (*easySetopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*easyPerform)(CURL*) = nullptr;
+    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
+    void (*easyCleanup)(CURL*) = nullptr;
+    const char* (*easyStrerror)(CURLcode) = nullptr;
+    CURLcode (*globalInit)(long) = nullptr;
+    curl_slist* (*slistAppend)(curl_slist*, const char*) = nullptr;
+    void (*slistFreeAll)(curl_slist*) = nullptr;
+    QString error; // empty when every function was found
+};
+
+template <typename F>
+bool resolve(void* library, const char* name, F* out)
+{
+    *out = reinterpret_cast<F>(::dlsym(library, name));
+    return *out != nullptr;
+}
+
+const CurlApi& curl()
+{
+    static const CurlApi api = [] {
+        CurlApi a;
+        void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            a.error = QStringLiteral("libcurl cannot be loaded (%1); install the package libcurl4")
+                          .arg(QString::fromLocal8Bit(::dlerror()));
+            return a;
+        }
+        const bool ok = resolve(library, "curl_easy_init", &a.easyInit) &&
+                        resolve(library, "curl_easy_setopt", &a.easySetopt) &&
+                        resolve(library, "curl_easy_perform", &a.easyPerform) &&
+                        resolve(library, "curl_easy_getinfo", &a.easyGetinfo) &&
+                        resolve(library, "curl_easy_cleanup", &a.easyCleanup) &&
+                        resolve(library, "curl_easy_strerror", &a.easyStrerror) &&
+                        resolve(library, "curl_global_init", &a.globalInit) &&
+                        resolve(library, "curl_slist_append", &a.slistAppend) &&
+                        resolve(library, "curl_slist_free_all", &a.slistFreeAll);
+        if (!ok)
+            a.error = QStringLiteral("libcurl.so.4 lacks a function this program needs; install libcurl4 7.68 or later");
+        else
+            a.globalInit(CURL_GLOBAL_DEFAULT);
+        return a;
+    }();
+    return api;
+}
+
 struct Easy
 {
-    CURL* handle = curl_easy_init();
+    CURL* handle = curl().error.isEmpty() ? curl().easyInit() : nullptr;
     curl_slist* list = nullptr;
     curl_slist* recipients = nullptr;
     char error[CURL_ERROR_SIZE] = {};
     ~Easy()
     {
-        curl_slist_free_all(list);
-        curl_slist_free_all(recipients);
-        if (handle)
-            curl_easy_cleanup(handle);
+        if (!handle)
+            return;
+        curl().slistFreeAll(list);
+        curl().slistFreeAll(recipients);
+        curl().easyCleanup(handle);
     }
 };
 
@@ -61,15 +115,15 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 
 void watch(CURL* c, const std::atomic<bool>* cancel)
 {
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, cancel);
+    curl().easySetopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl().easySetopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+    curl().easySetopt(c, CURLOPT_XFERINFODATA, cancel);
 }
 
 QString failure(CURLcode code, const char* error)
 {
     const QString text = QString::fromLocal8Bit(error).trimmed();
-    return text.isEmpty() ? QString::fromLatin1(curl_easy_strerror(code)) : text;
+    return text.isEmpty() ? QString::fromLatin1(curl().easyStrerror(code)) : text;
 }
 
 bool readSecret(const QString& path, QByteArray* secret, QString* error)
@@ -113,16 +167,9 @@ bool readHeaderFile(const QString& path, QList<QByteArray>* headers, QString* er
 
 CurlTransport::CurlTransport() : CurlTransport(Options()) {}
 
-CurlTransport::CurlTransport(const Options& options) : m_options(options)
-{
-    // Reference-counted by libcurl; safe while other threads hold no handle of ours yet.
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-}
+CurlTransport::CurlTransport(const Options& options) : m_options(options) {}
 
-CurlTransport::~CurlTransport()
-{
-    curl_global_cleanup();
-}
+CurlTransport::~CurlTransport() = default;
 
 SendResult CurlTransport::send(const Route& route, const Message& message, const std::atomic<bool>* cancel)
 {
@@ -141,33 +188,33 @@ SendResult CurlTransport::webhook(const Route& route, const Message& message, co
 
     Easy easy;
     if (!easy.handle)
-        return {false, QStringLiteral("libcurl could not start a transfer.")};
+        return {false, curl().error.isEmpty() ? QStringLiteral("libcurl could not start a transfer.") : curl().error};
     for (const QByteArray& h : headers)
-        easy.list = curl_slist_append(easy.list, h.constData());
+        easy.list = curl().slistAppend(easy.list, h.constData());
     QByteArray reply;
     const QByteArray url = route.target.toUtf8();
     CURL* c = easy.handle;
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, easy.list);
-    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, long(request.body.size()));
-    curl_easy_setopt(c, CURLOPT_COPYPOSTFIELDS, request.body.constData());
-    curl_easy_setopt(c, CURLOPT_USERAGENT, "Kestavo");
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(m_options.timeoutMs));
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, collect);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, easy.error);
+    curl().easySetopt(c, CURLOPT_URL, url.constData());
+    curl().easySetopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl().easySetopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl().easySetopt(c, CURLOPT_HTTPHEADER, easy.list);
+    curl().easySetopt(c, CURLOPT_POSTFIELDSIZE, long(request.body.size()));
+    curl().easySetopt(c, CURLOPT_COPYPOSTFIELDS, request.body.constData());
+    curl().easySetopt(c, CURLOPT_USERAGENT, "Kestavo");
+    curl().easySetopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
+    curl().easySetopt(c, CURLOPT_TIMEOUT_MS, long(m_options.timeoutMs));
+    curl().easySetopt(c, CURLOPT_WRITEFUNCTION, collect);
+    curl().easySetopt(c, CURLOPT_WRITEDATA, &reply);
+    curl().easySetopt(c, CURLOPT_ERRORBUFFER, easy.error);
     const QByteArray ca = m_options.caFile.toLocal8Bit();
     if (!ca.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, ca.constData());
+        curl().easySetopt(c, CURLOPT_CAINFO, ca.constData());
     watch(c, cancel);
-    const CURLcode code = curl_easy_perform(c);
+    const CURLcode code = curl().easyPerform(c);
     if (code != CURLE_OK)
         return {false, failure(code, easy.error)};
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    curl().easyGetinfo(c, CURLINFO_RESPONSE_CODE, &status);
     const QString detail = QStringLiteral("HTTP %1").arg(status);
     if (status >= 200 && status < 300)
         return {true, detail};
@@ -191,43 +238,43 @@ SendResult CurlTransport::mail(const Route& route, const Message& message, const
 
     Easy easy;
     if (!easy.handle)
-        return {false, QStringLiteral("libcurl could not start a transfer.")};
+        return {false, curl().error.isEmpty() ? QStringLiteral("libcurl could not start a transfer.") : curl().error};
     CURL* c = easy.handle;
     const QByteArray url =
         QStringLiteral("%1://%2:%3").arg(server.scheme(), server.host()).arg(server.port()).toUtf8();
     const QByteArray mailFrom = u'<' + from.toUtf8() + u'>';
     const QByteArray rcpt = u'<' + route.target.toUtf8() + u'>';
-    easy.recipients = curl_slist_append(nullptr, rcpt.constData());
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    easy.recipients = curl().slistAppend(nullptr, rcpt.constData());
+    curl().easySetopt(c, CURLOPT_URL, url.constData());
+    curl().easySetopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl().easySetopt(c, CURLOPT_NOSIGNAL, 1L);
     // smtp:// must upgrade with STARTTLS, so a password or an alarm never crosses a network in
     // the clear; only a relay on this machine may speak plain SMTP.
     if (server.scheme() == u"smtp")
-        curl_easy_setopt(c, CURLOPT_USE_SSL,
+        curl().easySetopt(c, CURLOPT_USE_SSL,
                          long(isLoopback(server.host()) ? CURLUSESSL_TRY : CURLUSESSL_ALL));
     const QByteArray user = route.smtpUser.toUtf8();
     if (!user.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        curl().easySetopt(c, CURLOPT_USERNAME, user.constData());
+        curl().easySetopt(c, CURLOPT_PASSWORD, password.constData());
     }
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, mailFrom.constData());
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, easy.recipients);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, supply);
-    curl_easy_setopt(c, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(m_options.timeoutMs));
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, easy.error);
+    curl().easySetopt(c, CURLOPT_MAIL_FROM, mailFrom.constData());
+    curl().easySetopt(c, CURLOPT_MAIL_RCPT, easy.recipients);
+    curl().easySetopt(c, CURLOPT_READFUNCTION, supply);
+    curl().easySetopt(c, CURLOPT_READDATA, &upload);
+    curl().easySetopt(c, CURLOPT_UPLOAD, 1L);
+    curl().easySetopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
+    curl().easySetopt(c, CURLOPT_TIMEOUT_MS, long(m_options.timeoutMs));
+    curl().easySetopt(c, CURLOPT_ERRORBUFFER, easy.error);
     const QByteArray ca = m_options.caFile.toLocal8Bit();
     if (!ca.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, ca.constData());
+        curl().easySetopt(c, CURLOPT_CAINFO, ca.constData());
     watch(c, cancel);
-    const CURLcode code = curl_easy_perform(c);
+    const CURLcode code = curl().easyPerform(c);
     if (code != CURLE_OK)
         return {false, failure(code, easy.error)};
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    curl().easyGetinfo(c, CURLINFO_RESPONSE_CODE, &status);
     return {true, QStringLiteral("SMTP %1").arg(status)};
 }
 

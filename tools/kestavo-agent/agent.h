@@ -61,6 +61,8 @@ public:
     fleet::FleetPoller& poller() { return m_poller; }
     quint16 httpPort() const { return m_httpPort; }
     MqttPublisher* mqtt() { return m_mqtt.get(); }
+    /// The Prometheus text /metrics serves.
+    QByteArray metrics();
 
 private:
     bool reloadStations();
@@ -79,7 +81,6 @@ private:
     void audit(int index, int relay, bool on, const QString& outcome, const QString& detail);
     void audit(const QString& address, const QString& description, int relay, bool on, const QString& outcome,
                const QString& detail);
-    QByteArray metrics();
 
     // What keeps the agent from doing its work; /healthz is 503 while any is present.
     enum class Problem { HistoryWrite, HistoryLocked, HistoryReplaced, HistoryDamaged, Stations };
