@@ -463,6 +463,34 @@ Die Liste trotzdem senden?</translation>
         <source>Alarm sounds</source>
         <translation>Alarmtöne</translation>
     </message>
+    <message>
+        <source>At most %1; the alarm then comes back</source>
+        <translation>Höchstens %1; danach kommt der Alarm zurück</translation>
+    </message>
+    <message>
+        <source>Reason for shelving</source>
+        <translation>Grund für das Zurückstellen</translation>
+    </message>
+    <message>
+        <source>Reason (required)</source>
+        <translation>Grund (erforderlich)</translation>
+    </message>
+    <message>
+        <source>Unshelve</source>
+        <translation>Zurückholen</translation>
+    </message>
+    <message>
+        <source>Bring the selected shelved alarm back, acknowledged</source>
+        <translation>Den gewählten zurückgestellten Alarm quittiert zurückholen</translation>
+    </message>
+    <message>
+        <source>The alarm was not shelved. </source>
+        <translation>Der Alarm wurde nicht zurückgestellt. </translation>
+    </message>
+    <message>
+        <source>Select a shelved alarm in the list first.</source>
+        <translation>Bitte zuerst einen zurückgestellten Alarm in der Liste wählen.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::app::Application</name>
@@ -788,6 +816,21 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
+    <name>kestavo::core::Session</name>
+    <message>
+        <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
+        <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
+    </message>
+    <message>
+        <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
+        <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
+    </message>
+    <message>
+        <source>No station is chosen. Add one with &quot;Add IP&quot;, choose it in the station box and press &quot;Start&quot; again.</source>
+        <translation>Es ist keine Station gewählt. Bitte mit „Add IP“ eine hinzufügen, sie im Stationsfeld wählen und erneut „Start“ drücken.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::core::StationBar</name>
     <message>
         <source>Station</source>
@@ -816,21 +859,6 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Kestavo</source>
         <translation>Kestavo</translation>
-    </message>
-</context>
-<context>
-    <name>kestavo::core::Session</name>
-    <message>
-        <source>The station address &quot;%1&quot; is not an IP number. Choose or add a station with a numeric IP address.</source>
-        <translation>Die Stationsadresse „%1“ ist keine IP-Nummer. Bitte eine Station mit numerischer IP-Adresse wählen oder hinzufügen.</translation>
-    </message>
-    <message>
-        <source>No socket for the session with %1 could be opened: %2. Check the network settings of this computer and press &quot;Start&quot; again.</source>
-        <translation>Für die Sitzung mit %1 ließ sich kein Socket öffnen: %2. Bitte die Netzwerkeinstellungen dieses Rechners prüfen und erneut „Start“ drücken.</translation>
-    </message>
-    <message>
-        <source>No station is chosen. Add one with &quot;Add IP&quot;, choose it in the station box and press &quot;Start&quot; again.</source>
-        <translation>Es ist keine Station gewählt. Bitte mit „Add IP“ eine hinzufügen, sie im Stationsfeld wählen und erneut „Start“ drücken.</translation>
     </message>
 </context>
 <context>
