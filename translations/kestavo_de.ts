@@ -792,6 +792,10 @@ Die Liste trotzdem senden?</translation>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
+    <message>
+        <source>&amp;Schedules</source>
+        <translation>&amp;Zeitpläne</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::ReadoutPanel</name>
@@ -1307,6 +1311,245 @@ Der Befehl wurde angehalten.
     </message>
 </context>
 <context>
+    <name>kestavo::schedulewindows::SchedulesWindow</name>
+    <message>
+        <source>Schedules</source>
+        <translation>Zeitpläne</translation>
+    </message>
+    <message>
+        <source>Schedule entries</source>
+        <translation>Zeitplaneinträge</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Aktiv</translation>
+    </message>
+    <message>
+        <source>Station or tag</source>
+        <translation>Station oder Tag</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Aktion</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>Wann</translation>
+    </message>
+    <message>
+        <source>Days</source>
+        <translation>Tage</translation>
+    </message>
+    <message>
+        <source>Dates</source>
+        <translation>Daten</translation>
+    </message>
+    <message>
+        <source>Actions of the next seven days per station</source>
+        <translation>Aktionen der nächsten sieben Tage je Station</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Tag</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>Station address or tag</source>
+        <translation>Stationsadresse oder Tag</translation>
+    </message>
+    <message>
+        <source>Relay on</source>
+        <translation>Relais ein</translation>
+    </message>
+    <message>
+        <source>Relay off</source>
+        <translation>Relais aus</translation>
+    </message>
+    <message>
+        <source>Pulse relay</source>
+        <translation>Relais kurz schalten</translation>
+    </message>
+    <message>
+        <source>Run relay script</source>
+        <translation>Relaisskript ausführen</translation>
+    </message>
+    <message>
+        <source>Relay</source>
+        <translation>Relais</translation>
+    </message>
+    <message>
+        <source>Pulse seconds</source>
+        <translation>Impulsdauer in Sekunden</translation>
+    </message>
+    <message>
+        <source>Relay script slot</source>
+        <translation>Platz des Relaisskripts</translation>
+    </message>
+    <message>
+        <source>At a time of day</source>
+        <translation>Zu einer Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Sunrise</source>
+        <translation>Sonnenaufgang</translation>
+    </message>
+    <message>
+        <source>Sunset</source>
+        <translation>Sonnenuntergang</translation>
+    </message>
+    <message>
+        <source>Civil dawn</source>
+        <translation>Bürgerliche Morgendämmerung</translation>
+    </message>
+    <message>
+        <source>Civil dusk</source>
+        <translation>Bürgerliche Abenddämmerung</translation>
+    </message>
+    <message>
+        <source>Time of day, HH:MM</source>
+        <translation>Uhrzeit, HH:MM</translation>
+    </message>
+    <message>
+        <source>Minutes after the sun event (negative: before)</source>
+        <translation>Minuten nach dem Sonnenereignis (negativ: davor)</translation>
+    </message>
+    <message>
+        <source>Mon</source>
+        <translation>Mo</translation>
+    </message>
+    <message>
+        <source>Tue</source>
+        <translation>Di</translation>
+    </message>
+    <message>
+        <source>Wed</source>
+        <translation>Mi</translation>
+    </message>
+    <message>
+        <source>Thu</source>
+        <translation>Do</translation>
+    </message>
+    <message>
+        <source>Fri</source>
+        <translation>Fr</translation>
+    </message>
+    <message>
+        <source>Sat</source>
+        <translation>Sa</translation>
+    </message>
+    <message>
+        <source>Sun</source>
+        <translation>So</translation>
+    </message>
+    <message>
+        <source>First date, YYYY-MM-DD</source>
+        <translation>Erstes Datum, JJJJ-MM-TT</translation>
+    </message>
+    <message>
+        <source>Last date, YYYY-MM-DD</source>
+        <translation>Letztes Datum, JJJJ-MM-TT</translation>
+    </message>
+    <message>
+        <source>Dates left out, YYYY-MM-DD separated by commas</source>
+        <translation>Ausgelassene Daten, JJJJ-MM-TT durch Kommas getrennt</translation>
+    </message>
+    <message>
+        <source>any</source>
+        <translation>beliebig</translation>
+    </message>
+    <message>
+        <source>Where</source>
+        <translation>Wo</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>Was</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add the entry</source>
+        <translation>Den Eintrag hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected entry</source>
+        <translation>Den gewählten Eintrag entfernen</translation>
+    </message>
+    <message>
+        <source>Enable / disable</source>
+        <translation>Ein- / ausschalten</translation>
+    </message>
+    <message>
+        <source>Enable or disable the selected entry</source>
+        <translation>Den gewählten Eintrag ein- oder ausschalten</translation>
+    </message>
+    <message>
+        <source>station: enter the station&apos;s address</source>
+        <translation>station: bitte die Adresse der Station eingeben</translation>
+    </message>
+    <message>
+        <source>tag: enter a tag</source>
+        <translation>tag: bitte einen Tag eingeben</translation>
+    </message>
+    <message>
+        <source>time: &quot;%1&quot; is no time of day (HH:MM)</source>
+        <translation>time: „%1“ ist keine Uhrzeit (HH:MM)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is no date (YYYY-MM-DD)</source>
+        <translation>%1: „%2“ ist kein Datum (JJJJ-MM-TT)</translation>
+    </message>
+    <message>
+        <source>except: &quot;%1&quot; is no date (YYYY-MM-DD)</source>
+        <translation>except: „%1“ ist kein Datum (JJJJ-MM-TT)</translation>
+    </message>
+    <message>
+        <source>station: %1 is not in the station list</source>
+        <translation>station: %1 steht nicht in der Stationsliste</translation>
+    </message>
+    <message>
+        <source>when: %1 has no latitude and longitude, so its %2 is unknown</source>
+        <translation>when: %1 hat keine geografische Breite und Länge, daher ist %2 dort unbekannt</translation>
+    </message>
+    <message>
+        <source>This entry cannot run: %1.</source>
+        <translation>Dieser Eintrag kann nicht ausgeführt werden: %1.</translation>
+    </message>
+    <message>
+        <source>The entry could not be written to &quot;%1&quot;: %2</source>
+        <translation>Der Eintrag konnte nicht in „%1“ geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Remove schedule entry #%1?</source>
+        <translation>Zeitplaneintrag #%1 entfernen?</translation>
+    </message>
+    <message>
+        <source>yes</source>
+        <translation>ja</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>nein</translation>
+    </message>
+    <message>
+        <source>no %1</source>
+        <translation>kein %1</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::stations</name>
     <message>
         <source>unknown database error</source>
@@ -1335,6 +1578,10 @@ Der Befehl wurde angehalten.
     <message>
         <source>The station database &quot;%1&quot; is damaged (%2) and was left unchanged.</source>
         <translation>Die Stationsdatenbank „%1“ ist beschädigt (%2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The tags and sites in the station database &quot;%1&quot; were written by a newer version of Kestavo; they were left unchanged.</source>
+        <translation>Die Tags und Standorte in der Stationsdatenbank „%1“ wurden von einer neueren Kestavo-Version geschrieben; sie blieben unverändert.</translation>
     </message>
 </context>
 <context>

@@ -34,6 +34,7 @@
 #include "gui/main/dialogregistry.h"
 #include "gui/main/mainform.h"
 #include "gui/relays/relaydialogs.h"
+#include "gui/schedules/scheduleswindow.h"
 #include "gui/trends/trendsdialogs.h"
 #include "history/auditlog.h"
 #include "history/historyconnection.h"
@@ -233,6 +234,12 @@ bool Application::start()
     devices.notifier = m_notifier.get();
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
+    if (m_options.history != qs("none")) {
+        schedulewindows::registerSchedulesWindow(*m_dialogs, [this] {
+            return m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path())
+                                               : m_options.history;
+        });
+    }
     m_alarms->attachFleet(m_fleet->poller());
     alarmwindows::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
     m_mainForm->statusBar()->addPermanentWidget(summary);

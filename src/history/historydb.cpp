@@ -111,6 +111,21 @@ const char* const kSchemaV5[] = {
     "CREATE UNIQUE INDEX alarms_open ON alarms (address, rule) WHERE state <> 0",
 };
 
+// Version 6: relay schedules (what, where, when, on which days) and the log of what their
+// executor did about each occurrence (sent, verified, moved, skipped, failed, recovered).
+const char* const kSchemaV6[] = {
+    "CREATE TABLE schedules (id INTEGER PRIMARY KEY, station TEXT NOT NULL DEFAULT '', "
+    "tag TEXT NOT NULL DEFAULT '', action TEXT NOT NULL, relay INTEGER NOT NULL DEFAULT 0, "
+    "seconds INTEGER NOT NULL DEFAULT 0, slot INTEGER NOT NULL DEFAULT 0, anchor TEXT NOT NULL, "
+    "minute INTEGER NOT NULL DEFAULT 0, offset_min INTEGER NOT NULL DEFAULT 0, "
+    "days INTEGER NOT NULL DEFAULT 127, from_date TEXT NOT NULL DEFAULT '', "
+    "until_date TEXT NOT NULL DEFAULT '', except_dates TEXT NOT NULL DEFAULT '', "
+    "enabled INTEGER NOT NULL DEFAULT 1, created_t INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE schedule_log (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, schedule INTEGER NOT NULL, "
+    "address TEXT NOT NULL, due_t INTEGER NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX schedule_log_schedule ON schedule_log (schedule, address, due_t)",
+};
+
 QString qs(const char* text)
 {
     return QString::fromLatin1(text);
@@ -265,6 +280,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV4), std::end(kSchemaV4));
     if (ok && version < 5)
         ok = run(std::begin(kSchemaV5), std::end(kSchemaV5));
+    if (ok && version < 6)
+        ok = run(std::begin(kSchemaV6), std::end(kSchemaV6));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

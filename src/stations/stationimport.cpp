@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include "stations/stationextras.h"
 #include "stations/stationformat.h"
 
 #include "text/csv.h"
@@ -46,7 +47,7 @@ DecodedText decodeImportText(const QByteArray& bytes)
 
 QString importRowProblem(const QStringList& fields, int line, QHash<QString, int>& seen)
 {
-    if (fields.size() != 3)
+    if (fields.size() != 3 && fields.size() != 4)
         return QString();
     const QString address = trimSpaces(fields.at(0));
     if (address == QStringLiteral("0.0.0.0") || address == QStringLiteral("255.255.255.255"))
@@ -65,6 +66,12 @@ QString importRowProblem(const QStringList& fields, int line, QHash<QString, int
             .arg(field.at(i).unicode(), 4, 16, QLatin1Char('0'))
             .arg(i + 1)
             .arg(text::quoteField(shown));
+    }
+    if (fields.size() == 4) {
+        for (const QString& tag : splitTags(fields.at(3))) {
+            if (const QString problem = tagProblem(tag); !problem.isEmpty())
+                return QStringLiteral("tags: %1").arg(text::quoteField(problem));
+        }
     }
     const auto first = seen.constFind(address);
     if (first != seen.cend())

@@ -25,7 +25,7 @@ struct DecodedText
 /// characters beyond Latin-1 are refused, naming the first one's line and column.
 DecodedText decodeImportText(const QByteArray& bytes);
 
-/// Checks one row (address, password, description) starting on `line` against the rows before it;
+/// Checks one row (address, password, description[, tags]) starting on `line` against the rows before it;
 /// `seen` maps each address accepted so far to its line. Empty when the row is fine.
 QString importRowProblem(const QStringList& fields, int line, QHash<QString, int>& seen);
 

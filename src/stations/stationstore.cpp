@@ -135,6 +135,14 @@ QVariant storedValue(const QString& column, const QVariant& value)
     return value;
 }
 
+QString extrasNewerError(const QString& path)
+{
+    return QCoreApplication::translate("kestavo::stations",
+                                       "The tags and sites in the station database \"%1\" were written by a "
+                                       "newer version of Kestavo; they were left unchanged.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QString sqlError(const QSqlError& error)
 {
     const QString text = error.text().trimmed();
@@ -256,7 +264,7 @@ StationStore::OpenResult StationStore::open(const QString& path)
                             .arg(nativePath(m_path), sqlError(db.lastError())));
         }
     }
-    if (!prepareSchema() || !loadRecords())
+    if (!prepareSchema() || !prepareExtras() || !loadRecords() || !loadExtras())
         return fail(m_lastError);
 
     m_open = true;
@@ -285,6 +293,9 @@ void StationStore::close()
     m_tableColumns.clear();
     m_records.clear();
     m_position = -1;
+    m_tags.clear();
+    m_sites.clear();
+    m_extrasNewer = false;
 }
 
 // Decides, without writing a byte, whether an existing file is a station database we may use.
@@ -748,6 +759,12 @@ bool StationStore::add(const QString& ip, const QString& typedPassword, const QS
 
 bool StationStore::importStations(const QList<ImportRow>& rows)
 {
+    const bool anyTags =
+        std::any_of(rows.cbegin(), rows.cend(), [](const ImportRow& row) { return bool(row.tags); });
+    if (anyTags && m_extrasNewer) {
+        m_lastError = extrasNewerError(m_path);
+        return false;
+    }
     if (!beginWrite())
         return false;
     QList<Record> records = m_records;
@@ -766,6 +783,8 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
                               &record))
                 return false;
             records.append(record);
+            if (row.tags && !writeTags(address, *row.tags))
+                return false;
             continue;
         }
         Record& record = records[found];
@@ -774,11 +793,22 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
             changes.insert(kPassword, padPassword(row.typedPassword));
         if (!updateRecord(record.rowId, changes))
             return false;
+        if (row.tags && !writeTags(address, *row.tags))
+            return false;
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             record.values.insert(it.key(), it.value());
     }
     if (!commitWrite())
         return false;
+    for (const ImportRow& row : rows) {
+        if (!row.tags)
+            continue;
+        const QString address = trimSpaces(row.address);
+        if (row.tags->isEmpty())
+            m_tags.remove(address);
+        else
+            m_tags.insert(address, *row.tags);
+    }
     m_records = records;
     positionOnShownStation();
     Q_EMIT changed();
@@ -830,9 +860,22 @@ bool StationStore::removeAt(int position)
         }
         remaining.first().values.insert(kDefault, 1);
     }
+    const QString removedAddress = addressOf(m_records.at(position).values.value(kIps).toString());
+    const bool addressGone = std::none_of(remaining.cbegin(), remaining.cend(), [&](const Record& record) {
+        return addressOf(record.values.value(kIps).toString()) == removedAddress;
+    });
+    if (addressGone && !m_extrasNewer &&
+        (m_tags.contains(removedAddress) || m_sites.contains(removedAddress))) {
+        if (!writeTags(removedAddress, {}) || !writeSite(removedAddress, {}))
+            return false;
+    }
     query.finish();
     if (!commitWrite())
         return false;
+    if (addressGone && !m_extrasNewer) {
+        m_tags.remove(removedAddress);
+        m_sites.remove(removedAddress);
+    }
 
     m_records = remaining;
     positionOnShownStation();
@@ -888,6 +931,215 @@ bool StationStore::setPassword(const QString& address, const QString& paddedPass
         return false;
     }
     return writeCurrent({{kPassword, paddedPassword}});
+}
+
+// ---- tags and sites ------------------------------------------------------------------------
+
+bool StationStore::prepareExtras()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    const auto failed = [this, &query](const QString& what) {
+        m_lastError = QStringLiteral("The station database \"%1\" cannot be %2: %3.")
+                          .arg(nativePath(m_path), what, sqlError(query.lastError()));
+        return false;
+    };
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                   "name = 'station_extras_schema'")) ||
+        !query.next())
+        return failed(QStringLiteral("read"));
+    if (query.value(0).toInt() > 0) {
+        if (!query.exec(QStringLiteral("SELECT max(version) FROM station_extras_schema")) || !query.next())
+            return failed(QStringLiteral("read"));
+        m_extrasNewer = query.value(0).toInt() > kExtrasSchemaVersion;
+        return true;
+    }
+    if (m_readOnly)
+        return true; // nothing to read: no station has extras
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE station_extras_schema (version INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO station_extras_schema (version) VALUES (%1)").arg(kExtrasSchemaVersion),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS station_tags (address TEXT NOT NULL, tag TEXT NOT NULL, "
+                       "PRIMARY KEY (address, tag))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS station_sites (address TEXT PRIMARY KEY, "
+                       "location TEXT NOT NULL DEFAULT '', latitude REAL, longitude REAL, "
+                       "zone TEXT NOT NULL DEFAULT '')"),
+    };
+    if (!db.transaction())
+        return failed(QStringLiteral("prepared"));
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            failed(QStringLiteral("prepared"));
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        m_lastError = tr("The station database \"%1\" cannot be prepared: %2.")
+                          .arg(nativePath(m_path), sqlError(db.lastError()));
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool StationStore::loadExtras()
+{
+    m_tags.clear();
+    m_sites.clear();
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    // A read-only file from before the extras has none of these tables: nothing to load.
+    if (query.exec(QStringLiteral("SELECT address, tag FROM station_tags ORDER BY rowid"))) {
+        while (query.next())
+            m_tags[query.value(0).toString()].append(query.value(1).toString());
+    }
+    if (query.exec(
+            QStringLiteral("SELECT address, location, latitude, longitude, zone FROM station_sites"))) {
+        while (query.next()) {
+            StationSite site;
+            site.location = query.value(1).toString();
+            if (!query.value(2).isNull())
+                site.latitude = query.value(2).toDouble();
+            if (!query.value(3).isNull())
+                site.longitude = query.value(3).toDouble();
+            site.zone = query.value(4).toString();
+            m_sites.insert(query.value(0).toString(), site);
+        }
+    }
+    return true;
+}
+
+// Inside a write transaction: the address's tags become exactly `tags`.
+bool StationStore::writeTags(const QString& address, const QStringList& tags)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("DELETE FROM station_tags WHERE address = ?"));
+    query.addBindValue(address);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    query.prepare(QStringLiteral("INSERT INTO station_tags (address, tag) VALUES (?, ?)"));
+    for (const QString& tag : tags) {
+        query.addBindValue(address);
+        query.addBindValue(tag);
+        if (!query.exec()) {
+            failWrite(sqlError(query.lastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Inside a write transaction: an empty site removes the row.
+bool StationStore::writeSite(const QString& address, const StationSite& site)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("DELETE FROM station_sites WHERE address = ?"));
+    query.addBindValue(address);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    if (site.isEmpty())
+        return true;
+    query.prepare(QStringLiteral(
+        "INSERT INTO station_sites (address, location, latitude, longitude, zone) VALUES (?, ?, ?, ?, ?)"));
+    query.addBindValue(address);
+    query.addBindValue(site.location.isNull() ? QStringLiteral("") : site.location);
+    query.addBindValue(site.latitude ? QVariant(*site.latitude) : QVariant(QMetaType(QMetaType::Double)));
+    query.addBindValue(site.longitude ? QVariant(*site.longitude) : QVariant(QMetaType(QMetaType::Double)));
+    query.addBindValue(site.zone.isNull() ? QStringLiteral("") : site.zone);
+    if (!query.exec()) {
+        failWrite(sqlError(query.lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool StationStore::beginExtrasWrite(const QString& address)
+{
+    if (positionOf(address) < 0) {
+        m_lastError = kNotFound;
+        return false;
+    }
+    if (m_extrasNewer) {
+        m_lastError = extrasNewerError(m_path);
+        return false;
+    }
+    return beginWrite();
+}
+
+QStringList StationStore::tagsOf(const QString& address) const
+{
+    return m_tags.value(address);
+}
+
+StationSite StationStore::siteOf(const QString& address) const
+{
+    return m_sites.value(address);
+}
+
+QStringList StationStore::allTags() const
+{
+    QStringList tags;
+    for (const QStringList& list : m_tags)
+        for (const QString& tag : list)
+            if (!tags.contains(tag))
+                tags.append(tag);
+    tags.sort();
+    return tags;
+}
+
+QStringList StationStore::addressesWithTag(const QString& tag) const
+{
+    QStringList addresses;
+    for (int p = 0; p < count(); ++p) {
+        const QString address = addressOf(entryAt(p));
+        if (!addresses.contains(address) && tagMatches(m_tags.value(address), tag))
+            addresses.append(address);
+    }
+    return addresses;
+}
+
+bool StationStore::addTags(const QString& address, const QStringList& tags)
+{
+    QStringList merged = m_tags.value(address);
+    for (const QString& tag : tags)
+        if (!merged.contains(tag))
+            merged.append(tag);
+    if (!beginExtrasWrite(address) || !writeTags(address, merged) || !commitWrite())
+        return false;
+    m_tags.insert(address, merged);
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::removeTags(const QString& address, const QStringList& tags)
+{
+    QStringList kept = m_tags.value(address);
+    for (const QString& tag : tags)
+        kept.removeAll(tag);
+    if (!beginExtrasWrite(address) || !writeTags(address, kept) || !commitWrite())
+        return false;
+    if (kept.isEmpty())
+        m_tags.remove(address);
+    else
+        m_tags.insert(address, kept);
+    Q_EMIT changed();
+    return true;
+}
+
+bool StationStore::setSite(const QString& address, const StationSite& site)
+{
+    if (!beginExtrasWrite(address) || !writeSite(address, site) || !commitWrite())
+        return false;
+    if (site.isEmpty())
+        m_sites.remove(address);
+    else
+        m_sites.insert(address, site);
+    Q_EMIT changed();
+    return true;
 }
 
 } // namespace kestavo::stations

@@ -3,12 +3,17 @@
 // The station directory: the "ipnumbers" table of the station database, cached in memory, with
 // the positional cursor every station operation and every writer of a station record relies on.
 
+#include <optional>
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+
+#include "stations/stationextras.h"
 
 namespace kestavo::stations {
 
@@ -96,6 +101,7 @@ public:
         QString address;
         QString typedPassword; // empty: an existing station keeps its password
         QString description;
+        std::optional<QStringList> tags = std::nullopt; // set: the station's tags become exactly these
     };
     // Adds or updates every row in one transaction: a row whose address is already in the
     // directory updates the first station with it, any other row is appended as add() does.
@@ -118,6 +124,19 @@ public:
     // Stores a password the unit has accepted into the first record matching `address`, which
     // becomes current. False with kNotFound in lastError() when no record matches.
     bool setPassword(const QString& address, const QString& paddedPassword);
+
+    // Tags, location, position and zone, kept by address beside "ipnumbers" (stationextras.h).
+    // A file whose extras tables were written by a newer version is read but not changed.
+    QStringList tagsOf(const QString& address) const;
+    StationSite siteOf(const QString& address) const;
+    /// Every tag in use, sorted.
+    QStringList allTags() const;
+    /// The addresses of the stations with `tag` (or a tag below it), in directory order, once each.
+    QStringList addressesWithTag(const QString& tag) const;
+    // These write the first station with `address`; false with kNotFound when there is none.
+    bool addTags(const QString& address, const QStringList& tags);
+    bool removeTags(const QString& address, const QStringList& tags);
+    bool setSite(const QString& address, const StationSite& site);
 
 Q_SIGNALS:
     void changed(); // after every successful write
@@ -142,6 +161,11 @@ private:
     bool commitWrite();
     void failWrite(const QString& error);
     void positionOnShownStation();
+    bool prepareExtras();
+    bool loadExtras();
+    bool writeTags(const QString& address, const QStringList& tags);
+    bool writeSite(const QString& address, const StationSite& site);
+    bool beginExtrasWrite(const QString& address);
 
     QString m_connection;
     QString m_path;
@@ -152,6 +176,9 @@ private:
     QStringList m_tableColumns;
     QList<Record> m_records;
     int m_position = -1;
+    QHash<QString, QStringList> m_tags;
+    QHash<QString, StationSite> m_sites;
+    bool m_extrasNewer = false;
 };
 
 } // namespace kestavo::stations

@@ -196,6 +196,7 @@ private Q_SLOTS:
     void folderInsteadOfFile();
     void readOnlyFileIsReadButNeverWritten();
     void storesAreIndependent();
+    void extrasLiveBesideTheStationTable();
 
 private:
     QString dbPath() const { return m_dir->filePath(u"ksv.dat"_s); }
@@ -1097,6 +1098,46 @@ void TestStationStore::storesAreIndependent()
     QCOMPARE(second.count(), 2);
     QCOMPARE(fileSnapshot(otherPath).size(), 2);
     QCOMPARE(fileSnapshot(dbPath()).size(), 1);
+}
+
+void TestStationStore::extrasLiveBesideTheStationTable()
+{
+    {
+        StationStore store;
+        openNew(store, {u"10.0.0.1 one"_s, u"10.0.0.2 two"_s, u"10.0.0.3 three"_s});
+        QVERIFY(store.addTags(u"10.0.0.2"_s, {u"north/pumps"_s, u"night"_s}));
+        QVERIFY(store.addTags(u"10.0.0.3"_s, {u"north"_s}));
+        QVERIFY(store.removeTags(u"10.0.0.2"_s, {u"night"_s}));
+        QVERIFY(store.setSite(u"10.0.0.2"_s, {u"Pump house"_s, 69.65, 18.96, u"Europe/Oslo"_s}));
+        QVERIFY(!store.addTags(u"10.0.0.9"_s, {u"north"_s}));
+        QCOMPARE(store.lastError(), kestavo::stations::kNotFound);
+        // An import row with a tags column replaces the tags; one without leaves them.
+        QVERIFY(store.importStations({{u"10.0.0.3"_s, {}, u"three"_s, QStringList{u"south"_s}},
+                                      {u"10.0.0.1"_s, {}, u"one"_s, std::nullopt}}));
+    }
+    // What older programs read is as it was: the station table and its schema number.
+    RawDatabase raw(dbPath());
+    QCOMPARE(raw.rows(u"PRAGMA user_version"_s).value(0).value(0).toInt(), StationStore::kSchemaVersion);
+    QCOMPARE(raw.rows(u"SELECT count(*) FROM pragma_table_info('ipnumbers')"_s).value(0).value(0).toInt(),
+             StationStore::columns().size() + 1);
+
+    StationStore store;
+    QVERIFY(store.open(dbPath()).ok);
+    QCOMPARE(store.tagsOf(u"10.0.0.2"_s), QStringList{u"north/pumps"_s});
+    QCOMPARE(store.addressesWithTag(u"north"_s), QStringList{u"10.0.0.2"_s});
+    QCOMPARE(store.addressesWithTag(u"south"_s), QStringList{u"10.0.0.3"_s});
+    QCOMPARE(store.addressesWithTag(u"nor"_s), QStringList{});
+    const kestavo::stations::StationSite site{u"Pump house"_s, 69.65, 18.96, u"Europe/Oslo"_s};
+    QCOMPARE(store.siteOf(u"10.0.0.2"_s), site);
+
+    // A removed station takes its extras along, so a new one at that address starts bare.
+    QVERIFY(store.removeAt(store.positionOf(u"10.0.0.2"_s)));
+    QVERIFY(store.add(u"10.0.0.2"_s, u"pw"_s, u"again"_s));
+    QVERIFY(store.tagsOf(u"10.0.0.2"_s).isEmpty());
+    QVERIFY(store.siteOf(u"10.0.0.2"_s).isEmpty());
+    store.close();
+    QVERIFY(store.open(dbPath()).ok);
+    QVERIFY(store.tagsOf(u"10.0.0.2"_s).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestStationStore)

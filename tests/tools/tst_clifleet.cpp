@@ -15,6 +15,7 @@
 #include "history/historyreader.h"
 
 namespace cli = kestavo::cli;
+using namespace Qt::StringLiterals;
 using kestavo::stations::StationStore;
 using kestavo::testsupport::SimFleetRig;
 
@@ -41,6 +42,9 @@ private Q_SLOTS:
     void fleetReportsEveryStation();
     void fleetWatchPrintsEveryRound();
     void leadingZerosNeverReachAnotherUnit();
+    void tagsRoundTripAndPickStations();
+    void stationSiteIsChecked_data();
+    void stationSiteIsChecked();
 
 private:
     Run run(const QStringList& arguments);
@@ -109,7 +113,7 @@ void TestCliFleet::importWithABadRowWritesNothing_data()
     QTest::newRow("new station without password") << good + "10.0.0.3,,Tank\n"
                                                   << QStringLiteral(":3: password: Add a Password!");
     QTest::newRow("no description") << good + "10.0.0.3,pw,\n" << QStringLiteral(":3: description: Enter");
-    QTest::newRow("two fields") << good + "\n10.0.0.3,pw\n" << QStringLiteral(":4: expected 3 fields");
+    QTest::newRow("two fields") << good + "\n10.0.0.3,pw\n" << QStringLiteral(":4: expected 3 or 4 fields");
     QTest::newRow("quote never closed") << good + "10.0.0.3,pw,\"Tank\n"
                                         << QStringLiteral("line 3: a quoted");
     QTest::newRow("address twice") << good + "10.0.0.4,pw,Tank\n10.0.0.4,pw,Well\n"
@@ -127,6 +131,8 @@ void TestCliFleet::importWithABadRowWritesNothing_data()
     QTest::newRow("huge address, quoted short")
         << good + QByteArray(1 << 20, '1') + ",pw,Tank\n"
         << QStringLiteral(":3: address '%1…' is longer than 15").arg(QString(80, u'1'));
+    QTest::newRow("bad tag") << good + "10.0.0.3,pw,Tank,north;so uth\n"
+                             << QStringLiteral(":3: tags: tag 'so uth'");
     QTest::newRow("bad row first, good after")
         << QByteArray("10.0.0,pw,Tank\n10.0.0.4,pw,Well\n") << QStringLiteral(":1: address");
 }
@@ -158,10 +164,10 @@ void TestCliFleet::importAddsAndUpdatesAndExportHasNoPassword()
 
     const Run exported = run({QStringLiteral("stations"), QStringLiteral("export")});
     QCOMPARE(exported.code, int(cli::ExitDone));
-    QCOMPARE(exported.out, QStringLiteral("address,password,description\r\n"
-                                          "10.0.0.1,,Pump north (new)\r\n"
-                                          "10.0.0.2,,\"Pump south, east side\"\r\n"
-                                          "10.0.0.3,,Tank\r\n"));
+    QCOMPARE(exported.out, QStringLiteral("address,password,description,tags\r\n"
+                                          "10.0.0.1,,Pump north (new),\r\n"
+                                          "10.0.0.2,,\"Pump south, east side\",\r\n"
+                                          "10.0.0.3,,Tank,\r\n"));
     // The export goes back in unchanged: every station keeps its password.
     const QStringList before = rows();
     const Run again =
@@ -176,7 +182,7 @@ void TestCliFleet::importAddsAndUpdatesAndExportHasNoPassword()
                  .code,
              int(cli::ExitDone));
     const Run hostile = run({QStringLiteral("stations"), QStringLiteral("export")});
-    QVERIFY2(hostile.out.endsWith(QStringLiteral("10.0.0.9,,'=cmd|' /C calc'!A0\r\n")),
+    QVERIFY2(hostile.out.endsWith(QStringLiteral("10.0.0.9,,'=cmd|' /C calc'!A0,\r\n")),
              qPrintable(hostile.out));
     const QStringList withFormula = rows();
     QVERIFY(withFormula.last().contains(formula));
@@ -308,6 +314,83 @@ void TestCliFleet::leadingZerosNeverReachAnotherUnit()
     QVERIFY(units.model(0).frames().empty()); // .8 received nothing
     QVERIFY(units.model(2).frames().empty());
     QCOMPARE(units.counters().datagramsReceived, 1u);
+}
+
+void TestCliFleet::tagsRoundTripAndPickStations()
+{
+    SimFleetRig sim(2, "Fl33t");
+    QVERIFY(sim.started);
+    const QString north = sim.fleet->address(0).toString();
+    const QString south = sim.fleet->address(1).toString();
+    const QByteArray csv = "address,password,description,tags\n" + north.toLatin1() +
+                           ",Fl33t,North,north/pumps; night\n" + south.toLatin1() + ",Fl33t,South,\n";
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("import"), writeFile(csv)}).code,
+             int(cli::ExitDone));
+    const Run exported = run({QStringLiteral("stations"), QStringLiteral("export")});
+    QVERIFY2(exported.out.contains(north + QStringLiteral(",,North,north/pumps;night\r\n")),
+             qPrintable(exported.out));
+    QVERIFY2(exported.out.contains(south + QStringLiteral(",,South,\r\n")), qPrintable(exported.out));
+    // The export read back changes nothing.
+    QCOMPARE(
+        run({QStringLiteral("stations"), QStringLiteral("import"), writeFile(exported.out.toUtf8())}).code,
+        int(cli::ExitDone));
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("export")}).out, exported.out);
+
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("untag"), north, QStringLiteral("night")}).code,
+             int(cli::ExitDone));
+    QCOMPARE(run({QStringLiteral("stations"), QStringLiteral("tag"), south, QStringLiteral("south")}).code,
+             int(cli::ExitDone));
+    const Run listed = run({QStringLiteral("stations"), QStringLiteral("--tag"), QStringLiteral("north")});
+    QVERIFY2(listed.out.contains(north) && !listed.out.contains(south), qPrintable(listed.out));
+    QVERIFY(listed.out.contains(QStringLiteral("[north/pumps]")));
+
+    // Only the tagged unit is asked.
+    const Run polled = run({QStringLiteral("--port"), QString::number(sim.fleet->port()),
+                            QStringLiteral("fleet"), QStringLiteral("--tag"), QStringLiteral("south"),
+                            QStringLiteral("--format"), QStringLiteral("json")});
+    QCOMPARE(polled.code, int(cli::ExitDone));
+    const QJsonArray list = QJsonDocument::fromJson(polled.out.toUtf8()).array();
+    QCOMPARE(list.size(), 1);
+    QCOMPARE(list.at(0).toObject().value(QStringLiteral("address")).toString(), south);
+    QCOMPARE(sim.fleet->counters().datagramsReceived, 1u);
+    QCOMPARE(run({QStringLiteral("fleet"), QStringLiteral("--tag"), QStringLiteral("west")}).code,
+             int(cli::ExitUsage));
+}
+
+void TestCliFleet::stationSiteIsChecked_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("error"); // empty: accepted
+    QTest::newRow("everything") << QStringList{u"--location"_s, u"Pump house"_s,      u"--lat"_s,
+                                               u"-33.87"_s,     u"--lon"_s,           u"151.21"_s,
+                                               u"--zone"_s,     u"Australia/Sydney"_s}
+                                << QString();
+    QTest::newRow("latitude past the pole") << QStringList{u"--lat"_s, u"90.5"_s, u"--lon"_s, u"0"_s}
+                                            << u"--lat: latitude 90.5 is not between -90 and 90"_s;
+    QTest::newRow("longitude past the date line") << QStringList{u"--lat"_s, u"0"_s, u"--lon"_s, u"-181"_s}
+                                                  << u"--lon: longitude -181 is not between -180 and 180"_s;
+    QTest::newRow("latitude alone") << QStringList{u"--lat"_s, u"10"_s} << u"--lat and --lon go together"_s;
+    QTest::newRow("unknown zone") << QStringList{u"--zone"_s, u"Europe/Atlantis"_s}
+                                  << u"time zone 'Europe/Atlantis' is not known"_s;
+    QTest::newRow("nothing to set") << QStringList{} << u"say what to set"_s;
+}
+
+void TestCliFleet::stationSiteIsChecked()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, error);
+    const Run result = run(QStringList{u"stations"_s, u"set"_s, u"10.0.0.1"_s} + options);
+    StationStore store;
+    QVERIFY(store.open(dbPath()).ok);
+    if (error.isEmpty()) {
+        QCOMPARE(result.code, int(cli::ExitDone));
+        const kestavo::stations::StationSite site{u"Pump house"_s, -33.87, 151.21, u"Australia/Sydney"_s};
+        QCOMPARE(store.siteOf(u"10.0.0.1"_s), site);
+    } else {
+        QCOMPARE(result.code, int(cli::ExitUsage));
+        QVERIFY2(result.err.contains(error), qPrintable(result.err));
+        QVERIFY(store.siteOf(u"10.0.0.1"_s).isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliFleet)

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include <QCommandLineParser>
+#include <QHash>
 #include <QRegularExpression>
 
 #include "commands/clicommand.h"
@@ -271,6 +272,26 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("alarms rules");
     case CommandKind::AlarmsShelve:
         return QStringLiteral("alarms shelve");
+    case CommandKind::StationsTag:
+        return QStringLiteral("stations tag");
+    case CommandKind::StationsUntag:
+        return QStringLiteral("stations untag");
+    case CommandKind::StationsSet:
+        return QStringLiteral("stations set");
+    case CommandKind::ScheduleList:
+        return QStringLiteral("schedule list");
+    case CommandKind::ScheduleAdd:
+        return QStringLiteral("schedule add");
+    case CommandKind::ScheduleRemove:
+        return QStringLiteral("schedule remove");
+    case CommandKind::ScheduleEnable:
+        return QStringLiteral("schedule enable");
+    case CommandKind::ScheduleDisable:
+        return QStringLiteral("schedule disable");
+    case CommandKind::ScheduleNext:
+        return QStringLiteral("schedule next");
+    case CommandKind::Sun:
+        return QStringLiteral("sun");
     }
     return QString();
 }
@@ -295,6 +316,16 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::AlarmsShelve:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
+    case CommandKind::StationsTag:
+    case CommandKind::StationsUntag:
+    case CommandKind::StationsSet:
+    case CommandKind::ScheduleList:
+    case CommandKind::ScheduleAdd:
+    case CommandKind::ScheduleRemove:
+    case CommandKind::ScheduleEnable:
+    case CommandKind::ScheduleDisable:
+    case CommandKind::ScheduleNext:
+    case CommandKind::Sun:
     case CommandKind::Fleet:
         return false;
     default:
@@ -302,9 +333,45 @@ bool talksToUnit(CommandKind kind)
     }
 }
 
-std::variant<Command, UsageError> parseArguments(const QStringList& arguments)
+namespace {
+
+// QCommandLineParser has no option whose value may be left out, so "--sunrise" alone is written as
+// "--sunrise=DEFAULT" before parsing, and "--sunrise -30" as "--sunrise=-30" (a signed number after
+// it can only be its value).
+QStringList withOptionalValues(const QStringList& arguments, const QList<CommandSpec>& table)
+{
+    QHash<QString, QString> defaults;
+    for (const CommandSpec& spec : table)
+        for (auto it = spec.optionalValues.cbegin(); it != spec.optionalValues.cend(); ++it)
+            defaults.insert(QStringLiteral("--") + it.key(), it.value());
+    if (defaults.isEmpty())
+        return arguments;
+    static const QRegularExpression signedNumber(QStringLiteral("^[+-]\\d+$"));
+    QStringList result;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QStringLiteral("--")) {
+            result += arguments.mid(i);
+            break;
+        }
+        const auto found = defaults.constFind(argument);
+        if (found == defaults.cend()) {
+            result << argument;
+        } else if (i + 1 < arguments.size() && signedNumber.match(arguments.at(i + 1)).hasMatch()) {
+            result << argument + u'=' + arguments.at(++i);
+        } else {
+            result << argument + u'=' + *found;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+std::variant<Command, UsageError> parseArguments(const QStringList& givenArguments)
 {
     const QList<CommandSpec> table = commandTable();
+    const QStringList arguments = withOptionalValues(givenArguments, table);
     const QStringList line = QStringList{QStringLiteral("kestavo-cli")} + arguments;
 
     // First the command word, with every option known.

@@ -8,15 +8,19 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
 #include "protocol/codes.h"
 #include "protocol/frames.h"
+
+#include "schedules/scheduleentry.h"
 
 namespace kestavo::cli {
 
@@ -68,6 +72,16 @@ enum class CommandKind {
     AlarmsReport,
     AlarmsRules,
     AlarmsShelve,
+    StationsTag,
+    StationsUntag,
+    StationsSet,
+    ScheduleList,
+    ScheduleAdd,
+    ScheduleRemove,
+    ScheduleEnable,
+    ScheduleDisable,
+    ScheduleNext,
+    Sun,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -110,6 +124,14 @@ struct Command
     QString stationAddress;
     QString stationPassword; // as typed, never printed
     QString stationDescription;
+
+    // stations tag / untag: the tags; stations --tag, fleet --tag: only the stations with this tag
+    QStringList tags;
+    QString tagFilter;
+    // stations set: what the options change (location, latitude and longitude together, zone)
+    std::optional<QString> siteLocation;
+    std::optional<std::optional<std::pair<double, double>>> sitePosition;
+    std::optional<QString> siteZone;
 
     // stations import / export: the CSV file ("-" or empty for export: standard output);
     // backup: -o FILE (empty: standard output); diff, restore: the backup document
@@ -165,6 +187,18 @@ struct Command
     qint64 alarmId = 0;           // alarms ack ID; 0 for all
     std::optional<QString> since; // audit --since, as typed (read against the clock when run)
     QString station;              // audit --station
+
+    // schedule add: the entry; remove, enable, disable: its id; next: --days (the station or tag
+    // in stationAddress or tagFilter)
+    schedules::ScheduleEntry schedule;
+    qint64 scheduleId = 0;
+    int days = 7;
+
+    // sun
+    double latitude = 0;
+    double longitude = 0;
+    QDate date;
+    QString zone; // empty: this machine's
 
     // history
     std::optional<QString> from; // --from, as typed (read against the clock when run)

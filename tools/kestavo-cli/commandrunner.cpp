@@ -133,6 +133,10 @@ int CommandRunner::run()
         return importStations(m_command.file, *m_store, m_out, m_err);
     case CommandKind::StationsExport:
         return exportStationsTo(m_command.file);
+    case CommandKind::StationsTag:
+    case CommandKind::StationsUntag:
+    case CommandKind::StationsSet:
+        return changeStationExtras();
     case CommandKind::Fleet: {
         if (const int code = openDatabase(false); code != ExitDone)
             return code;
@@ -249,21 +253,37 @@ int CommandRunner::listStations()
     if (csv())
         m_out << csvRecord(
             {QStringLiteral("address"), QStringLiteral("description"), QStringLiteral("default")});
+    const QString& tag = m_command.tagFilter;
     for (int position = 0; position < m_store->count(); ++position) {
         const QString entry = m_store->entryAt(position);
         const QString address = stations::addressOf(entry);
         const QString description = stations::descriptionOf(entry);
         const bool isDefault = m_store->valueAt(position, QStringLiteral("default")).toInt() != 0;
+        const QStringList tags = m_store->tagsOf(address);
+        if (!tag.isEmpty() && !stations::tagMatches(tags, tag))
+            continue;
         if (json()) {
-            list.append(QJsonObject{{QStringLiteral("address"), address},
-                                    {QStringLiteral("description"), description},
-                                    {QStringLiteral("default"), isDefault}});
+            const stations::StationSite site = m_store->siteOf(address);
+            QJsonObject object{{QStringLiteral("address"), address},
+                               {QStringLiteral("description"), description},
+                               {QStringLiteral("default"), isDefault},
+                               {QStringLiteral("tags"), QJsonArray::fromStringList(tags)},
+                               {QStringLiteral("location"), site.location},
+                               {QStringLiteral("zone"), site.zone}};
+            object.insert(QStringLiteral("latitude"),
+                          site.latitude ? QJsonValue(*site.latitude) : QJsonValue(QJsonValue::Null));
+            object.insert(QStringLiteral("longitude"),
+                          site.longitude ? QJsonValue(*site.longitude) : QJsonValue(QJsonValue::Null));
+            list.append(object);
         } else if (csv()) {
             m_out << csvRecord(
                 {address, description, isDefault ? QStringLiteral("true") : QStringLiteral("false")});
         } else {
             m_out << address.leftJustified(stations::kAddressWidth + stations::kEntryGap) << description
-                  << (isDefault ? QStringLiteral("   (default)") : QString()) << '\n';
+                  << (isDefault ? QStringLiteral("   (default)") : QString())
+                  << (tags.isEmpty() ? QString()
+                                     : QStringLiteral("   [%1]").arg(tags.join(QStringLiteral(", "))))
+                  << '\n';
         }
     }
     if (json())
@@ -290,6 +310,50 @@ int CommandRunner::exportStationsTo(const QString& file)
     QTextStream stream(&output);
     exportStations(*m_store, stream);
     return ExitDone;
+}
+
+int CommandRunner::changeStationExtras()
+{
+    if (const int code = openDatabase(false); code != ExitDone)
+        return code;
+    const Command& c = m_command;
+    const QString& address = c.stationAddress;
+    if (m_store->positionOf(address) < 0)
+        return fail(ExitDatabase,
+                    QStringLiteral("%1 is not in %2: %3").arg(address, m_store->path(), stations::kNotFound));
+    bool ok = false;
+    QString said;
+    if (c.kind == CommandKind::StationsSet) {
+        stations::StationSite site = m_store->siteOf(address);
+        if (c.siteLocation)
+            site.location = *c.siteLocation;
+        if (c.sitePosition) {
+            site.latitude = *c.sitePosition ? std::optional<double>((*c.sitePosition)->first) : std::nullopt;
+            site.longitude =
+                *c.sitePosition ? std::optional<double>((*c.sitePosition)->second) : std::nullopt;
+        }
+        if (c.siteZone)
+            site.zone = *c.siteZone;
+        ok = m_store->setSite(address, site);
+        QStringList parts;
+        parts << QStringLiteral("location \"%1\"").arg(site.location);
+        parts << (site.hasPosition()
+                      ? QStringLiteral("position %1, %2").arg(*site.latitude).arg(*site.longitude)
+                      : QStringLiteral("no position"));
+        parts << QStringLiteral("zone %1").arg(site.zone.isEmpty() ? QStringLiteral("of this machine")
+                                                                   : site.zone);
+        said = QStringLiteral("%1: %2").arg(address, parts.join(QStringLiteral(", ")));
+    } else {
+        ok = c.kind == CommandKind::StationsTag ? m_store->addTags(address, c.tags)
+                                                : m_store->removeTags(address, c.tags);
+        const QStringList tags = m_store->tagsOf(address);
+        said = QStringLiteral("%1 tags: %2")
+                   .arg(address, tags.isEmpty() ? QStringLiteral("(none)") : tags.join(QStringLiteral(", ")));
+    }
+    if (!ok)
+        return fail(ExitDatabase, m_store->lastError());
+    return done(said, {{QStringLiteral("address"), address},
+                       {QStringLiteral("tags"), QJsonArray::fromStringList(m_store->tagsOf(address))}});
 }
 
 int CommandRunner::addStation()

@@ -59,6 +59,7 @@ private:
     int openDatabase(bool createWhenMissing);
     int listStations();
     int addStation();
+    int changeStationExtras();
     int removeStation();
     int setDefaultStation();
     int exportStationsTo(const QString& file);

@@ -214,7 +214,17 @@ int FleetCommand::print()
 
 int FleetCommand::run(const stations::StationStore& store)
 {
-    m_poller.setStations(fleet::stationsFromStore(store));
+    QList<fleet::FleetStation> stations = fleet::stationsFromStore(store);
+    if (!m_command.tagFilter.isEmpty()) {
+        const QStringList tagged = store.addressesWithTag(m_command.tagFilter);
+        stations.removeIf([&](const fleet::FleetStation& s) { return !tagged.contains(s.address); });
+        if (stations.isEmpty()) {
+            m_err << "kestavo-cli: fleet: no station has the tag " << m_command.tagFilter << ".\n";
+            m_err.flush();
+            return ExitUsage;
+        }
+    }
+    m_poller.setStations(stations);
     std::unique_ptr<history::HistoryStore> history;
     std::unique_ptr<fleet::FleetRecorder> recorder;
     if (!m_command.historyFile.isEmpty()) {

@@ -18,12 +18,13 @@ namespace kestavo::cli {
 
 namespace {
 
+// A fourth column, tags, is optional on import: files written before it had three.
 const QStringList kHeader = {QStringLiteral("address"), QStringLiteral("password"),
-                             QStringLiteral("description")};
+                             QStringLiteral("description"), QStringLiteral("tags")};
 
 bool isHeader(const QStringList& fields)
 {
-    if (fields.size() != kHeader.size())
+    if (fields.size() != 3 && fields.size() != 4)
         return false;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (fields.at(i).trimmed().compare(kHeader.at(i), Qt::CaseInsensitive) != 0)
@@ -35,8 +36,8 @@ bool isHeader(const QStringList& fields)
 // The rules of `stations add`, except that a station already listed may keep its password.
 QString rowProblem(const QStringList& fields, const stations::StationStore& store)
 {
-    if (fields.size() != 3)
-        return QStringLiteral("expected 3 fields (address,password,description), found %1")
+    if (fields.size() != 3 && fields.size() != 4)
+        return QStringLiteral("expected 3 or 4 fields (address,password,description[,tags]), found %1")
             .arg(fields.size());
     const QString address = stations::trimSpaces(fields.at(0));
     if (address.isEmpty())
@@ -102,8 +103,11 @@ int importStations(const QString& file, stations::StationStore& store, QTextStre
             ++bad;
             continue;
         }
-        accepted << stations::StationStore::ImportRow{stations::trimSpaces(row.fields.at(0)),
-                                                      row.fields.at(1), row.fields.at(2)};
+        stations::StationStore::ImportRow accepting{stations::trimSpaces(row.fields.at(0)), row.fields.at(1),
+                                                    row.fields.at(2), std::nullopt};
+        if (row.fields.size() == 4)
+            accepting.tags = stations::splitTags(row.fields.at(3));
+        accepted << accepting;
     }
     if (bad > 0) {
         err << "kestavo-cli: stations import: " << bad << (bad == 1 ? " bad row" : " bad rows")
@@ -127,7 +131,9 @@ void exportStations(const stations::StationStore& store, QTextStream& out)
     out << csvRecord(kHeader);
     for (int i = 0; i < store.count(); ++i) {
         const QString entry = store.entryAt(i);
-        out << csvRecord({stations::addressOf(entry), QString(), stations::descriptionOf(entry)});
+        const QString address = stations::addressOf(entry);
+        out << csvRecord(
+            {address, QString(), stations::descriptionOf(entry), stations::joinTags(store.tagsOf(address))});
     }
     out.flush();
 }

@@ -25,6 +25,7 @@ enum class DialogId {
     Alarms,     // Alarms
     Audit,      // Audit
     UnitBackup, // UnitBackup (argument: 0 back up, 1 compare, 2 restore)
+    Schedules,  // Schedules
 };
 
 } // namespace kestavo::core

@@ -346,6 +346,7 @@ void MainForm::buildMenus()
         {"mnuFleet", QT_TR_NOOP("&Fleet"), DialogId::Fleet, 0},
         {"mnuAlarms", QT_TR_NOOP("&Alarms"), DialogId::Alarms, 0},
         {"mnuAudit", QT_TR_NOOP("A&udit log"), DialogId::Audit, 0},
+        {"mnuSchedules", QT_TR_NOOP("&Schedules"), DialogId::Schedules, 0},
         {"mnuBackup", QT_TR_NOOP("&Back up..."), DialogId::UnitBackup, 0},
         {"mnuCompare", QT_TR_NOOP("&Compare..."), DialogId::UnitBackup, 1},
         {"mnuRestore", QT_TR_NOOP("&Restore..."), DialogId::UnitBackup, 2},

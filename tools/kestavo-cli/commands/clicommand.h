@@ -10,6 +10,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -56,11 +57,12 @@ struct CommandSpec
     using Run = std::function<int(const Command&, QTextStream& out, QTextStream& err, const CliEnvironment&)>;
 
     QString word;
-    QString synopsis;                  // one usage line per form, without "kestavo-cli "
-    QString details;                   // the help page under the usage lines
-    QList<QCommandLineOption> options; // besides the global ones
-    QList<CommandKind> csvKinds;       // the forms that may print --format csv
-    bool secretArguments = false;      // a positional argument may be a password
+    QString synopsis;                       // one usage line per form, without "kestavo-cli "
+    QString details;                        // the help page under the usage lines
+    QList<QCommandLineOption> options;      // besides the global ones
+    QList<CommandKind> csvKinds;            // the forms that may print --format csv
+    bool secretArguments = false;           // a positional argument may be a password
+    QHash<QString, QString> optionalValues; // option name → the value it has when given bare
     Parse parse;
     Run run;
 };
@@ -128,5 +130,7 @@ CommandSpec historyCommand();
 CommandSpec notifyCommand();
 CommandSpec alarmsCommand();
 CommandSpec auditCommand();
+CommandSpec scheduleCommand();
+CommandSpec sunCommand();
 
 } // namespace kestavo::cli

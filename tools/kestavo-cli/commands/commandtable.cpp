@@ -7,13 +7,13 @@ namespace kestavo::cli {
 
 QList<CommandSpec> commandTable()
 {
-    return {stationsCommand(), fleetCommandSpec(), statusCommand(),       watchCommand(),
-            relayCommand(),    scriptsCommand(),   scriptCommand(),       timerCommand(),
-            ioCommand(),       tempCommand(),      nameCommand(),         passwordCommand(),
-            allowCommand(),    httpCommand(),      snmpCommand(),         setIpCommand(),
-            setMacCommand(),   boardCommand(),     boardScriptsCommand(), boardScriptCommand(),
-            backupCommand(),   diffCommand(),      restoreCommand(),      historyCommand(),
-            notifyCommand(),   alarmsCommand(),    auditCommand()};
+    return {
+        stationsCommand(), fleetCommandSpec(), statusCommand(),   watchCommand(),        relayCommand(),
+        scriptsCommand(),  scriptCommand(),    timerCommand(),    ioCommand(),           tempCommand(),
+        nameCommand(),     passwordCommand(),  allowCommand(),    httpCommand(),         snmpCommand(),
+        setIpCommand(),    setMacCommand(),    boardCommand(),    boardScriptsCommand(), boardScriptCommand(),
+        backupCommand(),   diffCommand(),      restoreCommand(),  historyCommand(),      notifyCommand(),
+        alarmsCommand(),   auditCommand(),     scheduleCommand(), sunCommand()};
 }
 
 QList<QCommandLineOption> globalOptions()

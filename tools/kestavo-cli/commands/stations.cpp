@@ -1,3 +1,4 @@
+#include "stations/stationextras.h"
 #include "stations/stationformat.h"
 
 #include "clicommand.h"
@@ -7,14 +8,100 @@ namespace kestavo::cli {
 
 namespace {
 
+const QStringList kSiteOptions = {QStringLiteral("location"), QStringLiteral("lat"), QStringLiteral("lon"),
+                                  QStringLiteral("zone")};
+
+// Options of one form refused in the others, naming the form that takes them.
+std::optional<UsageError> refuseOptions(const Reader& r, const QCommandLineParser& options, bool tagAllowed,
+                                        bool siteAllowed)
+{
+    for (const QCommandLineOption& option : maintenanceOptions()) {
+        const QString name = option.names().constFirst();
+        if (options.isSet(name) && !(tagAllowed && name == QStringLiteral("tag")))
+            return notHere(r, QStringLiteral("--") + name,
+                           name == QStringLiteral("tag")
+                               ? QStringLiteral("stations, fleet and stations maintenance")
+                               : QStringLiteral("stations maintenance"));
+    }
+    for (const QString& name : kSiteOptions) {
+        if (options.isSet(name) && !siteAllowed)
+            return notHere(r, QStringLiteral("--") + name, QStringLiteral("stations set"));
+    }
+    return std::nullopt;
+}
+
+std::optional<UsageError> parseAddress(const Reader& r, Command* c)
+{
+    if (!r.has(2) || r.at(2).trimmed().isEmpty())
+        return r.missing(QStringLiteral("ADDRESS"));
+    const QString address = r.at(2).trimmed();
+    if (const QString problem = stations::addressProblem(address); !problem.isEmpty())
+        return r.bad(QStringLiteral("ADDRESS"), 2, problem);
+    c->stationAddress = address;
+    return std::nullopt;
+}
+
+std::optional<UsageError> parseSite(const Reader& r, const QCommandLineParser& options, Command* c)
+{
+    c->kind = CommandKind::StationsSet;
+    if (auto e = parseAddress(r, c))
+        return e;
+    if (auto e = r.noMoreThan(3))
+        return e;
+    if (options.isSet(QStringLiteral("location"))) {
+        const QString location = options.value(QStringLiteral("location")).trimmed();
+        if (const QString problem = stations::locationProblem(location); !problem.isEmpty())
+            return r.error(QStringLiteral("--location: %1").arg(problem));
+        c->siteLocation = location;
+    }
+    const bool lat = options.isSet(QStringLiteral("lat"));
+    const bool lon = options.isSet(QStringLiteral("lon"));
+    if (lat != lon)
+        return r.error(QStringLiteral("--lat and --lon go together (both empty to clear the position)"));
+    if (lat) {
+        const QString latText = options.value(QStringLiteral("lat")).trimmed();
+        const QString lonText = options.value(QStringLiteral("lon")).trimmed();
+        if (latText.isEmpty() && lonText.isEmpty()) {
+            c->sitePosition = std::optional<std::pair<double, double>>();
+        } else {
+            bool latOk = false;
+            bool lonOk = false;
+            const double latitude = latText.toDouble(&latOk);
+            const double longitude = lonText.toDouble(&lonOk);
+            if (!latOk)
+                return r.error(
+                    QStringLiteral("--lat '%1' is no number (degrees, north positive)").arg(latText));
+            if (!lonOk)
+                return r.error(
+                    QStringLiteral("--lon '%1' is no number (degrees, east positive)").arg(lonText));
+            if (const QString problem = stations::latitudeProblem(latitude); !problem.isEmpty())
+                return r.error(QStringLiteral("--lat: %1").arg(problem));
+            if (const QString problem = stations::longitudeProblem(longitude); !problem.isEmpty())
+                return r.error(QStringLiteral("--lon: %1").arg(problem));
+            c->sitePosition = std::pair{latitude, longitude};
+        }
+    }
+    if (options.isSet(QStringLiteral("zone"))) {
+        const QString zone = options.value(QStringLiteral("zone")).trimmed();
+        if (const QString problem = stations::zoneProblem(zone); !problem.isEmpty())
+            return r.error(QStringLiteral("--zone: %1").arg(problem));
+        c->siteZone = zone;
+    }
+    if (!c->siteLocation && !c->sitePosition && !c->siteZone)
+        return r.error(QStringLiteral("say what to set: --location, --lat and --lon, --zone"));
+    return std::nullopt;
+}
+
 std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
 {
     if (!r.has(1)) {
         c->kind = CommandKind::StationsList;
-        for (const QCommandLineOption& option : maintenanceOptions()) {
-            if (options.isSet(option.names().constFirst()))
-                return notHere(r, QStringLiteral("--") + option.names().constFirst(),
-                               QStringLiteral("stations maintenance"));
+        if (auto e = refuseOptions(r, options, true, false))
+            return e;
+        if (options.isSet(QStringLiteral("tag"))) {
+            c->tagFilter = options.value(QStringLiteral("tag"));
+            if (const QString problem = stations::tagProblem(c->tagFilter); !problem.isEmpty())
+                return r.error(QStringLiteral("--tag: %1").arg(problem));
         }
         return std::nullopt;
     }
@@ -23,10 +110,23 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
         c->kind = CommandKind::StationsMaintenance; // notifycommand.cpp reads the rest
         return std::nullopt;
     }
-    for (const QCommandLineOption& option : maintenanceOptions()) {
-        if (options.isSet(option.names().constFirst()))
-            return notHere(r, QStringLiteral("--") + option.names().constFirst(),
-                           QStringLiteral("stations maintenance"));
+    if (auto e = refuseOptions(r, options, false, sub == QStringLiteral("set")))
+        return e;
+    if (sub == QStringLiteral("set"))
+        return parseSite(r, options, c);
+    if (sub == QStringLiteral("tag") || sub == QStringLiteral("untag")) {
+        c->kind = sub == QStringLiteral("tag") ? CommandKind::StationsTag : CommandKind::StationsUntag;
+        if (auto e = parseAddress(r, c))
+            return e;
+        if (!r.has(3))
+            return r.missing(QStringLiteral("TAG"));
+        for (qsizetype i = 3; i < r.size(); ++i) {
+            if (const QString problem = stations::tagProblem(r.at(i)); !problem.isEmpty())
+                return r.error(problem);
+            if (!c->tags.contains(r.at(i)))
+                c->tags << r.at(i);
+        }
+        return std::nullopt;
     }
     if (sub == QStringLiteral("add")) {
         c->kind = CommandKind::StationsAdd;
@@ -84,8 +184,9 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
         c->stationAddress = r.at(2).trimmed();
         return std::nullopt;
     }
-    return r.bad(QStringLiteral("subcommand"), 1,
-                 QStringLiteral("must be add, remove, default, import or export"));
+    return r.bad(
+        QStringLiteral("subcommand"), 1,
+        QStringLiteral("must be add, remove, default, import, export, tag, untag, set or maintenance"));
 }
 
 } // namespace
@@ -94,18 +195,24 @@ CommandSpec stationsCommand()
 {
     CommandSpec spec;
     spec.word = QStringLiteral("stations");
-    spec.synopsis = QStringLiteral("stations\n"
-                                   "stations add ADDRESS PASSWORD DESCRIPTION\n"
-                                   "stations remove ADDRESS\n"
-                                   "stations default ADDRESS\n"
-                                   "stations import FILE.csv\n"
-                                   "stations export [FILE.csv]\n"
-                                   "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]");
+    spec.synopsis =
+        QStringLiteral("stations [--tag TAG]\n"
+                       "stations add ADDRESS PASSWORD DESCRIPTION\n"
+                       "stations remove ADDRESS\n"
+                       "stations default ADDRESS\n"
+                       "stations import FILE.csv\n"
+                       "stations export [FILE.csv]\n"
+                       "stations tag ADDRESS TAG…\n"
+                       "stations untag ADDRESS TAG…\n"
+                       "stations set ADDRESS [--location TEXT] [--lat DEG --lon DEG] [--zone ZONE]\n"
+                       "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]");
     spec.details = QStringLiteral(
         "The station database the console uses; `stations maintenance` takes a station out of\n"
         "service for a time (its alarms are not notified; history file, audited).\n"
         "  stations                 list every station: address, description, default flag\n"
-        "                           (--format text, json or csv); passwords are never shown\n"
+        "                           (--format text, json or csv); passwords are never shown;\n"
+        "                           --tag TAG only the stations with TAG or a tag below it\n"
+        "                           (north takes in north/pumps)\n"
         "  stations add             append a station, with the rules of the console's \"Add IP\":\n"
         "                           ADDRESS an IPv4 address (four numbers 0-255, no leading zeros);\n"
         "                           PASSWORD at most 10 characters, no space or '*' (padded with '*'\n"
@@ -118,13 +225,31 @@ CommandSpec stationsCommand()
         "                           reported with its line number and nothing is written. An\n"
         "                           address already listed updates that station; an empty\n"
         "                           password keeps its password\n"
-        "  stations export          write the same columns (standard output or FILE.csv), the\n"
-        "                           password column always empty\n"
-        "Example:\n"
-        "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"");
+        "                           A fourth column, tags (separated by ';'), sets the station's\n"
+        "                           tags; without it the tags stay as they are\n"
+        "  stations export          write the columns address,password,description,tags (standard\n"
+        "                           output or FILE.csv), the password column always empty\n"
+        "  stations tag, untag      add or remove tags: letters, digits, '-', '_', '/' for levels\n"
+        "  stations set             where the station is: free text, latitude and longitude in\n"
+        "                           degrees (north and east positive; both empty to clear) and\n"
+        "                           its IANA time zone (empty: the zone of the machine running\n"
+        "                           its schedules)\n"
+        "Examples:\n"
+        "  kestavo-cli stations add 127.0.0.1 secret \"Bench simulator\"\n"
+        "  kestavo-cli stations tag 127.0.0.1 north/pumps night-tariff\n"
+        "  kestavo-cli stations set 127.0.0.1 --location \"Pump house\" --lat 69.65 --lon 18.96 "
+        "--zone Europe/Oslo");
     spec.csvKinds = {CommandKind::StationsList};
     spec.secretArguments = true;
     spec.options = maintenanceOptions();
+    spec.options << QCommandLineOption(QStringLiteral("location"), QStringLiteral("Where the station is."),
+                                       QStringLiteral("TEXT"))
+                 << QCommandLineOption(QStringLiteral("lat"), QStringLiteral("Latitude, degrees north."),
+                                       QStringLiteral("DEG"))
+                 << QCommandLineOption(QStringLiteral("lon"), QStringLiteral("Longitude, degrees east."),
+                                       QStringLiteral("DEG"))
+                 << QCommandLineOption(QStringLiteral("zone"), QStringLiteral("IANA time zone."),
+                                       QStringLiteral("ZONE"));
     spec.parse = parse;
     spec.run = [](const Command& c, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
         if (c.kind == CommandKind::StationsMaintenance)

@@ -1,0 +1,125 @@
+#include "schedules/scheduleexecutor.h"
+
+#include <algorithm>
+
+namespace kestavo::schedules {
+
+ScheduleExecutor::ScheduleExecutor(Hooks hooks, SiteResolver sites, Timing timing)
+    : m_hooks(std::move(hooks)), m_sites(std::move(sites)), m_timing(timing)
+{
+}
+
+void ScheduleExecutor::log(const Occurrence& o, const QString& outcome, const QString& detail)
+{
+    if (m_hooks.log)
+        m_hooks.log({m_hooks.now().toMSecsSinceEpoch(), o.entryId, o.address, o.utc.toMSecsSinceEpoch(),
+                     outcome, detail});
+}
+
+void ScheduleExecutor::dispatch(const Occurrence& o, const QString& outcome)
+{
+    // A station whose lease another program holds is that program's to switch.
+    if (!m_hooks.holdsLease(o.address))
+        return;
+    // A newer action on the same relay replaces one still waiting to be verified.
+    m_pending.removeIf([&](const Pending& p) {
+        return p.action.address == o.address && p.action.entry.action != Action::Script &&
+               o.entry.action != Action::Script && p.action.entry.relay == o.entry.relay;
+    });
+    Pending p{o, m_hooks.now(), 1, outcome};
+    m_hooks.send(o, 1);
+    if (o.note == Occurrence::Note::Moved)
+        log(o, QStringLiteral("moved"), o.detail);
+    log(o, outcome, QStringLiteral("schedule #%1: %2").arg(o.entryId).arg(o.entry.actionText()));
+    m_pending.append(p);
+}
+
+void ScheduleExecutor::start(const QDateTime& lastRunUtc)
+{
+    const QDateTime now = m_hooks.now();
+    const Recovery recovery = missedActions(m_entries, m_sites, lastRunUtc, now);
+    for (const Occurrence& o : recovery.notReplayed) {
+        if (m_hooks.holdsLease(o.address))
+            log(o, QStringLiteral("not replayed"),
+                QStringLiteral("schedule #%1: %2 was due while no program ran it")
+                    .arg(o.entryId)
+                    .arg(o.entry.actionText()));
+    }
+    for (const Occurrence& o : recovery.apply)
+        dispatch(o, QStringLiteral("recovered"));
+    m_lastTick = now;
+}
+
+void ScheduleExecutor::tick()
+{
+    const QDateTime now = m_hooks.now();
+    if (!m_lastTick.isValid())
+        m_lastTick = now;
+    if (now > m_lastTick) {
+        // Due times in (last tick, now]: each occurrence is sent by exactly one tick.
+        for (const Occurrence& o : upcoming(m_entries, m_sites, m_lastTick.addMSecs(1), now.addMSecs(1))) {
+            if (!m_hooks.holdsLease(o.address))
+                continue;
+            if (!o.runs()) {
+                // A polar date or a missing position: said once per occurrence, not every tick.
+                if (m_skipsLogged.insert({o.entryId, o.address, o.utc.toMSecsSinceEpoch()}).second)
+                    log(o, QStringLiteral("skipped"), o.detail);
+                continue;
+            }
+            dispatch(o, QStringLiteral("sent"));
+        }
+        m_lastTick = now;
+    }
+    for (qsizetype i = 0; i < m_pending.size();) {
+        Pending& p = m_pending[i];
+        if (p.sentAt.msecsTo(now) < m_timing.verifyMs) {
+            ++i;
+            continue;
+        }
+        if (p.attempts < m_timing.attempts && m_hooks.holdsLease(p.action.address)) {
+            ++p.attempts;
+            p.sentAt = now;
+            m_hooks.send(p.action, p.attempts);
+            ++i;
+            continue;
+        }
+        const QString why =
+            QStringLiteral("schedule #%1: %2 at %3 not confirmed by the unit after %4 attempts")
+                .arg(p.action.entryId)
+                .arg(p.action.entry.actionText(), p.action.address)
+                .arg(p.attempts);
+        log(p.action, QStringLiteral("failed"), why);
+        if (m_hooks.failed)
+            m_hooks.failed(p.action, why);
+        m_pending.removeAt(i);
+    }
+}
+
+bool ScheduleExecutor::shows(const Pending& p, const std::array<std::optional<bool>, 3>& relays) const
+{
+    const ScheduleEntry& e = p.action.entry;
+    if (!e.setsState())
+        return true; // the unit answered after the pulse or the script run was sent
+    const std::optional<bool> state = relays[std::size_t(std::clamp(e.relay, 1, 3) - 1)];
+    return state && *state == (e.action == Action::On);
+}
+
+void ScheduleExecutor::report(const QString& address, const std::array<std::optional<bool>, 3>& relays,
+                              const QDateTime& at)
+{
+    for (qsizetype i = 0; i < m_pending.size();) {
+        const Pending& p = m_pending.at(i);
+        // A report sent before the command cannot show it.
+        if (p.action.address != address || at < p.sentAt || !shows(p, relays)) {
+            ++i;
+            continue;
+        }
+        log(p.action, QStringLiteral("verified"),
+            QStringLiteral("schedule #%1: %2 confirmed by the unit")
+                .arg(p.action.entryId)
+                .arg(p.action.entry.actionText()));
+        m_pending.removeAt(i);
+    }
+}
+
+} // namespace kestavo::schedules
