@@ -1,7 +1,5 @@
 #include "gui/alarms/alarmswindow.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -23,11 +20,16 @@
 #include "alarms/rulevalidation.h"
 #include "alarms/shelving.h"
 #include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmtables.h"
 #include "gui/alarms/alarmwindows.h"
 #include "gui/alarms/csvexport.h"
+#include "gui/alarms/maintenancepanel.h"
+#include "gui/alarms/reportpanel.h"
+#include "gui/alarms/routespanel.h"
 #include "gui/main/readoutaccessible.h"
 #include "history/auditlog.h"
 #include "history/timetext.h"
+#include "notify/notifier.h"
 #include "platform/prompter.h"
 
 namespace kestavo::alarmwindows {
@@ -37,71 +39,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 kEventDays = 30; // how far back the event log reaches
-
-QTableWidget* table(QWidget* parent, const QString& name, const QString& accessible,
-                    const QStringList& header)
-{
-    auto* t = new QTableWidget(0, int(header.size()), parent);
-    t->setObjectName(name);
-    t->setAccessibleName(accessible);
-    t->setHorizontalHeaderLabels(header);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab leaves the table for the buttons (Acknowledge…); the arrow keys move inside it.
-    t->setTabKeyNavigation(false);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->verticalHeader()->hide();
-    return t;
-}
-
-void fill(QTableWidget* t, const QList<QStringList>& rows)
-{
-    t->setRowCount(int(rows.size()));
-    for (int r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < rows[r].size() && c < t->columnCount(); ++c)
-            t->setItem(r, c, new QTableWidgetItem(rows[r][c]));
-}
-
-template <typename W> W* named(W* widget, const QString& name, const QString& accessible)
-{
-    widget->setObjectName(name);
-    widget->setAccessibleName(accessible);
-    return widget;
-}
-
-/// Default widths from the font, so "cleared, unacknowledged" and a full time fit wherever the
-/// window opens: each column as wide as its sample text (or its header), the last one stretching.
-/// Widths the user drags are kept per table in the user's settings and win over the defaults.
-void sizeColumns(QTableWidget* t, const QStringList& samples)
-{
-    QHeaderView* header = t->horizontalHeader();
-    const QFontMetrics metrics(t->font());
-    const QString key = QStringLiteral("alarmsWindow/%1/columnWidths").arg(t->objectName());
-    const QVariantList stored = QSettings().value(key).toList();
-    for (int c = 0; c + 1 < t->columnCount(); ++c) {
-        const QString headerText = t->horizontalHeaderItem(c)->text();
-        const int fit =
-            std::max(metrics.horizontalAdvance(samples.value(c)), metrics.horizontalAdvance(headerText)) +
-            3 * metrics.averageCharWidth();
-        const int remembered = c < stored.size() ? stored[c].toInt() : 0;
-        header->resizeSection(c, remembered > 0 ? remembered : fit);
-    }
-    // Saved as they are dragged; the last column only fills the rest and is not kept.
-    QObject::connect(header, &QHeaderView::sectionResized, t, [t, key](int column) {
-        if (column + 1 >= t->columnCount())
-            return;
-        QVariantList widths;
-        for (int c = 0; c + 1 < t->columnCount(); ++c)
-            widths.append(t->horizontalHeader()->sectionSize(c));
-        QSettings().setValue(key, widths);
-    });
-}
-
-QString localTime(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
 
 QString valueText(const std::optional<double>& value)
 {
@@ -121,9 +58,37 @@ AlarmsWindow::AlarmsWindow(core::Context& context, AlarmServices& services)
                        QCoreApplication::translate("kestavo::alarms", "Event log and rules"));
     tabs->addTab(buildEvents(), QCoreApplication::translate("kestavo::alarms", "Event log"));
     tabs->addTab(buildRules(), QCoreApplication::translate("kestavo::alarms", "Rules"));
+    if (services.notifyStore) {
+        m_routesPanel = new RoutesPanel(services, context.prompter, tabs);
+        m_maintenancePanel = new MaintenancePanel(services, context.prompter, tabs);
+        m_reportPanel = new ReportPanel(services, tabs);
+        tabs->addTab(m_routesPanel, QCoreApplication::translate("kestavo::alarms", "Routes"));
+        tabs->addTab(m_maintenancePanel, QCoreApplication::translate("kestavo::alarms", "Maintenance"));
+        tabs->addTab(m_reportPanel, QCoreApplication::translate("kestavo::alarms", "Report"));
+        // Figures and lists another program may have changed are read again when their tab opens.
+        connect(tabs, &QTabWidget::currentChanged, this, [this, tabs](int index) {
+            QWidget* page = tabs->widget(index);
+            if (page == m_routesPanel)
+                m_routesPanel->refresh();
+            else if (page == m_maintenancePanel)
+                m_maintenancePanel->refresh();
+            else if (page == m_reportPanel)
+                m_reportPanel->refresh();
+        });
+    }
     split->addWidget(tabs);
+    m_floodBanner = new QLabel(this);
+    m_floodBanner->setObjectName(QStringLiteral("FloodBanner"));
+    m_floodBanner->setWordWrap(true);
+    m_floodBanner->setStyleSheet(
+        QStringLiteral("background: #FFF0C0; color: #7A3E00; padding: 6px; font-weight: bold"));
+    core::markReadout(m_floodBanner, tr("Alarm flood"));
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_floodBanner);
     layout->addWidget(split);
+    if (services.notifier)
+        connect(services.notifier, &notify::Notifier::floodChanged, this, &AlarmsWindow::showFlood);
+    showFlood(services.notifier && services.notifier->flooding());
     resize(860, 620);
 
     connect(&services.engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmsWindow::refresh);
@@ -136,9 +101,9 @@ QWidget* AlarmsWindow::buildAlarms()
 {
     auto* box = new QWidget(this);
     m_alarms =
-        table(box, QStringLiteral("AlarmList"), tr("Open alarms"),
-              {tr("No."), QStringLiteral("State"), QStringLiteral("Priority"), QStringLiteral("Station"),
-               QStringLiteral("Since"), QStringLiteral("Value"), QStringLiteral("Alarm")});
+        rowTable(box, QStringLiteral("AlarmList"), tr("Open alarms"),
+                 {tr("No."), QStringLiteral("State"), QStringLiteral("Priority"), QStringLiteral("Station"),
+                  QStringLiteral("Since"), QStringLiteral("Value"), QStringLiteral("Alarm")});
     sizeColumns(m_alarms, {u"9999"_s, history::stateText(history::AlarmState::ClearedUnacknowledged),
                            u"medium"_s, u"255.255.255.255"_s, localTime(0), u"-99.999"_s});
     m_ack = named(new QPushButton(tr("Acknowledge"), box), tr("Acknowledge"),
@@ -196,9 +161,10 @@ QWidget* AlarmsWindow::buildEvents()
     m_eventFilter->setPlaceholderText(tr("Filter: station, alarm, state or name"));
     auto* exportButton = named(new QPushButton(tr("Export CSV…"), box), QStringLiteral("ExportEvents"),
                                tr("Export the event log as CSV"));
-    m_events = table(box, QStringLiteral("EventLog"), tr("Alarm event log"),
-                     {QStringLiteral("Time"), QStringLiteral("Station"), tr("No."), QStringLiteral("State"),
-                      QStringLiteral("Value"), QStringLiteral("By"), QStringLiteral("Alarm")});
+    m_events =
+        rowTable(box, QStringLiteral("EventLog"), tr("Alarm event log"),
+                 {QStringLiteral("Time"), QStringLiteral("Station"), tr("No."), QStringLiteral("State"),
+                  QStringLiteral("Value"), QStringLiteral("By"), QStringLiteral("Alarm")});
     sizeColumns(m_events, {localTime(0), u"255.255.255.255"_s, u"9999"_s,
                            history::stateText(history::AlarmState::ClearedUnacknowledged), u"-99.999"_s,
                            u"operator"_s});
@@ -216,10 +182,10 @@ QWidget* AlarmsWindow::buildEvents()
 QWidget* AlarmsWindow::buildRules()
 {
     auto* box = new QWidget(this);
-    m_rules = table(box, QStringLiteral("RuleList"), tr("Alarm rules"),
-                    {QStringLiteral("Station"), QStringLiteral("Kind"), QStringLiteral("Channel"),
-                     QStringLiteral("Limit"), QStringLiteral("Deadband"), tr("On-delay"), tr("Off-delay"),
-                     QStringLiteral("Priority"), QStringLiteral("Text")});
+    m_rules = rowTable(box, QStringLiteral("RuleList"), tr("Alarm rules"),
+                       {QStringLiteral("Station"), QStringLiteral("Kind"), QStringLiteral("Channel"),
+                        QStringLiteral("Limit"), QStringLiteral("Deadband"), tr("On-delay"), tr("Off-delay"),
+                        QStringLiteral("Priority"), QStringLiteral("Text")});
     sizeColumns(m_rules, {u"255.255.255.255"_s, alarms::kindWords(history::AlarmRuleKind::RelayNot), u"8"_s,
                           u"-99.999"_s, u"99.99"_s, u"86400"_s, u"86400"_s, u"medium"_s});
     connect(m_rules, &QTableWidget::currentCellChanged, this, [this](int row) { showRule(row); });
@@ -279,6 +245,15 @@ QWidget* AlarmsWindow::buildRules()
     return box;
 }
 
+void AlarmsWindow::showFlood(bool flooding)
+{
+    m_floodBanner->setText(flooding ? tr("Alarm flood: 10 or more alarms within 10 minutes. Notifications "
+                                         "are sent as summaries until it ends; deal with the first and "
+                                         "highest alarms first.")
+                                    : QString());
+    m_floodBanner->setVisible(flooding);
+}
+
 void AlarmsWindow::refresh()
 {
     refreshAlarms();
@@ -293,7 +268,7 @@ void AlarmsWindow::refreshAlarms()
     for (const history::AlarmRecord& a : alarms)
         rows.append({QString::number(a.id), history::stateText(a.state), history::priorityText(a.priority),
                      a.address, localTime(a.raisedMs), valueText(a.value), a.text});
-    fill(m_alarms, rows);
+    fillTable(m_alarms, rows);
     for (int r = 0; r < alarms.size(); ++r) {
         m_alarms->item(r, 0)->setData(Qt::UserRole, alarms[r].id);
         if (alarms[r].id == keep)
@@ -326,7 +301,7 @@ void AlarmsWindow::refreshEvents()
             m_eventTimes.append(it->utcMs);
         }
     }
-    fill(m_events, m_eventRows);
+    fillTable(m_events, m_eventRows);
 }
 
 void AlarmsWindow::refreshRules()
@@ -338,7 +313,7 @@ void AlarmsWindow::refreshRules()
                      QString::number(r.channel), QString::number(r.limit), QString::number(r.deadband),
                      QString::number(r.onDelayS), QString::number(r.offDelayS),
                      history::priorityText(r.priority), alarms::ruleText(r)});
-    fill(m_rules, rows);
+    fillTable(m_rules, rows);
 }
 
 qint64 AlarmsWindow::selectedAlarm() const
