@@ -311,7 +311,7 @@ void SchedulesWindow::refresh()
         if (!stations.contains(o.address))
             stations << o.address;
     QStringList header{tr("Station")};
-    const QDate today = now.date();
+    const QDate today = now.toLocalTime().date(); // the columns are the days of whoever looks
     for (int d = 0; d < 7; ++d)
         header << QLocale().toString(today.addDays(d), QStringLiteral("ddd d MMM"));
     m_week->clear();

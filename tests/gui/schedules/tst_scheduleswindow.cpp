@@ -99,9 +99,12 @@ void TestSchedulesWindow::addedEntryShowsInTheWeek()
     auto* week = w->get<QTableWidget>("ScheduleWeek");
     QCOMPARE(week->rowCount(), 1);
     QCOMPARE(week->item(0, 0)->text(), u"127.0.0.1"_s);
-    QCOMPARE(week->item(0, 2)->text(), u"03:00 relay 2 off"_s);
-    QVERIFY(week->item(0, 2)->toolTip().contains(u"clocks go forward"_s));
-    QCOMPARE(week->item(0, 3)->text(), u"02:30 relay 2 off"_s);
+    // The columns are the days of the machine's own zone, from today.
+    const QDate today = QDateTime(QDate(2026, 3, 28), QTime(12, 0), Qt::UTC).toLocalTime().date();
+    const int springForward = 1 + int(today.daysTo(QDate(2026, 3, 29)));
+    QCOMPARE(week->item(0, springForward)->text(), u"03:00 relay 2 off"_s);
+    QVERIFY(week->item(0, springForward)->toolTip().contains(u"clocks go forward"_s));
+    QCOMPARE(week->item(0, springForward + 1)->text(), u"02:30 relay 2 off"_s);
 
     entries->selectRow(0);
     QTest::mouseClick(w->get<QPushButton>("ScheduleToggle"), Qt::LeftButton);

@@ -181,11 +181,12 @@ CommandSpec scheduleCommand()
 {
     CommandSpec spec;
     spec.word = QStringLiteral("schedule");
+    // One line per form: the usage lines and the "usage:" of errors are read a line a form.
     spec.synopsis = QStringLiteral(
         "schedule [list]\n"
-        "schedule add (--station A | --tag T) (--relay N (--on | --off | --pulse S) | --script SLOT)\n"
-        "    (--at HH:MM | --sunrise[=±MIN] | --sunset[=±MIN] | --dawn[=±MIN] | --dusk[=±MIN])\n"
-        "    [--days mon,tue,…] [--from DATE] [--until DATE] [--except DATE,…]\n"
+        "schedule add (--station A | --tag T) (--relay N (--on | --off | --pulse S) | --script SLOT) "
+        "(--at HH:MM | --sunrise[=±MIN] | --sunset[=±MIN] | --dawn[=±MIN] | --dusk[=±MIN]) "
+        "[--days mon,tue,…] [--from DATE] [--until DATE] [--except DATE,…]\n"
         "schedule remove ID\n"
         "schedule enable ID\n"
         "schedule disable ID\n"
