@@ -250,6 +250,18 @@ Die Liste trotzdem senden?</translation>
         <translation>Kein Audiogerät: Alarme bleiben stumm</translation>
     </message>
     <message>
+        <source>Local time, %1 (%2)</source>
+        <translation>Ortszeit, %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Audit filter note</source>
+        <translation>Hinweis zum Filter des Prüfprotokolls</translation>
+    </message>
+    <message>
+        <source>&quot;From&quot; is after &quot;Until&quot;: no record can be listed.</source>
+        <translation>„Von“ liegt nach „Bis“: es kann kein Eintrag aufgeführt werden.</translation>
+    </message>
+    <message>
         <source>Routes</source>
         <translation>Wege</translation>
     </message>
@@ -483,6 +495,10 @@ Die Liste trotzdem senden?</translation>
         <translation>Alarmtöne</translation>
     </message>
     <message>
+        <source>Alarm flood</source>
+        <translation>Alarmflut</translation>
+    </message>
+    <message>
         <source>At most %1; the alarm then comes back</source>
         <translation>Höchstens %1; danach kommt der Alarm zurück</translation>
     </message>
@@ -503,20 +519,16 @@ Die Liste trotzdem senden?</translation>
         <translation>Den gewählten zurückgestellten Alarm quittiert zurückholen</translation>
     </message>
     <message>
+        <source>Alarm flood: 10 or more alarms within 10 minutes. Notifications are sent as summaries until it ends; deal with the first and highest alarms first.</source>
+        <translation>Alarmflut: 10 oder mehr Alarme in 10 Minuten. Benachrichtigungen gehen als Zusammenfassungen hinaus, bis sie endet; zuerst die ersten und höchsten Alarme bearbeiten.</translation>
+    </message>
+    <message>
         <source>The alarm was not shelved. </source>
         <translation>Der Alarm wurde nicht zurückgestellt. </translation>
     </message>
     <message>
         <source>Select a shelved alarm in the list first.</source>
         <translation>Bitte zuerst einen zurückgestellten Alarm in der Liste wählen.</translation>
-    </message>
-    <message>
-        <source>Alarm flood</source>
-        <translation>Alarmflut</translation>
-    </message>
-    <message>
-        <source>Alarm flood: 10 or more alarms within 10 minutes. Notifications are sent as summaries until it ends; deal with the first and highest alarms first.</source>
-        <translation>Alarmflut: 10 oder mehr Alarme in 10 Minuten. Benachrichtigungen gehen als Zusammenfassungen hinaus, bis sie endet; zuerst die ersten und höchsten Alarme bearbeiten.</translation>
     </message>
 </context>
 <context>
@@ -1311,6 +1323,30 @@ Die Liste trotzdem senden?</translation>
         <source>Voltage %1 gauge</source>
         <translation>Anzeige der Spannung %1</translation>
     </message>
+    <message>
+        <source>%1 s old</source>
+        <translation>%1 s alt</translation>
+    </message>
+    <message>
+        <source>%1 min old</source>
+        <translation>%1 min alt</translation>
+    </message>
+    <message>
+        <source>Voltage inputs, as of %1</source>
+        <translation>Spannungseingänge, Stand %1</translation>
+    </message>
+    <message>
+        <source>As of %1 (%2)</source>
+        <translation>Stand %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1: %2 V, %3</source>
+        <translation>%1: %2 V, %3</translation>
+    </message>
+    <message>
+        <source>%1 gauge</source>
+        <translation>%1, Anzeige</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::RelayPanel</name>
@@ -1469,12 +1505,12 @@ Die Liste trotzdem senden?</translation>
         <translation>Jede Station weiter abfragen, während dieses Fenster geschlossen ist (jede Abfrage kostet Datenverkehr).</translation>
     </message>
     <message>
-        <source>Summary</source>
-        <translation>Übersicht</translation>
-    </message>
-    <message>
         <source>Stations</source>
         <translation>Stationen</translation>
+    </message>
+    <message>
+        <source>Fleet summary</source>
+        <translation>Übersicht der Flotte</translation>
     </message>
 </context>
 <context>
@@ -2181,10 +2217,6 @@ Der Befehl wurde angehalten.
         <translation>Station</translation>
     </message>
     <message>
-        <source>Time range</source>
-        <translation>Zeitraum</translation>
-    </message>
-    <message>
         <source>From</source>
         <translation>Von</translation>
     </message>
@@ -2251,6 +2283,62 @@ Der Befehl wurde angehalten.
     <message>
         <source>The image &quot;%1&quot; cannot be written; choose another folder.</source>
         <translation>Das Bild „%1“ kann nicht geschrieben werden; bitte einen anderen Ordner wählen.</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>Zeitraum</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1, %2, %3–%4 %5</source>
+        <translation>%1, %2, %3–%4 %5</translation>
+    </message>
+    <message>
+        <source>%1, %2, no readings</source>
+        <translation>%1, %2, keine Messwerte</translation>
+    </message>
+    <message>
+        <source>No channel chosen</source>
+        <translation>Kein Kanal gewählt</translation>
+    </message>
+    <message>
+        <source>last 10 minutes</source>
+        <translation>letzte 10 Minuten</translation>
+    </message>
+    <message>
+        <source>last hour</source>
+        <translation>letzte Stunde</translation>
+    </message>
+    <message>
+        <source>last 24 hours</source>
+        <translation>letzte 24 Stunden</translation>
+    </message>
+    <message>
+        <source>last 7 days</source>
+        <translation>letzte 7 Tage</translation>
+    </message>
+    <message>
+        <source>last 30 days</source>
+        <translation>letzte 30 Tage</translation>
+    </message>
+    <message>
+        <source>last year</source>
+        <translation>letztes Jahr</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 bis %2</translation>
+    </message>
+    <message>
+        <source>Exported %1 rows to %2</source>
+        <translation>%1 Zeilen nach %2 exportiert</translation>
+    </message>
+    <message>
+        <source>Saved the chart to %1</source>
+        <translation>Diagramm nach %1 gespeichert</translation>
     </message>
 </context>
 <context>
@@ -2353,6 +2441,14 @@ Der Befehl wurde angehalten.
     <message>
         <source>The configuration could not be written to &quot;%1&quot;: %2. Choose another file and try again.</source>
         <translation>Die Konfiguration konnte nicht nach „%1“ geschrieben werden: %2. Bitte eine andere Datei wählen und es erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>The unit has not sent a report yet. Wait for its first report, then try again.</source>
+        <translation>Das Gerät hat noch keinen Bericht gesendet. Bitte seinen ersten Bericht abwarten und es dann erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Start a session with the unit first.</source>
+        <translation>Bitte zuerst eine Sitzung mit dem Gerät starten.</translation>
     </message>
 </context>
 </TS>

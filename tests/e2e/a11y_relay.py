@@ -2,7 +2,9 @@
 """The console as an assistive technology sees it: start a session with a simulated unit, read
 "Connected" from the status bar, the MAC address and voltage 3 from the accessibility tree, the
 uptime seconds from the uptime window, switch relay 1 on through its dialog, and read "ON" back
-from the main window. Every readout is found by its name and read through its text.
+from the main window; the station box is named by its label, not its value; then the unit goes
+silent and the voltages say how old they are. Every readout is found by its name and read through
+its text.
 
 Run inside an X server and a D-Bus session with the accessibility bus (the ctest wrapper uses
 `xvfb-run -a dbus-run-session`). Exit 0 on success, 1 on a failure, 77 when the tools are missing.
@@ -13,6 +15,7 @@ Run inside an X server and a D-Bus session with the accessibility bus (the ctest
 import argparse
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -199,6 +202,23 @@ def run(args, workdir):
 
         wait_for('"ON" in the relay 1 state', lambda: value_of(find(app, "label", "Relay 1 state")) == "ON", 10)
         print("Relay 1 state:", value_of(find(app, "label", "Relay 1 state")))
+
+        # A combo box says what it chooses; its choice is its value.
+        station = wait_for('the station box named "Station"', lambda: find(app, "combo box", "Station"))
+        print("Station box:", name(station))
+
+        # The unit goes quiet (stopped, so no "port unreachable" either): within seconds the
+        # voltages stop passing for live values and say their age in words.
+        sim.send_signal(signal.SIGSTOP)
+        try:
+            def aged():
+                for node, _ in walk(app):
+                    if role(node) == "text" and name(node).startswith("Voltage 3") and name(node).endswith(" s old"):
+                        return name(node)
+                return None
+            print("Silent unit:", wait_for("voltage 3 saying its age", aged, 30))
+        finally:
+            sim.send_signal(signal.SIGCONT)
     finally:
         console.terminate()
         sim.terminate()
@@ -228,7 +248,7 @@ def main():
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
     print("PASS: session started and connected, MAC, voltage and uptime read, relay 1 switched on "
-          "through its dialog")
+          "through its dialog, station box named by its label, old values said to be old")
     return 0
 
 

@@ -3,6 +3,7 @@
 #include "gui/main/consoledialog.h"
 
 class QDateTimeEdit;
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 
@@ -23,12 +24,15 @@ public:
 
 private:
     void exportRows();
+    void untilEdited();
 
     AlarmServices& m_services;
     QLineEdit* m_station = nullptr;
     QDateTimeEdit* m_from = nullptr;
     QDateTimeEdit* m_to = nullptr;
     QLineEdit* m_text = nullptr;
+    QLabel* m_note = nullptr;
+    bool m_untilIsNow = true; // Until moves with the clock until the user sets it
     QTableWidget* m_table = nullptr;
     QList<QStringList> m_rows;
 };

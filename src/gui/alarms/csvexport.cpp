@@ -21,7 +21,7 @@ void exportCsv(QWidget* parent, platform::FileChooser& files, platform::Prompter
         text += history::csvLine(row).toUtf8() + "\r\n";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        prompter.inform(
+        prompter.tell(
             QCoreApplication::translate(
                 "kestavo::alarms", "The CSV file \"%1\" could not be written (%2); choose another folder.")
                 .arg(path, file.errorString()));

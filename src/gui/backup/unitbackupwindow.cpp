@@ -13,6 +13,7 @@
 #include "session/session.h"
 
 #include "gui/backup/sessiontransport.h"
+#include "gui/main/readoutaccessible.h"
 #include "platform/filechooser.h"
 #include "platform/prompter.h"
 #include "text/boundedfile.h"
@@ -33,7 +34,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& accessibleName)
 {
     auto* l = new QLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setAccessibleName(accessibleName);
+    // A named label hides its text from screen readers; a readout says both.
+    core::markReadout(l, accessibleName);
     l->setWordWrap(true);
     return l;
 }
@@ -95,10 +97,32 @@ void UnitBackupWindow::start(int action)
 
 bool UnitBackupWindow::sessionReady()
 {
-    if (context().state.acquiring())
+    if (context().state.acquiring() && context().session.phase() == core::Session::Phase::Receiving)
         return true;
-    context().prompter.inform(QStringLiteral("Aquire Data First!"));
+    say(context().state.acquiring()
+            ? tr("The unit has not sent a report yet. Wait for its first report, then try again.")
+            : tr("Start a session with the unit first."));
     return false;
+}
+
+void UnitBackupWindow::say(const QString& text, bool critical)
+{
+    if (critical)
+        context().prompter.tellCritical(text);
+    else
+        context().prompter.tell(text);
+    // The box hands the focus back to its parent, which may be the main window: this window's
+    // work goes on here, so it comes back in front.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
+}
+
+void UnitBackupWindow::setStatus(const QString& text)
+{
+    m_status->setText(text);
+    m_status->setAccessibleDescription(text);
 }
 
 void UnitBackupWindow::done(int result)
@@ -128,12 +152,12 @@ void UnitBackupWindow::setBusy(bool busy)
 std::optional<backup::UnitReadings> UnitBackupWindow::readUnit()
 {
     backup::UnitExchange exchange(*m_transport, context().session.password(), m_timing);
-    m_status->setText(tr("Reading the unit's configuration\u2026"));
+    setStatus(tr("Reading the unit's configuration\u2026"));
     auto read = backup::readUnit(exchange);
     if (const auto* error = std::get_if<QString>(&read)) {
-        m_status->setText(QString());
-        context().prompter.inform(tr("The configuration of %1 could not be read: %2")
-                                      .arg(context().state.selectedAddress(), *error));
+        setStatus(QString());
+        say(tr("The configuration of %1 could not be read: %2")
+                .arg(context().state.selectedAddress(), *error));
         return std::nullopt;
     }
     return std::get<backup::UnitReadings>(std::move(read));
@@ -152,7 +176,7 @@ void UnitBackupWindow::backUp()
     const QString path = m_files.saveFile(this, tr("Back up the unit's configuration"),
                                           QStringLiteral("ksv-%1.json").arg(address));
     if (path.isEmpty()) {
-        m_status->setText(tr("Back-up cancelled; nothing was written."));
+        setStatus(tr("Back-up cancelled; nothing was written."));
         return;
     }
     const backup::UnitConfig config =
@@ -161,12 +185,12 @@ void UnitBackupWindow::backUp()
     const QByteArray document = backup::toDocument(config);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
-        context().prompter.inform(tr("The configuration could not be written to \"%1\": %2. Choose "
-                                     "another file and try again.")
-                                      .arg(path, file.errorString()));
+        say(tr("The configuration could not be written to \"%1\": %2. Choose "
+               "another file and try again.")
+                .arg(path, file.errorString()));
         return;
     }
-    m_status->setText(tr("The configuration of %1 was written to %2.").arg(address, path));
+    setStatus(tr("The configuration of %1 was written to %2.").arg(address, path));
 }
 
 void UnitBackupWindow::compare()
@@ -178,13 +202,12 @@ void UnitBackupWindow::compare()
         return;
     const text::BoundedRead file = text::readBoundedFile(path, backup::kMaxDocumentBytes);
     if (!file.ok) {
-        context().prompter.inform(file.error);
+        say(file.error);
         return;
     }
     auto parsed = backup::fromDocument(file.bytes);
     if (const auto* error = std::get_if<QString>(&parsed)) {
-        context().prompter.inform(
-            tr("\"%1\" is not a configuration this console can restore: %2. Nothing was sent.")
+        say(tr("\"%1\" is not a configuration this console can restore: %2. Nothing was sent.")
                 .arg(path, *error));
         return;
     }
@@ -210,10 +233,9 @@ void UnitBackupWindow::showChanges()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(defaults.contains(change.group()) ? Qt::Checked : Qt::Unchecked);
     }
-    m_status->setText(
-        m_shown.isEmpty()
-            ? tr("The unit matches %1.").arg(m_file)
-            : tr("%1 difference(s) with %2. Tick what to restore.").arg(m_shown.size()).arg(m_file));
+    setStatus(m_shown.isEmpty()
+                  ? tr("The unit matches %1.").arg(m_file)
+                  : tr("%1 difference(s) with %2. Tick what to restore.").arg(m_shown.size()).arg(m_file));
 }
 
 void UnitBackupWindow::restoreTicked()
@@ -227,28 +249,28 @@ void UnitBackupWindow::restoreTicked()
     }
     auto& prompter = context().prompter;
     if (chosen.isEmpty()) {
-        prompter.inform(tr("Tick the items to restore first."));
+        say(tr("Tick the items to restore first."));
         return;
     }
     if (const QString problem = backup::preflight(*m_readings, *m_document, chosen, m_transport->localIpv4());
         !problem.isEmpty()) {
-        prompter.inform(problem + tr(". Nothing was sent."));
+        say(problem + tr(". Nothing was sent."));
         return;
     }
     const QString question = tr("Write %1 item(s) from %2 to the unit at %3?")
                                  .arg(chosen.size())
                                  .arg(m_file, context().state.selectedAddress());
-    if (!prompter.confirmYesNo(question, platform::Prompter::appTitle()))
+    if (!prompter.confirmOurs(question))
         return;
 
     setBusy(true);
     backup::UnitExchange exchange(*m_transport, context().session.password(), m_timing);
     const backup::RestoreResult result = backup::restoreChanges(
-        exchange, *m_readings, *m_document, chosen, [this](const QString& line) { m_status->setText(line); });
+        exchange, *m_readings, *m_document, chosen, [this](const QString& line) { setStatus(line); });
     if (result.ok())
-        prompter.inform(tr("Restore finished. ") + result.summary());
+        say(tr("Restore finished. ") + result.summary());
     else
-        prompter.critical(result.summary(), platform::Prompter::appTitle());
+        say(result.summary(), true);
     // Show what still differs now.
     if (std::optional<backup::UnitReadings> readings = readUnit()) {
         m_readings = std::move(readings);

@@ -51,6 +51,10 @@ protected:
 
 private:
     bool sessionReady();
+    /// A message box of this window, which stays in front afterwards.
+    void say(const QString& text, bool critical = false);
+    /// The status line, read out by screen readers as it changes.
+    void setStatus(const QString& text);
     std::optional<backup::UnitReadings> readUnit();
     void showChanges();
     void setBusy(bool busy);

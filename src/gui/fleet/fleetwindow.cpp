@@ -16,6 +16,7 @@
 
 #include "fleet/fleetpoller.h"
 #include "gui/fleet/fleetmodel.h"
+#include "gui/main/readoutaccessible.h"
 
 namespace kestavo::fleetui {
 
@@ -56,7 +57,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("FleetSummary"));
-    m_summary->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Summary"));
+    core::markReadout(m_summary, QCoreApplication::translate("kestavo::fleetui", "Fleet summary"));
 
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("FleetTable"));
@@ -127,13 +128,15 @@ void FleetWindow::updateSummary()
     const auto n = [&counts](LinkState state) {
         return counts[static_cast<std::size_t>(state)];
     };
-    m_summary->setText(tr("%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid")
-                           .arg(m_poller.count())
-                           .arg(n(LinkState::Online))
-                           .arg(n(LinkState::Stale))
-                           .arg(n(LinkState::Offline))
-                           .arg(n(LinkState::BadPassword))
-                           .arg(n(LinkState::Invalid)));
+    const QString text = tr("%1 stations: %2 online, %3 stale, %4 offline, %5 bad password, %6 invalid")
+                             .arg(m_poller.count())
+                             .arg(n(LinkState::Online))
+                             .arg(n(LinkState::Stale))
+                             .arg(n(LinkState::Offline))
+                             .arg(n(LinkState::BadPassword))
+                             .arg(n(LinkState::Invalid));
+    m_summary->setText(text);
+    m_summary->setAccessibleDescription(text); // said again when it changes
 }
 
 } // namespace kestavo::fleetui

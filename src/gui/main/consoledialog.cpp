@@ -9,6 +9,7 @@
 #include "session/consolestate.h"
 #include "session/session.h"
 
+#include "gui/main/comboaccessible.h"
 #include "platform/prompter.h"
 
 namespace kestavo::core {
@@ -19,6 +20,7 @@ ConsoleDialog::ConsoleDialog(Context& context, bool holdMainWindow)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
+    nameCombosByLabel();
     if (m_holdsMainWindow && m_mainWindow)
         m_mainWindow->setEnabled(false);
 }

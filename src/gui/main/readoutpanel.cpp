@@ -107,8 +107,59 @@ int ReadoutPanel::rangeFlag(int channel) const
     return v.isNull() ? 0 : v.toInt();
 }
 
+QString ReadoutPanel::baseName(int channel) const
+{
+    const QString input = QStringLiteral("Voltage %1").arg(channel + 1);
+    if (m_ctx.store.count() == 0)
+        return input;
+    const QString stored = m_ctx.store.value(QStringLiteral("Label%1voltage").arg(channel + 1)).toString();
+    return stored.trimmed().isEmpty() ? input : input + qs(", ") + stored.simplified();
+}
+
+void ReadoutPanel::showFresh()
+{
+    m_stale = false;
+    setTitle(tr("Voltage inputs"));
+    for (int c = 0; c < 8; ++c) {
+        auto* box = m_boxes[std::size_t(c)];
+        box->setStyleSheet(QString());
+        box->setToolTip(QString());
+        box->setAccessibleName(baseName(c));
+    }
+}
+
+void ReadoutPanel::refreshAge()
+{
+    if (!m_lastReport.isValid() || !m_ctx.state.acquiring())
+        return;
+    const QDateTime now = m_clock();
+    const qint64 ageMs = m_lastReport.msecsTo(now);
+    if (ageMs < m_staleAfterMs) {
+        if (m_stale)
+            showFresh();
+        return;
+    }
+    // The unit has gone quiet while the session waits for its watchdog: the numbers are the last
+    // ones it sent, not what it measures now, and must not look live.
+    m_stale = true;
+    const qint64 s = ageMs / 1000;
+    const QString age = s < 60 ? tr("%1 s old").arg(s) : tr("%1 min old").arg(s / 60);
+    const QString shortTime = m_lastReport.toString(qs("HH:mm"));
+    setTitle(tr("Voltage inputs, as of %1").arg(shortTime));
+    const QString tip = tr("As of %1 (%2)").arg(m_lastReport.toString(qs("HH:mm:ss")), age);
+    for (int c = 0; c < 8; ++c) {
+        auto* box = m_boxes[std::size_t(c)];
+        box->setStyleSheet(qs("QLineEdit { color: #808080; }"));
+        box->setToolTip(tip);
+        box->setAccessibleName(tr("%1: %2 V, %3").arg(baseName(c), box->text().trimmed(), age));
+    }
+}
+
 void ReadoutPanel::showReport(const protocol::StatusReport& report)
 {
+    m_lastReport = m_clock();
+    if (m_stale)
+        showFresh();
     for (int c = 0; c < 8; ++c) {
         const auto text = protocol::channelText(c + 1, report.channels[std::size_t(c)], rangeFlag(c + 1));
         if (text)
@@ -120,6 +171,9 @@ void ReadoutPanel::reset()
 {
     for (auto* box : m_boxes)
         box->setText(qs("0.00"));
+    m_lastReport = QDateTime();
+    if (m_stale)
+        showFresh();
 }
 
 void ReadoutPanel::applyStationDisplay()
@@ -138,15 +192,19 @@ void ReadoutPanel::applyStationDisplay()
         // stored empty) keeps the default titles.
         const QString stored = store.value(QStringLiteral("Label%1voltage").arg(c + 1)).toString();
         const bool named = !stored.trimmed().isEmpty();
-        m_titles[std::size_t(c)]->setText(named ? stored : qs(kChannels[std::size_t(c)].defaultTitle));
-        // Screen readers hear which input it is and what the station calls it.
-        const QString input = QStringLiteral("Voltage %1").arg(c + 1);
-        m_boxes[std::size_t(c)]->setAccessibleName(named ? input + qs(", ") + stored.simplified() : input);
+        const QString title = named ? stored : qs(kChannels[std::size_t(c)].defaultTitle);
+        m_titles[std::size_t(c)]->setText(title);
+        m_titles[std::size_t(c)]->setAccessibleName(title.simplified());
+        m_bars[std::size_t(c)]->setAccessibleName(tr("%1 gauge").arg(baseName(c)));
     }
+    // Screen readers hear which input it is and what the station calls it.
+    showFresh();
+    refreshAge();
 }
 
 void ReadoutPanel::drawBars()
 {
+    refreshAge();
     // PerCnt for the eight channels.
     for (int c = 0; c < 8; ++c) {
         const QString text = m_boxes[std::size_t(c)]->text();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <functional>
 
+#include <QDateTime>
 #include <QGroupBox>
 
 #include "protocol/reply.h"
@@ -37,6 +39,15 @@ public:
     /// The selected station's view flags (box or gauge) and channel titles.
     void applyStationDisplay();
 
+    /// Local wall-clock time; tests inject their own.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    /// How long a session may go without a report before the values shown are called old.
+    void setStaleAfter(qint64 ms) { m_staleAfterMs = ms; }
+    /// Dims the values and says their age once the unit has been silent for too long (the
+    /// `Timer8` tick calls it through drawBars).
+    void refreshAge();
+
 Q_SIGNALS:
     void openRequested(kestavo::core::DialogId id, int argument);
 
@@ -46,11 +57,19 @@ protected:
 private:
     void toggleChannel(int index, bool showBar);
     int rangeFlag(int channel) const;
+    void showFresh();
+    QString baseName(int channel) const;
 
     Context& m_ctx;
     std::array<QLineEdit*, 8> m_boxes{};
     std::array<VoltageBar*, 8> m_bars{};
     std::array<QLabel*, 8> m_titles{};
+    Clock m_clock = [] {
+        return QDateTime::currentDateTime();
+    };
+    qint64 m_staleAfterMs = 5000;
+    QDateTime m_lastReport; // invalid until a report arrives after a reset
+    bool m_stale = false;
 };
 
 } // namespace kestavo::core

@@ -13,6 +13,7 @@
 
 #include "session/consolestate.h"
 
+#include "gui/main/comboaccessible.h"
 #include "gui/main/formcontrols.h"
 #include "gui/main/readoutaccessible.h"
 #include "platform/prompter.h"
@@ -24,6 +25,7 @@ StationBar::StationBar(Context& context, QWidget* parent) : QGroupBox(tr("Statio
     setObjectName(qs("StationBar"));
     auto* grid = new QGridLayout(this);
 
+    nameCombosByLabel();
     m_box = new QComboBox(this);
     m_box->setObjectName(qs("Combo1"));
     m_box->setEditable(true);

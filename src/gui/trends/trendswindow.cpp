@@ -9,10 +9,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScatterSeries>
+#include <QTimeZone>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QtConcurrent/QtConcurrentRun>
@@ -32,6 +34,8 @@
 #include "session/consolestate.h"
 #include "session/context.h"
 
+#include "gui/main/readoutaccessible.h"
+#include "gui/trends/timeticks.h"
 #include "gui/trends/trendchartview.h"
 #include "history/exportformat.h"
 #include "history/historyreader.h"
@@ -150,7 +154,7 @@ void TrendsWindow::buildUi(int preselect)
     label("&Station:", m_stationBox);
     m_rangeBox = new QComboBox(this);
     m_rangeBox->setObjectName(qs("TrendsRange"));
-    m_rangeBox->setAccessibleName(tr("Time range"));
+    m_rangeBox->setAccessibleName(tr("Range"));
     for (const auto& r : kRanges)
         m_rangeBox->addItem(qs(r.text));
     m_rangeBox->setCurrentIndex(1);
@@ -207,7 +211,9 @@ void TrendsWindow::buildUi(int preselect)
 
     m_chart = new QChart;
     m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_timeAxis = new QDateTimeAxis(m_chart);
+    // A caption too long for its place in the legend is elided there; the pointer shows it whole.
+    m_chart->legend()->setShowToolTips(true);
+    m_timeAxis = new QCategoryAxis(m_chart);
     m_voltAxis = new QValueAxis(m_chart);
     m_voltAxis->setTitleText(qs("V"));
     m_tempAxis = new QValueAxis(m_chart);
@@ -221,7 +227,7 @@ void TrendsWindow::buildUi(int preselect)
 
     m_laneChart = new QChart;
     m_laneChart->legend()->hide();
-    m_laneTimeAxis = new QDateTimeAxis(m_laneChart);
+    m_laneTimeAxis = new QCategoryAxis(m_laneChart);
     auto* lanes = new QCategoryAxis(m_laneChart);
     lanes->setRange(-0.2, 8.8);
     lanes->setGridLineVisible(false);
@@ -246,7 +252,7 @@ void TrendsWindow::buildUi(int preselect)
 
     m_status = new QLabel(this);
     m_status->setObjectName(qs("TrendsStatus"));
-    m_status->setAccessibleName(tr("Trends status"));
+    core::markReadout(m_status, tr("Trends status"));
 
     auto* charts = new QVBoxLayout;
     charts->addWidget(m_view, 1);
@@ -260,7 +266,7 @@ void TrendsWindow::buildUi(int preselect)
     layout->addWidget(m_status);
 
     fillStations();
-    connect(m_stationBox, &QComboBox::currentTextChanged, this, [this] {
+    connect(m_stationBox, &QComboBox::currentIndexChanged, this, [this] {
         const QStringList names = captions();
         for (int s = 0; s < history::kSeries; ++s) {
             m_seriesBoxes[std::size_t(s)]->setText(names.at(s));
@@ -314,7 +320,7 @@ void TrendsWindow::buildUi(int preselect)
 
 QString TrendsWindow::station() const
 {
-    return m_stationBox->currentText();
+    return m_stationBox->currentData().toString();
 }
 
 void TrendsWindow::fillStations()
@@ -323,9 +329,18 @@ void TrendsWindow::fillStations()
     const QString selected = context().state.selectedAddress();
     if (!selected.isEmpty() && !addresses.contains(selected))
         addresses.prepend(selected);
-    m_stationBox->addItems(addresses);
+    // Sites are known by their description; the address tells two alike apart.
+    const auto& store = context().store;
+    for (const QString& address : std::as_const(addresses)) {
+        QString description;
+        for (int i = 0; i < store.count() && description.isEmpty(); ++i)
+            if (stations::addressOf(store.entryAt(i)) == address)
+                description = stations::descriptionOf(store.entryAt(i)).trimmed();
+        m_stationBox->addItem(description.isEmpty() ? address : tr("%1 (%2)").arg(description, address),
+                              address);
+    }
     if (!selected.isEmpty())
-        m_stationBox->setCurrentText(selected);
+        m_stationBox->setCurrentIndex(m_stationBox->findData(selected));
 }
 
 QStringList TrendsWindow::captions() const
@@ -333,7 +348,7 @@ QStringList TrendsWindow::captions() const
     // Scanned by position: moving the station store's cursor would move the main window's.
     const auto& store = context().store;
     int position = -1;
-    const QString address = m_stationBox ? m_stationBox->currentText() : QString();
+    const QString address = m_stationBox ? station() : QString();
     for (int i = 0; i < store.count() && position < 0; ++i)
         if (stations::addressOf(store.entryAt(i)) == address)
             position = i;
@@ -383,7 +398,7 @@ void TrendsWindow::reload()
         return;
     }
     m_step = stepFor(m_from, m_to, m_history.now(), m_history.retentionSettings());
-    m_status->setText(tr("Loading…"));
+    setStatus(tr("Loading…"));
     const int columns = std::max(200, m_view->width());
     m_watcher.setFuture(QtConcurrent::run(load, m_history.path(), station(), m_from, m_to, m_step, columns));
 }
@@ -398,10 +413,13 @@ void TrendsWindow::display(const Loaded& loaded)
     double high = -INFINITY;
     double tLow = INFINITY;
     double tHigh = -INFINITY;
+    QStringList summary;
     for (int s = 0; s < history::kSeries; ++s) {
         if (!m_seriesBoxes[std::size_t(s)]->isChecked())
             continue;
         const bool temperature = s == history::kTemperatureSeries;
+        double sLow = INFINITY;
+        double sHigh = -INFINITY;
         bool first = true;
         for (const history::Segment& segment : loaded.lines[std::size_t(s)]) {
             auto* line = new QLineSeries;
@@ -417,11 +435,25 @@ void TrendsWindow::display(const Loaded& loaded)
             connect(line, &QLineSeries::hovered, this,
                     [this, s](const QPointF& p, bool state) { onHovered(s, p, state); });
             for (const QPointF& p : segment) {
-                (temperature ? tLow : low) = std::min(temperature ? tLow : low, p.y());
-                (temperature ? tHigh : high) = std::max(temperature ? tHigh : high, p.y());
+                sLow = std::min(sLow, p.y());
+                sHigh = std::max(sHigh, p.y());
             }
         }
+        if (std::isfinite(sLow)) {
+            (temperature ? tLow : low) = std::min(temperature ? tLow : low, sLow);
+            (temperature ? tHigh : high) = std::max(temperature ? tHigh : high, sHigh);
+            const int decimals = temperature ? 1 : 2;
+            summary.append(tr("%1, %2, %3–%4 %5")
+                               .arg(names.at(s), rangeWords())
+                               .arg(sLow, 0, 'f', decimals)
+                               .arg(sHigh, 0, 'f', decimals)
+                               .arg(temperature ? qs("°C") : qs("V")));
+        } else {
+            summary.append(tr("%1, %2, no readings").arg(names.at(s), rangeWords()));
+        }
     }
+    // What a sighted user takes in at a glance, for a screen reader.
+    m_view->setAccessibleDescription(summary.isEmpty() ? tr("No channel chosen") : summary.join(qs("; ")));
     const auto fit = [](QValueAxis* axis, double a, double b, double fallbackLow, double fallbackHigh) {
         if (!std::isfinite(a) || !std::isfinite(b)) {
             axis->setRange(fallbackLow, fallbackHigh);
@@ -456,22 +488,15 @@ void TrendsWindow::display(const Loaded& loaded)
             return;
         for (const history::Event& e : m_loaded.series.events)
             if (double(e.timeMs) == p.x())
-                m_status->setText(
-                    QDateTime::fromMSecsSinceEpoch(e.timeMs).toString(qs("yyyy-MM-dd HH:mm:ss")) + qs("  ") +
-                    history::linkEventText(e.kind) + (e.detail.isEmpty() ? QString() : qs(": ") + e.detail));
+                setStatus(QDateTime::fromMSecsSinceEpoch(e.timeMs).toString(qs("yyyy-MM-dd HH:mm:ss")) +
+                          qs("  ") + history::linkEventText(e.kind) +
+                          (e.detail.isEmpty() ? QString() : qs(": ") + e.detail));
     });
 
-    const auto from = QDateTime::fromMSecsSinceEpoch(m_from);
-    const auto to = QDateTime::fromMSecsSinceEpoch(m_to);
-    const QString format = m_to - m_from <= 2 * kDay ? qs("HH:mm:ss") : qs("MM-dd HH:mm");
-    for (auto* axis : {m_timeAxis, m_laneTimeAxis}) {
-        axis->setFormat(format);
-        axis->setRange(from, to);
-    }
-    m_status->setText(
-        loaded.error.isEmpty()
-            ? tr("%1 rows at step %2").arg(loaded.series.rows.size()).arg(history::stepName(m_step))
-            : loaded.error);
+    placeTimeTicks();
+    setStatus(loaded.error.isEmpty()
+                  ? tr("%1 rows at step %2").arg(loaded.series.rows.size()).arg(history::stepName(m_step))
+                  : loaded.error);
     Q_EMIT rangeShown();
 }
 
@@ -480,9 +505,75 @@ void TrendsWindow::onHovered(int series, const QPointF& point, bool state)
     if (!state)
         return;
     const QString unit = series == history::kTemperatureSeries ? qs(" °C") : qs(" V");
-    m_status->setText(QDateTime::fromMSecsSinceEpoch(qint64(point.x())).toString(qs("yyyy-MM-dd HH:mm:ss")) +
-                      qs("  ") + captions().at(series) + qs(": ") + QString::number(point.y(), 'f', 3) +
-                      unit);
+    const QString text =
+        QDateTime::fromMSecsSinceEpoch(qint64(point.x())).toString(qs("yyyy-MM-dd HH:mm:ss")) + qs("  ") +
+        captions().at(series) + qs(": ") + QString::number(point.y(), 'f', 3) + unit;
+    setStatus(text);
+    // Beside the pointer, where the eye is, and in the status line for screen readers.
+    QToolTip::showText(QCursor::pos(), text, m_view);
+}
+
+QString TrendsWindow::rangeWords() const
+{
+    static const std::array<const char*, kCustom> words{
+        QT_TR_NOOP("last 10 minutes"), QT_TR_NOOP("last hour"),    QT_TR_NOOP("last 24 hours"),
+        QT_TR_NOOP("last 7 days"),     QT_TR_NOOP("last 30 days"), QT_TR_NOOP("last year")};
+    const int index = m_rangeBox->currentIndex();
+    if (index >= 0 && index < kCustom)
+        return tr(words[std::size_t(index)]);
+    const QString format = qs("yyyy-MM-dd HH:mm");
+    return tr("%1 to %2")
+        .arg(QDateTime::fromMSecsSinceEpoch(m_from).toString(format),
+             QDateTime::fromMSecsSinceEpoch(m_to).toString(format));
+}
+
+void TrendsWindow::setStatus(const QString& text)
+{
+    m_status->setText(text);
+    m_status->setAccessibleDescription(text);
+}
+
+void TrendsWindow::placeTimeTicks()
+{
+    // Room for one label per hundred pixels or so; the dated labels are wider.
+    const int width = std::max(200, m_view->width());
+    const int maxTicks = std::max(2, width / (m_to - m_from >= kDay ? 130 : 90));
+    const QList<TimeTick> ticks = timeTicks(m_from, m_to, maxTicks, QTimeZone::systemTimeZone());
+    for (QCategoryAxis* axis : {m_timeAxis, m_laneTimeAxis}) {
+        for (const QString& label : axis->categoriesLabels())
+            axis->remove(label);
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axis->setStartValue(double(m_from));
+        axis->setRange(double(m_from), double(m_to));
+        for (const TimeTick& tick : ticks)
+            axis->append(tick.label, double(tick.ms));
+    }
+    alignTimeAxes();
+}
+
+void TrendsWindow::alignTimeAxes()
+{
+    // Each chart lays its plot out by its own axis labels (the readings have a °C axis on the
+    // right, the lanes none): let both lay out freely, then give both the wider margins.
+    m_chart->setPlotArea(QRectF());
+    m_laneChart->setPlotArea(QRectF());
+    const QRectF a = m_chart->plotArea();
+    const QRectF b = m_laneChart->plotArea();
+    if (a.isEmpty() || b.isEmpty())
+        return;
+    const qreal left = std::max(a.left(), b.left());
+    const qreal rightMargin =
+        std::max(m_chart->size().width() - a.right(), m_laneChart->size().width() - b.right());
+    m_chart->setPlotArea(
+        QRectF(QPointF(left, a.top()), QPointF(m_chart->size().width() - rightMargin, a.bottom())));
+    m_laneChart->setPlotArea(
+        QRectF(QPointF(left, b.top()), QPointF(m_laneChart->size().width() - rightMargin, b.bottom())));
+}
+
+void TrendsWindow::resizeEvent(QResizeEvent* event)
+{
+    ConsoleDialog::resizeEvent(event);
+    placeTimeTicks();
 }
 
 bool TrendsWindow::exportCsv(const QString& path)
@@ -496,11 +587,15 @@ bool TrendsWindow::exportCsv(const QString& path)
         line(history::exportHeader(m_loaded.series.step, captions()));
         for (const history::Row& row : std::as_const(m_loaded.series.rows))
             line(history::exportValues(row, m_loaded.series.step));
-        if (file.commit())
+        if (file.commit()) {
+            setStatus(tr("Exported %1 rows to %2")
+                          .arg(m_loaded.series.rows.size())
+                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
             return true;
+        }
     }
-    context().prompter.inform(tr("The CSV file \"%1\" cannot be written: %2.")
-                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+    context().prompter.tell(tr("The CSV file \"%1\" cannot be written: %2.")
+                                .arg(QDir::toNativeSeparators(path), file.errorString()));
     return false;
 }
 
@@ -515,9 +610,12 @@ bool TrendsWindow::saveImage(const QString& path)
         if (m_laneView->isVisible())
             painter.drawPixmap(0, m_view->height(), m_laneView->grab());
     }
-    if (image.save(path, "PNG"))
+    if (image.save(path, "PNG")) {
+        setStatus(
+            tr("Saved the chart to %1").arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
         return true;
-    context().prompter.inform(
+    }
+    context().prompter.tell(
         tr("The image \"%1\" cannot be written; choose another folder.").arg(QDir::toNativeSeparators(path)));
     return false;
 }

@@ -14,7 +14,7 @@ class QAbstractAxis;
 class QCheckBox;
 class QChart;
 class QComboBox;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QDateTimeEdit;
 class QLabel;
 class QPushButton;
@@ -53,6 +53,7 @@ public:
     qint64 fromMs() const { return m_from; }
     qint64 toMs() const { return m_to; }
     void setRange(qint64 fromMs, qint64 toMs);
+    /// The address of the station shown.
     QString station() const;
     /// The step the shown range is read at (raw, 1 min or 1 h).
     history::Step step() const { return m_step; }
@@ -74,7 +75,17 @@ private:
     void display(const Loaded& loaded);
     QStringList captions() const;
     void onHovered(int series, const QPointF& point, bool state);
+    void setStatus(const QString& text);
+    /// The shown range in words ("last hour").
+    QString rangeWords() const;
+    void placeTimeTicks();
+    /// Gives both charts the same plot left and right edges, so a time sits at one x in both.
+    void alignTimeAxes();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
     history::HistoryStore& m_history;
     QComboBox* m_stationBox = nullptr;
     QComboBox* m_rangeBox = nullptr;
@@ -88,8 +99,8 @@ private:
     QChart* m_laneChart = nullptr;
     TrendChartView* m_view = nullptr;
     TrendChartView* m_laneView = nullptr;
-    QDateTimeAxis* m_timeAxis = nullptr;
-    QDateTimeAxis* m_laneTimeAxis = nullptr;
+    QCategoryAxis* m_timeAxis = nullptr;
+    QCategoryAxis* m_laneTimeAxis = nullptr;
     QValueAxis* m_voltAxis = nullptr;
     QValueAxis* m_tempAxis = nullptr;
     QAbstractAxis* m_laneAxis = nullptr;

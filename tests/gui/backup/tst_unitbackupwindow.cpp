@@ -1,6 +1,7 @@
 // The UnitBackup window with a console session to the simulated unit on 127.0.0.1: back up to a
 // file, compare, restore only the ticked items, and what it refuses.
 
+#include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QPointer>
@@ -15,6 +16,7 @@
 #include "ksv-sim/simulatedunit.h"
 #include "platform/filechooser.h"
 #include "support/consolefixture.h"
+#include "support/fakeprompter.h"
 
 using kestavo::sim::SimulatedUnit;
 using kestavo::testsupport::ConsoleFixture;
@@ -80,6 +82,27 @@ struct SimConsole
     bool unitStarted = false;
 };
 
+// Answers like the fake, and like a real box hands the focus to its parent when it closes.
+class StealingPrompter final : public kestavo::platform::Prompter
+{
+public:
+    explicit StealingPrompter(QWidget* parent) : m_parent(parent) {}
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon) override
+    {
+        m_fake.ask(text, title, buttons, icon);
+        m_parent->activateWindow();
+        (void)QTest::qWaitFor([this] { return QApplication::activeWindow() == m_parent; }, kWaitMs);
+        return Answer::Ok;
+    }
+    const QList<kestavo::testsupport::FakePrompter::Call>& calls() const { return m_fake.calls(); }
+    QString lastText() const { return m_fake.lastText(); }
+    kestavo::testsupport::FakePrompter::Call lastCall() const { return m_fake.lastCall(); }
+
+private:
+    QWidget* m_parent;
+    kestavo::testsupport::FakePrompter m_fake;
+};
+
 } // namespace
 
 class TestUnitBackupWindow final : public QObject
@@ -89,7 +112,8 @@ class TestUnitBackupWindow final : public QObject
 private Q_SLOTS:
     void backUpThenRestoreTickedItems();
     void badFileSendsNothing();
-    void needsASession();
+    void messagesAreOursAndStayInFront_data();
+    void messagesAreOursAndStayInFront();
 };
 
 void TestUnitBackupWindow::backUpThenRestoreTickedItems()
@@ -147,16 +171,53 @@ void TestUnitBackupWindow::badFileSendsNothing()
     QCOMPARE(console.list()->count(), 0);
 }
 
-void TestUnitBackupWindow::needsASession()
+void TestUnitBackupWindow::messagesAreOursAndStayInFront_data()
 {
+    QTest::addColumn<QString>("session"); // "none", "waiting" (started, no report yet) or "bad file"
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no session") << "none"
+                                << "Start a session with the unit first.";
+    QTest::newRow("no report yet") << "waiting"
+                                   << "The unit has not sent a report yet";
+    QTest::newRow("bad file") << "bad file"
+                              << "is not a configuration this console can restore";
+}
+
+void TestUnitBackupWindow::messagesAreOursAndStayInFront()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, text);
     SimConsole console;
-    kestavo::core::DialogRegistry registry;
-    kestavo::unitbackup::registerUnitBackupWindow(registry, console.files);
-    QPointer<QWidget> window = registry.open(kestavo::core::DialogId::UnitBackup, console.fixture.context, 1);
-    QVERIFY(window);
-    QTRY_COMPARE(console.fixture.prompter.lastText(), QStringLiteral("Aquire Data First!"));
-    QCOMPARE(console.files.opened, 0);
-    delete window.data();
+    QVERIFY(console.unitStarted);
+    auto& f = console.fixture;
+    // The box gives the focus back to the main window, as a real one parented there does.
+    QWidget mainWindow;
+    mainWindow.show();
+    StealingPrompter prompter(&mainWindow);
+    kestavo::core::Context context{f.state, f.session, f.store, prompter, f.commands, &mainWindow};
+    if (session == u"waiting") {
+        f.session.setUnitPort(f.peer.port());
+        QVERIFY(f.start()); // the recording peer never answers
+    }
+    if (session == u"bad file") {
+        QSignalSpy reports(&f.state, &kestavo::core::ConsoleState::statusDecoded);
+        f.session.start(f.stationEntry());
+        QVERIFY(reports.wait(kWaitMs));
+        QFile file(console.files.path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"kind\": 5}");
+    }
+    UnitBackupWindow window(context, console.files, {1000, 50});
+    window.show();
+    window.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+    window.start(session == u"bad file" ? UnitBackupWindow::Compare : UnitBackupWindow::BackUp);
+    QCOMPARE(prompter.calls().size(), 1);
+    QVERIFY2(prompter.lastText().contains(text), qPrintable(prompter.lastText()));
+    QCOMPARE(prompter.lastCall().title, kestavo::platform::Prompter::ourTitle());
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+    if (session != u"bad file")
+        QCOMPARE(console.files.opened, 0);
 }
 
 QTEST_MAIN(TestUnitBackupWindow)

@@ -11,6 +11,7 @@
 
 #include "gui/main/dialogregistry.h"
 #include "gui/main/mainform.h"
+#include "gui/main/readoutpanel.h"
 #include "gui/main/voltagebar.h"
 #include "support/consolefixture.h"
 #include "support/faketrayicon.h"
@@ -83,6 +84,8 @@ private Q_SLOTS:
     void exitClosesEverything();
     void readoutsSpeakTheirValue_data();
     void readoutsSpeakTheirValue();
+    void silentUnitsValuesLookOld_data();
+    void silentUnitsValuesLookOld();
 
 private:
     QWidget* control(const QString& name) const;
@@ -695,3 +698,60 @@ void TestMainFormCommands::exitClosesEverything()
 
 QTEST_MAIN(TestMainFormCommands)
 #include "tst_mainform_commands.moc"
+
+void TestMainFormCommands::silentUnitsValuesLookOld_data()
+{
+    QTest::addColumn<int>("silentMs");
+    QTest::addColumn<QString>("then"); // "", "report" (the unit speaks again) or "stop"
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("nameSuffix"); // after "Voltage 1"; empty: the plain name
+    QTest::newRow("fresh") << 2000 << ""
+                           << "Voltage inputs"
+                           << "";
+    QTest::newRow("just under the limit") << 4999 << ""
+                                          << "Voltage inputs"
+                                          << "";
+    QTest::newRow("silent 40 s") << 40000 << ""
+                                 << "Voltage inputs, as of 03:14"
+                                 << ": %1 V, 40 s old";
+    QTest::newRow("silent 3 min") << 180000 << ""
+                                  << "Voltage inputs, as of 03:14"
+                                  << ": %1 V, 3 min old";
+    QTest::newRow("speaks again") << 40000 << "report"
+                                  << "Voltage inputs"
+                                  << "";
+    QTest::newRow("stopped") << 40000 << "stop"
+                             << "Voltage inputs"
+                             << "";
+}
+
+void TestMainFormCommands::silentUnitsValuesLookOld()
+{
+    QFETCH(int, silentMs);
+    QFETCH(QString, then);
+    QFETCH(QString, title);
+    QFETCH(QString, nameSuffix);
+    auto* panel = m_form->findChild<core::ReadoutPanel*>();
+    QVERIFY(panel);
+    QDateTime now(QDate(2026, 12, 8), QTime(3, 14, 30));
+    panel->setClock([&now] { return now; });
+    QVERIFY(m_fixture->start());
+    m_fixture->feed(quietReport().at(21, 2).at(22, 100).bytes());
+    auto* box = qobject_cast<QLineEdit*>(control(QStringLiteral("Text16")));
+    QVERIFY(box);
+    const QString shown = box->text();
+
+    now = now.addMSecs(silentMs);
+    m_form->drawBars();
+    if (then == QLatin1String("report"))
+        m_fixture->feed(quietReport().at(21, 2).at(22, 100).bytes());
+    else if (then == QLatin1String("stop"))
+        m_fixture->session.stop();
+    m_form->drawBars();
+
+    QCOMPARE(panel->title(), title);
+    const bool old = !nameSuffix.isEmpty();
+    QCOMPARE(box->accessibleName(), QStringLiteral("Voltage 1") + (old ? nameSuffix.arg(shown) : QString()));
+    QCOMPARE(box->toolTip().contains(QStringLiteral("03:14:30")), old);
+    QCOMPARE(!box->styleSheet().isEmpty(), old);
+}

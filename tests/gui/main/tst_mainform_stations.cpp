@@ -402,6 +402,11 @@ private Q_SLOTS:
                  QStringLiteral("Voltage 3, Tank level"));
         QCOMPARE(c.form->findChild<QLineEdit*>(QStringLiteral("Text16"))->accessibleName(),
                  QStringLiteral("Voltage 1"));
+        // The caption is what a screen reader hears too, on the title and on the gauge.
+        QCOMPARE(c.form->findChild<QLabel*>(QStringLiteral("Label2"))->accessibleName(),
+                 QStringLiteral("Tank level"));
+        QCOMPARE(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture2"))->accessibleName(),
+                 QStringLiteral("Voltage 3, Tank level gauge"));
         QCOMPARE(c.button("Command27")->text(), QStringLiteral("Auto Ping 127.0.0.2"));
         // A click swaps until the next selection re-applies the stored setting.
         QTest::mouseClick(c.form->findChild<core::VoltageBar*>(QStringLiteral("Picture7")), Qt::LeftButton);

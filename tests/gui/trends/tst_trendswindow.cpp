@@ -1,15 +1,19 @@
 // The Trends window against a real history file, and the main window's double click that opens it.
 
+#include <QAccessible>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "gui/main/mainform.h"
+#include "gui/trends/timeticks.h"
 #include "gui/trends/trendchartview.h"
 #include "gui/trends/trendswindow.h"
 #include "history/historystore.h"
@@ -42,6 +46,8 @@ private Q_SLOTS:
     void doubleClickOpensTheChannelsTrend();
     void keysZoomAndPan_data();
     void keysZoomAndPan();
+    void ticksFallOnRoundTimes_data();
+    void ticksFallOnRoundTimes();
 };
 
 void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
@@ -74,6 +80,25 @@ void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
     w.show();
     QVERIFY(shown.wait(5000));
     QCOMPARE(w.station(), u"127.0.0.1"_s);
+    QCOMPARE(w.findChild<QComboBox*>(u"TrendsStation"_s)->currentText(), u"Test unit (127.0.0.1)"_s);
+    // Named by their labels, their choices as values.
+    for (const auto& [box, label, value] :
+         {std::tuple{u"TrendsRange"_s, u"Range"_s, u"1 h"_s},
+          std::tuple{u"TrendsStation"_s, u"Station"_s, u"Test unit (127.0.0.1)"_s}}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.findChild<QComboBox*>(box));
+        QVERIFY(a);
+        QCOMPARE(a->text(QAccessible::Name), label);
+        QCOMPARE(a->text(QAccessible::Value), value);
+    }
+    // A time sits at the same x in both charts: their plots start and end at the same place.
+    const auto* chart = w.findChild<QChartView*>(u"TrendsChart"_s);
+    const auto* lanes = w.findChild<QChartView*>(u"TrendsLaneChart"_s);
+    for (const auto edge : {&QRectF::topLeft, &QRectF::topRight}) {
+        const QPoint top = chart->mapToGlobal((chart->chart()->plotArea().*edge)().toPoint());
+        const QPoint bottom = lanes->mapToGlobal((lanes->chart()->plotArea().*edge)().toPoint());
+        QVERIFY2(qAbs(top.x() - bottom.x()) <= 1, qPrintable(u"%1 vs %2"_s.arg(top.x()).arg(bottom.x())));
+    }
+    QCOMPARE(chart->accessibleDescription(), caption + u", last hour, 7.33–7.68 V"_s);
     QCOMPARE(w.step(), history::Step::Raw);
     QCOMPARE(w.toMs() - w.fromMs(), 3600'000); // "1 h" is the first range
     QCOMPARE(w.loaded().series.rows.size(), 600);
@@ -84,6 +109,7 @@ void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
 
     const QString csv = f.dir.filePath(u"export.csv"_s);
     QVERIFY(w.exportCsv(csv));
+    QVERIFY(w.findChild<QLabel*>(u"TrendsStatus"_s)->text().contains(QDir::toNativeSeparators(csv)));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -169,6 +195,64 @@ void TestTrendsWindow::keysZoomAndPan()
     } else {
         QVERIFY(qAbs(panned.first().at(0).toDouble() - pan * 100) < 10); // a tenth of the range
     }
+}
+
+void TestTrendsWindow::ticksFallOnRoundTimes_data()
+{
+    QTest::addColumn<QString>("from"); // UTC
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("maxTicks");
+    QTest::addColumn<int>("zoneOffset"); // seconds east of UTC
+    QTest::addColumn<QString>("first");  // UTC time of the first mark
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("15 min at 2 min") << u"2026-12-08T02:54:17Z"_s << u"2026-12-08T03:09:17Z"_s << 8 << 0
+                                     << u"2026-12-08T02:56:00Z"_s
+                                     << QStringList{u"02:56"_s, u"02:58"_s, u"03:00"_s, u"03:02"_s,
+                                                    u"03:04"_s, u"03:06"_s, u"03:08"_s};
+    QTest::newRow("1 h at 15 min") << u"2026-12-08T02:54:17Z"_s << u"2026-12-08T03:54:17Z"_s << 6 << 0
+                                   << u"2026-12-08T03:00:00Z"_s
+                                   << QStringList{u"03:00"_s, u"03:15"_s, u"03:30"_s, u"03:45"_s};
+    QTest::newRow("half-hour zone rounds in local time")
+        << u"2026-12-08T02:54:17Z"_s << u"2026-12-08T03:54:17Z"_s << 6 << 19800 << u"2026-12-08T03:00:00Z"_s
+        << QStringList{u"08:30"_s, u"08:45"_s, u"09:00"_s, u"09:15"_s};
+    QTest::newRow("30 s with seconds")
+        << u"2026-12-08T03:00:07Z"_s << u"2026-12-08T03:00:37Z"_s << 4 << 0 << u"2026-12-08T03:00:10Z"_s
+        << QStringList{u"03:00:10"_s, u"03:00:20"_s, u"03:00:30"_s};
+    QTest::newRow("24 h carries dates")
+        << u"2026-12-07T03:56:03Z"_s << u"2026-12-08T03:56:03Z"_s << 8 << 0 << u"2026-12-07T06:00:00Z"_s
+        << QStringList{u"12-07 06:00"_s, u"12-07 12:00"_s, u"12-07 18:00"_s, u"12-08 00:00"_s};
+    QTest::newRow("7 days at local midnights")
+        << u"2026-12-01T10:00:00Z"_s << u"2026-12-08T10:00:00Z"_s << 8 << 3600 << u"2026-12-01T23:00:00Z"_s
+        << QStringList{u"2026-12-02"_s, u"2026-12-03"_s, u"2026-12-04"_s, u"2026-12-05"_s,
+                       u"2026-12-06"_s, u"2026-12-07"_s, u"2026-12-08"_s};
+    QTest::newRow("a year in quarters")
+        << u"2026-01-01T00:00:00Z"_s << u"2027-01-01T00:00:00Z"_s << 6 << 0 << u"2026-01-09T00:00:00Z"_s
+        << QStringList{u"2026-01-09"_s, u"2026-04-09"_s, u"2026-07-08"_s, u"2026-10-06"_s};
+    QTest::newRow("empty range") << u"2026-12-08T03:00:00Z"_s << u"2026-12-08T03:00:00Z"_s << 8 << 0 << u""_s
+                                 << QStringList{};
+}
+
+void TestTrendsWindow::ticksFallOnRoundTimes()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, maxTicks);
+    QFETCH(int, zoneOffset);
+    QFETCH(QString, first);
+    QFETCH(QStringList, labels);
+    const auto ms = [](const QString& iso) {
+        return QDateTime::fromString(iso, Qt::ISODate).toMSecsSinceEpoch();
+    };
+    const QList<trends::TimeTick> ticks =
+        trends::timeTicks(ms(from), ms(to), maxTicks, QTimeZone(zoneOffset));
+    QStringList shown;
+    for (const auto& t : ticks)
+        shown.append(t.label);
+    QCOMPARE(shown, labels);
+    if (!ticks.isEmpty())
+        QCOMPARE(ticks.first().ms, ms(first));
+    for (qsizetype i = 1; i < ticks.size(); ++i) // evenly spaced
+        QCOMPARE(ticks.at(i).ms - ticks.at(i - 1).ms, ticks.at(1).ms - ticks.at(0).ms);
 }
 
 QTEST_MAIN(TestTrendsWindow)
