@@ -270,6 +270,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("alarms report");
     case CommandKind::AlarmsRules:
         return QStringLiteral("alarms rules");
+    case CommandKind::AlarmsShelve:
+        return QStringLiteral("alarms shelve");
     case CommandKind::StationsTag:
         return QStringLiteral("stations tag");
     case CommandKind::StationsUntag:
@@ -311,6 +313,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsMaintenance:
     case CommandKind::AlarmsReport:
     case CommandKind::AlarmsRules:
+    case CommandKind::AlarmsShelve:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::StationsTag:
