@@ -203,17 +203,17 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec alarmsCommand()
+CommandDefinition alarmsCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("alarms");
-    spec.synopsis =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("alarms");
+    definition.synopsis =
         QStringLiteral("alarms\nalarms ack ID|all\nalarms shelve ID --for 2h --reason TEXT\n"
                        "alarms unshelve ID\nalarms report [--since 7d]\n"
                        "alarms rules [add --kind KIND [--station A|all] [--channel N] --limit X\n"
                        "    [--deadband D] [--on-delay S] [--off-delay S] [--priority P] [--text T]\n"
                        "    | remove ID | export | import FILE [--replace]]");
-    spec.details = QStringLiteral(
+    definition.details = QStringLiteral(
         "List the alarms still open in the history file (active, or cleared but not yet\n"
         "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
         "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
@@ -225,10 +225,11 @@ CommandSpec alarmsCommand()
         "  kestavo-cli alarms report --since 30d --format csv\n"
         "  kestavo-cli alarms rules add --kind voltage-below --channel 1 --limit 11.5 --priority high\n"
         "  kestavo-cli alarms rules export > rules.json");
-    spec.options = alarmsReportOptions() + alarmRulesOptions() + alarmShelveOptions();
-    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
-    spec.parse = parse;
-    spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+    definition.options = alarmsReportOptions() + alarmRulesOptions() + alarmShelveOptions();
+    definition.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
+    definition.parse = parse;
+    definition.run = [](const Command& command, QTextStream& out, QTextStream& err,
+                        const CliEnvironment& env) {
         if (command.kind == CommandKind::AlarmsReport)
             return runAlarmsReport(command.arguments, out, err, env);
         if (command.kind == CommandKind::AlarmsRules)
@@ -238,7 +239,7 @@ CommandSpec alarmsCommand()
         HistoryCommandContext context{command, out, err, env};
         return runAlarms(context);
     };
-    return spec;
+    return definition;
 }
 
 } // namespace kestavo::cli
