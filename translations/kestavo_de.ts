@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>QObject</name>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::admin</name>
     <message>
         <source>IP address octet %1</source>
@@ -254,6 +261,18 @@ Die Liste trotzdem senden?</translation>
         <source>&quot;From&quot; is after &quot;Until&quot;: no record can be listed.</source>
         <translation>„Von“ liegt nach „Bis“: es kann kein Eintrag aufgeführt werden.</translation>
     </message>
+    <message>
+        <source>Routes</source>
+        <translation>Wege</translation>
+    </message>
+    <message>
+        <source>Maintenance</source>
+        <translation>Wartung</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Bericht</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::alarmwindows::AlarmNotifications</name>
@@ -474,6 +493,519 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Alarm sounds</source>
         <translation>Alarmtöne</translation>
+    </message>
+    <message>
+        <source>Alarm flood</source>
+        <translation>Alarmflut</translation>
+    </message>
+    <message>
+        <source>At most %1; the alarm then comes back</source>
+        <translation>Höchstens %1; danach kommt der Alarm zurück</translation>
+    </message>
+    <message>
+        <source>Reason for shelving</source>
+        <translation>Grund für das Zurückstellen</translation>
+    </message>
+    <message>
+        <source>Reason (required)</source>
+        <translation>Grund (erforderlich)</translation>
+    </message>
+    <message>
+        <source>Unshelve</source>
+        <translation>Zurückholen</translation>
+    </message>
+    <message>
+        <source>Bring the selected shelved alarm back, acknowledged</source>
+        <translation>Den gewählten zurückgestellten Alarm quittiert zurückholen</translation>
+    </message>
+    <message>
+        <source>Alarm flood: 10 or more alarms within 10 minutes. Notifications are sent as summaries until it ends; deal with the first and highest alarms first.</source>
+        <translation>Alarmflut: 10 oder mehr Alarme in 10 Minuten. Benachrichtigungen gehen als Zusammenfassungen hinaus, bis sie endet; zuerst die ersten und höchsten Alarme bearbeiten.</translation>
+    </message>
+    <message>
+        <source>The alarm was not shelved. </source>
+        <translation>Der Alarm wurde nicht zurückgestellt. </translation>
+    </message>
+    <message>
+        <source>Select a shelved alarm in the list first.</source>
+        <translation>Bitte zuerst einen zurückgestellten Alarm in der Liste wählen.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarmwindows::MaintenancePanel</name>
+    <message>
+        <source>Stations in maintenance</source>
+        <translation>Stationen in Wartung</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Until</source>
+        <translation>Bis</translation>
+    </message>
+    <message>
+        <source>By</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Grund</translation>
+    </message>
+    <message>
+        <source>Station to take out of service</source>
+        <translation>Station, die außer Betrieb geht</translation>
+    </message>
+    <message>
+        <source>Maintenance hours</source>
+        <translation>Wartungsstunden</translation>
+    </message>
+    <message>
+        <source> h</source>
+        <translation> h</translation>
+    </message>
+    <message>
+        <source>Reason for the maintenance</source>
+        <translation>Grund der Wartung</translation>
+    </message>
+    <message>
+        <source>Reason (required)</source>
+        <translation>Grund (erforderlich)</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Beginnen</translation>
+    </message>
+    <message>
+        <source>Take the station out of service</source>
+        <translation>Die Station außer Betrieb nehmen</translation>
+    </message>
+    <message>
+        <source>End now</source>
+        <translation>Jetzt beenden</translation>
+    </message>
+    <message>
+        <source>Bring the selected station back into service</source>
+        <translation>Die gewählte Station wieder in Betrieb nehmen</translation>
+    </message>
+    <message>
+        <source>For</source>
+        <translation>Für</translation>
+    </message>
+    <message>
+        <source>tag %1</source>
+        <translation>Markierung %1</translation>
+    </message>
+    <message>
+        <source>Kestavo</source>
+        <translation>Kestavo</translation>
+    </message>
+    <message>
+        <source>Maintenance was not started. Station: &quot;%1&quot; is not an IPv4 address (four numbers 0-255, no leading zeros).</source>
+        <translation>Die Wartung wurde nicht begonnen. Station: „%1“ ist keine IPv4-Adresse (vier Zahlen 0-255, ohne führende Nullen).</translation>
+    </message>
+    <message>
+        <source>Maintenance was not started. Reason: say why the station is out of service.</source>
+        <translation>Die Wartung wurde nicht begonnen. Grund: Bitte angeben, warum die Station außer Betrieb ist.</translation>
+    </message>
+    <message>
+        <source>Maintenance is kept in the history file, and this console runs without one.</source>
+        <translation>Wartungen stehen in der Verlaufsdatei, und diese Konsole läuft ohne eine.</translation>
+    </message>
+    <message>
+        <source>Maintenance could not be written to &quot;%1&quot;; check that the file is writable.</source>
+        <translation>Die Wartung ließ sich nicht in „%1“ schreiben; bitte prüfen, ob die Datei beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Select the station to bring back in the list first.</source>
+        <translation>Bitte zuerst die Station in der Liste wählen, die zurückkommen soll.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarmwindows::ReportPanel</name>
+    <message>
+        <source>Report period</source>
+        <translation>Berichtszeitraum</translation>
+    </message>
+    <message>
+        <source>Last 24 hours</source>
+        <translation>Letzte 24 Stunden</translation>
+    </message>
+    <message>
+        <source>Last 7 days</source>
+        <translation>Letzte 7 Tage</translation>
+    </message>
+    <message>
+        <source>Last 30 days</source>
+        <translation>Letzte 30 Tage</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Compute the report again</source>
+        <translation>Den Bericht neu berechnen</translation>
+    </message>
+    <message>
+        <source>Alarm report</source>
+        <translation>Alarmbericht</translation>
+    </message>
+    <message>
+        <source>Period</source>
+        <translation>Zeitraum</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::alarmwindows::RoutesPanel</name>
+    <message>
+        <source>Notification routes</source>
+        <translation>Benachrichtigungswege</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>Takes</source>
+        <translation>Nimmt</translation>
+    </message>
+    <message>
+        <source>Notification deliveries</source>
+        <translation>Zustellungen</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Route</source>
+        <translation>Weg</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>Was</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Attempt</source>
+        <translation>Versuch</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>Einzelheit</translation>
+    </message>
+    <message>
+        <source>Deliveries, newest first:</source>
+        <translation>Zustellungen, neueste zuerst:</translation>
+    </message>
+    <message>
+        <source>Route kind</source>
+        <translation>Art des Wegs</translation>
+    </message>
+    <message>
+        <source>Webhook (HTTP POST)</source>
+        <translation>Webhook (HTTP POST)</translation>
+    </message>
+    <message>
+        <source>Email (SMTP)</source>
+        <translation>E-Mail (SMTP)</translation>
+    </message>
+    <message>
+        <source>Route URL or mail address</source>
+        <translation>URL oder Mailadresse des Wegs</translation>
+    </message>
+    <message>
+        <source>Webhook body</source>
+        <translation>Inhalt des Webhooks</translation>
+    </message>
+    <message>
+        <source>Webhook header file</source>
+        <translation>Header-Datei des Webhooks</translation>
+    </message>
+    <message>
+        <source>file of &quot;Name: value&quot; lines (a token)</source>
+        <translation>Datei mit Zeilen „Name: Wert“ (ein Token)</translation>
+    </message>
+    <message>
+        <source>SMTP server</source>
+        <translation>SMTP-Server</translation>
+    </message>
+    <message>
+        <source>Mail from</source>
+        <translation>Absender</translation>
+    </message>
+    <message>
+        <source>SMTP user</source>
+        <translation>SMTP-Benutzer</translation>
+    </message>
+    <message>
+        <source>SMTP password file</source>
+        <translation>SMTP-Passwortdatei</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>hoch</translation>
+    </message>
+    <message>
+        <source>Send high-priority alarms</source>
+        <translation>Alarme hoher Priorität senden</translation>
+    </message>
+    <message>
+        <source>medium</source>
+        <translation>mittel</translation>
+    </message>
+    <message>
+        <source>Send medium-priority alarms</source>
+        <translation>Alarme mittlerer Priorität senden</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>niedrig</translation>
+    </message>
+    <message>
+        <source>Send low-priority alarms</source>
+        <translation>Alarme niedriger Priorität senden</translation>
+    </message>
+    <message>
+        <source>Route station</source>
+        <translation>Station des Wegs</translation>
+    </message>
+    <message>
+        <source>empty: every station</source>
+        <translation>leer: jede Station</translation>
+    </message>
+    <message>
+        <source>Cooldown in seconds</source>
+        <translation>Sperrzeit in Sekunden</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Most messages per hour</source>
+        <translation>Höchstens Nachrichten pro Stunde</translation>
+    </message>
+    <message>
+        <source> an hour</source>
+        <translation> pro Stunde</translation>
+    </message>
+    <message>
+        <source>Repeat minutes</source>
+        <translation>Wiederholung in Minuten</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> min</translation>
+    </message>
+    <message>
+        <source>cleared</source>
+        <translation>gegangen</translation>
+    </message>
+    <message>
+        <source>Send cleared messages</source>
+        <translation>Nachrichten über gegangene Alarme senden</translation>
+    </message>
+    <message>
+        <source>acknowledged</source>
+        <translation>quittiert</translation>
+    </message>
+    <message>
+        <source>Send acknowledged messages</source>
+        <translation>Nachrichten über quittierte Alarme senden</translation>
+    </message>
+    <message>
+        <source>URL or mail to</source>
+        <translation>URL oder Mail an</translation>
+    </message>
+    <message>
+        <source>Body</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>Header file</source>
+        <translation>Header-Datei</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>Password file</source>
+        <translation>Passwortdatei</translation>
+    </message>
+    <message>
+        <source>Priorities</source>
+        <translation>Prioritäten</translation>
+    </message>
+    <message>
+        <source>Cooldown</source>
+        <translation>Sperrzeit</translation>
+    </message>
+    <message>
+        <source>At most</source>
+        <translation>Höchstens</translation>
+    </message>
+    <message>
+        <source>Repeat high alarms every</source>
+        <translation>Hohe Alarme wiederholen alle</translation>
+    </message>
+    <message>
+        <source>Also send</source>
+        <translation>Auch senden</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add the route</source>
+        <translation>Den Weg hinzufügen</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Save the selected route</source>
+        <translation>Den gewählten Weg speichern</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected route</source>
+        <translation>Den gewählten Weg entfernen</translation>
+    </message>
+    <message>
+        <source>Send test</source>
+        <translation>Test senden</translation>
+    </message>
+    <message>
+        <source>Send a test message on the selected route</source>
+        <translation>Eine Testnachricht über den gewählten Weg senden</translation>
+    </message>
+    <message>
+        <source>Test outcome</source>
+        <translation>Testergebnis</translation>
+    </message>
+    <message>
+        <source>oncall@example.net</source>
+        <translation>oncall@example.net</translation>
+    </message>
+    <message>
+        <source>https://push.example.net/topic</source>
+        <translation>https://push.example.net/topic</translation>
+    </message>
+    <message>
+        <source>every priority</source>
+        <translation>jede Priorität</translation>
+    </message>
+    <message>
+        <source>every station</source>
+        <translation>jede Station</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>Station %1</translation>
+    </message>
+    <message>
+        <source>cooldown %1 s</source>
+        <translation>Sperrzeit %1 s</translation>
+    </message>
+    <message>
+        <source>at most %1 an hour</source>
+        <translation>höchstens %1 pro Stunde</translation>
+    </message>
+    <message>
+        <source>repeat every %1 min</source>
+        <translation>Wiederholung alle %1 min</translation>
+    </message>
+    <message>
+        <source>URL: give the address the webhook posts to.</source>
+        <translation>URL: Bitte die Adresse angeben, an die der Webhook sendet.</translation>
+    </message>
+    <message>
+        <source>To: give the mail address messages go to.</source>
+        <translation>An: Bitte die Mailadresse angeben, an die Nachrichten gehen.</translation>
+    </message>
+    <message>
+        <source>Station: &quot;%1&quot; is not an IPv4 address (four numbers 0-255, no leading zeros).</source>
+        <translation>Station: „%1“ ist keine IPv4-Adresse (vier Zahlen 0-255, ohne führende Nullen).</translation>
+    </message>
+    <message>
+        <source>The file &quot;%1&quot; cannot be read; check the name and its permissions.</source>
+        <translation>Die Datei „%1“ lässt sich nicht lesen; bitte Namen und Rechte prüfen.</translation>
+    </message>
+    <message>
+        <source>Kestavo</source>
+        <translation>Kestavo</translation>
+    </message>
+    <message>
+        <source>Select the route to save in the list first, or use Add.</source>
+        <translation>Bitte zuerst den zu speichernden Weg in der Liste wählen oder „Hinzufügen“ verwenden.</translation>
+    </message>
+    <message>
+        <source>Routes are kept in the history file, and this console runs without one.</source>
+        <translation>Wege stehen in der Verlaufsdatei, und diese Konsole läuft ohne eine.</translation>
+    </message>
+    <message>
+        <source>The route was not saved. </source>
+        <translation>Der Weg wurde nicht gespeichert. </translation>
+    </message>
+    <message>
+        <source>The route could not be written to &quot;%1&quot;; check that the file is writable.</source>
+        <translation>Der Weg ließ sich nicht in „%1“ schreiben; bitte prüfen, ob die Datei beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Select the route to remove in the list first.</source>
+        <translation>Bitte zuerst den zu entfernenden Weg in der Liste wählen.</translation>
+    </message>
+    <message>
+        <source>Remove route %1 (%2)? Its alarms will no longer be sent there.</source>
+        <translation>Weg %1 (%2) entfernen? Seine Alarme werden dann nicht mehr dorthin gesendet.</translation>
+    </message>
+    <message>
+        <source>Route %1 could not be removed from &quot;%2&quot;; check that the file is writable.</source>
+        <translation>Weg %1 ließ sich nicht aus „%2“ entfernen; bitte prüfen, ob die Datei beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Select the route to test in the list first.</source>
+        <translation>Bitte zuerst den zu testenden Weg in der Liste wählen.</translation>
+    </message>
+    <message>
+        <source>Sending a test message on route %1…</source>
+        <translation>Testnachricht über Weg %1 wird gesendet…</translation>
+    </message>
+    <message>
+        <source>Route %1: the test message was sent (%2).</source>
+        <translation>Weg %1: Die Testnachricht wurde gesendet (%2).</translation>
+    </message>
+    <message>
+        <source>Route %1: the test message failed: %2. Check the address and that the server is reachable.</source>
+        <translation>Weg %1: Die Testnachricht schlug fehl: %2. Bitte die Adresse prüfen und ob der Server erreichbar ist.</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include "protocol/reply.h"
 
 #include "alarms/rulevalidation.h"
+#include "alarms/shelving.h"
 #include "history/auditlog.h"
 
 namespace kestavo::alarms {
@@ -357,6 +358,14 @@ void AlarmEngine::evaluate(const Key& key, const AlarmRule& rule, qint64 t)
         if (next.state != from && !commit(next, from, {}) && m_alarms.count(next.id))
             return;
         m_trackers[key].raised = false;
+    } else if (!tracker.latched && !tracker.raised && found != m_alarms.end() &&
+               found->second.state == AlarmState::ActiveAcknowledged) {
+        // Unshelved by hand in another program after the condition had gone while shelved:
+        // nothing else would ever end it.
+        AlarmRecord next = found->second;
+        next.state = AlarmState::Normal;
+        next.changedMs = t;
+        commit(next, AlarmState::ActiveAcknowledged, {});
     }
 }
 
@@ -511,13 +520,13 @@ int AlarmEngine::acknowledgeAll(const QString& who)
     return count;
 }
 
-bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who)
+bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who, const QString& reason)
 {
     const auto it = m_alarms.find(alarmId);
-    if (it == m_alarms.end() || durationMs <= 0)
+    if (it == m_alarms.end() || !shelveProblem(durationMs, reason, m_options.maxShelveMs).isEmpty())
         return false;
     const qint64 t = now();
-    const QString text = QStringLiteral("shelved until %1").arg(history::isoUtc(t + durationMs));
+    const QString text = shelveText(t + durationMs, reason);
     if (m_journal && m_journal->isOpen()) {
         const history::AlarmChange change = m_journal->shelve(alarmId, t + durationMs, who, t, text);
         if (change.failed()) {
@@ -535,6 +544,41 @@ bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who)
     next.changedMs = t;
     next.shelvedUntilMs = t + durationMs;
     return commit(next, it->second.state, who, text);
+}
+
+bool AlarmEngine::unshelve(qint64 alarmId, const QString& who)
+{
+    const auto it = m_alarms.find(alarmId);
+    if (it == m_alarms.end() || it->second.state != AlarmState::Shelved)
+        return false;
+    // Only the evaluator knows whether the condition still holds. Anyone else brings it back
+    // acknowledged, and the evaluator ends it at its next look if the condition is gone.
+    AlarmState to = AlarmState::ActiveAcknowledged;
+    if (evaluates(it->second.address)) {
+        const auto tracker = m_trackers.find({it->second.address, it->second.rule});
+        if (tracker == m_trackers.end() || !tracker->second.raised)
+            to = AlarmState::Normal;
+    }
+    const qint64 t = now();
+    const QString text = QStringLiteral("unshelved by hand");
+    if (m_journal && m_journal->isOpen()) {
+        const history::AlarmChange change = m_journal->unshelve(alarmId, to, who, t, text);
+        if (change.failed()) {
+            reportFailure(QStringLiteral("the unshelving of alarm %1 could not be stored").arg(alarmId));
+            return false;
+        }
+        if (change.applied())
+            cache(*change.stored, change.previous);
+        else
+            adopt(change.stored, alarmId);
+        return change.applied();
+    }
+    AlarmRecord next = it->second;
+    next.state = to;
+    next.changedMs = t;
+    next.shelvedUntilMs = 0;
+    next.ackedBy = who;
+    return commit(next, AlarmState::Shelved, who, text);
 }
 
 void AlarmEngine::syncFromJournal()

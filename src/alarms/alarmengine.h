@@ -53,7 +53,8 @@ public:
         /// Null: this engine evaluates every station it is told about.
         history::StationLeases* leases = nullptr;
         QString program = QStringLiteral("console");
-        qint64 leaseTtlMs = 30000; // renewed every third of it while the station reports
+        qint64 leaseTtlMs = 30000;             // renewed every third of it while the station reports
+        qint64 maxShelveMs = 24 * 3600 * 1000; // the longest shelving (alarms/shelving.h)
     };
 
     /// `journal` (may be null) keeps rules, alarms and every transition; it must outlive the engine.
@@ -75,7 +76,12 @@ public:
 
     bool acknowledge(qint64 alarmId, const QString& who);
     int acknowledgeAll(const QString& who);
-    bool shelve(qint64 alarmId, qint64 durationMs, const QString& who);
+    /// Shelves an open alarm for `durationMs` (at most Options::maxShelveMs) with a reason, which
+    /// the event log keeps; false when refused (see shelveProblem) or not applied.
+    bool shelve(qint64 alarmId, qint64 durationMs, const QString& who, const QString& reason);
+    /// Brings a shelved alarm back by hand, which counts as acknowledging it: active, acknowledged
+    /// while its condition holds, otherwise over.
+    bool unshelve(qint64 alarmId, const QString& who);
     /// Adopts what other programs changed in the journal (acknowledgements, shelving, alarms raised
     /// by the station's evaluator, rules added or removed) when its change counter moved.
     void syncFromJournal();

@@ -15,17 +15,18 @@ struct KindInfo
 {
     AlarmRuleKind kind;
     const char* name;
+    const char* words; // what the windows show
 };
 
 constexpr KindInfo kKinds[] = {
-    {AlarmRuleKind::VoltageAbove, "voltage-above"},
-    {AlarmRuleKind::VoltageBelow, "voltage-below"},
-    {AlarmRuleKind::TemperatureAbove, "temperature-above"},
-    {AlarmRuleKind::TemperatureBelow, "temperature-below"},
-    {AlarmRuleKind::PinIs, "pin"},
-    {AlarmRuleKind::RelayNot, "relay"},
-    {AlarmRuleKind::LinkOffline, "offline"},
-    {AlarmRuleKind::BadPassword, "bad-password"},
+    {AlarmRuleKind::VoltageAbove, "voltage-above", "Voltage above"},
+    {AlarmRuleKind::VoltageBelow, "voltage-below", "Voltage below"},
+    {AlarmRuleKind::TemperatureAbove, "temperature-above", "Temperature above"},
+    {AlarmRuleKind::TemperatureBelow, "temperature-below", "Temperature below"},
+    {AlarmRuleKind::PinIs, "pin", "I/O pin is"},
+    {AlarmRuleKind::RelayNot, "relay", "Relay not as expected"},
+    {AlarmRuleKind::LinkOffline, "offline", "Offline"},
+    {AlarmRuleKind::BadPassword, "bad-password", "Bad password"},
 };
 
 QString number(double value)
@@ -59,6 +60,14 @@ std::optional<AlarmRuleKind> kindFromName(const QString& name)
         if (name == QLatin1String(info.name))
             return info.kind;
     return std::nullopt;
+}
+
+QString kindWords(AlarmRuleKind kind)
+{
+    for (const KindInfo& info : kKinds)
+        if (info.kind == kind)
+            return QString::fromLatin1(info.words);
+    return {};
 }
 
 QStringList kindNames()

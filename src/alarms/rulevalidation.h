@@ -18,6 +18,8 @@ namespace kestavo::alarms {
 QString kindName(history::AlarmRuleKind kind);
 std::optional<history::AlarmRuleKind> kindFromName(const QString& name);
 QStringList kindNames();
+/// The kind in words for the windows: "Voltage above", "I/O pin is", "Bad password".
+QString kindWords(history::AlarmRuleKind kind);
 
 /// The rule's own text, or one made from it ("Voltage 3 below 11.5 V").
 QString ruleText(const history::AlarmRule& rule);

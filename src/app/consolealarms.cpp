@@ -126,6 +126,11 @@ void ConsoleAlarms::openNotifier(const QString& historyPath)
                                                     std::make_shared<notify::CurlTransport>(), options);
     QObject::connect(m_engine.get(), &alarms::AlarmEngine::alarmChanged, m_notifier.get(),
                      &notify::Notifier::alarmChanged);
+    m_services->notifyStore = m_notifyStore.get();
+    m_services->notifier = m_notifier.get();
+    m_services->stationName = [this](const QString& address) {
+        return description(address);
+    };
 }
 
 void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)

@@ -447,6 +447,8 @@ AlarmChange AlarmJournal::unshelve(qint64 id, AlarmState to, const QString& who,
             a.state = to;
             a.changedMs = nowMs;
             a.shelvedUntilMs = 0;
+            if (!who.isEmpty()) // by hand: that person acknowledged it; by time-out nobody did
+                a.ackedBy = who;
             return a;
         },
         who, text.isEmpty() ? QStringLiteral("shelving ended") : text);

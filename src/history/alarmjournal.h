@@ -159,6 +159,7 @@ public:
     /// Shelves an open alarm until `untilMs`, or, with untilMs 0, returns a shelved one to
     /// `unshelvedTo`.
     AlarmChange shelve(qint64 id, qint64 untilMs, const QString& who, qint64 nowMs, const QString& text = {});
+    /// Ends a shelving: by time-out (`who` empty) or by hand (`who` is taken as the acknowledger).
     AlarmChange unshelve(qint64 id, AlarmState to, const QString& who, qint64 nowMs,
                          const QString& text = {});
 

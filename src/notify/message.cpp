@@ -198,4 +198,17 @@ QByteArray mailText(const Message& m, const QString& from, const QString& to, qi
     return mail;
 }
 
+Message testMessage(const Route& route, const QString& stationDescription, qint64 nowMs)
+{
+    Message test;
+    test.kind = MessageKind::Test;
+    test.address = route.station.isEmpty() ? QStringLiteral("0.0.0.0") : route.station;
+    test.description = route.station.isEmpty() ? QStringLiteral("Kestavo") : stationDescription;
+    test.priority = history::AlarmPriority::Low;
+    test.state = history::AlarmState::Normal;
+    test.text = QStringLiteral("Test message: this route reaches you.");
+    test.timeMs = nowMs;
+    return test;
+}
+
 } // namespace kestavo::notify

@@ -41,6 +41,10 @@ struct Message
     QList<SummaryGroup> groups;
 };
 
+/// What `notify routes test` and the Alarms window's "Send test" send: a low-priority message
+/// naming the route's station (or "Kestavo" for a route of every station).
+Message testMessage(const Route& route, const QString& stationDescription, qint64 nowMs);
+
 /// "Pumphouse (10.0.0.5)", or the address alone when the station has no name.
 QString siteName(const Message& message);
 /// The subject or push title: "High alarm at Pumphouse (10.0.0.5): Voltage 3 below 11.5 V".

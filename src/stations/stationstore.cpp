@@ -768,20 +768,55 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
     if (!beginWrite())
         return false;
     QList<Record> records = m_records;
+    // A fleet's import of 100,000 rows: one look-up per row instead of a scan of the directory, one
+    // prepared INSERT for every new station, and the new records read back in one query at the end
+    // (they carry the file's own defaults for columns this program does not know).
+    QHash<QString, qsizetype> positions;
+    positions.reserve(records.size() + rows.size());
+    for (qsizetype i = 0; i < records.size(); ++i)
+        positions.insert(addressOf(records.at(i).values.value(kIps).toString()), i);
+    QVariantMap fresh;
+    for (const QString& column : columns())
+        if (m_tableColumns.contains(column))
+            fresh.insert(column, freshValue(column));
+    fresh.insert(kIps, QString());
+    fresh.insert(kPassword, QString());
+    fresh.insert(kDefault, 0);
+    QStringList names;
+    QStringList marks;
+    for (auto it = fresh.cbegin(); it != fresh.cend(); ++it) {
+        names.append(quoted(it.key()));
+        marks.append(QStringLiteral("?"));
+    }
+    QSqlQuery insert(QSqlDatabase::database(m_connection, false));
+    if (!insert.prepare(QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)")
+                            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))))) {
+        failWrite(sqlError(insert.lastError()));
+        return false;
+    }
+    QHash<qint64, qsizetype> added; // rowid -> position of a record still to be read back
+    qint64 firstAdded = -1;
     for (const ImportRow& row : rows) {
         const QString address = trimSpaces(row.address);
-        qsizetype found = -1;
-        for (qsizetype i = 0; i < records.size(); ++i) {
-            if (addressOf(records.at(i).values.value(kIps).toString()) == address) {
-                found = i;
-                break;
-            }
-        }
+        const qsizetype found = positions.value(address, -1);
         if (found < 0) {
-            Record record;
-            if (!insertRecord(address, padPassword(row.typedPassword), row.description, records.isEmpty(),
-                              &record))
+            QVariantMap values = fresh;
+            values.insert(kIps, formatEntry(address, row.description));
+            values.insert(kPassword, padPassword(row.typedPassword));
+            values.insert(kDefault, records.isEmpty() ? 1 : 0);
+            for (const QVariant& value : std::as_const(values))
+                insert.addBindValue(value);
+            if (!insert.exec()) {
+                failWrite(sqlError(insert.lastError()));
                 return false;
+            }
+            Record record;
+            record.rowId = insert.lastInsertId().toLongLong();
+            record.values = values;
+            if (firstAdded < 0)
+                firstAdded = record.rowId;
+            added.insert(record.rowId, records.size());
+            positions.insert(address, records.size());
             records.append(record);
             if (row.tags && !writeTags(address, *row.tags))
                 return false;
@@ -797,6 +832,30 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
             return false;
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             record.values.insert(it.key(), it.value());
+    }
+    insert.finish();
+    if (firstAdded >= 0) {
+        QStringList selected;
+        for (const QString& column : std::as_const(m_tableColumns))
+            selected.append(quoted(column));
+        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT rowid, %1 FROM ipnumbers WHERE rowid >= ?")
+                          .arg(selected.join(QStringLiteral(", "))));
+        query.addBindValue(firstAdded);
+        if (!query.exec()) {
+            failWrite(sqlError(query.lastError()));
+            return false;
+        }
+        while (query.next()) {
+            const auto position = added.constFind(query.value(0).toLongLong());
+            if (position == added.cend())
+                continue;
+            Record& record = records[*position];
+            record.values.clear();
+            for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
+                record.values.insert(m_tableColumns.at(i), query.value(int(i) + 1));
+        }
     }
     if (!commitWrite())
         return false;

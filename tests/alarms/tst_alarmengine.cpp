@@ -176,33 +176,65 @@ void TestAlarmEngine::acknowledgement()
 
 void TestAlarmEngine::shelvingExpires_data()
 {
+    QTest::addColumn<QString>("end"); // "time", "hand" (this engine), "elsewhere" (another program)
     QTest::addColumn<bool>("stillHigh");
     QTest::addColumn<QStringList>("states");
-    QTest::newRow("condition still there: announced again") << true << QStringList{u"AU"_s, u"S"_s, u"AU"_s};
-    QTest::newRow("condition gone: back to normal") << false << QStringList{u"AU"_s, u"S"_s, u"N"_s};
+    QTest::newRow("time up, condition still there: announced again")
+        << u"time"_s << true << QStringList{u"AU"_s, u"S"_s, u"AU"_s};
+    QTest::newRow("time up, condition gone: back to normal")
+        << u"time"_s << false << QStringList{u"AU"_s, u"S"_s, u"N"_s};
+    QTest::newRow("by hand, condition still there: acknowledged")
+        << u"hand"_s << true << QStringList{u"AU"_s, u"S"_s, u"AA"_s};
+    QTest::newRow("by hand, condition gone: over")
+        << u"hand"_s << false << QStringList{u"AU"_s, u"S"_s, u"N"_s};
+    QTest::newRow("by hand elsewhere, condition gone: the evaluator ends it")
+        << u"elsewhere"_s << false << QStringList{u"AU"_s, u"S"_s, u"AA"_s, u"N"_s};
 }
 
 void TestAlarmEngine::shelvingExpires()
 {
+    QFETCH(QString, end);
     QFETCH(bool, stillHigh);
     QFETCH(QStringList, states);
     qint64 now = kT0;
-    AlarmEngine engine(nullptr, {[&] { return now; }, 10});
-    engine.setRules({rule(AlarmRuleKind::TemperatureAbove, 40)});
+    QTemporaryDir dir;
+    AlarmJournal journal;
+    QVERIFY(journal.open(dir.filePath(u"history.db"_s)));
+    AlarmRule r = rule(AlarmRuleKind::TemperatureAbove, 40);
+    r.id = 0;
+    QVERIFY(journal.saveRule(r));
+    AlarmEngine engine(&journal, {[&] { return now; }, 10});
+    engine.load();
     QStringList seen;
     connect(&engine, &AlarmEngine::alarmChanged, this,
             [&](const AlarmRecord& a, AlarmState) { seen.append(shortState(a.state)); });
     engine.report(kUnit, now, celsius(45));
     const qint64 id = engine.openAlarms().value(0).id;
-    QVERIFY(engine.shelve(id, 60'000, u"ops"_s));
+    QVERIFY(!engine.shelve(id, 60'000, u"ops"_s, u" "_s));                         // no reason
+    QVERIFY(!engine.shelve(id, 24 * 3600'000 + 60'000, u"ops"_s, u"pump swap"_s)); // past the longest
+    QVERIFY(engine.shelve(id, 60'000, u"ops"_s, u"pump swap"_s));
     QCOMPARE(engine.summary(kUnit).count, 0); // a shelved alarm is not counted
+    QVERIFY(journal.events().last().text.endsWith(u": pump swap"_s));
     engine.report(kUnit, now += 1000, celsius(stillHigh ? 46 : 30));
     engine.report(kUnit, now += 1000, celsius(stillHigh ? 46 : 30));
+    if (end == u"hand") {
+        QVERIFY(engine.unshelve(id, u"ops"_s));
+        QCOMPARE(seen, states);
+        QCOMPARE(journal.alarm(id)->ackedBy, u"ops"_s);
+        return;
+    }
+    if (end == u"elsewhere") {
+        // What `kestavo-cli alarms unshelve` stores: it cannot know the condition.
+        QVERIFY(journal.unshelve(id, AlarmState::ActiveAcknowledged, u"cli"_s, now).applied());
+        QTRY_COMPARE(seen, states);
+        return;
+    }
     engine.tick(now += 58'000 - 1);
     QCOMPARE(seen.size(), 2); // not yet
     now += 1;
     // The engine's own timer (10 ms here) ends the shelving.
     QTRY_COMPARE(seen, states);
+    QVERIFY(journal.alarm(id)->ackedBy.isEmpty()); // time-out acknowledges nothing
 }
 
 void TestAlarmEngine::linkRules()

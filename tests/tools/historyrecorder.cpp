@@ -33,6 +33,9 @@ int main(int argc, char** argv)
     };
     options.flushIntervalMs = 1'000'000; // this program decides when
     options.maintenanceIntervalMs = 20;
+    // Samples 5 s apart on their own clock: ten minutes of batches span months, and every sample
+    // must stay readable for the check at the end, not be rolled up after the usual fortnight.
+    options.retention.rawMs = 100LL * 365 * 24 * 3600 * 1000;
     kestavo::history::HistoryStore store(options);
     kestavo::history::AlarmJournal journal;
     kestavo::history::AuditLog audit;

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void readingCommandsLeaveNoRecord();
     void auditFiltersAndFormats();
     void alarmsListAndAcknowledge();
+    void alarmShelveAndUnshelve_data();
+    void alarmShelveAndUnshelve();
     void alarmRulesAsCode_data();
     void alarmRulesAsCode();
     void alarmRulesImportIsWholeOrNothing();
@@ -314,6 +316,65 @@ void TestCliAudit::alarmsListAndAcknowledge()
     const QJsonObject json =
         QJsonDocument::fromJson(run(QStringLiteral("alarms --format json"), {}).out.toUtf8()).object();
     QCOMPARE(json.value(QStringLiteral("alarms")).toArray().size(), 1); // the acknowledged, still active one
+}
+
+void TestCliAudit::alarmShelveAndUnshelve_data()
+{
+    QTest::addColumn<bool>("shelvedBefore");
+    QTest::addColumn<QString>("line"); // "ID" stands for the alarm's number
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // on stdout when done, on stderr otherwise
+    QTest::addColumn<int>("state");    // the stored state afterwards
+    const int shelved = int(h::AlarmState::Shelved);
+    const int active = int(h::AlarmState::ActiveUnacknowledged);
+    QTest::newRow("shelved for 2 h with a reason")
+        << false << u"alarms shelve ID --for 2h --reason \"sensor swap\""_s << int(cli::ExitDone)
+        << u"until 2026-"_s << shelved;
+    QTest::newRow("no reason") << false << u"alarms shelve ID --for 2h"_s << int(cli::ExitUsage)
+                               << u"Reason: say why"_s << active;
+    QTest::newRow("longer than the longest")
+        << false << u"alarms shelve ID --for 25h --reason x"_s << int(cli::ExitUsage)
+        << u"25 h is longer than the longest shelving, 24 h"_s << active;
+    QTest::newRow("no duration") << false << u"alarms shelve ID --reason x"_s << int(cli::ExitUsage)
+                                 << u"--for DURATION is missing"_s << active;
+    QTest::newRow("no such alarm") << false << u"alarms shelve 999 --for 1h --reason x"_s
+                                   << int(cli::ExitRefused) << u"no open alarm 999"_s << active;
+    QTest::newRow("unshelve what is not shelved")
+        << false << u"alarms unshelve ID"_s << int(cli::ExitRefused) << u"nothing to unshelve"_s << active;
+    QTest::newRow("unshelved by hand: acknowledged")
+        << true << u"alarms unshelve ID"_s << int(cli::ExitDone) << u"now active, acknowledged"_s
+        << int(h::AlarmState::ActiveAcknowledged);
+}
+
+void TestCliAudit::alarmShelveAndUnshelve()
+{
+    QFETCH(bool, shelvedBefore);
+    QFETCH(QString, line);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QFETCH(int, state);
+    h::AlarmJournal journal;
+    QVERIFY(journal.open(historyPath()));
+    h::AlarmRecord fresh;
+    fresh.address = QStringLiteral("127.0.0.1");
+    fresh.rule = 1;
+    fresh.text = QStringLiteral("Battery low");
+    fresh.state = h::AlarmState::ActiveUnacknowledged;
+    const qint64 id = journal.raise(fresh).stored.value_or(fresh).id;
+    QVERIFY(id > 0);
+    if (shelvedBefore)
+        QVERIFY(journal.shelve(id, kNow.toMSecsSinceEpoch() + 60'000, u"ops"_s, kNow.toMSecsSinceEpoch())
+                    .applied());
+    const Run r = run(QString(line).replace(u"ID"_s, QString::number(id)), {});
+    QCOMPARE(r.code, code);
+    QVERIFY2((code == int(cli::ExitDone) ? r.out : r.err).contains(said), qPrintable(r.out + r.err));
+    QCOMPARE(int(journal.alarm(id)->state), state);
+    if (code == int(cli::ExitDone)) {
+        const h::AlarmEvent last = journal.events().last();
+        QCOMPARE(last.who, h::AuditLog::localUser());
+        QVERIFY2(last.text.endsWith(shelvedBefore ? u"unshelved by hand"_s : u": sensor swap"_s),
+                 qPrintable(last.text));
+    }
 }
 
 void TestCliAudit::alarmRulesAsCode_data()

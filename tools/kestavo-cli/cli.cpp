@@ -31,9 +31,9 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         out.flush();
         return ExitDone;
     }
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.word == command.word)
-            return spec.run(command, out, err, environment);
+    for (const CommandDefinition& definition : commandTable()) {
+        if (definition.word == command.word)
+            return definition.run(command, out, err, environment);
     }
     return ExitUsage; // parseArguments only returns words of the table
 }

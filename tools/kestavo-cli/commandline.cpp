@@ -63,14 +63,14 @@ QString parserProblem(const QCommandLineParser& parser)
 
 // Every option any command takes, once, so that the command word is found whichever options
 // come before it: a value option's value is never taken for the command word.
-QList<QCommandLineOption> allOptions(const QList<CommandSpec>& table)
+QList<QCommandLineOption> allOptions(const QList<CommandDefinition>& table)
 {
     QList<QCommandLineOption> options = globalOptions();
     QStringList seen;
     for (const QCommandLineOption& option : options)
         seen << option.names();
-    for (const CommandSpec& spec : table) {
-        for (const QCommandLineOption& option : spec.options) {
+    for (const CommandDefinition& definition : table) {
+        for (const QCommandLineOption& option : definition.options) {
             if (seen.contains(option.names().constFirst()))
                 continue;
             seen << option.names();
@@ -88,13 +88,13 @@ void prepare(QCommandLineParser& parser, const QList<QCommandLineOption>& option
 }
 
 // "watch and fleet" for an option, from the commands that declare it.
-QString owners(const QList<CommandSpec>& table, const QString& name)
+QString owners(const QList<CommandDefinition>& table, const QString& name)
 {
     QStringList words;
-    for (const CommandSpec& spec : table) {
-        for (const QCommandLineOption& option : spec.options) {
+    for (const CommandDefinition& definition : table) {
+        for (const QCommandLineOption& option : definition.options) {
             if (option.names().contains(name))
-                words << spec.word;
+                words << definition.word;
         }
     }
     if (words.size() < 2)
@@ -136,8 +136,8 @@ std::optional<UsageError> parseGlobalOptions(const QCommandLineParser& parser, c
     return std::nullopt;
 }
 
-std::optional<UsageError> parseFormat(const QCommandLineParser& parser, const QList<CommandSpec>& table,
-                                      const CommandSpec& spec, Command* command)
+std::optional<UsageError> parseFormat(const QCommandLineParser& parser, const QList<CommandDefinition>& table,
+                                      const CommandDefinition& definition, Command* command)
 {
     if (!parser.isSet(QStringLiteral("format")))
         return std::nullopt;
@@ -148,20 +148,21 @@ std::optional<UsageError> parseFormat(const QCommandLineParser& parser, const QL
     } else if (format == QStringLiteral("json")) {
         command->options.format = OutputFormat::Json;
     } else if (format == QStringLiteral("csv")) {
-        if (!spec.csvKinds.contains(command->kind)) {
+        if (!definition.csvKinds.contains(command->kind)) {
             QStringList words;
-            for (const CommandSpec& other : table) {
+            for (const CommandDefinition& other : table) {
                 if (!other.csvKinds.isEmpty())
                     words << other.word;
             }
             const QString last = words.takeLast();
-            return UsageError{spec.word,
+            return UsageError{definition.word,
                               QStringLiteral("--format csv is for %1 and %2; use text or json with %3")
                                   .arg(words.join(QStringLiteral(", ")), last, commandLabel(command->kind))};
         }
         command->options.format = OutputFormat::Csv;
     } else {
-        return UsageError{spec.word, QStringLiteral("--format '%1' must be text, json or csv").arg(typed)};
+        return UsageError{definition.word,
+                          QStringLiteral("--format '%1' must be text, json or csv").arg(typed)};
     }
     return std::nullopt;
 }
@@ -172,8 +173,8 @@ const QStringList& commandWords()
 {
     static const QStringList words = [] {
         QStringList list;
-        for (const CommandSpec& spec : commandTable())
-            list << spec.word;
+        for (const CommandDefinition& definition : commandTable())
+            list << definition.word;
         return list;
     }();
     return words;
@@ -270,6 +271,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("alarms report");
     case CommandKind::AlarmsRules:
         return QStringLiteral("alarms rules");
+    case CommandKind::AlarmsShelve:
+        return QStringLiteral("alarms shelve");
     case CommandKind::StationsTag:
         return QStringLiteral("stations tag");
     case CommandKind::StationsUntag:
@@ -311,6 +314,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StationsMaintenance:
     case CommandKind::AlarmsReport:
     case CommandKind::AlarmsRules:
+    case CommandKind::AlarmsShelve:
     case CommandKind::StationsImport:
     case CommandKind::StationsExport:
     case CommandKind::StationsTag:
@@ -335,11 +339,11 @@ namespace {
 // QCommandLineParser has no option whose value may be left out, so "--sunrise" alone is written as
 // "--sunrise=DEFAULT" before parsing, and "--sunrise -30" as "--sunrise=-30" (a signed number after
 // it can only be its value).
-QStringList withOptionalValues(const QStringList& arguments, const QList<CommandSpec>& table)
+QStringList withOptionalValues(const QStringList& arguments, const QList<CommandDefinition>& table)
 {
     QHash<QString, QString> defaults;
-    for (const CommandSpec& spec : table)
-        for (auto it = spec.optionalValues.cbegin(); it != spec.optionalValues.cend(); ++it)
+    for (const CommandDefinition& definition : table)
+        for (auto it = definition.optionalValues.cbegin(); it != definition.optionalValues.cend(); ++it)
             defaults.insert(QStringLiteral("--") + it.key(), it.value());
     if (defaults.isEmpty())
         return arguments;
@@ -367,7 +371,7 @@ QStringList withOptionalValues(const QStringList& arguments, const QList<Command
 
 std::variant<Command, UsageError> parseArguments(const QStringList& givenArguments)
 {
-    const QList<CommandSpec> table = commandTable();
+    const QList<CommandDefinition> table = commandTable();
     const QStringList arguments = withOptionalValues(givenArguments, table);
     const QStringList line = QStringList{QStringLiteral("kestavo-cli")} + arguments;
 
@@ -393,19 +397,19 @@ std::variant<Command, UsageError> parseArguments(const QStringList& givenArgumen
     }
     if (word.isEmpty())
         return UsageError{QString(), QStringLiteral("no command given (kestavo-cli --help lists them)")};
-    const auto spec =
-        std::find_if(table.cbegin(), table.cend(), [&](const CommandSpec& s) { return s.word == word; });
-    if (spec == table.cend())
+    const auto definition = std::find_if(table.cbegin(), table.cend(),
+                                         [&](const CommandDefinition& s) { return s.word == word; });
+    if (definition == table.cend())
         return UsageError{QString(), QStringLiteral("unknown command '%1'").arg(positional.value(0))};
 
     // Then the line again with only the options this command takes.
     QCommandLineParser own;
-    prepare(own, globalOptions() + spec->options);
+    prepare(own, globalOptions() + definition->options);
     if (!own.parse(line)) {
         const QStringList unknown = own.unknownOptionNames();
         if (!unknown.isEmpty())
-            return notHere(Reader(word, positional, spec->secretArguments), dashed(unknown.constFirst()),
-                           owners(table, unknown.constFirst()));
+            return notHere(Reader(word, positional, definition->secretArguments),
+                           dashed(unknown.constFirst()), owners(table, unknown.constFirst()));
         return UsageError{word, parserProblem(own)};
     }
     command.word = word;
@@ -417,10 +421,10 @@ std::variant<Command, UsageError> parseArguments(const QStringList& givenArgumen
         if (command.historyFile.isEmpty())
             return UsageError{word, QStringLiteral("--history is empty")};
     }
-    const Reader reader(word, positional, spec->secretArguments);
-    if (auto error = spec->parse(reader, own, &command))
+    const Reader reader(word, positional, definition->secretArguments);
+    if (auto error = definition->parse(reader, own, &command))
         return *error;
-    if (auto error = parseFormat(own, table, *spec, &command))
+    if (auto error = parseFormat(own, table, *definition, &command))
         return *error;
     return command;
 }

@@ -71,6 +71,7 @@ enum class CommandKind {
     StationsMaintenance,
     AlarmsReport,
     AlarmsRules,
+    AlarmsShelve,
     StationsTag,
     StationsUntag,
     StationsSet,

@@ -52,12 +52,12 @@ QString optionLine(const QCommandLineOption& option, const QString& description)
     return lines.join(u'\n') + u'\n';
 }
 
-QString globalOptionsText(const QList<CommandSpec>& table)
+QString globalOptionsText(const QList<CommandDefinition>& table)
 {
     QStringList csvWords;
-    for (const CommandSpec& spec : table) {
-        if (!spec.csvKinds.isEmpty())
-            csvWords << spec.word;
+    for (const CommandDefinition& definition : table) {
+        if (!definition.csvKinds.isEmpty())
+            csvWords << definition.word;
     }
     QString text =
         QStringLiteral("Options (anywhere on the line; --name=value works too; -- ends the options):\n");
@@ -81,16 +81,16 @@ const QString kExitCodes =
 
 QString synopsis(const QString& word)
 {
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.word == word)
-            return spec.synopsis;
+    for (const CommandDefinition& definition : commandTable()) {
+        if (definition.word == word)
+            return definition.synopsis;
     }
     return QString();
 }
 
 QString toolHelp()
 {
-    const QList<CommandSpec> table = commandTable();
+    const QList<CommandDefinition> table = commandTable();
     QStringList lines;
     lines << QStringLiteral(
         "Usage: kestavo-cli [--db FILE] [--port N] [--timeout MS] [--format text|json|csv]\n"
@@ -101,21 +101,21 @@ QString toolHelp()
         "comes from the station database unless --password is given. Data goes to\n"
         "standard output, messages to standard error.\n");
     lines << QStringLiteral("Commands:");
-    for (const CommandSpec& spec : table)
-        lines << indent(spec.synopsis, QStringLiteral("  "));
+    for (const CommandDefinition& definition : table)
+        lines << indent(definition.synopsis, QStringLiteral("  "));
     lines << QString();
     lines << globalOptionsText(table);
 
     // Each command's own options, once, with the commands that take them.
     QString own = QStringLiteral("Options of some commands:\n");
     QStringList seen;
-    for (const CommandSpec& spec : table) {
-        for (const QCommandLineOption& option : spec.options) {
+    for (const CommandDefinition& definition : table) {
+        for (const QCommandLineOption& option : definition.options) {
             if (seen.contains(option.names().constFirst()))
                 continue;
             seen << option.names().constFirst();
             QStringList owners;
-            for (const CommandSpec& other : table) {
+            for (const CommandDefinition& other : table) {
                 for (const QCommandLineOption& theirs : other.options) {
                     if (theirs.names() == option.names())
                         owners << other.word;
@@ -133,19 +133,19 @@ QString toolHelp()
 
 QString commandHelp(const QString& word)
 {
-    const QList<CommandSpec> table = commandTable();
-    for (const CommandSpec& spec : table) {
-        if (spec.word != word)
+    const QList<CommandDefinition> table = commandTable();
+    for (const CommandDefinition& definition : table) {
+        if (definition.word != word)
             continue;
         QString options;
-        if (!spec.options.isEmpty()) {
+        if (!definition.options.isEmpty()) {
             options = QStringLiteral("Options of %1:\n").arg(word);
-            for (const QCommandLineOption& option : spec.options)
+            for (const QCommandLineOption& option : definition.options)
                 options += optionLine(option, option.description());
             options += u'\n';
         }
         return QStringLiteral("Usage:\n%1\n\n%2\n\n%3%4\n%5")
-            .arg(indent(spec.synopsis, QStringLiteral("  kestavo-cli ")), spec.details, options,
+            .arg(indent(definition.synopsis, QStringLiteral("  kestavo-cli ")), definition.details, options,
                  globalOptionsText(table), kExitCodes);
     }
     return QString();

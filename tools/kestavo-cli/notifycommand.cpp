@@ -270,15 +270,9 @@ int runNotifyCommand(const QStringList& arguments, QTextStream& out, QTextStream
         out << "Route " << id << " removed.\n";
         return io.done();
     }
-    notify::Message test;
-    test.kind = notify::MessageKind::Test;
-    test.address = route->station.isEmpty() ? QStringLiteral("0.0.0.0") : route->station;
-    test.description = route->station.isEmpty() ? QStringLiteral("Kestavo")
-                                                : stationNames(p, environment).value(route->station);
-    test.priority = history::AlarmPriority::Low;
-    test.state = history::AlarmState::Normal;
-    test.text = QStringLiteral("Test message: this route reaches you.");
-    test.timeMs = environment.now().toMSecsSinceEpoch();
+    const notify::Message test = notify::testMessage(
+        *route, route->station.isEmpty() ? QString() : stationNames(p, environment).value(route->station),
+        environment.now().toMSecsSinceEpoch());
     notify::CurlTransport transport;
     const notify::SendResult result = transport.send(*route, test);
     notify::Delivery row{0,

@@ -1,6 +1,7 @@
 #include "stationtransfer.h"
 
 #include <QHash>
+#include <QSet>
 
 #include "stations/stationformat.h"
 #include "stations/stationimport.h"
@@ -34,7 +35,7 @@ bool isHeader(const QStringList& fields)
 }
 
 // The rules of `stations add`, except that a station already listed may keep its password.
-QString rowProblem(const QStringList& fields, const stations::StationStore& store)
+QString rowProblem(const QStringList& fields, const QSet<QString>& listed)
 {
     if (fields.size() != 3 && fields.size() != 4)
         return QStringLiteral("expected 3 or 4 fields (address,password,description[,tags]), found %1")
@@ -50,10 +51,7 @@ QString rowProblem(const QStringList& fields, const stations::StationStore& stor
         return QStringLiteral("address '%1' %2").arg(text::printable(address), octets.error);
     const QString& password = fields.at(1);
     if (password.isEmpty()) {
-        bool listed = false;
-        for (int i = 0; i < store.count() && !listed; ++i)
-            listed = stations::addressOf(store.entryAt(i)) == address;
-        if (!listed)
+        if (!listed.contains(address))
             return QStringLiteral(
                 "password: Add a Password! (only a station already listed may keep its own)");
     } else if (const QString problem = passwordProblem(password, QStringLiteral("password"), false);
@@ -94,8 +92,12 @@ int importStations(const QString& file, stations::StationStore& store, QTextStre
     QList<stations::StationStore::ImportRow> accepted;
     int bad = 0;
     QHash<QString, int> seen;
+    QSet<QString> listed;
+    listed.reserve(store.count());
+    for (int i = 0; i < store.count(); ++i)
+        listed.insert(stations::addressOf(store.entryAt(i)));
     for (const text::CsvRow& row : std::as_const(rows)) {
-        QString problem = rowProblem(row.fields, store);
+        QString problem = rowProblem(row.fields, listed);
         if (problem.isEmpty())
             problem = stations::importRowProblem(row.fields, row.line, seen);
         if (!problem.isEmpty()) {

@@ -18,56 +18,27 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/rulevalidation.h"
+#include "alarms/shelving.h"
 #include "gui/alarms/alarmsounder.h"
+#include "gui/alarms/alarmtables.h"
 #include "gui/alarms/alarmwindows.h"
 #include "gui/alarms/csvexport.h"
+#include "gui/alarms/maintenancepanel.h"
+#include "gui/alarms/reportpanel.h"
+#include "gui/alarms/routespanel.h"
 #include "gui/main/readoutaccessible.h"
 #include "history/auditlog.h"
 #include "history/timetext.h"
+#include "notify/notifier.h"
 #include "platform/prompter.h"
 
 namespace kestavo::alarmwindows {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint64 kEventDays = 30; // how far back the event log reaches
-
-QTableWidget* table(QWidget* parent, const QString& name, const QString& accessible,
-                    const QStringList& header)
-{
-    auto* t = new QTableWidget(0, int(header.size()), parent);
-    t->setObjectName(name);
-    t->setAccessibleName(accessible);
-    t->setHorizontalHeaderLabels(header);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab leaves the table for the buttons (Acknowledge…); the arrow keys move inside it.
-    t->setTabKeyNavigation(false);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->verticalHeader()->hide();
-    return t;
-}
-
-void fill(QTableWidget* t, const QList<QStringList>& rows)
-{
-    t->setRowCount(int(rows.size()));
-    for (int r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < rows[r].size() && c < t->columnCount(); ++c)
-            t->setItem(r, c, new QTableWidgetItem(rows[r][c]));
-}
-
-template <typename W> W* named(W* widget, const QString& name, const QString& accessible)
-{
-    widget->setObjectName(name);
-    widget->setAccessibleName(accessible);
-    return widget;
-}
-
-QString localTime(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
 
 QString valueText(const std::optional<double>& value)
 {
@@ -87,9 +58,37 @@ AlarmsWindow::AlarmsWindow(core::Context& context, AlarmServices& services)
                        QCoreApplication::translate("kestavo::alarms", "Event log and rules"));
     tabs->addTab(buildEvents(), QCoreApplication::translate("kestavo::alarms", "Event log"));
     tabs->addTab(buildRules(), QCoreApplication::translate("kestavo::alarms", "Rules"));
+    if (services.notifyStore) {
+        m_routesPanel = new RoutesPanel(services, context.prompter, tabs);
+        m_maintenancePanel = new MaintenancePanel(services, context.prompter, tabs);
+        m_reportPanel = new ReportPanel(services, tabs);
+        tabs->addTab(m_routesPanel, QCoreApplication::translate("kestavo::alarms", "Routes"));
+        tabs->addTab(m_maintenancePanel, QCoreApplication::translate("kestavo::alarms", "Maintenance"));
+        tabs->addTab(m_reportPanel, QCoreApplication::translate("kestavo::alarms", "Report"));
+        // Figures and lists another program may have changed are read again when their tab opens.
+        connect(tabs, &QTabWidget::currentChanged, this, [this, tabs](int index) {
+            QWidget* page = tabs->widget(index);
+            if (page == m_routesPanel)
+                m_routesPanel->refresh();
+            else if (page == m_maintenancePanel)
+                m_maintenancePanel->refresh();
+            else if (page == m_reportPanel)
+                m_reportPanel->refresh();
+        });
+    }
     split->addWidget(tabs);
+    m_floodBanner = new QLabel(this);
+    m_floodBanner->setObjectName(QStringLiteral("FloodBanner"));
+    m_floodBanner->setWordWrap(true);
+    m_floodBanner->setStyleSheet(
+        QStringLiteral("background: #FFF0C0; color: #7A3E00; padding: 6px; font-weight: bold"));
+    core::markReadout(m_floodBanner, tr("Alarm flood"));
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_floodBanner);
     layout->addWidget(split);
+    if (services.notifier)
+        connect(services.notifier, &notify::Notifier::floodChanged, this, &AlarmsWindow::showFlood);
+    showFlood(services.notifier && services.notifier->flooding());
     resize(860, 620);
 
     connect(&services.engine, &alarms::AlarmEngine::alarmChanged, this, &AlarmsWindow::refresh);
@@ -102,23 +101,32 @@ QWidget* AlarmsWindow::buildAlarms()
 {
     auto* box = new QWidget(this);
     m_alarms =
-        table(box, QStringLiteral("AlarmList"), tr("Open alarms"),
-              {tr("No."), QStringLiteral("State"), QStringLiteral("Priority"), QStringLiteral("Station"),
-               QStringLiteral("Since"), QStringLiteral("Alarm"), QStringLiteral("Value")});
+        rowTable(box, QStringLiteral("AlarmList"), tr("Open alarms"),
+                 {tr("No."), QStringLiteral("State"), QStringLiteral("Priority"), QStringLiteral("Station"),
+                  QStringLiteral("Since"), QStringLiteral("Value"), QStringLiteral("Alarm")});
+    sizeColumns(m_alarms, {u"9999"_s, history::stateText(history::AlarmState::ClearedUnacknowledged),
+                           u"medium"_s, u"255.255.255.255"_s, localTime(0), u"-99.999"_s});
     m_ack = named(new QPushButton(tr("Acknowledge"), box), tr("Acknowledge"),
                   tr("Acknowledge the selected alarm"));
     m_ackAll = named(new QPushButton(tr("Acknowledge all"), box), QStringLiteral("AcknowledgeAll"),
                      tr("Acknowledge all alarms"));
     m_shelveMinutes = named(new QSpinBox(box), QStringLiteral("ShelveMinutes"), tr("Shelve for minutes"));
-    m_shelveMinutes->setRange(1, 7 * 24 * 60);
+    m_shelveMinutes->setRange(1, int(alarms::kMaxShelveMs / 60000));
     m_shelveMinutes->setValue(60);
     m_shelveMinutes->setSuffix(tr(" min"));
+    m_shelveMinutes->setToolTip(
+        tr("At most %1; the alarm then comes back").arg(alarms::durationWords(alarms::kMaxShelveMs)));
+    m_shelveReason = named(new QLineEdit(box), QStringLiteral("ShelveReason"), tr("Reason for shelving"));
+    m_shelveReason->setPlaceholderText(tr("Reason (required)"));
     m_shelve = named(new QPushButton(tr("Shelve"), box), tr("Shelve"), tr("Shelve the selected alarm"));
+    m_unshelve = named(new QPushButton(tr("Unshelve"), box), QStringLiteral("Unshelve"),
+                       tr("Bring the selected shelved alarm back, acknowledged"));
     m_mute = named(new QCheckBox(tr("Mute sounds"), box), tr("Mute"), tr("Mute alarm sounds"));
     m_mute->setChecked(m_services.sounder.isMuted());
     connect(m_ack, &QPushButton::clicked, this, &AlarmsWindow::acknowledgeSelected);
     connect(m_ackAll, &QPushButton::clicked, this, &AlarmsWindow::acknowledgeAll);
     connect(m_shelve, &QPushButton::clicked, this, &AlarmsWindow::shelveSelected);
+    connect(m_unshelve, &QPushButton::clicked, this, &AlarmsWindow::unshelveSelected);
     connect(m_mute, &QCheckBox::toggled, &m_services.sounder, &AlarmSounder::setMuted);
 
     auto* buttons = new QHBoxLayout;
@@ -127,6 +135,8 @@ QWidget* AlarmsWindow::buildAlarms()
     buttons->addSpacing(16);
     buttons->addWidget(m_shelve);
     buttons->addWidget(m_shelveMinutes);
+    buttons->addWidget(m_shelveReason, 1);
+    buttons->addWidget(m_unshelve);
     buttons->addStretch();
     buttons->addWidget(m_mute);
     auto* layout = new QVBoxLayout(box);
@@ -151,9 +161,13 @@ QWidget* AlarmsWindow::buildEvents()
     m_eventFilter->setPlaceholderText(tr("Filter: station, alarm, state or name"));
     auto* exportButton = named(new QPushButton(tr("Export CSV…"), box), QStringLiteral("ExportEvents"),
                                tr("Export the event log as CSV"));
-    m_events = table(box, QStringLiteral("EventLog"), tr("Alarm event log"),
-                     {QStringLiteral("Time"), QStringLiteral("Station"), tr("No."), QStringLiteral("State"),
-                      QStringLiteral("Value"), QStringLiteral("By"), QStringLiteral("Alarm")});
+    m_events =
+        rowTable(box, QStringLiteral("EventLog"), tr("Alarm event log"),
+                 {QStringLiteral("Time"), QStringLiteral("Station"), tr("No."), QStringLiteral("State"),
+                  QStringLiteral("Value"), QStringLiteral("By"), QStringLiteral("Alarm")});
+    sizeColumns(m_events, {localTime(0), u"255.255.255.255"_s, u"9999"_s,
+                           history::stateText(history::AlarmState::ClearedUnacknowledged), u"-99.999"_s,
+                           u"operator"_s});
     connect(m_eventFilter, &QLineEdit::textChanged, this, &AlarmsWindow::refreshEvents);
     connect(exportButton, &QPushButton::clicked, this, &AlarmsWindow::exportEvents);
     auto* top = new QHBoxLayout;
@@ -168,17 +182,22 @@ QWidget* AlarmsWindow::buildEvents()
 QWidget* AlarmsWindow::buildRules()
 {
     auto* box = new QWidget(this);
-    m_rules = table(box, QStringLiteral("RuleList"), tr("Alarm rules"),
-                    {QStringLiteral("Station"), QStringLiteral("Kind"), QStringLiteral("Channel"),
-                     QStringLiteral("Limit"), QStringLiteral("Deadband"), tr("On-delay"), tr("Off-delay"),
-                     QStringLiteral("Priority"), QStringLiteral("Text")});
+    m_rules = rowTable(box, QStringLiteral("RuleList"), tr("Alarm rules"),
+                       {QStringLiteral("Station"), QStringLiteral("Kind"), QStringLiteral("Channel"),
+                        QStringLiteral("Limit"), QStringLiteral("Deadband"), tr("On-delay"), tr("Off-delay"),
+                        QStringLiteral("Priority"), QStringLiteral("Text")});
+    sizeColumns(m_rules, {u"255.255.255.255"_s, alarms::kindWords(history::AlarmRuleKind::RelayNot), u"8"_s,
+                          u"-99.999"_s, u"99.99"_s, u"86400"_s, u"86400"_s, u"medium"_s});
     connect(m_rules, &QTableWidget::currentCellChanged, this, [this](int row) { showRule(row); });
 
     m_ruleStation = named(new QLineEdit(box), QStringLiteral("RuleStation"), tr("Rule station"));
     m_ruleStation->setPlaceholderText(tr("empty: every station"));
     m_ruleKind = named(new QComboBox(box), QStringLiteral("RuleKind"), tr("Rule kind"));
-    m_ruleKind->addItem(QString());
-    m_ruleKind->addItems(alarms::kindNames());
+    m_ruleKind->addItem(QString(), 0);
+    for (const QString& name : alarms::kindNames()) {
+        const history::AlarmRuleKind kind = *alarms::kindFromName(name);
+        m_ruleKind->addItem(alarms::kindWords(kind), int(kind));
+    }
     m_ruleChannel = named(new QLineEdit(box), QStringLiteral("RuleChannel"), tr("Rule channel"));
     m_ruleLimit = named(new QLineEdit(box), QStringLiteral("RuleLimit"), tr("Rule limit"));
     m_ruleDeadband =
@@ -226,6 +245,15 @@ QWidget* AlarmsWindow::buildRules()
     return box;
 }
 
+void AlarmsWindow::showFlood(bool flooding)
+{
+    m_floodBanner->setText(flooding ? tr("Alarm flood: 10 or more alarms within 10 minutes. Notifications "
+                                         "are sent as summaries until it ends; deal with the first and "
+                                         "highest alarms first.")
+                                    : QString());
+    m_floodBanner->setVisible(flooding);
+}
+
 void AlarmsWindow::refresh()
 {
     refreshAlarms();
@@ -239,8 +267,8 @@ void AlarmsWindow::refreshAlarms()
     const QList<history::AlarmRecord> alarms = m_services.engine.openAlarms();
     for (const history::AlarmRecord& a : alarms)
         rows.append({QString::number(a.id), history::stateText(a.state), history::priorityText(a.priority),
-                     a.address, localTime(a.raisedMs), a.text, valueText(a.value)});
-    fill(m_alarms, rows);
+                     a.address, localTime(a.raisedMs), valueText(a.value), a.text});
+    fillTable(m_alarms, rows);
     for (int r = 0; r < alarms.size(); ++r) {
         m_alarms->item(r, 0)->setData(Qt::UserRole, alarms[r].id);
         if (alarms[r].id == keep)
@@ -273,7 +301,7 @@ void AlarmsWindow::refreshEvents()
             m_eventTimes.append(it->utcMs);
         }
     }
-    fill(m_events, m_eventRows);
+    fillTable(m_events, m_eventRows);
 }
 
 void AlarmsWindow::refreshRules()
@@ -281,11 +309,11 @@ void AlarmsWindow::refreshRules()
     m_ruleList = m_services.journal.isOpen() ? m_services.journal.rules() : m_services.engine.rules();
     QList<QStringList> rows;
     for (const history::AlarmRule& r : m_ruleList)
-        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, alarms::kindName(r.kind),
+        rows.append({r.address.isEmpty() ? tr("(all)") : r.address, alarms::kindWords(r.kind),
                      QString::number(r.channel), QString::number(r.limit), QString::number(r.deadband),
                      QString::number(r.onDelayS), QString::number(r.offDelayS),
                      history::priorityText(r.priority), alarms::ruleText(r)});
-    fill(m_rules, rows);
+    fillTable(m_rules, rows);
 }
 
 qint64 AlarmsWindow::selectedAlarm() const
@@ -322,7 +350,25 @@ void AlarmsWindow::shelveSelected()
         context().prompter.inform(tr("Select an alarm in the list first."));
         return;
     }
-    m_services.engine.shelve(id, qint64(m_shelveMinutes->value()) * 60 * 1000, operatorName());
+    const qint64 duration = qint64(m_shelveMinutes->value()) * 60 * 1000;
+    const QString reason = m_shelveReason->text().trimmed();
+    if (const QString problem = alarms::shelveProblem(duration, reason); !problem.isEmpty()) {
+        context().prompter.inform(tr("The alarm was not shelved. ") + problem);
+        return;
+    }
+    if (m_services.engine.shelve(id, duration, operatorName(), reason))
+        m_shelveReason->clear();
+}
+
+void AlarmsWindow::unshelveSelected()
+{
+    const qint64 id = selectedAlarm();
+    const std::optional<history::AlarmRecord> alarm = m_services.engine.alarm(id);
+    if (!alarm || alarm->state != history::AlarmState::Shelved) {
+        context().prompter.inform(tr("Select a shelved alarm in the list first."));
+        return;
+    }
+    m_services.engine.unshelve(id, operatorName());
 }
 
 void AlarmsWindow::exportEvents()
@@ -344,7 +390,7 @@ void AlarmsWindow::showRule(int row)
         return;
     const history::AlarmRule& r = m_ruleList[row];
     m_ruleStation->setText(r.address);
-    m_ruleKind->setCurrentText(alarms::kindName(r.kind));
+    m_ruleKind->setCurrentIndex(m_ruleKind->findData(int(r.kind)));
     m_ruleChannel->setText(QString::number(r.channel));
     m_ruleLimit->setText(QString::number(r.limit));
     m_ruleDeadband->setText(QString::number(r.deadband));
@@ -358,7 +404,7 @@ std::optional<history::AlarmRule> AlarmsWindow::ruleFromForm(QString* problem) c
 {
     history::AlarmRule rule;
     rule.address = m_ruleStation->text().trimmed();
-    rule.kind = alarms::kindFromName(m_ruleKind->currentText()).value_or(history::AlarmRuleKind(0));
+    rule.kind = history::AlarmRuleKind(m_ruleKind->currentData().toInt());
     rule.priority = history::AlarmPriority(m_rulePriority->currentData().toInt());
     rule.text = m_ruleText->text().trimmed();
     const bool needsChannel = rule.kind == history::AlarmRuleKind::VoltageAbove ||

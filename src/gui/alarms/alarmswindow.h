@@ -4,6 +4,7 @@
 #include "history/alarmjournal.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -12,10 +13,15 @@ class QTableWidget;
 
 namespace kestavo::alarmwindows {
 struct AlarmServices;
+class MaintenancePanel;
+class ReportPanel;
+class RoutesPanel;
 
 /// `Alarms`: the open alarms (waiting for acknowledgement first, then by priority and time) with
-/// Acknowledge, Acknowledge all, Shelve and the mute switch; the event log with a filter and
-/// "Export CSV…"; and the rules editor. Stays open beside the main window.
+/// Acknowledge, Acknowledge all, Shelve (for a time, with a reason), Unshelve and the mute switch; the event
+/// log with a filter and "Export CSV…"; the rules editor; with a history file the notification routes and
+/// their delivery log, maintenance windows and the alarm report; and a banner while alarms flood in. Stays
+/// open beside the main window.
 class AlarmsWindow final : public core::ConsoleDialog
 {
     Q_OBJECT
@@ -27,6 +33,7 @@ public:
     void refresh();
 
 private:
+    void showFlood(bool flooding);
     QWidget* buildAlarms();
     QWidget* buildEvents();
     QWidget* buildRules();
@@ -37,6 +44,7 @@ private:
     void acknowledgeSelected();
     void acknowledgeAll();
     void shelveSelected();
+    void unshelveSelected();
     void exportEvents();
     void showRule(int row);
     std::optional<history::AlarmRule> ruleFromForm(QString* problem) const;
@@ -49,7 +57,9 @@ private:
     QPushButton* m_ack = nullptr;
     QPushButton* m_ackAll = nullptr;
     QSpinBox* m_shelveMinutes = nullptr;
+    QLineEdit* m_shelveReason = nullptr;
     QPushButton* m_shelve = nullptr;
+    QPushButton* m_unshelve = nullptr;
     QCheckBox* m_mute = nullptr;
     QLineEdit* m_eventFilter = nullptr;
     QTableWidget* m_events = nullptr;
@@ -66,6 +76,10 @@ private:
     QLineEdit* m_ruleOffDelay = nullptr;
     QComboBox* m_rulePriority = nullptr;
     QLineEdit* m_ruleText = nullptr;
+    QLabel* m_floodBanner = nullptr;
+    RoutesPanel* m_routesPanel = nullptr;
+    MaintenancePanel* m_maintenancePanel = nullptr;
+    ReportPanel* m_reportPanel = nullptr;
 };
 
 } // namespace kestavo::alarmwindows

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
+#include <QString>
+
 namespace kestavo::core {
 class DialogRegistry;
 }
@@ -10,6 +15,11 @@ class AuditLog;
 namespace kestavo::platform {
 class FileChooser;
 }
+namespace kestavo::notify {
+class Notifier;
+class NotifyStore;
+class Transport;
+} // namespace kestavo::notify
 
 namespace kestavo::alarms {
 class AlarmEngine;
@@ -28,6 +38,12 @@ struct AlarmServices
     history::AuditLog& audit;
     alarms::AuditRecorder& recorder;
     platform::FileChooser& files;
+    // Notifications: without a store (no history file) the Routes, Maintenance and Report tabs
+    // are left out; without a notifier no flood banner shows.
+    notify::NotifyStore* notifyStore = nullptr;
+    notify::Notifier* notifier = nullptr;
+    std::shared_ptr<notify::Transport> transport{}; // "Send test"; libcurl when empty
+    std::function<QString(const QString& address)> stationName{};
 };
 
 /// Registers the `Alarms` and `Audit` windows for the Monitor menu.

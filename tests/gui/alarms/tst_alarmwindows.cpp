@@ -7,11 +7,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 
@@ -99,9 +103,11 @@ class TestAlarmWindows final : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void soundsStartAndStop();
     void oneNotificationPerAlarm();
     void alarmsWindowButtons();
+    void columnsFitAndAreRemembered();
     void rulesEditorRefuses_data();
     void rulesEditorRefuses();
     void consoleAuditThroughTheSession();
@@ -110,6 +116,13 @@ private slots:
     void exportOffersCsv_data();
     void exportOffersCsv();
 };
+
+void TestAlarmWindows::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true); // column widths go to a test settings file
+    QCoreApplication::setOrganizationName(u"KestavoTest"_s);
+    QSettings().clear();
+}
 
 void TestAlarmWindows::soundsStartAndStop()
 {
@@ -194,6 +207,13 @@ void TestAlarmWindows::alarmsWindowButtons()
 
     list->selectRow(0);
     QTest::mouseClick(window.findChild<QPushButton*>(u"Shelve"_s), Qt::LeftButton);
+    QCOMPARE(
+        fixture.prompter.lastText(),
+        u"The alarm was not shelved. Reason: say why the alarm is shelved (it is kept in the event log)."_s);
+    QCOMPARE(list->item(0, 1)->text(), u"active, unacknowledged"_s);
+    QCOMPARE(window.findChild<QSpinBox*>(u"ShelveMinutes"_s)->maximum(), 24 * 60); // the longest shelving
+    window.findChild<QLineEdit*>(u"ShelveReason"_s)->setText(u"sensor being replaced"_s);
+    QTest::mouseClick(window.findChild<QPushButton*>(u"Shelve"_s), Qt::LeftButton);
     QCOMPARE(list->item(1, 1)->text(), u"shelved"_s);
     QTest::mouseClick(window.findChild<QCheckBox*>(u"Mute"_s), Qt::LeftButton);
     QVERIFY(sounder.isMuted());
@@ -209,11 +229,19 @@ void TestAlarmWindows::alarmsWindowButtons()
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.value(0), QByteArray("time,station,alarm,state,value,by,text\r"));
     QVERIFY(lines.value(1).contains(",shelved,"));
+    QVERIFY(lines.value(1).contains(": sensor being replaced"));
     // The screen shows local time; the file ISO 8601 UTC, like every other export.
     QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"_s)
                  .match(QString::fromUtf8(lines.value(1)))
                  .hasMatch(),
              lines.value(1).constData());
+
+    // Unshelved by hand while the temperature is still high: back, acknowledged.
+    window.findChild<QLineEdit*>(u"EventFilter"_s)->clear();
+    list->selectRow(1);
+    QTest::mouseClick(window.findChild<QPushButton*>(u"Unshelve"_s), Qt::LeftButton);
+    QCOMPARE(list->item(1, 1)->text(), u"active, acknowledged"_s);
+    QCOMPARE(events->item(0, 5)->text(), history::AuditLog::localUser());
 
     // Keyboard only: Tab leaves each table (Acknowledge is reachable), arrows stay inside.
     window.show();
@@ -232,6 +260,43 @@ void TestAlarmWindows::alarmsWindowButtons()
     }
 }
 
+void TestAlarmWindows::columnsFitAndAreRemembered()
+{
+    testsupport::ConsoleFixture fixture;
+    history::AlarmJournal journal;
+    QVERIFY(journal.open(fixture.dir.filePath(u"history.db"_s)));
+    history::AuditLog audit;
+    AlarmEngine engine(&journal);
+    AlarmSounder sounder(engine, nullptr, nullptr);
+    AuditRecorder recorder(&audit, {});
+    FakeFiles files;
+    AlarmServices services{engine, journal, sounder, audit, recorder, files};
+    QSettings().clear();
+    int stateWidth = 0;
+    {
+        AlarmsWindow window(fixture.context, services);
+        window.show();
+        auto* list = window.findChild<QTableWidget*>(u"AlarmList"_s);
+        const QFontMetrics metrics(list->font());
+        QHeaderView* header = list->horizontalHeader();
+        stateWidth = header->sectionSize(1);
+        QVERIFY(stateWidth > metrics.horizontalAdvance(u"cleared, unacknowledged"_s));
+        QVERIFY(header->sectionSize(4) > metrics.horizontalAdvance(u"2026-12-31 23:59:59"_s)); // Since
+        QCOMPARE(list->horizontalHeaderItem(6)->text(), u"Alarm"_s); // the text fills the rest, not Value
+        QVERIFY(header->sectionSize(5) < header->sectionSize(6));
+        auto* events = window.findChild<QTableWidget*>(u"EventLog"_s);
+        QVERIFY(events->horizontalHeader()->sectionSize(0) >
+                metrics.horizontalAdvance(u"2026-12-31 23:59:59"_s));
+        QVERIFY(events->horizontalHeader()->sectionSize(3) >
+                metrics.horizontalAdvance(u"cleared, unacknowledged"_s));
+        header->resizeSection(1, stateWidth + 57); // the user drags it wider
+    }
+    AlarmsWindow again(fixture.context, services);
+    QCOMPARE(again.findChild<QTableWidget*>(u"AlarmList"_s)->horizontalHeader()->sectionSize(1),
+             stateWidth + 57);
+    QSettings().clear();
+}
+
 void TestAlarmWindows::rulesEditorRefuses_data()
 {
     QTest::addColumn<QString>("kind");
@@ -240,13 +305,13 @@ void TestAlarmWindows::rulesEditorRefuses_data()
     QTest::addColumn<QString>("onDelay");
     QTest::addColumn<QString>("message");
     QTest::newRow("empty rule") << QString() << QString() << QString() << u"0"_s << u"Kind: choose"_s;
-    QTest::newRow("negative delay") << u"temperature-above"_s << QString() << u"40"_s << u"-3"_s
+    QTest::newRow("negative delay") << u"Temperature above"_s << QString() << u"40"_s << u"-3"_s
                                     << u"On-delay: -3 s is negative"_s;
-    QTest::newRow("low limit above high") << u"voltage-below"_s << u"3"_s << u"13"_s << u"0"_s
+    QTest::newRow("low limit above high") << u"Voltage below"_s << u"3"_s << u"13"_s << u"0"_s
                                           << u"Limit: the low limit 13 is not below the high limit 12"_s;
     QTest::newRow("limit not a number")
-        << u"voltage-below"_s << u"3"_s << u"twelve"_s << u"0"_s << u"Limit: \"twelve\" is not a number"_s;
-    QTest::newRow("accepted") << u"voltage-below"_s << u"3"_s << u"11.5"_s << u"5"_s << QString();
+        << u"Voltage below"_s << u"3"_s << u"twelve"_s << u"0"_s << u"Limit: \"twelve\" is not a number"_s;
+    QTest::newRow("accepted") << u"Voltage below"_s << u"3"_s << u"11.5"_s << u"5"_s << QString();
 }
 
 void TestAlarmWindows::rulesEditorRefuses()
@@ -279,7 +344,9 @@ void TestAlarmWindows::rulesEditorRefuses()
         QCOMPARE(fixture.prompter.calls().size(), 0);
         QCOMPARE(journal.rules().size(), 2);
         QCOMPARE(engine.rules().size(), 2);
-        QCOMPARE(window.findChild<QTableWidget*>(u"RuleList"_s)->rowCount(), 2);
+        auto* rules = window.findChild<QTableWidget*>(u"RuleList"_s);
+        QCOMPARE(rules->rowCount(), 2);
+        QCOMPARE(rules->item(1, 1)->text(), u"Voltage below"_s); // in words, not "voltage-below"
     } else {
         QVERIFY2(fixture.prompter.lastText().contains(message), qPrintable(fixture.prompter.lastText()));
         QCOMPARE(journal.rules().size(), 1);

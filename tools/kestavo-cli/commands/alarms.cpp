@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include "alarmrulescommand.h"
+#include "alarmshelvecommand.h"
 #include "clicommand.h"
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
@@ -174,13 +175,19 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
         c->kind = CommandKind::AlarmsRules; // alarmrulescommand.cpp reads the rest
         return std::nullopt;
     }
+    if (r.at(1).toLower() == QStringLiteral("shelve") || r.at(1).toLower() == QStringLiteral("unshelve")) {
+        c->kind = CommandKind::AlarmsShelve; // alarmshelvecommand.cpp reads the rest
+        return std::nullopt;
+    }
     if (options.isSet(QStringLiteral("since")))
         return notHere(r, QStringLiteral("--since"), QStringLiteral("alarms report and audit"));
     if (!r.has(1))
         return std::nullopt;
     QString sub;
     if (auto e = r.word(1, QStringLiteral("subcommand"),
-                        {QStringLiteral("ack"), QStringLiteral("report"), QStringLiteral("rules")}, &sub))
+                        {QStringLiteral("ack"), QStringLiteral("report"), QStringLiteral("rules"),
+                         QStringLiteral("shelve"), QStringLiteral("unshelve")},
+                        &sub))
         return e;
     c->kind = CommandKind::AlarmsAck;
     if (!r.has(2))
@@ -196,16 +203,17 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec alarmsCommand()
+CommandDefinition alarmsCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("alarms");
-    spec.synopsis =
-        QStringLiteral("alarms\nalarms ack ID|all\nalarms report [--since 7d]\n"
+    CommandDefinition definition;
+    definition.word = QStringLiteral("alarms");
+    definition.synopsis =
+        QStringLiteral("alarms\nalarms ack ID|all\nalarms shelve ID --for 2h --reason TEXT\n"
+                       "alarms unshelve ID\nalarms report [--since 7d]\n"
                        "alarms rules [add --kind KIND [--station A|all] [--channel N] --limit X\n"
                        "    [--deadband D] [--on-delay S] [--off-delay S] [--priority P] [--text T]\n"
                        "    | remove ID | export | import FILE [--replace]]");
-    spec.details = QStringLiteral(
+    definition.details = QStringLiteral(
         "List the alarms still open in the history file (active, or cleared but not yet\n"
         "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
         "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
@@ -213,21 +221,25 @@ CommandSpec alarmsCommand()
         "Examples:\n"
         "  kestavo-cli alarms --format json\n"
         "  kestavo-cli alarms ack 12\n"
+        "  kestavo-cli alarms shelve 12 --for 2h --reason \"sensor being replaced\"\n"
         "  kestavo-cli alarms report --since 30d --format csv\n"
         "  kestavo-cli alarms rules add --kind voltage-below --channel 1 --limit 11.5 --priority high\n"
         "  kestavo-cli alarms rules export > rules.json");
-    spec.options = alarmsReportOptions() + alarmRulesOptions();
-    spec.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
-    spec.parse = parse;
-    spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+    definition.options = alarmsReportOptions() + alarmRulesOptions() + alarmShelveOptions();
+    definition.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
+    definition.parse = parse;
+    definition.run = [](const Command& command, QTextStream& out, QTextStream& err,
+                        const CliEnvironment& env) {
         if (command.kind == CommandKind::AlarmsReport)
             return runAlarmsReport(command.arguments, out, err, env);
         if (command.kind == CommandKind::AlarmsRules)
             return runAlarmRules(command.arguments, out, err, env);
+        if (command.kind == CommandKind::AlarmsShelve)
+            return runAlarmShelve(command.arguments, out, err, env);
         HistoryCommandContext context{command, out, err, env};
         return runAlarms(context);
     };
-    return spec;
+    return definition;
 }
 
 } // namespace kestavo::cli

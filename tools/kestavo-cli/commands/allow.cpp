@@ -34,19 +34,19 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec allowCommand()
+CommandDefinition allowCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("allow");
-    spec.synopsis = QStringLiteral("allow UNIT all\n"
-                                   "allow UNIT only IP…");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("allow");
+    definition.synopsis = QStringLiteral("allow UNIT all\n"
+                                         "allow UNIT only IP…");
+    definition.details =
         QStringLiteral("Let every client address talk to the unit, or only the one to five listed.\n"
                        "Example:\n"
                        "  kestavo-cli allow 127.0.0.1 only 127.0.0.1 192.168.1.20");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

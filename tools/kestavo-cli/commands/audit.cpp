@@ -78,12 +78,12 @@ int runAudit(HistoryCommandContext& context)
     return ExitDone;
 }
 
-CommandSpec auditCommand()
+CommandDefinition auditCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("audit");
-    spec.synopsis = QStringLiteral("audit [--since TIME] [--station UNIT]");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("audit");
+    definition.synopsis = QStringLiteral("audit [--since TIME] [--station UNIT]");
+    definition.details =
         QStringLiteral("Print the audit log: every command that changed a unit, sent by the console,\n"
                        "this client or the agent, with who sent it and what the unit answered. TIME is\n"
                        "a date or date-time in UTC (2026-12-08, 2026-12-08T06:00:00Z) or a time back\n"
@@ -92,13 +92,14 @@ CommandSpec auditCommand()
                        "Examples:\n"
                        "  kestavo-cli audit --since 24h\n"
                        "  kestavo-cli audit --station 127.0.0.1 --format csv > audit.csv");
-    spec.options = {QCommandLineOption(QStringLiteral("since"), QStringLiteral("only records from TIME on"),
-                                       QStringLiteral("TIME")),
-                    QCommandLineOption(QStringLiteral("station"), QStringLiteral("only records of UNIT"),
-                                       QStringLiteral("UNIT"))};
-    spec.csvKinds = {CommandKind::Audit};
-    spec.parse = [](const Reader& r, const QCommandLineParser& options,
-                    Command* c) -> std::optional<UsageError> {
+    definition.options = {QCommandLineOption(QStringLiteral("since"),
+                                             QStringLiteral("only records from TIME on"),
+                                             QStringLiteral("TIME")),
+                          QCommandLineOption(QStringLiteral("station"),
+                                             QStringLiteral("only records of UNIT"), QStringLiteral("UNIT"))};
+    definition.csvKinds = {CommandKind::Audit};
+    definition.parse = [](const Reader& r, const QCommandLineParser& options,
+                          Command* c) -> std::optional<UsageError> {
         c->kind = CommandKind::Audit;
         if (auto e = r.noMoreThan(1))
             return e;
@@ -111,11 +112,12 @@ CommandSpec auditCommand()
         c->station = options.value(QStringLiteral("station"));
         return std::nullopt;
     };
-    spec.run = [](const Command& command, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+    definition.run = [](const Command& command, QTextStream& out, QTextStream& err,
+                        const CliEnvironment& env) {
         HistoryCommandContext context{command, out, err, env};
         return runAudit(context);
     };
-    return spec;
+    return definition;
 }
 
 } // namespace kestavo::cli

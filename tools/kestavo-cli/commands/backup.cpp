@@ -58,22 +58,23 @@ int runBackup(ConfigCommandContext& context)
     return ExitDone;
 }
 
-CommandSpec backupCommand()
+CommandDefinition backupCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("backup");
-    spec.synopsis = QStringLiteral("backup UNIT [-o FILE]");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("backup");
+    definition.synopsis = QStringLiteral("backup UNIT [-o FILE]");
+    definition.details =
         QStringLiteral("Read the unit's configuration (station name, relay delays, allowed IP numbers,\n"
                        "HTTP and SNMP switches, triggers, relay and board scripts) with read requests\n"
                        "only, and write it as a JSON document (docs/backup.md) to standard output or\n"
                        "FILE. The password is never part of it, and no history file is created.\n"
                        "Example:\n"
                        "  kestavo-cli backup 127.0.0.1 -o pumphouse.json");
-    spec.options = {QCommandLineOption({QStringLiteral("o"), QStringLiteral("output")},
-                                       QStringLiteral("write the document to FILE"), QStringLiteral("FILE"))};
-    spec.parse = [](const Reader& r, const QCommandLineParser& options,
-                    Command* c) -> std::optional<UsageError> {
+    definition.options = {QCommandLineOption({QStringLiteral("o"), QStringLiteral("output")},
+                                             QStringLiteral("write the document to FILE"),
+                                             QStringLiteral("FILE"))};
+    definition.parse = [](const Reader& r, const QCommandLineParser& options,
+                          Command* c) -> std::optional<UsageError> {
         if (auto e = parseUnitOnly(r, CommandKind::Backup, c))
             return e;
         if (options.isSet(QStringLiteral("output"))) {
@@ -83,8 +84,8 @@ CommandSpec backupCommand()
         }
         return std::nullopt;
     };
-    spec.run = runWithRunner;
-    return spec;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

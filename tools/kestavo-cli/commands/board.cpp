@@ -35,22 +35,22 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec boardCommand()
+CommandDefinition boardCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("board");
-    spec.synopsis = QStringLiteral("board UNIT BOARD ITEM switch\n"
-                                   "board UNIT BOARD ITEM toggle SECONDS");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("board");
+    definition.synopsis = QStringLiteral("board UNIT BOARD ITEM switch\n"
+                                         "board UNIT BOARD ITEM toggle SECONDS");
+    definition.details =
         QStringLiteral("Change over ITEM (relay1 … relay6, output, light) of daughter board BOARD (1 to\n"
                        "6), or change it over and back after SECONDS (1 to 60; not the light). Waits\n"
                        "for \"RDB Command Success !\", then for a status report that shows the change\n"
                        "(--no-verify skips the status reports before and after).\n"
                        "Example:\n"
                        "  kestavo-cli board 127.0.0.1 1 relay2 toggle 15");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -39,13 +39,13 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec boardScriptCommand()
+CommandDefinition boardScriptCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("board-script");
-    spec.synopsis = QStringLiteral("board-script UNIT upload SLOT DESCRIPTION STEP…\n"
-                                   "board-script UNIT run SLOT");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("board-script");
+    definition.synopsis = QStringLiteral("board-script UNIT upload SLOT DESCRIPTION STEP…\n"
+                                         "board-script UNIT run SLOT");
+    definition.details =
         QStringLiteral("Upload a daughter-board script into SLOT (1 to 16) or run it. DESCRIPTION: 1 to\n"
                        "16 characters. STEP: a palette text (\"RDB1 Relay 1 NC\", \"RDB2 Output OFF\",\n"
                        "\"RDB6 Light ON\", \"Wait 1 Second\" … \"Wait 10 Seconds\") or its code (0x20);\n"
@@ -55,9 +55,9 @@ CommandSpec boardScriptCommand()
                        "  kestavo-cli board-script 127.0.0.1 upload 3 Blink \"RDB2 Light OFF\" \"Wait 3 "
                        "Seconds\" \"RDB2 Light ON\"\n"
                        "  kestavo-cli board-script 127.0.0.1 run 3");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -2,20 +2,21 @@
 
 namespace kestavo::cli {
 
-CommandSpec boardScriptsCommand()
+CommandDefinition boardScriptsCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("board-scripts");
-    spec.synopsis = QStringLiteral("board-scripts UNIT");
-    spec.details = QStringLiteral("Read the sixteen daughter-board script slots: description and steps.\n"
-                                  "Example:\n"
-                                  "  kestavo-cli board-scripts 127.0.0.1");
-    spec.csvKinds = {CommandKind::BoardScripts};
-    spec.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
+    CommandDefinition definition;
+    definition.word = QStringLiteral("board-scripts");
+    definition.synopsis = QStringLiteral("board-scripts UNIT");
+    definition.details =
+        QStringLiteral("Read the sixteen daughter-board script slots: description and steps.\n"
+                       "Example:\n"
+                       "  kestavo-cli board-scripts 127.0.0.1");
+    definition.csvKinds = {CommandKind::BoardScripts};
+    definition.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
         return parseUnitOnly(r, CommandKind::BoardScripts, c);
     };
-    spec.run = runWithRunner;
-    return spec;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

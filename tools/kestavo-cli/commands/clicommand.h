@@ -50,7 +50,7 @@ private:
     bool m_secret;
 };
 
-struct CommandSpec
+struct CommandDefinition
 {
     using Parse = std::function<std::optional<UsageError>(const Reader& args,
                                                           const QCommandLineParser& options, Command*)>;
@@ -68,7 +68,7 @@ struct CommandSpec
 };
 
 /// Every command word, in the order --help lists them.
-QList<CommandSpec> commandTable();
+QList<CommandDefinition> commandTable();
 
 /// The options every command takes.
 QList<QCommandLineOption> globalOptions();
@@ -103,34 +103,34 @@ std::optional<UsageError> parseDescription(const Reader& args, qsizetype index, 
 std::optional<UsageError> parseUnitOnly(const Reader& args, CommandKind kind, Command* command);
 
 // The command words (one file each).
-CommandSpec stationsCommand();
-CommandSpec fleetCommandSpec();
-CommandSpec statusCommand();
-CommandSpec watchCommand();
-CommandSpec relayCommand();
-CommandSpec scriptsCommand();
-CommandSpec scriptCommand();
-CommandSpec timerCommand();
-CommandSpec ioCommand();
-CommandSpec tempCommand();
-CommandSpec nameCommand();
-CommandSpec passwordCommand();
-CommandSpec allowCommand();
-CommandSpec httpCommand();
-CommandSpec snmpCommand();
-CommandSpec setIpCommand();
-CommandSpec setMacCommand();
-CommandSpec boardCommand();
-CommandSpec boardScriptsCommand();
-CommandSpec boardScriptCommand();
-CommandSpec backupCommand();
-CommandSpec diffCommand();
-CommandSpec restoreCommand();
-CommandSpec historyCommand();
-CommandSpec notifyCommand();
-CommandSpec alarmsCommand();
-CommandSpec auditCommand();
-CommandSpec scheduleCommand();
-CommandSpec sunCommand();
+CommandDefinition stationsCommand();
+CommandDefinition fleetCommandDefinition();
+CommandDefinition statusCommand();
+CommandDefinition watchCommand();
+CommandDefinition relayCommand();
+CommandDefinition scriptsCommand();
+CommandDefinition scriptCommand();
+CommandDefinition timerCommand();
+CommandDefinition ioCommand();
+CommandDefinition tempCommand();
+CommandDefinition nameCommand();
+CommandDefinition passwordCommand();
+CommandDefinition allowCommand();
+CommandDefinition httpCommand();
+CommandDefinition snmpCommand();
+CommandDefinition setIpCommand();
+CommandDefinition setMacCommand();
+CommandDefinition boardCommand();
+CommandDefinition boardScriptsCommand();
+CommandDefinition boardScriptCommand();
+CommandDefinition backupCommand();
+CommandDefinition diffCommand();
+CommandDefinition restoreCommand();
+CommandDefinition historyCommand();
+CommandDefinition notifyCommand();
+CommandDefinition alarmsCommand();
+CommandDefinition auditCommand();
+CommandDefinition scheduleCommand();
+CommandDefinition sunCommand();
 
 } // namespace kestavo::cli

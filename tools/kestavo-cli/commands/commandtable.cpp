@@ -5,10 +5,10 @@
 
 namespace kestavo::cli {
 
-QList<CommandSpec> commandTable()
+QList<CommandDefinition> commandTable()
 {
     return {
-        stationsCommand(), fleetCommandSpec(), statusCommand(),   watchCommand(),        relayCommand(),
+        stationsCommand(), fleetCommandDefinition(), statusCommand(),   watchCommand(),        relayCommand(),
         scriptsCommand(),  scriptCommand(),    timerCommand(),    ioCommand(),           tempCommand(),
         nameCommand(),     passwordCommand(),  allowCommand(),    httpCommand(),         snmpCommand(),
         setIpCommand(),    setMacCommand(),    boardCommand(),    boardScriptsCommand(), boardScriptCommand(),

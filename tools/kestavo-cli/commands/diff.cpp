@@ -58,22 +58,22 @@ std::optional<UsageError> parseUnitAndFile(const Reader& r, CommandKind kind, Co
     return r.noMoreThan(3);
 }
 
-CommandSpec diffCommand()
+CommandDefinition diffCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("diff");
-    spec.synopsis = QStringLiteral("diff UNIT FILE");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("diff");
+    definition.synopsis = QStringLiteral("diff UNIT FILE");
+    definition.details =
         QStringLiteral("Compare the unit with a backup document, item by item, in words. Exit code 0\n"
                        "when they match, 1 when they differ, 2 when FILE is refused or the unit could\n"
                        "not be read. No history file is created.\n"
                        "Example:\n"
                        "  kestavo-cli diff 127.0.0.1 pumphouse.json");
-    spec.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
+    definition.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
         return parseUnitAndFile(r, CommandKind::Diff, c);
     };
-    spec.run = runWithRunner;
-    return spec;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -22,13 +22,13 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec fleetCommandSpec()
+CommandDefinition fleetCommandDefinition()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("fleet");
-    spec.synopsis =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("fleet");
+    definition.synopsis =
         QStringLiteral("fleet [--tag TAG] [--watch] [--count N] [--interval MS] [--history FILE]");
-    spec.details =
+    definition.details =
         QStringLiteral("Poll every station of the database at once and print one line (text), object\n"
                        "(json) or row (csv) per station: address, description, state (online,\n"
                        "bad-password, offline, invalid), age_s, rtt_ms, relays, temperature_c,\n"
@@ -42,15 +42,15 @@ CommandSpec fleetCommandSpec()
                        "database problem.\n"
                        "Example:\n"
                        "  kestavo-cli fleet --format json");
-    spec.options = {QCommandLineOption(QStringLiteral("watch"), QStringLiteral("poll again and again")),
-                    repeatCountOption(), repeatIntervalOption(),
-                    QCommandLineOption(QStringLiteral("tag"),
-                                       QStringLiteral("Only the stations with this tag."),
-                                       QStringLiteral("TAG"))};
-    spec.csvKinds = {CommandKind::Fleet};
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.options = {QCommandLineOption(QStringLiteral("watch"), QStringLiteral("poll again and again")),
+                          repeatCountOption(), repeatIntervalOption(),
+                          QCommandLineOption(QStringLiteral("tag"),
+                                             QStringLiteral("Only the stations with this tag."),
+                                             QStringLiteral("TAG"))};
+    definition.csvKinds = {CommandKind::Fleet};
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

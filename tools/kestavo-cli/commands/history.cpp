@@ -103,12 +103,12 @@ int run(const Command& c, QTextStream& out, QTextStream& err, const CliEnvironme
 
 } // namespace
 
-CommandSpec historyCommand()
+CommandDefinition historyCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("history");
-    spec.synopsis = QStringLiteral("history UNIT [--from TIME] [--to TIME] [--step raw|1m|1h]");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("history");
+    definition.synopsis = QStringLiteral("history UNIT [--from TIME] [--to TIME] [--step raw|1m|1h]");
+    definition.details =
         QStringLiteral("Print UNIT's recorded readings from the history file (--history FILE, default\n"
                        "history.db beside the station database): time, v1 … v8 in volts,\n"
                        "temperature_c, relay1 … relay3, io1 … io5, and for 1m / 1h steps a min and max\n"
@@ -118,17 +118,17 @@ CommandSpec historyCommand()
                        "Trends window's export). Exit 3 when the history file is missing or unreadable.\n"
                        "Example:\n"
                        "  kestavo-cli history 127.0.0.1 --from -7d --step 1h --format csv");
-    spec.options = {
+    definition.options = {
         QCommandLineOption(QStringLiteral("from"), QStringLiteral("the first time (default: 24 h ago)"),
                            QStringLiteral("TIME")),
         QCommandLineOption(QStringLiteral("to"), QStringLiteral("the last time (default: now)"),
                            QStringLiteral("TIME")),
         QCommandLineOption(QStringLiteral("step"), QStringLiteral("raw samples, or minute or hour roll-ups"),
                            QStringLiteral("raw|1m|1h"), QStringLiteral("raw"))};
-    spec.csvKinds = {CommandKind::History};
-    spec.parse = parse;
-    spec.run = run;
-    return spec;
+    definition.csvKinds = {CommandKind::History};
+    definition.parse = parse;
+    definition.run = run;
+    return definition;
 }
 
 } // namespace kestavo::cli

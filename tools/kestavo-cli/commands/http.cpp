@@ -17,21 +17,21 @@ std::optional<UsageError> parseOnOffCommand(const Reader& r, CommandKind kind, C
     return r.noMoreThan(3);
 }
 
-CommandSpec httpCommand()
+CommandDefinition httpCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("http");
-    spec.synopsis = QStringLiteral("http UNIT on|off");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("http");
+    definition.synopsis = QStringLiteral("http UNIT on|off");
+    definition.details =
         QStringLiteral("Switch the unit's status web page on or off (firmware above 1.6.7). Waits for\n"
                        "\"HTTP Server Status Changed !\".\n"
                        "Example:\n"
                        "  kestavo-cli http 127.0.0.1 off");
-    spec.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
+    definition.parse = [](const Reader& r, const QCommandLineParser&, Command* c) {
         return parseOnOffCommand(r, CommandKind::Http, c);
     };
-    spec.run = runWithRunner;
-    return spec;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

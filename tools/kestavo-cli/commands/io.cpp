@@ -27,21 +27,21 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec ioCommand()
+CommandDefinition ioCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("io");
-    spec.synopsis = QStringLiteral("io UNIT BOX off\n"
-                                   "io UNIT BOX on SLOT_FOR_0 SLOT_FOR_1");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("io");
+    definition.synopsis = QStringLiteral("io UNIT BOX off\n"
+                                         "io UNIT BOX on SLOT_FOR_0 SLOT_FOR_1");
+    definition.details =
         QStringLiteral("Set what I/O box BOX (1 to 5) does when its pin changes: nothing, or run the\n"
                        "script in SLOT_FOR_0 on a change to 0 and SLOT_FOR_1 on a change to 1. Waits\n"
                        "for \"I/O Data Received !\".\n"
                        "Example:\n"
                        "  kestavo-cli io 127.0.0.1 5 on 1 8");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -22,19 +22,19 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec nameCommand()
+CommandDefinition nameCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("name");
-    spec.synopsis = QStringLiteral("name UNIT NAME");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("name");
+    definition.synopsis = QStringLiteral("name UNIT NAME");
+    definition.details =
         QStringLiteral("Give the unit a station name of 1 to 20 characters; the next status report must\n"
                        "show it (--no-verify skips that).\n"
                        "Example:\n"
                        "  kestavo-cli name 127.0.0.1 \"Pump house\"");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

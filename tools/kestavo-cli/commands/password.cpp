@@ -20,21 +20,21 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec passwordCommand()
+CommandDefinition passwordCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("password");
-    spec.synopsis = QStringLiteral("password UNIT NEW_PASSWORD");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("password");
+    definition.synopsis = QStringLiteral("password UNIT NEW_PASSWORD");
+    definition.details =
         QStringLiteral("Change the unit's remote password (1 to 10 characters, no space or '*'). When\n"
                        "the unit accepts it, the station record is updated so that later commands use\n"
                        "the new password.\n"
                        "Example:\n"
                        "  kestavo-cli password 127.0.0.1 n3wpass");
-    spec.secretArguments = true;
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.secretArguments = true;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -27,21 +27,21 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec relayCommand()
+CommandDefinition relayCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("relay");
-    spec.synopsis = QStringLiteral("relay UNIT 1|2|3 on|off|cycle SECONDS");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("relay");
+    definition.synopsis = QStringLiteral("relay UNIT 1|2|3 on|off|cycle SECONDS");
+    definition.details =
         QStringLiteral("Switch one of the unit's three relays on, off, or off and back on after SECONDS\n"
                        "(1 to 60). The next status report must show the change (\"relay 1 is ON\");\n"
                        "--no-verify sends the frame and returns at once (audited as \"sent, not\n"
                        "verified\").\n"
                        "Example:\n"
                        "  kestavo-cli relay 127.0.0.1 2 cycle 5");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

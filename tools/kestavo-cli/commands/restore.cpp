@@ -118,13 +118,13 @@ int runRestore(ConfigCommandContext& context)
     return ExitDone;
 }
 
-CommandSpec restoreCommand()
+CommandDefinition restoreCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("restore");
-    spec.synopsis =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("restore");
+    definition.synopsis =
         QStringLiteral("restore UNIT FILE [--only name,scripts,boards,triggers,security,delays] [--yes]");
-    spec.details =
+    definition.details =
         QStringLiteral("Show what differs, ask once (unless --yes), then write only what differs, in a\n"
                        "safe order (scripts before the triggers that run them, the allowed-IP list\n"
                        "last), each item checked through the unit's next report or table. Stops at\n"
@@ -134,11 +134,11 @@ CommandSpec restoreCommand()
                        "the relay off and on again.\n"
                        "Example:\n"
                        "  kestavo-cli restore 127.0.0.1 pumphouse.json --only scripts,triggers");
-    spec.options = {QCommandLineOption(QStringLiteral("only"), QStringLiteral("only these parts"),
-                                       QStringLiteral("LIST")),
-                    yesOption()};
-    spec.parse = [](const Reader& r, const QCommandLineParser& options,
-                    Command* c) -> std::optional<UsageError> {
+    definition.options = {QCommandLineOption(QStringLiteral("only"), QStringLiteral("only these parts"),
+                                             QStringLiteral("LIST")),
+                          yesOption()};
+    definition.parse = [](const Reader& r, const QCommandLineParser& options,
+                          Command* c) -> std::optional<UsageError> {
         if (auto e = parseUnitAndFile(r, CommandKind::Restore, c))
             return e;
         if (options.isSet(QStringLiteral("only"))) {
@@ -155,8 +155,8 @@ CommandSpec restoreCommand()
         c->yes = options.isSet(QStringLiteral("yes"));
         return std::nullopt;
     };
-    spec.run = runWithRunner;
-    return spec;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -177,12 +177,12 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& o, Co
 
 } // namespace
 
-CommandSpec scheduleCommand()
+CommandDefinition scheduleCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("schedule");
+    CommandDefinition definition;
+    definition.word = QStringLiteral("schedule");
     // One line per form: the usage lines and the "usage:" of errors are read a line a form.
-    spec.synopsis = QStringLiteral(
+    definition.synopsis = QStringLiteral(
         "schedule [list]\n"
         "schedule add (--station A | --tag T) (--relay N (--on | --off | --pulse S) | --script SLOT) "
         "(--at HH:MM | --sunrise[=±MIN] | --sunset[=±MIN] | --dawn[=±MIN] | --dusk[=±MIN]) "
@@ -191,7 +191,7 @@ CommandSpec scheduleCommand()
         "schedule enable ID\n"
         "schedule disable ID\n"
         "schedule next [--days N] [--station A | --tag T]");
-    spec.details = QStringLiteral(
+    definition.details = QStringLiteral(
         "Relays switched by the calendar, kept in the history file (--history FILE, default\n"
         "history.db beside the station database) and carried out by the program holding the\n"
         "station's lease (docs/schedules.md). Times are the station's own local time (its zone,\n"
@@ -212,7 +212,7 @@ CommandSpec scheduleCommand()
     const auto option = [](const QString& name, const QString& text, const QString& value = {}) {
         return QCommandLineOption(name, text, value);
     };
-    spec.options = {
+    definition.options = {
         option(QStringLiteral("station"), QStringLiteral("One station."), QStringLiteral("A")),
         option(QStringLiteral("tag"), QStringLiteral("Every station with this tag."), QStringLiteral("T")),
         option(QStringLiteral("relay"), QStringLiteral("Relay 1 to 3."), QStringLiteral("N")),
@@ -231,11 +231,11 @@ CommandSpec scheduleCommand()
         option(QStringLiteral("until"), QStringLiteral("Last date."), QStringLiteral("DATE")),
         option(QStringLiteral("except"), QStringLiteral("Dates to leave out."), QStringLiteral("DATES"))};
     for (const QString& name : kAnchorOptions)
-        spec.optionalValues.insert(name, QStringLiteral("0"));
-    spec.csvKinds = {CommandKind::ScheduleList, CommandKind::ScheduleNext};
-    spec.parse = parse;
-    spec.run = runScheduleCommand;
-    return spec;
+        definition.optionalValues.insert(name, QStringLiteral("0"));
+    definition.csvKinds = {CommandKind::ScheduleList, CommandKind::ScheduleNext};
+    definition.parse = parse;
+    definition.run = runScheduleCommand;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -56,13 +56,13 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec scriptCommand()
+CommandDefinition scriptCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("script");
-    spec.synopsis = QStringLiteral("script UNIT upload SLOT DESCRIPTION STEP…\n"
-                                   "script UNIT run SLOT");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("script");
+    definition.synopsis = QStringLiteral("script UNIT upload SLOT DESCRIPTION STEP…\n"
+                                         "script UNIT run SLOT");
+    definition.details =
         QStringLiteral("Upload a relay script into SLOT (1 to 8) or run the script stored there.\n"
                        "DESCRIPTION: 1 to 15 characters. STEP: a step text (\"Relay 1 ON\",\n"
                        "\"Wait 2 Seconds\", …) or its code (1 to 9, A, B); 1 to 16 steps.\n"
@@ -75,9 +75,9 @@ CommandSpec scriptCommand()
                        "Examples:\n"
                        "  kestavo-cli script 127.0.0.1 upload 3 \"Pump cycle\" \"Relay 1 ON\" B 2\n"
                        "  kestavo-cli script 127.0.0.1 run 3");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

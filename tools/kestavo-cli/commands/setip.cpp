@@ -38,21 +38,21 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec setIpCommand()
+CommandDefinition setIpCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("set-ip");
-    spec.synopsis = QStringLiteral("set-ip UNIT A.B.C.D --yes");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("set-ip");
+    definition.synopsis = QStringLiteral("set-ip UNIT A.B.C.D --yes");
+    definition.details =
         QStringLiteral("Give the unit a new IP address. The unit does not answer; it stops answering at\n"
                        "the old address, and the station record keeps the old one (add the new address\n"
                        "with `stations add`). Needs --yes.\n"
                        "Example:\n"
                        "  kestavo-cli set-ip 127.0.0.1 127.0.0.2 --yes");
-    spec.options = {yesOption()};
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.options = {yesOption()};
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -23,19 +23,19 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec setMacCommand()
+CommandDefinition setMacCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("set-mac");
-    spec.synopsis = QStringLiteral("set-mac UNIT XX:XX:XX:XX:XX:XX --yes");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("set-mac");
+    definition.synopsis = QStringLiteral("set-mac UNIT XX:XX:XX:XX:XX:XX --yes");
+    definition.details =
         QStringLiteral("Give the unit a new MAC address (sent twice, as the console does). Needs --yes.\n"
                        "Example:\n"
                        "  kestavo-cli set-mac 127.0.0.1 00:0A:1B:2C:3D:4F --yes");
-    spec.options = {yesOption()};
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.options = {yesOption()};
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -191,11 +191,11 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec stationsCommand()
+CommandDefinition stationsCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("stations");
-    spec.synopsis =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("stations");
+    definition.synopsis =
         QStringLiteral("stations [--tag TAG]\n"
                        "stations add ADDRESS PASSWORD DESCRIPTION\n"
                        "stations remove ADDRESS\n"
@@ -206,7 +206,7 @@ CommandSpec stationsCommand()
                        "stations untag ADDRESS TAG…\n"
                        "stations set ADDRESS [--location TEXT] [--lat DEG --lon DEG] [--zone ZONE]\n"
                        "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]");
-    spec.details = QStringLiteral(
+    definition.details = QStringLiteral(
         "The station database the console uses; `stations maintenance` takes a station out of\n"
         "service for a time (its alarms are not notified; history file, audited).\n"
         "  stations                 list every station: address, description, default flag\n"
@@ -239,24 +239,26 @@ CommandSpec stationsCommand()
         "  kestavo-cli stations tag 127.0.0.1 north/pumps night-tariff\n"
         "  kestavo-cli stations set 127.0.0.1 --location \"Pump house\" --lat 69.65 --lon 18.96 "
         "--zone Europe/Oslo");
-    spec.csvKinds = {CommandKind::StationsList};
-    spec.secretArguments = true;
-    spec.options = maintenanceOptions();
-    spec.options << QCommandLineOption(QStringLiteral("location"), QStringLiteral("Where the station is."),
-                                       QStringLiteral("TEXT"))
-                 << QCommandLineOption(QStringLiteral("lat"), QStringLiteral("Latitude, degrees north."),
-                                       QStringLiteral("DEG"))
-                 << QCommandLineOption(QStringLiteral("lon"), QStringLiteral("Longitude, degrees east."),
-                                       QStringLiteral("DEG"))
-                 << QCommandLineOption(QStringLiteral("zone"), QStringLiteral("IANA time zone."),
-                                       QStringLiteral("ZONE"));
-    spec.parse = parse;
-    spec.run = [](const Command& c, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
+    definition.csvKinds = {CommandKind::StationsList};
+    definition.secretArguments = true;
+    definition.options = maintenanceOptions();
+    definition.options << QCommandLineOption(QStringLiteral("location"),
+                                             QStringLiteral("Where the station is."), QStringLiteral("TEXT"))
+                       << QCommandLineOption(QStringLiteral("lat"),
+                                             QStringLiteral("Latitude, degrees north."),
+                                             QStringLiteral("DEG"))
+                       << QCommandLineOption(QStringLiteral("lon"),
+                                             QStringLiteral("Longitude, degrees east."),
+                                             QStringLiteral("DEG"))
+                       << QCommandLineOption(QStringLiteral("zone"), QStringLiteral("IANA time zone."),
+                                             QStringLiteral("ZONE"));
+    definition.parse = parse;
+    definition.run = [](const Command& c, QTextStream& out, QTextStream& err, const CliEnvironment& env) {
         if (c.kind == CommandKind::StationsMaintenance)
             return runMaintenanceCommand(c.arguments, out, err, env);
         return runWithRunner(c, out, err, env);
     };
-    return spec;
+    return definition;
 }
 
 } // namespace kestavo::cli

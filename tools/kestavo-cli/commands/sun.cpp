@@ -40,19 +40,19 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& o, Co
 
 } // namespace
 
-CommandSpec sunCommand()
+CommandDefinition sunCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("sun");
-    spec.synopsis = QStringLiteral("sun --lat DEG --lon DEG --date YYYY-MM-DD [--zone ZONE]");
-    spec.details = QStringLiteral(
+    CommandDefinition definition;
+    definition.word = QStringLiteral("sun");
+    definition.synopsis = QStringLiteral("sun --lat DEG --lon DEG --date YYYY-MM-DD [--zone ZONE]");
+    definition.details = QStringLiteral(
         "Civil dawn, sunrise, sunset and civil dusk at a place on a date, as HH:MM in ZONE\n"
         "(default: this machine's zone), computed as schedules compute them. Latitude north and\n"
         "longitude east are positive. Where the event does not happen that date the line says\n"
         "so: polar day, polar night, white night (the sun never 6° below) or no twilight.\n"
         "Example:\n"
         "  kestavo-cli sun --lat 69.65 --lon 18.96 --date 2026-06-21 --zone Europe/Oslo");
-    spec.options = {
+    definition.options = {
         QCommandLineOption(QStringLiteral("lat"), QStringLiteral("Latitude, degrees north."),
                            QStringLiteral("DEG")),
         QCommandLineOption(QStringLiteral("lon"), QStringLiteral("Longitude, degrees east."),
@@ -60,9 +60,9 @@ CommandSpec sunCommand()
         QCommandLineOption(QStringLiteral("date"), QStringLiteral("The date."), QStringLiteral("DATE")),
         QCommandLineOption(QStringLiteral("zone"), QStringLiteral("IANA time zone."),
                            QStringLiteral("ZONE"))};
-    spec.parse = parse;
-    spec.run = runSunCommand;
-    return spec;
+    definition.parse = parse;
+    definition.run = runSunCommand;
+    return definition;
 }
 
 } // namespace kestavo::cli

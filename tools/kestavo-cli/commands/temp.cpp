@@ -50,21 +50,21 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Comm
 
 } // namespace
 
-CommandSpec tempCommand()
+CommandDefinition tempCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("temp");
-    spec.synopsis = QStringLiteral("temp UNIT off UPPER LOWER\n"
-                                   "temp UNIT on UPPER_SLOT LOWER_SLOT UPPER LOWER");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("temp");
+    definition.synopsis = QStringLiteral("temp UNIT off UPPER LOWER\n"
+                                         "temp UNIT on UPPER_SLOT LOWER_SLOT UPPER LOWER");
+    definition.details =
         QStringLiteral("Set the temperature triggers: run UPPER_SLOT when the unit gets warmer than\n"
                        "UPPER °C and LOWER_SLOT when it gets colder than LOWER °C (0 to 49, UPPER above\n"
                        "LOWER), or switch them off. Waits for \"Temperature Data Received !\".\n"
                        "Example:\n"
                        "  kestavo-cli temp 127.0.0.1 on 2 3 30 29");
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

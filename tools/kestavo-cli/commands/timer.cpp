@@ -43,13 +43,13 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec timerCommand()
+CommandDefinition timerCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("timer");
-    spec.synopsis = QStringLiteral("timer UNIT set SLOT DURATION [--continuous]\n"
-                                   "timer UNIT stop");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("timer");
+    definition.synopsis = QStringLiteral("timer UNIT set SLOT DURATION [--continuous]\n"
+                                         "timer UNIT stop");
+    definition.details =
         QStringLiteral("Set the relay timer to run the script in SLOT after DURATION (seconds, or units\n"
                        "such as 1d2h3m4s; at most 30d24h60m60s), once or, with --continuous, over and\n"
                        "over; or stop it. Waits for \"Timer Data Received !\" / \"Timer Stopped\n"
@@ -57,11 +57,11 @@ CommandSpec timerCommand()
                        "Examples:\n"
                        "  kestavo-cli timer 127.0.0.1 set 3 1h30m --continuous\n"
                        "  kestavo-cli timer 127.0.0.1 stop");
-    spec.options = {QCommandLineOption(QStringLiteral("continuous"),
-                                       QStringLiteral("run the script again each time the timer runs out"))};
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.options = {QCommandLineOption(
+        QStringLiteral("continuous"), QStringLiteral("run the script again each time the timer runs out"))};
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli

@@ -41,23 +41,23 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
 
 } // namespace
 
-CommandSpec watchCommand()
+CommandDefinition watchCommand()
 {
-    CommandSpec spec;
-    spec.word = QStringLiteral("watch");
-    spec.synopsis = QStringLiteral("watch UNIT [--count N] [--interval MS]");
-    spec.details =
+    CommandDefinition definition;
+    definition.word = QStringLiteral("watch");
+    definition.synopsis = QStringLiteral("watch UNIT [--count N] [--interval MS]");
+    definition.details =
         QStringLiteral("Poll UNIT like the console does (every 1000 ms unless --interval says otherwise)\n"
                        "and print one line per status report: text, JSON Lines (--format json) or CSV\n"
                        "with a header row (--format csv). Stops after N reports with --count, when\n"
                        "interrupted, or when the unit has been silent for 60 s.\n"
                        "Example:\n"
                        "  kestavo-cli watch 127.0.0.1 --count 10 --format csv");
-    spec.options = {repeatCountOption(), repeatIntervalOption()};
-    spec.csvKinds = {CommandKind::Watch};
-    spec.parse = parse;
-    spec.run = runWithRunner;
-    return spec;
+    definition.options = {repeatCountOption(), repeatIntervalOption()};
+    definition.csvKinds = {CommandKind::Watch};
+    definition.parse = parse;
+    definition.run = runWithRunner;
+    return definition;
 }
 
 } // namespace kestavo::cli
