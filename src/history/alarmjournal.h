@@ -156,8 +156,7 @@ public:
                        const QString& text = {});
     /// Acknowledges from whatever state is stored; Adopted when there was nothing to acknowledge.
     AlarmChange acknowledge(qint64 id, const QString& who, qint64 nowMs);
-    /// Shelves an open alarm until `untilMs`, or, with untilMs 0, returns a shelved one to
-    /// `unshelvedTo`.
+    /// Shelves an open alarm until `untilMs`; Adopted when it is no longer open.
     AlarmChange shelve(qint64 id, qint64 untilMs, const QString& who, qint64 nowMs, const QString& text = {});
     /// Ends a shelving: by time-out (`who` empty) or by hand (`who` is taken as the acknowledger).
     AlarmChange unshelve(qint64 id, AlarmState to, const QString& who, qint64 nowMs,
