@@ -382,17 +382,21 @@ bool AlarmEngine::commit(AlarmRecord next, AlarmState from, const QString& who, 
         return true;
     }
     const history::AlarmChange change = m_journal->change(next.id, from, next, who, text);
+    return take(change, next.id, QStringLiteral("the change"));
+}
+
+bool AlarmEngine::take(const history::AlarmChange& change, qint64 id, const QString& what)
+{
     if (change.failed()) {
-        reportFailure(QStringLiteral("the change of alarm %1 could not be stored").arg(next.id));
+        reportFailure(QStringLiteral("%1 of alarm %2 could not be stored").arg(what).arg(id));
         return false;
     }
     m_failing = false;
-    if (change.applied()) {
-        cache(*change.stored, from);
-        return true;
-    }
-    adopt(change.stored, next.id);
-    return false;
+    if (change.applied())
+        cache(*change.stored, change.previous);
+    else
+        adopt(change.stored, id);
+    return change.applied();
 }
 
 void AlarmEngine::adopt(const std::optional<AlarmRecord>& stored, qint64 id)
@@ -491,15 +495,7 @@ bool AlarmEngine::acknowledge(qint64 alarmId, const QString& who)
     const qint64 t = now();
     if (m_journal && m_journal->isOpen()) {
         const history::AlarmChange change = m_journal->acknowledge(alarmId, who, t);
-        if (change.failed()) {
-            reportFailure(QStringLiteral("the acknowledgement of alarm %1 could not be stored").arg(alarmId));
-            return false;
-        }
-        if (change.applied())
-            cache(*change.stored, change.previous);
-        else
-            adopt(change.stored, alarmId);
-        return change.applied();
+        return take(change, alarmId, QStringLiteral("the acknowledgement"));
     }
     AlarmRecord next = it->second;
     next.state = history::acknowledged(next.state);
@@ -529,15 +525,7 @@ bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who, 
     const QString text = shelveText(t + durationMs, reason);
     if (m_journal && m_journal->isOpen()) {
         const history::AlarmChange change = m_journal->shelve(alarmId, t + durationMs, who, t, text);
-        if (change.failed()) {
-            reportFailure(QStringLiteral("the shelving of alarm %1 could not be stored").arg(alarmId));
-            return false;
-        }
-        if (change.applied())
-            cache(*change.stored, change.previous);
-        else
-            adopt(change.stored, alarmId);
-        return change.applied();
+        return take(change, alarmId, QStringLiteral("the shelving"));
     }
     AlarmRecord next = it->second;
     next.state = AlarmState::Shelved;
@@ -563,15 +551,7 @@ bool AlarmEngine::unshelve(qint64 alarmId, const QString& who)
     const QString text = QStringLiteral("unshelved by hand");
     if (m_journal && m_journal->isOpen()) {
         const history::AlarmChange change = m_journal->unshelve(alarmId, to, who, t, text);
-        if (change.failed()) {
-            reportFailure(QStringLiteral("the unshelving of alarm %1 could not be stored").arg(alarmId));
-            return false;
-        }
-        if (change.applied())
-            cache(*change.stored, change.previous);
-        else
-            adopt(change.stored, alarmId);
-        return change.applied();
+        return take(change, alarmId, QStringLiteral("the unshelving"));
     }
     AlarmRecord next = it->second;
     next.state = to;

@@ -137,6 +137,9 @@ private:
     /// Stores `next` (a change from `from`), then updates the cache from what is stored. False
     /// when the change did not apply: another program's change was adopted, or the store failed.
     bool commit(AlarmRecord next, AlarmState from, const QString& who, const QString& text = {});
+    /// The cache after a journal call: the new row when the change applied, the stored one when
+    /// another program's came first; a failure reported as `what` ("the acknowledgement").
+    bool take(const history::AlarmChange& change, qint64 id, const QString& what);
     void adopt(const std::optional<AlarmRecord>& stored, qint64 id);
     void cache(const AlarmRecord& alarm, AlarmState previous);
     void reportFailure(const QString& what);
