@@ -1191,6 +1191,14 @@ Die Liste trotzdem senden?</translation>
         <source>The unit at %1 answers short status reports (%2 bytes): its firmware may need an update. What the reports carry is shown.</source>
         <translation>Das Gerät unter %1 sendet kurze Statusberichte (%2 Bytes): seine Firmware braucht vielleicht ein Update. Angezeigt wird, was die Berichte enthalten.</translation>
     </message>
+    <message>
+        <source>As of %1 (%2)</source>
+        <translation>Stand %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3</source>
+        <translation>%1: %2, %3</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::AddIpDialog</name>
@@ -1312,6 +1320,10 @@ Die Liste trotzdem senden?</translation>
         <source>&amp;Schedules</source>
         <translation>&amp;Zeitpläne</translation>
     </message>
+    <message>
+        <source>Unit, as of %1</source>
+        <translation>Gerät, Stand %1</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::ReadoutPanel</name>
@@ -1357,6 +1369,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Relay %1 state</source>
         <translation>Zustand von Relais %1</translation>
+    </message>
+    <message>
+        <source>Power relays, as of %1</source>
+        <translation>Leistungsrelais, Stand %1</translation>
     </message>
 </context>
 <context>
@@ -1590,6 +1606,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>as of %1</source>
         <translation>Stand %1</translation>
+    </message>
+    <message>
+        <source>As of %1 (%2 old)</source>
+        <translation>Stand %1 (%2 alt)</translation>
     </message>
 </context>
 <context>

@@ -136,6 +136,11 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
         return QBrush(QColor(0x80, 0x80, 0x80));
     if (role == Qt::ToolTipRole && column == Age && unit.lastReportMs)
         return tr("Last report %1 ago").arg(ageText(m_poller.now() - *unit.lastReportMs));
+    if (role == Qt::ToolTipRole && old) {
+        return tr("As of %1 (%2 old)")
+            .arg(QDateTime::fromMSecsSinceEpoch(*unit.lastReportMs).toString(QStringLiteral("HH:mm:ss")),
+                 ageText(m_poller.now() - *unit.lastReportMs));
+    }
     if (role == Qt::AccessibleTextRole && old) {
         const bool voltage = column >= FirstVoltage && column <= LastVoltage;
         const QString what = voltage ? tr("Voltage %1").arg(column - FirstVoltage + 1)

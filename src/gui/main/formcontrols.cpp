@@ -1,5 +1,7 @@
 #include "gui/main/formcontrols.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +33,21 @@ QLineEdit* makeReadout(QWidget* parent, const QString& name, const QString& acce
     e->setCursor(Qt::PointingHandCursor);
     e->installEventFilter(filter);
     return e;
+}
+
+QString oldReadingTip(const QDateTime& asOf, const QString& age)
+{
+    if (!asOf.isValid())
+        return {};
+    return QCoreApplication::translate("kestavo::core", "As of %1 (%2)")
+        .arg(asOf.toString(qs("HH:mm:ss")), age);
+}
+
+QString spokenReading(const QString& name, const QString& value, const QString& age)
+{
+    if (age.isEmpty() || value.trimmed().isEmpty())
+        return name;
+    return QCoreApplication::translate("kestavo::core", "%1: %2, %3").arg(name, value.simplified(), age);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)

@@ -151,6 +151,7 @@ void MainForm::buildUi()
     middle->addLayout(left, 2);
     m_readoutPanel = new ReadoutPanel(m_ctx, this);
     connect(m_readoutPanel, &ReadoutPanel::openRequested, this, &MainForm::open);
+    connect(m_readoutPanel, &ReadoutPanel::ageChanged, this, &MainForm::showAge);
     middle->addWidget(m_readoutPanel, 3);
     top->addLayout(middle);
     top->addWidget(buildCommands());
@@ -162,6 +163,7 @@ void MainForm::buildUi()
 QWidget* MainForm::buildReadouts()
 {
     auto* box = new QGroupBox(tr("Unit"), this);
+    m_unitBox = box;
     auto* grid = new QGridLayout(box);
     m_mac = makeReadout(this, qs("Text8"), tr("MAC address"), this);
     m_stationName = makeReadout(this, qs("Text83"), tr("Station name"), this);
@@ -563,13 +565,34 @@ void MainForm::onStatus(const protocol::StatusReport& report)
 void MainForm::setIoBox(QLineEdit* box, int value)
 {
     // Style sheets, not palettes: a skin that styles line edits would paint over a palette colour.
+    // An old reading keeps its meaning (a set pin stays red) in faded colours.
     if (value == 0) {
         box->setText(qs("0"));
-        box->setStyleSheet(QString());
+        box->setStyleSheet(m_valuesOld ? qs("QLineEdit { color: #808080; }") : QString());
     } else if (value == 1) {
         box->setText(qs("1"));
-        box->setStyleSheet(qs("QLineEdit { background-color: #FF0000; color: #FFFF00; }"));
+        box->setStyleSheet(m_valuesOld ? qs("QLineEdit { background-color: #F0B0B0; color: #808080; }")
+                                       : qs("QLineEdit { background-color: #FF0000; color: #FFFF00; }"));
     }
+}
+
+void MainForm::showAge(const QDateTime& asOf, const QString& age)
+{
+    // The temperature, the I/O pins and the relay states came in the same report as the voltages
+    // and go old with them.
+    m_valuesOld = asOf.isValid();
+    m_unitBox->setTitle(m_valuesOld ? tr("Unit, as of %1").arg(asOf.toString(qs("HH:mm"))) : tr("Unit"));
+    const QString tip = oldReadingTip(asOf, age);
+    m_temperature->setStyleSheet(m_valuesOld ? qs("QLineEdit { color: #808080; }") : QString());
+    m_temperature->setToolTip(tip);
+    m_temperature->setAccessibleName(spokenReading(tr("Temperature"), m_temperature->text(), age));
+    for (int i = 0; i < 5; ++i) {
+        QLineEdit* io = m_ioBoxes[std::size_t(i)];
+        setIoBox(io, io->text() == qs("1") ? 1 : 0);
+        io->setToolTip(tip);
+        io->setAccessibleName(spokenReading(tr("I/O pin %1").arg(i + 1), io->text(), age));
+    }
+    m_relayPanel->showAge(asOf, age);
 }
 
 void MainForm::setRevisionLocked(bool locked)

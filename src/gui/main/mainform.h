@@ -16,6 +16,8 @@
 #include "gui/main/dialogid.h"
 
 class QAction;
+class QDateTime;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -109,6 +111,7 @@ private:
     void resetDisplay();
     void setRevisionLocked(bool locked);
     void setIoBox(QLineEdit* box, int value);
+    void showAge(const QDateTime& asOf, const QString& age);
     void animateTimer();
     void marquee();
 
@@ -125,6 +128,7 @@ private:
     StationBar* m_stationBar = nullptr;
     RelayPanel* m_relayPanel = nullptr;
     ReadoutPanel* m_readoutPanel = nullptr;
+    QGroupBox* m_unitBox = nullptr;
     std::array<QLineEdit*, 5> m_ioBoxes{};
     QLineEdit* m_temperature = nullptr;         // Text57
     QLineEdit* m_mac = nullptr;                 // Text8
@@ -138,6 +142,7 @@ private:
     QPushButton* m_stationNameButton = nullptr; // Command25
     QPushButton* m_stopTimer = nullptr;         // Command26
     QToolButton* m_boardsButton = nullptr;      // Command28
+    bool m_valuesOld = false;                   // the unit has gone quiet: readings are dimmed
     QPushButton* m_pingButton = nullptr;        // Command27
     std::array<QLabel*, 7> m_panels{};
 

@@ -126,6 +126,7 @@ void ReadoutPanel::showFresh()
         box->setToolTip(QString());
         box->setAccessibleName(baseName(c));
     }
+    Q_EMIT ageChanged(QDateTime(), QString());
 }
 
 void ReadoutPanel::refreshAge()
@@ -153,6 +154,7 @@ void ReadoutPanel::refreshAge()
         box->setToolTip(tip);
         box->setAccessibleName(tr("%1: %2 V, %3").arg(baseName(c), box->text().trimmed(), age));
     }
+    Q_EMIT ageChanged(m_lastReport, age);
 }
 
 void ReadoutPanel::showReport(const protocol::StatusReport& report)

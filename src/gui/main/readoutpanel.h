@@ -50,6 +50,9 @@ public:
 
 Q_SIGNALS:
     void openRequested(kestavo::core::DialogId id, int argument);
+    /// The other readouts of the window follow the voltages: `asOf` is the time of the last report
+    /// once the values shown are old ("40 s old" in `age`), invalid while they are live.
+    void ageChanged(const QDateTime& asOf, const QString& age);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,6 @@
 #include "gui/main/relaypanel.h"
 
+#include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -37,7 +38,27 @@ void RelayPanel::showReport(const protocol::StatusReport& report)
         if (!on)
             continue;
         m_labels[r]->setText(*on ? qs("ON") : qs("OFF"));
-        setTextColour(m_labels[r], *on ? kOn : kOff);
+        paint(m_labels[r]);
+    }
+}
+
+void RelayPanel::paint(QLabel* label)
+{
+    setTextColour(label, m_old ? kOld : label->text() == qs("ON") ? kOn : kOff);
+}
+
+void RelayPanel::showAge(const QDateTime& asOf, const QString& age)
+{
+    m_old = asOf.isValid();
+    setTitle(m_old ? tr("Power relays, as of %1").arg(asOf.toString(qs("HH:mm"))) : tr("Power relays"));
+    const QString tip = oldReadingTip(asOf, age);
+    for (std::size_t r = 0; r < 3; ++r) {
+        QLabel* label = m_labels[r];
+        paint(label);
+        label->setToolTip(tip);
+        // "====" is no reading: nothing to call old.
+        const QString value = label->text() == qs("====") ? QString() : label->text();
+        label->setAccessibleName(spokenReading(tr("Relay %1 state").arg(r + 1), value, age));
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "protocol/reply.h"
 
+class QDateTime;
 class QLabel;
 
 namespace kestavo::core {
@@ -24,13 +25,19 @@ public:
     void showReport(const protocol::StatusReport& report);
     /// Back to "====": no session, nothing known.
     void reset();
+    /// Dims the states and says their age once the unit has gone quiet (`asOf` valid), or shows
+    /// them live again.
+    void showAge(const QDateTime& asOf, const QString& age);
 
 Q_SIGNALS:
     /// A relay button was pressed (1…3).
     void relayClicked(int relay);
 
 private:
+    void paint(QLabel* label);
+
     std::array<QLabel*, 3> m_labels{};
+    bool m_old = false;
 };
 
 } // namespace kestavo::core

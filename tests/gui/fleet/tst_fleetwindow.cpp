@@ -263,6 +263,19 @@ void TestFleetWindow::oldReadingsLookOldAndNormalStaysCalm()
              QStringLiteral("Last report 3 min 0 s ago"));
     QCOMPARE(cell(0, FleetModel::FirstVoltage, Qt::AccessibleTextRole).toString(),
              QStringLiteral("Voltage 1: %1 V, 3 min 0 s old").arg(volts));
+    // Every reading of the row, not only the voltages, is dated and says its age.
+    const QString at = QDateTime::fromMSecsSinceEpoch(reported).toString(QStringLiteral("HH:mm:ss"));
+    for (const int column : {int(FleetModel::Relays), int(FleetModel::Temperature),
+                             int(FleetModel::LastVoltage), int(FleetModel::Io), int(FleetModel::Uptime)}) {
+        const QString header = model.headerData(column, Qt::Horizontal).toString();
+        QVERIFY2(cell(0, column, Qt::ForegroundRole).isValid(), qPrintable(header));
+        QCOMPARE(cell(0, column, Qt::ToolTipRole).toString(),
+                 QStringLiteral("As of %1 (3 min 0 s old)").arg(at));
+        QVERIFY2(
+            cell(0, column, Qt::AccessibleTextRole).toString().endsWith(QStringLiteral(", 3 min 0 s old")),
+            qPrintable(header));
+    }
+    QVERIFY(!cell(0, FleetModel::Description, Qt::ForegroundRole).isValid()); // who it is never goes old
 }
 
 void TestFleetWindow::fitsA1280Screen()

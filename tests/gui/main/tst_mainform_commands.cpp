@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include "session/consolestate.h"
 
 #include "gui/main/dialogregistry.h"
+#include "gui/main/formcontrols.h"
 #include "gui/main/mainform.h"
 #include "gui/main/readoutpanel.h"
 #include "gui/main/voltagebar.h"
@@ -736,7 +738,11 @@ void TestMainFormCommands::silentUnitsValuesLookOld()
     QDateTime now(QDate(2026, 12, 8), QTime(3, 14, 30));
     panel->setClock([&now] { return now; });
     QVERIFY(m_fixture->start());
-    m_fixture->feed(quietReport().at(21, 2).at(22, 100).bytes());
+    // Relay 1 on (0 is ON), I/O pin 1 set, 23 °C: every kind of reading the window shows.
+    const auto report = [] {
+        return quietReport().at(21, 2).at(22, 100).at(37, 0).at(62, 1).at(69, 23).at(70, 0).bytes();
+    };
+    m_fixture->feed(report());
     auto* box = qobject_cast<QLineEdit*>(control(QStringLiteral("Text16")));
     QVERIFY(box);
     const QString shown = box->text();
@@ -744,7 +750,7 @@ void TestMainFormCommands::silentUnitsValuesLookOld()
     now = now.addMSecs(silentMs);
     m_form->drawBars();
     if (then == QLatin1String("report"))
-        m_fixture->feed(quietReport().at(21, 2).at(22, 100).bytes());
+        m_fixture->feed(report());
     else if (then == QLatin1String("stop"))
         m_fixture->session.stop();
     m_form->drawBars();
@@ -754,4 +760,26 @@ void TestMainFormCommands::silentUnitsValuesLookOld()
     QCOMPARE(box->accessibleName(), QStringLiteral("Voltage 1") + (old ? nameSuffix.arg(shown) : QString()));
     QCOMPARE(box->toolTip().contains(QStringLiteral("03:14:30")), old);
     QCOMPARE(!box->styleSheet().isEmpty(), old);
+
+    // The temperature, the I/O pins and the relay states came with the voltages and age with them.
+    const QString age = old ? nameSuffix.section(u',', 1).trimmed() : QString();
+    const auto spoken = [&](const QString& name, const QString& value) {
+        return old ? QStringLiteral("%1: %2, %3").arg(name, value, age) : name;
+    };
+    auto* temperature = qobject_cast<QLineEdit*>(control(QStringLiteral("Text57")));
+    auto* pin = qobject_cast<QLineEdit*>(control(QStringLiteral("Text58")));
+    auto* relay = qobject_cast<QLabel*>(control(QStringLiteral("Label9")));
+    QVERIFY(temperature && pin && relay);
+    QCOMPARE(temperature->accessibleName(),
+             spoken(QStringLiteral("Temperature"), temperature->text().simplified()));
+    QCOMPARE(temperature->styleSheet().contains(QStringLiteral("#808080")), old);
+    QCOMPARE(pin->accessibleName(), spoken(QStringLiteral("I/O pin 1"), QStringLiteral("1")));
+    QCOMPARE(pin->styleSheet().contains(QStringLiteral("#FF0000")), !old && then != QLatin1String("stop"));
+    QCOMPARE(pin->toolTip().contains(QStringLiteral("03:14:30")), old);
+    QCOMPARE(relay->accessibleName(), spoken(QStringLiteral("Relay 1 state"), QStringLiteral("ON")));
+    QCOMPARE(textColour(relay) == core::kOld, old);
+    QCOMPARE(relay->toolTip().contains(QStringLiteral("03:14:30")), old);
+    const QString asOf = old ? QStringLiteral(", as of 03:14") : QString();
+    QCOMPARE(qobject_cast<QGroupBox*>(relay->parentWidget())->title(), QStringLiteral("Power relays") + asOf);
+    QCOMPARE(qobject_cast<QGroupBox*>(pin->parentWidget())->title(), QStringLiteral("Unit") + asOf);
 }
