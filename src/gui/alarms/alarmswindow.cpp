@@ -332,7 +332,7 @@ void AlarmsWindow::acknowledgeSelected()
 {
     const qint64 id = selectedAlarm();
     if (id == 0) {
-        context().prompter.inform(tr("Select an alarm in the list first."));
+        context().prompter.tell(tr("Select an alarm in the list first."));
         return;
     }
     m_services.engine.acknowledge(id, operatorName());
@@ -347,13 +347,13 @@ void AlarmsWindow::shelveSelected()
 {
     const qint64 id = selectedAlarm();
     if (id == 0) {
-        context().prompter.inform(tr("Select an alarm in the list first."));
+        context().prompter.tell(tr("Select an alarm in the list first."));
         return;
     }
     const qint64 duration = qint64(m_shelveMinutes->value()) * 60 * 1000;
     const QString reason = m_shelveReason->text().trimmed();
     if (const QString problem = alarms::shelveProblem(duration, reason); !problem.isEmpty()) {
-        context().prompter.inform(tr("The alarm was not shelved. ") + problem);
+        context().prompter.tell(tr("The alarm was not shelved. ") + problem);
         return;
     }
     if (m_services.engine.shelve(id, duration, operatorName(), reason))
@@ -365,7 +365,7 @@ void AlarmsWindow::unshelveSelected()
     const qint64 id = selectedAlarm();
     const std::optional<history::AlarmRecord> alarm = m_services.engine.alarm(id);
     if (!alarm || alarm->state != history::AlarmState::Shelved) {
-        context().prompter.inform(tr("Select a shelved alarm in the list first."));
+        context().prompter.tell(tr("Select a shelved alarm in the list first."));
         return;
     }
     m_services.engine.unshelve(id, operatorName());
@@ -450,7 +450,7 @@ void AlarmsWindow::saveRule(bool asNew)
 {
     const int row = m_rules->currentRow();
     if (!asNew && (row < 0 || row >= m_ruleList.size())) {
-        context().prompter.inform(tr("Select the rule to save in the list first, or use Add."));
+        context().prompter.tell(tr("Select the rule to save in the list first, or use Add."));
         return;
     }
     QString problem;
@@ -460,12 +460,12 @@ void AlarmsWindow::saveRule(bool asNew)
         problem = alarms::validateRule(*rule, m_ruleList);
     }
     if (!problem.isEmpty()) {
-        context().prompter.inform(tr("The rule was not saved. ") + problem);
+        context().prompter.tell(tr("The rule was not saved. ") + problem);
         return;
     }
     if (!m_services.journal.saveRule(*rule)) {
-        context().prompter.inform(tr("The rule could not be written to the history file; check that "
-                                     "the file is writable."));
+        context().prompter.tellCritical(tr("The rule could not be written to the history file; check that "
+                                           "the file is writable."));
         return;
     }
     refreshRules();

@@ -210,6 +210,7 @@ void TestAlarmWindows::alarmsWindowButtons()
     QCOMPARE(
         fixture.prompter.lastText(),
         u"The alarm was not shelved. Reason: say why the alarm is shelved (it is kept in the event log)."_s);
+    QCOMPARE(fixture.prompter.lastCall().title, u"Kestavo"_s);
     QCOMPARE(list->item(0, 1)->text(), u"active, unacknowledged"_s);
     QCOMPARE(window.findChild<QSpinBox*>(u"ShelveMinutes"_s)->maximum(), 24 * 60); // the longest shelving
     window.findChild<QLineEdit*>(u"ShelveReason"_s)->setText(u"sensor being replaced"_s);
@@ -349,6 +350,7 @@ void TestAlarmWindows::rulesEditorRefuses()
         QCOMPARE(rules->item(1, 1)->text(), u"Voltage below"_s); // in words, not "voltage-below"
     } else {
         QVERIFY2(fixture.prompter.lastText().contains(message), qPrintable(fixture.prompter.lastText()));
+        QCOMPARE(fixture.prompter.lastCall().title, u"Kestavo"_s); // our window, not the unit's title
         QCOMPARE(journal.rules().size(), 1);
     }
 }
