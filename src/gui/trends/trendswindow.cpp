@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAbstractItemView>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCheckBox>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScatterSeries>
+#include <QStyle>
 #include <QTimeZone>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -73,6 +75,8 @@ constexpr int kCustom = 6;
 constexpr std::array<QRgb, history::kSeries> kColours{0x1f77b4, 0xd62728, 0x2ca02c, 0x9467bd, 0x8c564b,
                                                       0xe377c2, 0x7f7f7f, 0xbcbd22, 0xff7f0e};
 constexpr double kLaneHeight = 0.7;
+// The station box grows with the descriptions up to this; the list and the tooltip show the rest.
+constexpr int kStationBoxMaxWidth = 380;
 
 // The finest step that keeps a range within some tens of thousands of rows and is still kept for it.
 history::Step stepFor(qint64 from, qint64 to, qint64 now, const history::HistoryStore::Retention& kept)
@@ -150,7 +154,13 @@ void TrendsWindow::buildUi(int preselect)
     m_stationBox = new QComboBox(this);
     m_stationBox->setObjectName(qs("TrendsStation"));
     m_stationBox->setAccessibleName(tr("Station"));
+    // Sites are told apart by their descriptions: the box grows with them (within reason, the
+    // other controls share the row), the list opens as wide as its longest entry, and whatever the
+    // closed box cannot hold is in its tooltip.
     m_stationBox->setMinimumContentsLength(15);
+    m_stationBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_stationBox->setMaximumWidth(kStationBoxMaxWidth);
+    m_stationBox->view()->setTextElideMode(Qt::ElideNone);
     label("&Station:", m_stationBox);
     m_rangeBox = new QComboBox(this);
     m_rangeBox->setObjectName(qs("TrendsRange"));
@@ -184,8 +194,6 @@ void TrendsWindow::buildUi(int preselect)
     auto* imageButton = new QPushButton(tr("Save image…"), this);
     imageButton->setObjectName(qs("TrendsSaveImage"));
     imageButton->setAccessibleName(tr("Save image"));
-    top->addWidget(exportButton);
-    top->addWidget(imageButton);
 
     auto* boxes = new QVBoxLayout;
     const QStringList names = captions();
@@ -263,10 +271,17 @@ void TrendsWindow::buildUi(int preselect)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
-    layout->addWidget(m_status);
+    // The exports sit beside the status line, which says where they wrote, and leave the top
+    // row to the station's description and the range.
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(exportButton);
+    bottom->addWidget(imageButton);
+    layout->addLayout(bottom);
 
     fillStations();
     connect(m_stationBox, &QComboBox::currentIndexChanged, this, [this] {
+        m_stationBox->setToolTip(m_stationBox->currentText());
         const QStringList names = captions();
         for (int s = 0; s < history::kSeries; ++s) {
             m_seriesBoxes[std::size_t(s)]->setText(names.at(s));
@@ -336,11 +351,22 @@ void TrendsWindow::fillStations()
         for (int i = 0; i < store.count() && description.isEmpty(); ++i)
             if (stations::addressOf(store.entryAt(i)) == address)
                 description = stations::descriptionOf(store.entryAt(i)).trimmed();
-        m_stationBox->addItem(description.isEmpty() ? address : tr("%1 (%2)").arg(description, address),
-                              address);
+        const QString text = description.isEmpty() ? address : tr("%1 (%2)").arg(description, address);
+        m_stationBox->addItem(text, address);
+        m_stationBox->setItemData(m_stationBox->count() - 1, text, Qt::ToolTipRole);
     }
     if (!selected.isEmpty())
         m_stationBox->setCurrentIndex(m_stationBox->findData(selected));
+    QAbstractItemView* list = m_stationBox->view();
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    for (int i = 0; i < m_stationBox->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_stationBox->itemText(i)));
+    // Room for the item's margins and a scroll bar beside the longest text.
+    list->setMinimumWidth(widest + 2 * list->frameWidth() +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          4 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16);
+    m_stationBox->setToolTip(m_stationBox->currentText());
 }
 
 QStringList TrendsWindow::captions() const

@@ -1,5 +1,6 @@
 // The Trends window against a real history file, and the main window's double click that opens it.
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QChart>
 #include <QChartView>
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "gui/main/mainform.h"
@@ -48,6 +51,7 @@ private Q_SLOTS:
     void keysZoomAndPan();
     void ticksFallOnRoundTimes_data();
     void ticksFallOnRoundTimes();
+    void longDescriptionsShowWhole();
 };
 
 void TestTrendsWindow::drawsGapsAndExportsTheShownRange()
@@ -253,6 +257,36 @@ void TestTrendsWindow::ticksFallOnRoundTimes()
         QCOMPARE(ticks.first().ms, ms(first));
     for (qsizetype i = 1; i < ticks.size(); ++i) // evenly spaced
         QCOMPARE(ticks.at(i).ms - ticks.at(i - 1).ms, ticks.at(1).ms - ticks.at(0).ms);
+}
+
+void TestTrendsWindow::longDescriptionsShowWhole()
+{
+    testsupport::ConsoleFixture f;
+    const QString description = u"Battery bank, north shelter 12"_s; // as long as Add IP takes
+    QVERIFY(f.store.add(u"127.0.0.2"_s, u"secret"_s, description));
+    f.state.setSelectedAddress(u"127.0.0.2"_s);
+    history::HistoryStore store;
+    QVERIFY(store.open(f.dir.filePath(u"history.db"_s)).ok);
+    trends::TrendsWindow w(f.context, store, 1);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* box = w.findChild<QComboBox*>(u"TrendsStation"_s);
+    const QString whole = description + u" (127.0.0.2)"_s;
+    QCOMPARE(box->currentText(), whole);
+    QCOMPARE(box->toolTip(), whole);
+    QCOMPARE(box->itemData(box->currentIndex(), Qt::ToolTipRole).toString(), whole);
+    // Whole in the closed box and in the open list, address included.
+    const int needed = QFontMetrics(box->font()).horizontalAdvance(whole);
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    const QRect field =
+        box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    QVERIFY2(field.width() >= needed, qPrintable(u"%1 < %2"_s.arg(field.width()).arg(needed)));
+    box->showPopup();
+    QVERIFY(QTest::qWaitForWindowExposed(box->view()->window()));
+    QVERIFY2(box->view()->viewport()->width() >= needed,
+             qPrintable(u"%1 < %2"_s.arg(box->view()->viewport()->width()).arg(needed)));
+    box->hidePopup();
 }
 
 QTEST_MAIN(TestTrendsWindow)
