@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QValueAxis>
 #include <QWheelEvent>
 
 namespace kestavo::trends {
@@ -18,13 +19,13 @@ TrendChartView::TrendChartView(QChart* chart, QWidget* parent) : QChartView(char
 
 double TrendChartView::timeAt(double x) const
 {
+    // From the time axis itself: mapping through a series fails while the chart has none (a range
+    // still loading, a station without readings there) and put the centre of a zoom at 1970.
     const QRectF area = chart()->plotArea();
-    const auto* axis = chart()->axes(Qt::Horizontal).value(0);
+    const auto* axis = qobject_cast<const QValueAxis*>(chart()->axes(Qt::Horizontal).value(0));
     if (!axis || area.width() <= 0)
         return 0;
-    const QPointF left = chart()->mapToValue(area.topLeft());
-    const QPointF right = chart()->mapToValue(area.topRight());
-    return left.x() + (x - area.left()) / area.width() * (right.x() - left.x());
+    return axis->min() + (x - area.left()) / area.width() * (axis->max() - axis->min());
 }
 
 void TrendChartView::wheelEvent(QWheelEvent* event)

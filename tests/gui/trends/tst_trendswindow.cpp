@@ -165,10 +165,13 @@ void TestTrendsWindow::keysZoomAndPan_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<double>("zoom"); // 0: no zoom asked
     QTest::addColumn<int>("pan");     // sign of the pan asked, 0: none
-    QTest::newRow("+ zooms in") << int(Qt::Key_Plus) << 0.8 << 0;
-    QTest::newRow("- zooms out") << int(Qt::Key_Minus) << 1.25 << 0;
-    QTest::newRow("left pans back") << int(Qt::Key_Left) << 0.0 << -1;
-    QTest::newRow("right pans on") << int(Qt::Key_Right) << 0.0 << 1;
+    QTest::addColumn<bool>("empty");  // the chart has its axes but no series (loading, no readings)
+    QTest::newRow("+ zooms in") << int(Qt::Key_Plus) << 0.8 << 0 << false;
+    QTest::newRow("- zooms out") << int(Qt::Key_Minus) << 1.25 << 0 << false;
+    QTest::newRow("left pans back") << int(Qt::Key_Left) << 0.0 << -1 << false;
+    QTest::newRow("right pans on") << int(Qt::Key_Right) << 0.0 << 1 << false;
+    QTest::newRow("- on an empty chart") << int(Qt::Key_Minus) << 1.25 << 0 << true;
+    QTest::newRow("right on an empty chart") << int(Qt::Key_Right) << 0.0 << 1 << true;
 }
 
 void TestTrendsWindow::keysZoomAndPan()
@@ -176,6 +179,7 @@ void TestTrendsWindow::keysZoomAndPan()
     QFETCH(int, key);
     QFETCH(double, zoom);
     QFETCH(int, pan);
+    QFETCH(bool, empty);
     auto* chart = new QChart;
     auto* series = new QLineSeries;
     series->append(0, 0);
@@ -183,6 +187,10 @@ void TestTrendsWindow::keysZoomAndPan()
     chart->addSeries(series);
     chart->createDefaultAxes();
     chart->axes(Qt::Horizontal).first()->setRange(0, 1000);
+    if (empty) {
+        chart->removeSeries(series); // the window clears the chart while it loads
+        delete series;
+    }
     trends::TrendChartView view(chart);
     view.resize(600, 300);
     view.show();
