@@ -8,7 +8,7 @@
 # refuses whoever connects in that moment (the console, "could not connect to display").
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-for tool in Xvfb dbus-run-session /usr/bin/python3; do
+for tool in Xvfb dbus-run-session xdotool /usr/bin/python3; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
