@@ -84,7 +84,20 @@ def trends(a):
     shot("Trends", "trends.png")
 
 
+def fleet(a):
+    """The Fleet window of a console started with --demo --demo-fleet 50, once every unit has
+    reported, problems first."""
+    find(a, "Fleet", "menu item").queryAction().doAction(0)
+    window = find(a, "Fleet")
+    time.sleep(8)
+    press(window, "Problems first")
+    shot("^Fleet$", "fleet.png")
+
+
 a = app()
+if os.environ.get("FLEET"):
+    fleet(a)
+    raise SystemExit(0)
 if os.environ.get("ONLY") == "trends":
     trends(a)
     raise SystemExit(0)

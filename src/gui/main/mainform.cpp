@@ -579,16 +579,19 @@ void MainForm::setIoBox(QLineEdit* box, int value)
 void MainForm::showAge(const QDateTime& asOf, const QString& age)
 {
     // The temperature, the I/O pins and the relay states came in the same report as the voltages
-    // and go old with them.
+    // and go old with them. Colours change only when that turns; the age is said on every tick.
+    const bool turned = m_valuesOld != asOf.isValid();
     m_valuesOld = asOf.isValid();
     m_unitBox->setTitle(m_valuesOld ? tr("Unit, as of %1").arg(asOf.toString(qs("HH:mm"))) : tr("Unit"));
     const QString tip = oldReadingTip(asOf, age);
-    m_temperature->setStyleSheet(m_valuesOld ? qs("QLineEdit { color: #808080; }") : QString());
+    if (turned)
+        m_temperature->setStyleSheet(m_valuesOld ? qs("QLineEdit { color: #808080; }") : QString());
     m_temperature->setToolTip(tip);
     m_temperature->setAccessibleName(spokenReading(tr("Temperature"), m_temperature->text(), age));
     for (int i = 0; i < 5; ++i) {
         QLineEdit* io = m_ioBoxes[std::size_t(i)];
-        setIoBox(io, io->text() == qs("1") ? 1 : 0);
+        if (turned)
+            setIoBox(io, io->text() == qs("1") ? 1 : 0);
         io->setToolTip(tip);
         io->setAccessibleName(spokenReading(tr("I/O pin %1").arg(i + 1), io->text(), age));
     }

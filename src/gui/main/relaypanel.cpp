@@ -49,12 +49,14 @@ void RelayPanel::paint(QLabel* label)
 
 void RelayPanel::showAge(const QDateTime& asOf, const QString& age)
 {
+    const bool turned = m_old != asOf.isValid();
     m_old = asOf.isValid();
     setTitle(m_old ? tr("Power relays, as of %1").arg(asOf.toString(qs("HH:mm"))) : tr("Power relays"));
     const QString tip = oldReadingTip(asOf, age);
     for (std::size_t r = 0; r < 3; ++r) {
         QLabel* label = m_labels[r];
-        paint(label);
+        if (turned)
+            paint(label);
         label->setToolTip(tip);
         // "====" is no reading: nothing to call old.
         const QString value = label->text() == qs("====") ? QString() : label->text();
