@@ -1095,7 +1095,27 @@ void TestAgent::schedulesRunWithAllowControl()
     QCOMPARE(audit.records().last().outcome, QStringLiteral("no answer"));
     QVERIFY(audit.records().last().detail.contains(QStringLiteral("schedule #%1").arg(offId)));
     QCOMPARE(sent(expected), 1);
+
+    // Sent while the unit is still away, and the agent stops before anything could show it: the
+    // action is not lost from the audit log.
+    schedules::ScheduleEntry later = on;
+    later.relay = 3;
+    later.minuteOfDay = 8 * 60 + 3;
+    schedules::ScheduleStore store;
+    QVERIFY(store.open(history));
+    const qint64 laterId = store.add(later, 0);
+    QVERIFY(laterId > 0);
+    clock = QDateTime(QDate(2026, 6, 10), QTime(8, 3), QTimeZone::utc());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        store.logged(laterId, address, clock.toMSecsSinceEpoch(), QStringLiteral("sent")), 5000);
     agent.shutdown();
+    QCOMPARE(audit.records().size(), 3);
+    const history::AuditRecord unverified = audit.records().last();
+    QCOMPARE(
+        unverified.action + u' ' + unverified.outcome + u' ' + unverified.detail,
+        QStringLiteral("Relay 3 ON sent schedule #%1: relay 3 on not verified: the agent stopped before a "
+                       "report showed it")
+            .arg(laterId));
     // No stored rule is negative: the engine's start leaves the alarm for the operator.
     QCOMPARE(journal.closeOrphans(0), 0);
     QCOMPARE(journal.alarms().size(), 1);
