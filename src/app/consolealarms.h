@@ -85,6 +85,7 @@ public:
     alarms::AuditRecorder& recorder() { return *m_recorder; }
     alarmwindows::AlarmSounder& sounder() { return *m_sounder; }
     history::AuditLog& auditLog() { return *m_audit; }
+    history::AlarmJournal& journal() { return *m_journal; }
     /// Null until open() succeeded.
     notify::Notifier* notifier() { return m_notifier.get(); }
 

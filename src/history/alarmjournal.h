@@ -60,6 +60,13 @@ inline qint64 scheduleFailedRule(qint64 scheduleId)
     return -scheduleId;
 }
 
+/// What an alarm's rule number names for people: "rule 4", or "schedule #12" for the alarm of a
+/// failed schedule.
+inline QString ruleName(qint64 rule)
+{
+    return rule < 0 ? QStringLiteral("schedule #%1").arg(-rule) : QStringLiteral("rule %1").arg(rule);
+}
+
 struct AlarmRecord
 {
     qint64 id = 0;

@@ -161,6 +161,8 @@ private Q_SLOTS:
     void reportFigures();
     void reportCsvCells_data();
     void reportCsvCells();
+    void ruleNamedInWords_data();
+    void ruleNamedInWords();
 };
 
 void NotifyTest::validation_data()
@@ -564,6 +566,44 @@ void NotifyTest::tagsChooseRoutesAndMaintenance()
 
 // A recorded series: a flood of twelve offline alarms, a chattering input, two acknowledgements,
 // a shelving that ends, and standing alarms.
+// A schedule-failed alarm has no rule: its number is minus the schedule's id, and what people
+// read names the schedule.
+void NotifyTest::ruleNamedInWords_data()
+{
+    QTest::addColumn<qint64>("rule");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("rule") << qint64(4) << u"rule 4"_s;
+    QTest::newRow("failed schedule") << qint64(-12) << u"schedule #12"_s;
+}
+
+void NotifyTest::ruleNamedInWords()
+{
+    QFETCH(qint64, rule);
+    QFETCH(QString, name);
+    Message m;
+    m.alarmId = 7;
+    m.address = u"127.0.0.5"_s;
+    m.rule = rule;
+    m.text = u"Schedule #12 failed: relay 2 off at 127.0.0.5 not confirmed by the unit after 3 attempts"_s;
+    QVERIFY2(plainText(m).contains(u"\nAlarm: 7, %1\n"_s.arg(name)), qPrintable(plainText(m)));
+
+    QList<kestavo::history::AlarmEvent> events;
+    for (int i = 0; i < 5; ++i) // raised, ended, raised, ended, raised: chattering
+        events.append({i + 1,
+                       kT0 + i * 10'000,
+                       7,
+                       m.address,
+                       rule,
+                       std::nullopt,
+                       i % 2 ? AlarmState::Normal : AlarmState::ActiveUnacknowledged,
+                       {},
+                       m.text});
+    const QString text =
+        reportText(buildReport(events, {}, kT0, kT0 + kMinute, [](const QString&) { return QString(); }));
+    QVERIFY2(text.contains(u"  127.0.0.5 %1 %2: 3 raised"_s.arg(name, m.text)), qPrintable(text));
+    QVERIFY2(text.contains(u"      3  %1 %2\n"_s.arg(name, m.text)), qPrintable(text));
+}
+
 void NotifyTest::reportFigures()
 {
     using kestavo::history::AlarmEvent;

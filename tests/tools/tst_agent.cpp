@@ -260,6 +260,7 @@ private Q_SLOTS:
     void historyHealth();
     void alarmsAreNotifiedByTheAgent();
     void schedulesRunWithAllowControl();
+    void twoAgentsSwitchOnce();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -1102,10 +1103,97 @@ void TestAgent::schedulesRunWithAllowControl()
     QCOMPARE(audit.records().last().outcome, QStringLiteral("no answer"));
     QVERIFY(audit.records().last().detail.contains(QStringLiteral("schedule #%1").arg(offId)));
     QCOMPARE(sent(expected), 1);
+
+    // Sent while the unit is still away, and the agent stops before anything could show it: the
+    // action is not lost from the audit log.
+    schedules::ScheduleEntry later = on;
+    later.relay = 3;
+    later.minuteOfDay = 8 * 60 + 3;
+    schedules::ScheduleStore store;
+    QVERIFY(store.open(history));
+    const qint64 laterId = store.add(later, 0);
+    QVERIFY(laterId > 0);
+    clock = QDateTime(QDate(2026, 6, 10), QTime(8, 3), QTimeZone::utc());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        store.logged(laterId, address, clock.toMSecsSinceEpoch(), QStringLiteral("sent")), 5000);
     agent.shutdown();
+    QCOMPARE(audit.records().size(), 3);
+    const history::AuditRecord unverified = audit.records().last();
+    QCOMPARE(
+        unverified.action + u' ' + unverified.outcome + u' ' + unverified.detail,
+        QStringLiteral("Relay 3 ON sent schedule #%1: relay 3 on not verified: the agent stopped before a "
+                       "report showed it")
+            .arg(laterId));
     // No stored rule is negative: the engine's start leaves the alarm for the operator.
     QCOMPARE(journal.closeOrphans(0), 0);
     QCOMPARE(journal.alarms().size(), 1);
+}
+
+// Two agents with --allow-control on one history file and one unit: both host an executor with the
+// same timetable, and the unit is switched once, by the one holding the station's lease.
+void TestAgent::twoAgentsSwitchOnce()
+{
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString db = writeStations(sim, QStringLiteral("Ag3nt"));
+    const QString history = m_dir.filePath(QStringLiteral("two-agents-history.db"));
+    const QString address = sim.fleet->address(0).toString();
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(store.setSite(address, {{}, {}, {}, QStringLiteral("UTC")}));
+    }
+    schedules::ScheduleEntry on;
+    on.station = address;
+    on.action = schedules::Action::On;
+    on.relay = 2;
+    on.minuteOfDay = 8 * 60;
+    schedules::ScheduleStore store;
+    QVERIFY(store.open(history));
+    const qint64 id = store.add(on, 0);
+    QVERIFY(id > 0);
+    // Their clocks reach 08:00 eight seconds from now: time to start, poll and take the lease.
+    const QDateTime due(QDate(2026, 6, 10), QTime(8, 0), QTimeZone::utc());
+    const qint64 offsetMs = QDateTime::currentDateTimeUtc().addMSecs(8000).msecsTo(due);
+
+    std::array<QProcess, 2> agents;
+    for (QProcess& process : agents) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(SCHEDULE_AGENT_PATH),
+                      {QString::number(offsetMs), QStringLiteral("--db"), db, QStringLiteral("--history"),
+                       history, QStringLiteral("--unit-port"), QString::number(sim.fleet->port()),
+                       QStringLiteral("--interval-ms"), QStringLiteral("1000"), QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1:0"), QStringLiteral("--allow-control")});
+        QVERIFY(process.waitForStarted());
+    }
+    history::AuditLog audit;
+    QVERIFY(audit.open(history));
+    QTRY_VERIFY_WITH_TIMEOUT(!audit.records().isEmpty(), 20000);
+    // Longer than an unverified action takes to be sent again (3 s), by either.
+    const quint64 replies = sim.fleet->counters().repliesSent;
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->counters().repliesSent >= replies + 8; }, 15000));
+
+    QString logs;
+    for (QProcess& process : agents) {
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        logs += QString::fromUtf8(process.readAll());
+    }
+    // Both ran an executor, and the switch went out once.
+    QCOMPARE(logs.count(QStringLiteral("Schedules: 1 entries")), 2);
+    int frames = 0;
+    for (const auto& record : sim.fleet->model(0).frames())
+        frames += record.bytes == protocol::relayOnFrame(2, "Ag3nt*****");
+    QCOMPARE(frames, 1);
+    QVERIFY(sim.fleet->model(0).relayOn(2));
+    QStringList records;
+    for (const history::AuditRecord& r : audit.records())
+        records << r.program + u' ' + r.action + u' ' + r.outcome + u' ' + r.detail;
+    QCOMPARE(records, QStringList(QStringLiteral("agent Relay 2 ON acknowledged schedule #%1").arg(id)));
+    int sent = 0;
+    for (const schedules::LogRecord& r : store.logSince(0))
+        sent += r.outcome == u"sent";
+    QCOMPARE(sent, 1);
 }
 
 QTEST_GUILESS_MAIN(TestAgent)
