@@ -174,6 +174,11 @@ public:
 
     QList<AlarmEvent> events(qint64 fromMs = 0, qint64 toMs = std::numeric_limits<qint64>::max()) const;
 
+    /// Settings everyone on the file shares (table `settings`): the stored text, or nothing when
+    /// the setting was never made (the program's default holds).
+    std::optional<QString> setting(const QString& name) const;
+    bool setSetting(const QString& name, const QString& value);
+
 private:
     using Step = std::function<std::optional<AlarmRecord>(const AlarmRecord& stored)>;
     /// Reads the row and writes what `step` makes of it, under one write lock; a step returning

@@ -47,17 +47,37 @@ void ScheduleExecutor::dispatch(const Occurrence& o, const QString& outcome)
 
 void ScheduleExecutor::start(const QDateTime& lastRunUtc)
 {
+    start([&lastRunUtc](const QString&) { return lastRunUtc; });
+}
+
+void ScheduleExecutor::start(const std::function<QDateTime(const QString& address)>& lastRunOf)
+{
     const QDateTime now = m_hooks.now();
-    const Recovery recovery = missedActions(m_entries, m_sites, lastRunUtc, now);
-    for (const Occurrence& o : recovery.notReplayed) {
-        if (m_hooks.holdsLease(o.address))
-            log(o, QStringLiteral("not replayed"),
-                QStringLiteral("schedule #%1: %2 was due while no program ran it")
-                    .arg(o.entryId)
-                    .arg(o.entry.actionText()));
+    QList<QList<Site>> sitesOf; // by entry, resolved once
+    QStringList addresses;
+    for (const ScheduleEntry& e : std::as_const(m_entries)) {
+        sitesOf.append(m_sites(e));
+        for (const Site& site : std::as_const(sitesOf.last()))
+            if (!addresses.contains(site.address))
+                addresses.append(site.address);
     }
-    for (const Occurrence& o : recovery.apply)
-        dispatch(o, QStringLiteral("recovered"));
+    for (const QString& address : std::as_const(addresses)) {
+        const SiteResolver only = [&](const ScheduleEntry& e) {
+            QList<Site> sites = sitesOf.value(m_entries.indexOf(e));
+            sites.removeIf([&](const Site& site) { return site.address != address; });
+            return sites;
+        };
+        const Recovery recovery = missedActions(m_entries, only, lastRunOf(address), now);
+        for (const Occurrence& o : recovery.notReplayed) {
+            if (m_hooks.holdsLease(o.address))
+                log(o, QStringLiteral("not replayed"),
+                    QStringLiteral("schedule #%1: %2 was due while no program ran it")
+                        .arg(o.entryId)
+                        .arg(o.entry.actionText()));
+        }
+        for (const Occurrence& o : recovery.apply)
+            dispatch(o, QStringLiteral("recovered"));
+    }
     m_lastTick = now;
 }
 

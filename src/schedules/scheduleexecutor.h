@@ -62,6 +62,9 @@ public:
     /// Called once when the executor starts: applies what was missed since `lastRunUtc` (see
     /// missedActions()) and logs what is not replayed. Later ticks start from now.
     void start(const QDateTime& lastRunUtc);
+    /// The same, each station from when an executor last looked at it: where programs share a
+    /// timetable, another one may have run other stations' entries while this station had none.
+    void start(const std::function<QDateTime(const QString& address)>& lastRunOf);
     /// Sends what fell due since the last tick, and resends or gives up what is still unverified.
     void tick();
     /// A status report of `address` received at `at`; relays[i] is relay i + 1 (empty: unknown).

@@ -162,15 +162,17 @@ void ScheduleHost::tick()
     if (!m_started) {
         if (m_poller.now() < m_startAtMs)
             return; // the stations' first reports take their leases first
-        // When an executor last looked: the newest log line (nothing was due after it, or it would
-        // be logged); none within the recovery window: unknown.
-        const QDateTime at = now();
-        QDateTime lastRun;
-        for (const LogRecord& r : m_store.logSince(at.toMSecsSinceEpoch() - kRecoveryWindowMs))
-            if (!lastRun.isValid() || r.timeMs > lastRun.toMSecsSinceEpoch())
-                lastRun = QDateTime::fromMSecsSinceEpoch(r.timeMs, QTimeZone::utc());
+        // When an executor last looked at a station: its newest log line (nothing was due there
+        // after it, or it would be logged); none within the recovery window: unknown.
+        QHash<QString, qint64> lastRun;
+        for (const LogRecord& r : m_store.logSince(now().toMSecsSinceEpoch() - kRecoveryWindowMs))
+            lastRun[r.address] = std::max(lastRun.value(r.address), r.timeMs);
         m_started = true;
-        m_executor->start(lastRun);
+        m_executor->start([&lastRun](const QString& address) {
+            const auto found = lastRun.constFind(address);
+            return found == lastRun.cend() ? QDateTime()
+                                           : QDateTime::fromMSecsSinceEpoch(*found, QTimeZone::utc());
+        });
         qInfo("Schedules: %d entries, carried out for the stations whose lease this %s holds",
               int(m_executor->entries().size()), qPrintable(m_options.program));
         return;

@@ -91,11 +91,12 @@ public:
         options.clock = clock.fn();
         options.tickMs = 3'600'000; // the test ticks by hand
         options.retryDelaysMs = {100, 200, 400, 800, 1600};
-        options.station = [](const QString& address) {
-            return StationInfo{address == u"127.0.0.5" ? u"Pumphouse"_s
-                                                       : u"Site %1"_s.arg(address.section(u'.', 3)),
-                               {u"North region"_s}};
-        };
+        if (!options.station)
+            options.station = [](const QString& address) {
+                return StationInfo{address == u"127.0.0.5" ? u"Pumphouse"_s
+                                                           : u"Site %1"_s.arg(address.section(u'.', 3)),
+                                   {u"North region"_s}};
+            };
         CurlTransport::Options transport;
         transport.timeoutMs = 4000;
         transport.connectTimeoutMs = 2000;
@@ -155,6 +156,8 @@ private Q_SLOTS:
     void retriesUntilTheReceiverComesBack();
     void hungRouteDelaysNoOther();
     void maintenanceSuppressesAndExpires();
+    void tagsChooseRoutesAndMaintenance_data();
+    void tagsChooseRoutesAndMaintenance();
     void reportFigures();
     void reportCsvCells_data();
     void reportCsvCells();
@@ -517,6 +520,48 @@ void NotifyTest::maintenanceSuppressesAndExpires()
                                    u"127.0.0.5 maintenance ended time up"_s}));
     // The delivery log is in the file.
     QTRY_COMPARE(store.deliveries().size(), 2);
+}
+
+void NotifyTest::tagsChooseRoutesAndMaintenance_data()
+{
+    QTest::addColumn<QStringList>("stationTags");
+    QTest::addColumn<QString>("tag"); // of the route, and then of a maintenance window
+    QTest::addColumn<bool>("covered");
+    QTest::newRow("a tag below it") << QStringList{u"north/pumps"_s} << u"north"_s << true;
+    QTest::newRow("one of several") << QStringList{u"night-tariff"_s, u"north/wells"_s} << u"north"_s << true;
+    QTest::newRow("same start, other tag") << QStringList{u"northeast"_s} << u"north"_s << false;
+    QTest::newRow("a tag above it") << QStringList{u"north"_s} << u"north/pumps"_s << false;
+}
+
+// A route by tag takes the stations carrying it or a tag below it; maintenance by tag holds back
+// every such station's alarms.
+void NotifyTest::tagsChooseRoutesAndMaintenance()
+{
+    QFETCH(QStringList, stationTags);
+    QFETCH(QString, tag);
+    QFETCH(bool, covered);
+    HttpReceiver receiver;
+    Route byTag = webhook(receiver.url(u"/tag"_s), 1);
+    byTag.tag = tag;
+    QVERIFY(validate(byTag).isEmpty());
+    Route everyone = webhook(receiver.url(u"/all"_s), 2);
+    Notifier::Options options;
+    options.station = [&](const QString&) {
+        return StationInfo{u"Pumphouse"_s, stationTags};
+    };
+    Rig rig({byTag, everyone}, options);
+    Alarm(1, u"127.0.0.5"_s).go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0);
+    QVERIFY(rig.settle());
+
+    rig.notifier->setMaintenance({{7, {}, tag, u"mains work"_s, kT0, kT0 + 3'600'000, {}, u"maria"_s}});
+    QCOMPARE(rig.notifier->maintenanceOf(u"127.0.0.5"_s).has_value(), covered);
+    Alarm(2, u"127.0.0.5"_s, 2).go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0 + 1000);
+    QVERIFY(rig.settle());
+    int toTag = 0, toAll = 0;
+    for (const auto& r : receiver.requests())
+        (r.path == "/tag" ? toTag : toAll) += 1;
+    QCOMPARE(toTag, covered ? 1 : 0); // the second alarm is held back where the first went out
+    QCOMPARE(toAll, covered ? 1 : 2);
 }
 
 // A recorded series: a flood of twelve offline alarms, a chattering input, two acknowledgements,

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void executorActsOnlyWhereItHoldsTheLease();
     void executorRecoversAndLogsSkipsOnce();
     void executorsClaimEachOccurrenceOnce();
+    void executorRecoversEachStationFromItsOwnLastRun();
 };
 
 // Almanac tables (minutes, rounded): each time within one minute, or the words where there is none.
@@ -568,6 +569,22 @@ void TestSchedules::executorsClaimEachOccurrenceOnce()
     for (const LogRecord& r : stores[0].logSince(0))
         logged << r.outcome;
     QCOMPARE(logged, QStringList{u"sent"_s}); // the rig's own log hook keeps the rest
+}
+
+// Another program ran the first station's 06:00 while nobody ran the second's: only the second is
+// applied late.
+void TestSchedules::executorRecoversEachStationFromItsOwnLastRun()
+{
+    ScheduleEntry here = relayAt(1, Action::On, 6, 0);
+    ScheduleEntry there = here;
+    there.id = 2;
+    there.station = u"127.0.0.6"_s;
+    ExecutorRig rig({here, there}, {u"127.0.0.5"_s, u"127.0.0.6"_s});
+    rig.executor.start([](const QString& address) {
+        return address == u"127.0.0.5" ? utc(u"2026-12-02T05:00:02"_s) : QDateTime();
+    });
+    QCOMPARE(rig.sent, QStringList{u"127.0.0.6 #2 1"_s});
+    QCOMPARE(rig.outcomes, QStringList{u"#2 recovered"_s});
 }
 
 QTEST_GUILESS_MAIN(TestSchedules)

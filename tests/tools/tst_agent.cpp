@@ -966,9 +966,10 @@ void TestAgent::historyHealth()
     agent.shutdown();
 }
 
-// A rule, a route and a maintenance window written into the history file beforehand: the agent
-// raises the alarm of both units it polls and posts only the one of the unit in service, with
-// the site's name, to a real receiver on loopback; the API shows the other as in maintenance.
+// A rule, a route and a maintenance window of the tag "north" written into the history file
+// beforehand, one unit tagged "north/pumps" in the station file: the agent raises the alarm of
+// both units it polls and posts only the one of the unit in service, with the site's name, to a
+// real receiver on loopback; the API shows the other as in maintenance.
 void TestAgent::alarmsAreNotifiedByTheAgent()
 {
     SimFleetRig sim(2, "Ag3nt");
@@ -990,11 +991,17 @@ void TestAgent::alarmsAreNotifiedByTheAgent()
         route.target = receiver.url();
         QVERIFY(store.saveRoute(route));
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        notify::MaintenanceWindow window{0,   resting,         {}, QStringLiteral("battery swap"),
-                                         now, now + 3'600'000, {}, {}};
+        notify::MaintenanceWindow window{
+            0, {}, QStringLiteral("north"), QStringLiteral("battery swap"), now, now + 3'600'000, {}, {}};
         QVERIFY(store.startMaintenance(window, QStringLiteral("CLI"), {}));
     }
-    agent::Agent agent(optionsFor(sim, history), QString());
+    const agent::AgentOptions options = optionsFor(sim, history);
+    {
+        stations::StationStore stations;
+        QVERIFY(stations.open(options.db).ok);
+        QVERIFY(stations.addTags(resting, {QStringLiteral("north/pumps")}));
+    }
+    agent::Agent agent(options, QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QTRY_COMPARE_WITH_TIMEOUT(receiver.requests().size(), 1, 10000);
     const QJsonObject message = QJsonDocument::fromJson(receiver.requests().at(0).body).object();

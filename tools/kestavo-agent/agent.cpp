@@ -69,7 +69,9 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     m_reload.setInterval(500);
     connect(&m_reload, &QTimer::timeout, this, [this] {
         m_stationStamp = FileStamp::of(m_databasePath);
-        if (reloadStations()) {
+        const bool reloaded = reloadStations();
+        m_stationLogStamp = FileStamp::of(m_databasePath + QStringLiteral("-wal"));
+        if (reloaded) {
             setProblem(Problem::Stations, {});
             qInfo("Station list reloaded: %d stations", m_poller.count());
         } else {
@@ -153,6 +155,7 @@ bool Agent::start()
     if (!reloadStations())
         return false;
     m_stationStamp = FileStamp::of(m_databasePath);
+    m_stationLogStamp = FileStamp::of(m_databasePath + QStringLiteral("-wal"));
     m_watcher.addPath(m_databasePath);
     m_watcher.addPath(QFileInfo(m_databasePath).absolutePath());
 
@@ -305,8 +308,18 @@ void Agent::openNotifier(const QString& historyPath)
     options.station = [this](const QString& address) {
         for (int i = 0; i < m_poller.count(); ++i)
             if (m_poller.unit(i).station.address == address)
-                return notify::StationInfo{m_poller.unit(i).station.description, {}};
+                return notify::StationInfo{m_poller.unit(i).station.description,
+                                           m_stationTags.value(address)};
         return notify::StationInfo{};
+    };
+    // Routes and maintenance by tag follow the stations' current tags. A change made while another
+    // program (a console) holds the station file open stays in its write-ahead log, which the file
+    // watcher does not see; the notifier's refresh looks at the log too.
+    options.refreshStations = [this] {
+        if (FileStamp::of(m_databasePath + QStringLiteral("-wal")) != m_stationLogStamp &&
+            !m_reload.isActive())
+            m_reload.start();
+        return false; // the reload comes a moment later, and every decision asks for the tags anew
     };
     // Notifications go out from the one program evaluating the station: the lease holder.
     options.ownsStation = [this](const QString& address) {

@@ -160,8 +160,9 @@ private:
     QSet<QString> m_ignoredTopics; // logged once each
     QMap<Problem, QString> m_problems;
     QTimer m_healthTimer;
-    FileStamp m_stationStamp; // of the station file last read
-    FileStamp m_historyStamp; // of the history file when opened
+    FileStamp m_stationStamp;    // of the station file last read
+    FileStamp m_stationLogStamp; // of its write-ahead log then
+    FileStamp m_historyStamp;    // of the history file when opened
     qint64 m_lastHistoryWriteMs = 0;
     QString m_healthConnection = QStringLiteral("kestavo-agent-health-%1").arg(quintptr(this));
     struct CommandBucket
