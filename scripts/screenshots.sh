@@ -16,8 +16,9 @@ if [ "${1:-}" = "--inner" ]; then
   [ -n "${ONLY:-}" ] && exit 0
   # The Fleet window: a console of its own with the demo unit and fifty more.
   "$BUILD/src/app/kestavo" --demo --demo-fleet 50 >"$TMP/fleet.log" 2>&1 &
+  fleet=$!
   FLEET=1 /usr/bin/python3 scripts/screenshots.py "$OUT" "$BUILD/tools/kestavo-cli/kestavo-cli" "$PORT" "$TMP/ksv.dat"
-  kill %2 2>/dev/null || true
+  kill "$fleet" 2>/dev/null || true
   exit 0
 fi
 
