@@ -530,6 +530,10 @@ Die Liste trotzdem senden?</translation>
         <source>Select a shelved alarm in the list first.</source>
         <translation>Bitte zuerst einen zurückgestellten Alarm in der Liste wählen.</translation>
     </message>
+    <message>
+        <source>%1 (in maintenance)</source>
+        <translation>%1 (in Wartung)</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::alarmwindows::MaintenancePanel</name>
@@ -620,6 +624,26 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Select the station to bring back in the list first.</source>
         <translation>Bitte zuerst die Station in der Liste wählen, die zurückkommen soll.</translation>
+    </message>
+    <message>
+        <source>Tag to take out of service</source>
+        <translation>Markierung, deren Stationen außer Betrieb gehen</translation>
+    </message>
+    <message>
+        <source>or every station with this tag</source>
+        <translation>oder jede Station mit dieser Markierung</translation>
+    </message>
+    <message>
+        <source>or tag</source>
+        <translation>oder Markierung</translation>
+    </message>
+    <message>
+        <source>Maintenance was not started. Give a station or a tag, not both.</source>
+        <translation>Die Wartung wurde nicht begonnen. Geben Sie eine Station oder eine Markierung an, nicht beides.</translation>
+    </message>
+    <message>
+        <source>Maintenance was not started. Tag: %1.</source>
+        <translation>Die Wartung wurde nicht begonnen. Markierung: %1.</translation>
     </message>
 </context>
 <context>
@@ -1006,6 +1030,22 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Route %1: the test message failed: %2. Check the address and that the server is reachable.</source>
         <translation>Weg %1: Die Testnachricht schlug fehl: %2. Bitte die Adresse prüfen und ob der Server erreichbar ist.</translation>
+    </message>
+    <message>
+        <source>Route tag</source>
+        <translation>Markierung der Route</translation>
+    </message>
+    <message>
+        <source>or every station with this tag (north takes in north/pumps)</source>
+        <translation>oder jede Station mit dieser Markierung (north umfasst north/pumps)</translation>
+    </message>
+    <message>
+        <source>Tag</source>
+        <translation>Markierung</translation>
+    </message>
+    <message>
+        <source>tag %1</source>
+        <translation>Markierung %1</translation>
     </message>
 </context>
 <context>

@@ -516,10 +516,15 @@ int AlarmEngine::acknowledgeAll(const QString& who)
     return count;
 }
 
+qint64 AlarmEngine::maxShelveMs() const
+{
+    return m_journal ? alarms::maxShelveMs(*m_journal, m_options.maxShelveMs) : m_options.maxShelveMs;
+}
+
 bool AlarmEngine::shelve(qint64 alarmId, qint64 durationMs, const QString& who, const QString& reason)
 {
     const auto it = m_alarms.find(alarmId);
-    if (it == m_alarms.end() || !shelveProblem(durationMs, reason, m_options.maxShelveMs).isEmpty())
+    if (it == m_alarms.end() || !shelveProblem(durationMs, reason, maxShelveMs()).isEmpty())
         return false;
     const qint64 t = now();
     const QString text = shelveText(t + durationMs, reason);

@@ -54,7 +54,8 @@ public:
         history::StationLeases* leases = nullptr;
         QString program = QStringLiteral("console");
         qint64 leaseTtlMs = 30000;             // renewed every third of it while the station reports
-        qint64 maxShelveMs = 24 * 3600 * 1000; // the longest shelving (alarms/shelving.h)
+        qint64 maxShelveMs = 24 * 3600 * 1000; // the longest shelving unless the file's setting says
+                                               // otherwise (alarms/shelving.h)
     };
 
     /// `journal` (may be null) keeps rules, alarms and every transition; it must outlive the engine.
@@ -76,7 +77,9 @@ public:
 
     bool acknowledge(qint64 alarmId, const QString& who);
     int acknowledgeAll(const QString& who);
-    /// Shelves an open alarm for `durationMs` (at most Options::maxShelveMs) with a reason, which
+    /// The longest shelving: the history file's setting, or Options::maxShelveMs without one.
+    qint64 maxShelveMs() const;
+    /// Shelves an open alarm for `durationMs` (at most maxShelveMs()) with a reason, which
     /// the event log keeps; false when refused (see shelveProblem) or not applied.
     bool shelve(qint64 alarmId, qint64 durationMs, const QString& who, const QString& reason);
     /// Brings a shelved alarm back by hand, which counts as acknowledging it: active, acknowledged

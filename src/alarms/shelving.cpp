@@ -1,5 +1,6 @@
 #include "alarms/shelving.h"
 
+#include "history/alarmjournal.h"
 #include "history/timetext.h"
 
 namespace kestavo::alarms {
@@ -31,6 +32,30 @@ QString shelveText(qint64 untilMs, const QString& reason)
 {
     const QString until = QStringLiteral("shelved until %1").arg(history::isoUtc(untilMs));
     return reason.trimmed().isEmpty() ? until : until + QStringLiteral(": ") + reason.trimmed();
+}
+
+QString maxShelveProblem(qint64 ms)
+{
+    if (ms < kMaxShelveFloorMs || ms > kMaxShelveCeilingMs || ms % 60000 != 0)
+        return QStringLiteral("The longest shelving is a whole number of minutes from %1 to %2.")
+            .arg(durationWords(kMaxShelveFloorMs), durationWords(kMaxShelveCeilingMs));
+    return {};
+}
+
+qint64 maxShelveMs(const history::AlarmJournal& journal, qint64 fallback)
+{
+    if (!journal.isOpen())
+        return fallback;
+    const std::optional<QString> stored = journal.setting(kMaxShelveSetting);
+    bool ok = false;
+    const qint64 ms = stored ? stored->toLongLong(&ok) * 60000 : 0;
+    return ok && maxShelveProblem(ms).isEmpty() ? ms : fallback;
+}
+
+bool setMaxShelveMs(history::AlarmJournal& journal, qint64 ms)
+{
+    return maxShelveProblem(ms).isEmpty() &&
+           journal.setSetting(kMaxShelveSetting, QString::number(ms / 60000));
 }
 
 } // namespace kestavo::alarms

@@ -19,6 +19,7 @@
 #include "session/session.h"
 
 #include "app/consolealarms.h"
+#include "app/consoleschedules.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
 #include "app/fleetwiring.h"
@@ -131,6 +132,8 @@ Application::Application(const Options& options)
 
 Application::~Application()
 {
+    // Actions still waiting for a report are audited before the poller and the audit log go.
+    m_schedules.reset();
     // Dialogs hold references into the context: close them before it goes.
     if (m_mainForm)
         core::MainForm::unloadAllForms(m_mainForm.get());
@@ -273,6 +276,11 @@ void Application::startBackground()
                                              "kestavo::app::Application",
                                              " Alarms and the audit log stay off until this is fixed."));
         } else {
+            // With "Watch all stations" the console carries out the schedules of the stations
+            // whose lease it holds.
+            m_schedules = std::make_unique<ConsoleSchedules>(*m_fleet, *m_alarms, *m_store);
+            if (const QString problem = m_schedules->open(historyPath); !problem.isEmpty())
+                qWarning("Schedules are not carried out: %s", qPrintable(problem));
             // Shown, like the history's, only while audit records cannot be written.
             QPointer<QLabel> label = new QLabel(m_mainForm.get());
             label->setObjectName(qs("AuditStatus"));

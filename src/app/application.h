@@ -36,6 +36,7 @@ class QObject;
 namespace kestavo::app {
 
 class ConsoleAlarms;
+class ConsoleSchedules;
 class FleetWiring;
 
 /// Owns everything the console needs for its run and hands it to the main window and the dialogs.
@@ -87,6 +88,7 @@ private:
     std::vector<std::unique_ptr<platform::SoundPlayer>> m_sounds;
     std::unique_ptr<platform::DesktopNotifier> m_notifier;
     std::unique_ptr<ConsoleAlarms> m_alarms;
+    std::unique_ptr<ConsoleSchedules> m_schedules; // uses the fleet and the alarms
     std::unique_ptr<core::MainForm> m_mainForm;
     QLabel* m_historyStatus = nullptr; // in the main window's status bar, while recording is stopped
     std::unique_ptr<Demo> m_demo;

@@ -116,7 +116,10 @@ void ConsoleAlarms::openNotifier(const QString& historyPath)
     notify::Notifier::Options options;
     options.program = QStringLiteral("console");
     options.station = [this](const QString& address) {
-        return notify::StationInfo{description(address), {}};
+        return notify::StationInfo{description(address), m_store.tagsOf(address)};
+    };
+    options.refreshStations = [this] {
+        return m_store.refreshExtras();
     };
     options.ownsStation = [this](const QString& address) {
         return m_engine->evaluates(address);
@@ -126,10 +129,27 @@ void ConsoleAlarms::openNotifier(const QString& historyPath)
                                                     std::make_shared<notify::CurlTransport>(), options);
     QObject::connect(m_engine.get(), &alarms::AlarmEngine::alarmChanged, m_notifier.get(),
                      &notify::Notifier::alarmChanged);
+    // Stations in maintenance neither sound nor pop up here either: the notifier knows which are.
+    const auto inMaintenance = [notifier = m_notifier.get()](const QString& address) {
+        return notifier->maintenanceOf(address).has_value();
+    };
+    m_sounder->setSuppressed(inMaintenance);
+    QObject::connect(m_notifier.get(), &notify::Notifier::maintenanceChanged, m_sounder.get(),
+                     &alarmwindows::AlarmSounder::update);
+    if (m_notifications) {
+        m_notifications->setSuppressed(inMaintenance);
+        QObject::connect(m_notifier.get(), &notify::Notifier::maintenanceChanged, m_notifications.get(),
+                         &alarmwindows::AlarmNotifications::announceWaiting);
+    }
+    m_sounder->update();
     m_services->notifyStore = m_notifyStore.get();
     m_services->notifier = m_notifier.get();
     m_services->stationName = [this](const QString& address) {
         return description(address);
+    };
+    m_services->stationsWithTag = [this](const QString& tag) {
+        m_store.refreshExtras();
+        return m_store.addressesWithTag(tag);
     };
 }
 

@@ -85,6 +85,7 @@ public:
     alarms::AuditRecorder& recorder() { return *m_recorder; }
     alarmwindows::AlarmSounder& sounder() { return *m_sounder; }
     history::AuditLog& auditLog() { return *m_audit; }
+    history::AlarmJournal& journal() { return *m_journal; }
     /// Null until open() succeeded.
     notify::Notifier* notifier() { return m_notifier.get(); }
 
@@ -94,7 +95,7 @@ private:
     void openNotifier(const QString& historyPath);
 
     core::Session& m_session;
-    const stations::StationStore& m_store;
+    stations::StationStore& m_store; // tags are re-read when another program changed them
     std::unique_ptr<history::AlarmJournal> m_journal;
     std::unique_ptr<history::StationLeases> m_leases; // opened with the journal; outlives m_engine
     std::unique_ptr<history::AuditLog> m_audit;

@@ -38,6 +38,8 @@ void FleetWiring::reloadStations()
 {
     m_poller.setUnitPort(m_unitPort.value_or(m_session.unitPort()));
     m_poller.setStations(fleet::stationsFromStore(m_store));
+    // "Watch all stations" remembered from the last run starts watching with the first list.
+    updateRunning();
 }
 
 void FleetWiring::acquire()
@@ -54,9 +56,12 @@ void FleetWiring::release()
 
 void FleetWiring::setWatchAll(bool on)
 {
+    const bool changed = on != m_watchAll;
     m_watchAll = on;
     QSettings().setValue(kWatchAllKey, on);
     updateRunning();
+    if (changed)
+        Q_EMIT watchAllChanged(on);
 }
 
 void FleetWiring::updateRunning()

@@ -55,6 +55,9 @@ public:
     /// Reads the directory again (the store's changed() does this too).
     void reloadStations();
 
+Q_SIGNALS:
+    void watchAllChanged(bool on);
+
 private:
     void updateRunning();
 

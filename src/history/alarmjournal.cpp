@@ -481,4 +481,24 @@ QList<AlarmEvent> AlarmJournal::events(qint64 fromMs, qint64 toMs) const
     return result;
 }
 
+std::optional<QString> AlarmJournal::setting(const QString& name) const
+{
+    QSqlQuery q(m_connection.db());
+    q.prepare(QStringLiteral("SELECT value FROM settings WHERE name = ?"));
+    q.addBindValue(name);
+    if (q.exec() && q.next())
+        return q.value(0).toString();
+    return std::nullopt;
+}
+
+bool AlarmJournal::setSetting(const QString& name, const QString& value)
+{
+    QSqlQuery q(m_connection.db());
+    q.prepare(QStringLiteral("INSERT INTO settings (name, value) VALUES (?, ?) "
+                             "ON CONFLICT (name) DO UPDATE SET value = excluded.value"));
+    q.addBindValue(name);
+    q.addBindValue(value);
+    return q.exec();
+}
+
 } // namespace kestavo::history

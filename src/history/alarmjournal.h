@@ -60,6 +60,13 @@ inline qint64 scheduleFailedRule(qint64 scheduleId)
     return -scheduleId;
 }
 
+/// What an alarm's rule number names for people: "rule 4", or "schedule #12" for the alarm of a
+/// failed schedule.
+inline QString ruleName(qint64 rule)
+{
+    return rule < 0 ? QStringLiteral("schedule #%1").arg(-rule) : QStringLiteral("rule %1").arg(rule);
+}
+
 struct AlarmRecord
 {
     qint64 id = 0;
@@ -166,6 +173,11 @@ public:
     qint64 changeCounter() const;
 
     QList<AlarmEvent> events(qint64 fromMs = 0, qint64 toMs = std::numeric_limits<qint64>::max()) const;
+
+    /// Settings everyone on the file shares (table `settings`): the stored text, or nothing when
+    /// the setting was never made (the program's default holds).
+    std::optional<QString> setting(const QString& name) const;
+    bool setSetting(const QString& name, const QString& value);
 
 private:
     using Step = std::function<std::optional<AlarmRecord>(const AlarmRecord& stored)>;

@@ -127,6 +127,11 @@ const char* const kSchemaV6[] = {
     "CREATE INDEX schedule_log_schedule ON schedule_log (schedule, address, due_t)",
 };
 
+// Version 7: settings the programs sharing the file share too (the longest shelving), by name.
+const char* const kSchemaV7[] = {
+    "CREATE TABLE settings (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+};
+
 QString qs(const char* text)
 {
     return QString::fromLatin1(text);
@@ -283,6 +288,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error)
         ok = run(std::begin(kSchemaV5), std::end(kSchemaV5));
     if (ok && version < 6)
         ok = run(std::begin(kSchemaV6), std::end(kSchemaV6));
+    if (ok && version < 7)
+        ok = run(std::begin(kSchemaV7), std::end(kSchemaV7));
     ok = ok && query.exec(qs("PRAGMA user_version = %1").arg(schemaVersion));
     if (!ok) {
         if (error->isEmpty())

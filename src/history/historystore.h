@@ -27,7 +27,7 @@ class HistoryStore final : public QObject
 
 public:
     /// Written to PRAGMA user_version; a file with a higher number is refused untouched.
-    static constexpr int kSchemaVersion = 6;
+    static constexpr int kSchemaVersion = 7;
 
     struct Retention
     {

@@ -226,15 +226,15 @@ QString reportText(const AlarmReport& r)
                    .arg(a.address, a.text, history::isoUtcSeconds(a.raisedMs), history::stateText(a.state));
     out << QStringLiteral("Chattering alarms (3 or more in a minute): %1").arg(r.chattering.size());
     for (const auto& c : r.chattering)
-        out << QStringLiteral("  %1 rule %2 %3: %4 raised, up to %5 in a minute")
-                   .arg(c.address)
-                   .arg(c.rule)
-                   .arg(c.text)
+        out << QStringLiteral("  %1 %2 %3: %4 raised, up to %5 in a minute")
+                   .arg(c.address, history::ruleName(c.rule), c.text)
                    .arg(c.raised)
                    .arg(c.mostInMinute);
     out << QStringLiteral("Most frequent rules:");
     for (const auto& c : r.topRules)
-        out << QStringLiteral("  %1  rule %2 %3").arg(c.count, 5).arg(c.key, c.label);
+        out << QStringLiteral("  %1  %2 %3")
+                   .arg(c.count, 5)
+                   .arg(history::ruleName(c.key.toLongLong()), c.label);
     out << QStringLiteral("Most frequent stations:");
     for (const auto& c : r.topStations)
         out << QStringLiteral("  %1  %2").arg(c.count, 5).arg(c.label);

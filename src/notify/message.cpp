@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include "history/alarmjournal.h"
 #include "history/timetext.h"
 
 namespace kestavo::notify {
@@ -105,7 +106,7 @@ QString plainText(const Message& m)
     QStringList lines;
     lines << m.text;
     lines << QStringLiteral("Station: %1").arg(siteName(m));
-    lines << QStringLiteral("Alarm: %1, rule %2").arg(m.alarmId).arg(m.rule);
+    lines << QStringLiteral("Alarm: %1, %2").arg(m.alarmId).arg(history::ruleName(m.rule));
     lines << QStringLiteral("Priority: %1").arg(history::priorityText(m.priority));
     lines << QStringLiteral("State: %1").arg(history::stateText(m.state));
     if (m.value)

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QSet>
 
+#include "stations/stationextras.h"
+
 #include "notify/routeworker.h"
 #include "notify/transport.h"
 
@@ -63,10 +65,16 @@ StationInfo Notifier::stationInfo(const QString& address) const
 
 void Notifier::reload()
 {
-    if (!m_store || !m_store->isOpen())
-        return;
-    setRoutes(m_store->routes());
-    setMaintenance(m_store->maintenance(true));
+    const bool stationsChanged = m_options.refreshStations && m_options.refreshStations();
+    const QList<MaintenanceWindow> before = m_maintenance;
+    if (m_store && m_store->isOpen()) {
+        setRoutes(m_store->routes());
+        setMaintenance(m_store->maintenance(true));
+    } else {
+        releaseMaintenance(now());
+    }
+    if (stationsChanged && before == m_maintenance)
+        Q_EMIT maintenanceChanged(); // tags may have moved stations in or out of a tag's window
 }
 
 void Notifier::setRoutes(const QList<Route>& routes)
@@ -101,8 +109,11 @@ void Notifier::setRoutes(const QList<Route>& routes)
 
 void Notifier::setMaintenance(const QList<MaintenanceWindow>& windows)
 {
+    const bool changed = windows != m_maintenance;
     m_maintenance = windows;
     releaseMaintenance(now());
+    if (changed)
+        Q_EMIT maintenanceChanged();
 }
 
 // Alarms of a station leaving maintenance that still wait for someone are announced then.
@@ -134,7 +145,7 @@ std::optional<MaintenanceWindow> Notifier::maintenanceOf(const QString& address)
         if (!w.tag.isEmpty()) {
             if (!info)
                 info = stationInfo(address);
-            if (info->tags.contains(w.tag))
+            if (stations::tagMatches(info->tags, w.tag))
                 return w;
         }
     }
@@ -166,7 +177,7 @@ bool Notifier::wants(const Route& route, const Message& m) const
         return false;
     if (!route.station.isEmpty() && route.station != m.address)
         return false;
-    if (!route.tag.isEmpty() && !stationInfo(m.address).tags.contains(route.tag))
+    if (!route.tag.isEmpty() && !stations::tagMatches(stationInfo(m.address).tags, route.tag))
         return false;
     if (m.kind == MessageKind::Cleared)
         return route.sendCleared;
@@ -343,10 +354,11 @@ void Notifier::sendSummary(RouteState& state, qint64 t)
 
 void Notifier::tick(qint64 t)
 {
-    if (m_store && m_store->isOpen() && t - m_lastRefresh >= m_options.refreshMs) {
+    if (t - m_lastRefresh >= m_options.refreshMs) {
         m_lastRefresh = t;
-        for (const MaintenanceWindow& w : m_store->expireMaintenance(t, m_options.program))
-            Q_EMIT maintenanceEnded(w);
+        if (m_store && m_store->isOpen())
+            for (const MaintenanceWindow& w : m_store->expireMaintenance(t, m_options.program))
+                Q_EMIT maintenanceEnded(w);
         reload();
     } else {
         releaseMaintenance(t); // windows whose time is up let their alarms through

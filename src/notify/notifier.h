@@ -46,7 +46,11 @@ public:
         std::function<qint64()> clock; // UTC ms; the system clock when empty
         /// True while this program holds the station's evaluation lease; only then it notifies.
         std::function<bool(const QString& address)> ownsStation;
+        /// Looked up at each decision, so a station whose tags changed is matched by its current ones.
         std::function<StationInfo(const QString& address)> station;
+        /// Called at each refresh from the store: re-read what `station` answers from (the station
+        /// database's tags may have been changed by another program); true when anything changed.
+        std::function<bool()> refreshStations;
         QString program = QStringLiteral("agent"); // in the audit of a maintenance window's end
         QString historyPath;                       // the delivery log of the workers
         int tickMs = 1000;
@@ -92,6 +96,9 @@ Q_SIGNALS:
     void delivered(const kestavo::notify::Delivery& delivery);
     void floodChanged(bool flooding);
     void maintenanceEnded(const kestavo::notify::MaintenanceWindow& window);
+    /// Which stations are in maintenance may have changed: a window started, ended or expired, or
+    /// the stations' tags changed. The console's sounds and desktop notifications listen.
+    void maintenanceChanged();
 
 private:
     using AlarmKey = std::pair<QString, qint64>; // station, rule

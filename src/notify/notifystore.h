@@ -39,6 +39,8 @@ struct MaintenanceWindow
     qint64 endMs = 0;
     std::optional<qint64> endedMs; // set when it ended (by time or by hand)
     QString who;
+
+    bool operator==(const MaintenanceWindow&) const = default;
 };
 
 class NotifyStore final

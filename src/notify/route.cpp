@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "stations/stationextras.h"
+
 namespace kestavo::notify {
 
 using history::AlarmPriority;
@@ -118,6 +120,9 @@ QString validate(const Route& route)
     }
     if (!route.station.isEmpty() && !route.tag.isEmpty())
         return QStringLiteral("Filter: a route takes one station or one tag, not both.");
+    if (!route.tag.isEmpty())
+        if (const QString problem = stations::tagProblem(route.tag); !problem.isEmpty())
+            return QStringLiteral("Tag: %1.").arg(problem);
     if (route.cooldownS < 0 || route.maxPerHour < 0 || route.repeatMin < 0)
         return QStringLiteral("Cooldown, messages per hour and repeat minutes cannot be negative.");
     return {};

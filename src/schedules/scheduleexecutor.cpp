@@ -1,6 +1,7 @@
 #include "schedules/scheduleexecutor.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestavo::schedules {
 
@@ -9,17 +10,26 @@ ScheduleExecutor::ScheduleExecutor(Hooks hooks, SiteResolver sites, Timing timin
 {
 }
 
+LogRecord ScheduleExecutor::record(const Occurrence& o, const QString& outcome, const QString& detail) const
+{
+    return {m_hooks.now().toMSecsSinceEpoch(), o.entryId, o.address,
+            o.utc.toMSecsSinceEpoch(),         outcome,   detail};
+}
+
 void ScheduleExecutor::log(const Occurrence& o, const QString& outcome, const QString& detail)
 {
     if (m_hooks.log)
-        m_hooks.log({m_hooks.now().toMSecsSinceEpoch(), o.entryId, o.address, o.utc.toMSecsSinceEpoch(),
-                     outcome, detail});
+        m_hooks.log(record(o, outcome, detail));
 }
 
 void ScheduleExecutor::dispatch(const Occurrence& o, const QString& outcome)
 {
     // A station whose lease another program holds is that program's to switch.
     if (!m_hooks.holdsLease(o.address))
+        return;
+    const LogRecord done =
+        record(o, outcome, QStringLiteral("schedule #%1: %2").arg(o.entryId).arg(o.entry.actionText()));
+    if (m_hooks.claim && !m_hooks.claim(done))
         return;
     // A newer action on the same relay replaces one still waiting to be verified.
     m_pending.removeIf([&](const Pending& p) {
@@ -30,23 +40,44 @@ void ScheduleExecutor::dispatch(const Occurrence& o, const QString& outcome)
     m_hooks.send(o, 1);
     if (o.note == Occurrence::Note::Moved)
         log(o, QStringLiteral("moved"), o.detail);
-    log(o, outcome, QStringLiteral("schedule #%1: %2").arg(o.entryId).arg(o.entry.actionText()));
+    if (!m_hooks.claim && m_hooks.log)
+        m_hooks.log(done);
     m_pending.append(p);
 }
 
 void ScheduleExecutor::start(const QDateTime& lastRunUtc)
 {
+    start([&lastRunUtc](const QString&) { return lastRunUtc; });
+}
+
+void ScheduleExecutor::start(const std::function<QDateTime(const QString& address)>& lastRunOf)
+{
     const QDateTime now = m_hooks.now();
-    const Recovery recovery = missedActions(m_entries, m_sites, lastRunUtc, now);
-    for (const Occurrence& o : recovery.notReplayed) {
-        if (m_hooks.holdsLease(o.address))
-            log(o, QStringLiteral("not replayed"),
-                QStringLiteral("schedule #%1: %2 was due while no program ran it")
-                    .arg(o.entryId)
-                    .arg(o.entry.actionText()));
+    QList<QList<Site>> sitesOf; // by entry, resolved once
+    QStringList addresses;
+    for (const ScheduleEntry& e : std::as_const(m_entries)) {
+        sitesOf.append(m_sites(e));
+        for (const Site& site : std::as_const(sitesOf.last()))
+            if (!addresses.contains(site.address))
+                addresses.append(site.address);
     }
-    for (const Occurrence& o : recovery.apply)
-        dispatch(o, QStringLiteral("recovered"));
+    for (const QString& address : std::as_const(addresses)) {
+        const SiteResolver only = [&](const ScheduleEntry& e) {
+            QList<Site> sites = sitesOf.value(m_entries.indexOf(e));
+            sites.removeIf([&](const Site& site) { return site.address != address; });
+            return sites;
+        };
+        const Recovery recovery = missedActions(m_entries, only, lastRunOf(address), now);
+        for (const Occurrence& o : recovery.notReplayed) {
+            if (m_hooks.holdsLease(o.address))
+                log(o, QStringLiteral("not replayed"),
+                    QStringLiteral("schedule #%1: %2 was due while no program ran it")
+                        .arg(o.entryId)
+                        .arg(o.entry.actionText()));
+        }
+        for (const Occurrence& o : recovery.apply)
+            dispatch(o, QStringLiteral("recovered"));
+    }
     m_lastTick = now;
 }
 
@@ -95,6 +126,27 @@ void ScheduleExecutor::tick()
     }
 }
 
+void ScheduleExecutor::settle(const Occurrence& o, const QString& outcome, const QString& detail)
+{
+    const LogRecord r = record(o, outcome, detail);
+    if (m_hooks.log)
+        m_hooks.log(r);
+    if (m_hooks.settled)
+        m_hooks.settled(o, r);
+}
+
+int ScheduleExecutor::abandonPending(const QString& why)
+{
+    // Taken out first: a hook may look at pending() while it runs.
+    const QList<Pending> abandoned = std::exchange(m_pending, {});
+    for (const Pending& p : abandoned)
+        settle(p.action, QStringLiteral("not verified"),
+               QStringLiteral("schedule #%1: %2 not verified: %3")
+                   .arg(p.action.entryId)
+                   .arg(p.action.entry.actionText(), why));
+    return int(abandoned.size());
+}
+
 bool ScheduleExecutor::shows(const Pending& p, const std::array<std::optional<bool>, 3>& relays) const
 {
     const ScheduleEntry& e = p.action.entry;
@@ -114,11 +166,12 @@ void ScheduleExecutor::report(const QString& address, const std::array<std::opti
             ++i;
             continue;
         }
-        log(p.action, QStringLiteral("verified"),
-            QStringLiteral("schedule #%1: %2 confirmed by the unit")
-                .arg(p.action.entryId)
-                .arg(p.action.entry.actionText()));
+        const Occurrence action = p.action;
         m_pending.removeAt(i);
+        settle(action, QStringLiteral("verified"),
+               QStringLiteral("schedule #%1: %2 confirmed by the unit")
+                   .arg(action.entryId)
+                   .arg(action.entry.actionText()));
     }
 }
 

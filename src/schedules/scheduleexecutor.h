@@ -45,6 +45,13 @@ public:
         std::function<void(const Occurrence& action, int attempt)> send; // one command frame
         std::function<void(const LogRecord& record)> log;                // the schedule log
         std::function<void(const Occurrence& action, const QString& why)> failed;
+        // Optional: records a "sent" or "recovered" occurrence where every program sharing the
+        // timetable looks first; false when another program already carried it out (the lease
+        // changed hands around its due time). It stands for the log line of that record.
+        std::function<bool(const LogRecord& record)> claim;
+        // Optional: an action's last word when it did not fail, "verified" or "not verified",
+        // with the entry as it was when sent (it may have been edited or removed since).
+        std::function<void(const Occurrence& action, const LogRecord& record)> settled;
     };
 
     ScheduleExecutor(Hooks hooks, SiteResolver sites, Timing timing);
@@ -55,11 +62,18 @@ public:
     /// Called once when the executor starts: applies what was missed since `lastRunUtc` (see
     /// missedActions()) and logs what is not replayed. Later ticks start from now.
     void start(const QDateTime& lastRunUtc);
+    /// The same, each station from when an executor last looked at it: where programs share a
+    /// timetable, another one may have run other stations' entries while this station had none.
+    void start(const std::function<QDateTime(const QString& address)>& lastRunOf);
     /// Sends what fell due since the last tick, and resends or gives up what is still unverified.
     void tick();
     /// A status report of `address` received at `at`; relays[i] is relay i + 1 (empty: unknown).
     void report(const QString& address, const std::array<std::optional<bool>, 3>& relays,
                 const QDateTime& at);
+
+    /// The host stops: every action still waiting for a report is logged "not verified" (with
+    /// `why`) and settled. Returns how many there were.
+    int abandonPending(const QString& why);
 
     /// Actions sent and not yet verified or given up.
     int pending() const { return int(m_pending.size()); }
@@ -75,7 +89,9 @@ private:
     };
 
     void dispatch(const Occurrence& o, const QString& outcome);
+    LogRecord record(const Occurrence& o, const QString& outcome, const QString& detail) const;
     void log(const Occurrence& o, const QString& outcome, const QString& detail);
+    void settle(const Occurrence& o, const QString& outcome, const QString& detail);
     bool shows(const Pending& p, const std::array<std::optional<bool>, 3>& relays) const;
 
     Hooks m_hooks;

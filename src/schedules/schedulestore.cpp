@@ -3,6 +3,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "history/historydb.h"
+
 namespace kestavo::schedules {
 
 namespace {
@@ -117,6 +119,23 @@ bool ScheduleStore::log(const LogRecord& r)
                               QVariant(r.dueMs), textValue(r.outcome), textValue(r.detail)})
         q.addBindValue(v);
     return q.exec();
+}
+
+ScheduleStore::Claim ScheduleStore::claim(const LogRecord& r)
+{
+    history::db::WriteTransaction transaction(m_connection.db());
+    if (!transaction.isActive())
+        return Claim::Failed;
+    QSqlQuery q(m_connection.db());
+    q.prepare(QStringLiteral("SELECT 1 FROM schedule_log WHERE schedule = ? AND address = ? AND due_t = ? "
+                             "AND outcome IN ('sent', 'recovered') LIMIT 1"));
+    for (const QVariant& v : {QVariant(r.schedule), textValue(r.address), QVariant(r.dueMs)})
+        q.addBindValue(v);
+    if (!q.exec())
+        return Claim::Failed;
+    if (q.next())
+        return Claim::Taken;
+    return log(r) && transaction.commit() ? Claim::Ours : Claim::Failed;
 }
 
 bool ScheduleStore::logged(qint64 schedule, const QString& address, qint64 dueMs,

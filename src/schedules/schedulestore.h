@@ -21,7 +21,8 @@ struct LogRecord
     qint64 schedule = 0;
     QString address;
     qint64 dueMs = 0;
-    QString outcome; // "sent", "verified", "failed", "moved", "skipped", "recovered", "not replayed"
+    QString outcome; // "sent", "verified", "failed", "moved", "skipped", "recovered", "not replayed",
+                     // "not verified"
     QString detail;
 };
 
@@ -46,6 +47,11 @@ public:
     bool setEnabled(qint64 id, bool enabled);
 
     bool log(const LogRecord& record);
+    enum class Claim { Ours, Taken, Failed };
+    /// Logs `record` (a "sent" or "recovered" occurrence) unless some program logged either for
+    /// the same occurrence already, under the file's write lock: of two programs claiming one
+    /// occurrence, exactly one gets it. Failed: the file could not be written, nothing is known.
+    Claim claim(const LogRecord& record);
     /// Whether this outcome was logged for this occurrence already (a polar skip is logged once).
     bool logged(qint64 schedule, const QString& address, qint64 dueMs, const QString& outcome) const;
     QList<LogRecord> logSince(qint64 fromMs) const;

@@ -1042,11 +1042,25 @@ bool StationStore::prepareExtras()
     return true;
 }
 
+bool StationStore::refreshExtras()
+{
+    if (!m_open)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next() ||
+        query.value(0).toLongLong() == m_dataVersion)
+        return false;
+    query.finish();
+    return loadExtras();
+}
+
 bool StationStore::loadExtras()
 {
     m_tags.clear();
     m_sites.clear();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
+        m_dataVersion = query.value(0).toLongLong();
     // A read-only file from before the extras has none of these tables: nothing to load.
     if (query.exec(QStringLiteral("SELECT address, tag FROM station_tags ORDER BY rowid"))) {
         while (query.next())

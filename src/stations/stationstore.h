@@ -137,6 +137,9 @@ public:
     bool addTags(const QString& address, const QStringList& tags);
     bool removeTags(const QString& address, const QStringList& tags);
     bool setSite(const QString& address, const StationSite& site);
+    /// Reads tags and sites again when another program changed the file since they were read (the
+    /// command-line client tagging a station while the console runs); true when it read them.
+    bool refreshExtras();
 
 Q_SIGNALS:
     void changed(); // after every successful write
@@ -179,6 +182,7 @@ private:
     QHash<QString, QStringList> m_tags;
     QHash<QString, StationSite> m_sites;
     bool m_extrasNewer = false;
+    qint64 m_dataVersion = -1; // SQLite's count of commits by other connections, when extras were read
 };
 
 } // namespace kestavo::stations

@@ -91,11 +91,12 @@ public:
         options.clock = clock.fn();
         options.tickMs = 3'600'000; // the test ticks by hand
         options.retryDelaysMs = {100, 200, 400, 800, 1600};
-        options.station = [](const QString& address) {
-            return StationInfo{address == u"127.0.0.5" ? u"Pumphouse"_s
-                                                       : u"Site %1"_s.arg(address.section(u'.', 3)),
-                               {u"North region"_s}};
-        };
+        if (!options.station)
+            options.station = [](const QString& address) {
+                return StationInfo{address == u"127.0.0.5" ? u"Pumphouse"_s
+                                                           : u"Site %1"_s.arg(address.section(u'.', 3)),
+                                   {u"North region"_s}};
+            };
         CurlTransport::Options transport;
         transport.timeoutMs = 4000;
         transport.connectTimeoutMs = 2000;
@@ -155,9 +156,13 @@ private Q_SLOTS:
     void retriesUntilTheReceiverComesBack();
     void hungRouteDelaysNoOther();
     void maintenanceSuppressesAndExpires();
+    void tagsChooseRoutesAndMaintenance_data();
+    void tagsChooseRoutesAndMaintenance();
     void reportFigures();
     void reportCsvCells_data();
     void reportCsvCells();
+    void ruleNamedInWords_data();
+    void ruleNamedInWords();
 };
 
 void NotifyTest::validation_data()
@@ -517,8 +522,88 @@ void NotifyTest::maintenanceSuppressesAndExpires()
     QTRY_COMPARE(store.deliveries().size(), 2);
 }
 
+void NotifyTest::tagsChooseRoutesAndMaintenance_data()
+{
+    QTest::addColumn<QStringList>("stationTags");
+    QTest::addColumn<QString>("tag"); // of the route, and then of a maintenance window
+    QTest::addColumn<bool>("covered");
+    QTest::newRow("a tag below it") << QStringList{u"north/pumps"_s} << u"north"_s << true;
+    QTest::newRow("one of several") << QStringList{u"night-tariff"_s, u"north/wells"_s} << u"north"_s << true;
+    QTest::newRow("same start, other tag") << QStringList{u"northeast"_s} << u"north"_s << false;
+    QTest::newRow("a tag above it") << QStringList{u"north"_s} << u"north/pumps"_s << false;
+}
+
+// A route by tag takes the stations carrying it or a tag below it; maintenance by tag holds back
+// every such station's alarms.
+void NotifyTest::tagsChooseRoutesAndMaintenance()
+{
+    QFETCH(QStringList, stationTags);
+    QFETCH(QString, tag);
+    QFETCH(bool, covered);
+    HttpReceiver receiver;
+    Route byTag = webhook(receiver.url(u"/tag"_s), 1);
+    byTag.tag = tag;
+    QVERIFY(validate(byTag).isEmpty());
+    Route everyone = webhook(receiver.url(u"/all"_s), 2);
+    Notifier::Options options;
+    options.station = [&](const QString&) {
+        return StationInfo{u"Pumphouse"_s, stationTags};
+    };
+    Rig rig({byTag, everyone}, options);
+    Alarm(1, u"127.0.0.5"_s).go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0);
+    QVERIFY(rig.settle());
+
+    rig.notifier->setMaintenance({{7, {}, tag, u"mains work"_s, kT0, kT0 + 3'600'000, {}, u"maria"_s}});
+    QCOMPARE(rig.notifier->maintenanceOf(u"127.0.0.5"_s).has_value(), covered);
+    Alarm(2, u"127.0.0.5"_s, 2).go(*rig.notifier, AlarmState::ActiveUnacknowledged, kT0 + 1000);
+    QVERIFY(rig.settle());
+    int toTag = 0, toAll = 0;
+    for (const auto& r : receiver.requests())
+        (r.path == "/tag" ? toTag : toAll) += 1;
+    QCOMPARE(toTag, covered ? 1 : 0); // the second alarm is held back where the first went out
+    QCOMPARE(toAll, covered ? 1 : 2);
+}
+
 // A recorded series: a flood of twelve offline alarms, a chattering input, two acknowledgements,
 // a shelving that ends, and standing alarms.
+// A schedule-failed alarm has no rule: its number is minus the schedule's id, and what people
+// read names the schedule.
+void NotifyTest::ruleNamedInWords_data()
+{
+    QTest::addColumn<qint64>("rule");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("rule") << qint64(4) << u"rule 4"_s;
+    QTest::newRow("failed schedule") << qint64(-12) << u"schedule #12"_s;
+}
+
+void NotifyTest::ruleNamedInWords()
+{
+    QFETCH(qint64, rule);
+    QFETCH(QString, name);
+    Message m;
+    m.alarmId = 7;
+    m.address = u"127.0.0.5"_s;
+    m.rule = rule;
+    m.text = u"Schedule #12 failed: relay 2 off at 127.0.0.5 not confirmed by the unit after 3 attempts"_s;
+    QVERIFY2(plainText(m).contains(u"\nAlarm: 7, %1\n"_s.arg(name)), qPrintable(plainText(m)));
+
+    QList<kestavo::history::AlarmEvent> events;
+    for (int i = 0; i < 5; ++i) // raised, ended, raised, ended, raised: chattering
+        events.append({i + 1,
+                       kT0 + i * 10'000,
+                       7,
+                       m.address,
+                       rule,
+                       std::nullopt,
+                       i % 2 ? AlarmState::Normal : AlarmState::ActiveUnacknowledged,
+                       {},
+                       m.text});
+    const QString text =
+        reportText(buildReport(events, {}, kT0, kT0 + kMinute, [](const QString&) { return QString(); }));
+    QVERIFY2(text.contains(u"  127.0.0.5 %1 %2: 3 raised"_s.arg(name, m.text)), qPrintable(text));
+    QVERIFY2(text.contains(u"      3  %1 %2\n"_s.arg(name, m.text)), qPrintable(text));
+}
+
 void NotifyTest::reportFigures()
 {
     using kestavo::history::AlarmEvent;

@@ -1,3 +1,5 @@
+#include <array>
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +64,8 @@ private Q_SLOTS:
     void executorVerifiesRetriesAndGivesUp();
     void executorActsOnlyWhereItHoldsTheLease();
     void executorRecoversAndLogsSkipsOnce();
+    void executorsClaimEachOccurrenceOnce();
+    void executorRecoversEachStationFromItsOwnLastRun();
 };
 
 // Almanac tables (minutes, rounded): each time within one minute, or the words where there is none.
@@ -407,9 +411,11 @@ struct ExecutorRig
     QStringList sent;     // "address entry attempt"
     QStringList outcomes; // "entry outcome"
     QStringList failures;
+    QStringList settled; // "entry outcome"
     ScheduleExecutor executor;
 
-    explicit ExecutorRig(const QList<ScheduleEntry>& entries, QStringList held = {u"127.0.0.5"_s})
+    explicit ExecutorRig(const QList<ScheduleEntry>& entries, QStringList held = {u"127.0.0.5"_s},
+                         std::function<bool(const LogRecord&)> claim = {})
         : lease(std::move(held)),
           executor(
               ScheduleExecutor::Hooks{
@@ -418,8 +424,9 @@ struct ExecutorRig
                       sent << u"%1 #%2 %3"_s.arg(o.address).arg(o.entryId).arg(attempt);
                   },
                   [this](const LogRecord& r) { outcomes << u"#%1 %2"_s.arg(r.schedule).arg(r.outcome); },
-                  [this](const Occurrence&, const QString& why) {
-                      failures << why;
+                  [this](const Occurrence&, const QString& why) { failures << why; }, std::move(claim),
+                  [this](const Occurrence& o, const LogRecord& r) {
+                      settled << u"#%1 %2"_s.arg(o.entryId).arg(r.outcome);
                   }},
               [](const ScheduleEntry& e) {
                   const QString station = e.station.isEmpty() ? u"127.0.0.5"_s : e.station;
@@ -523,6 +530,61 @@ void TestSchedules::executorRecoversAndLogsSkipsOnce()
     }
     QCOMPARE(rig.outcomes.count(u"#3 skipped"_s), 7);
     QCOMPARE(rig.sent.count(), 7 * 2); // the daily on and pulse still run
+}
+
+// A lease changing hands at a due time: for a moment both programs believe they hold it. The claim
+// in the shared schedule log lets one of them act; the one that did accounts for its unverified
+// action when it stops.
+void TestSchedules::executorsClaimEachOccurrenceOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"history.db"_s);
+    std::array<ScheduleStore, 2> stores;
+    for (ScheduleStore& store : stores)
+        QVERIFY2(store.open(path), qPrintable(store.error()));
+    std::array<ScheduleStore::Claim, 2> claims{};
+    ExecutorRig first({relayAt(1, Action::On, 7, 0)}, {u"127.0.0.5"_s}, [&](const LogRecord& r) {
+        claims[0] = stores[0].claim(r);
+        return claims[0] == ScheduleStore::Claim::Ours;
+    });
+    ExecutorRig second({relayAt(1, Action::On, 7, 0)}, {u"127.0.0.5"_s}, [&](const LogRecord& r) {
+        claims[1] = stores[1].claim(r);
+        return claims[1] == ScheduleStore::Claim::Ours;
+    });
+    for (ExecutorRig* rig : {&first, &second}) {
+        rig->executor.start(rig->now);
+        rig->advance(60'000);
+    }
+    QCOMPARE(first.sent, QStringList{u"127.0.0.5 #1 1"_s});
+    QVERIFY(second.sent.isEmpty());
+    QCOMPARE(claims[1], ScheduleStore::Claim::Taken);
+    QCOMPARE(second.executor.pending(), 0);
+
+    QCOMPARE(first.executor.abandonPending(u"the agent stopped"_s), 1);
+    QCOMPARE(first.executor.pending(), 0);
+    QCOMPARE(first.settled, QStringList{u"#1 not verified"_s});
+    QCOMPARE(first.outcomes.last(), u"#1 not verified"_s);
+    QStringList logged;
+    for (const LogRecord& r : stores[0].logSince(0))
+        logged << r.outcome;
+    QCOMPARE(logged, QStringList{u"sent"_s}); // the rig's own log hook keeps the rest
+}
+
+// Another program ran the first station's 06:00 while nobody ran the second's: only the second is
+// applied late.
+void TestSchedules::executorRecoversEachStationFromItsOwnLastRun()
+{
+    ScheduleEntry here = relayAt(1, Action::On, 6, 0);
+    ScheduleEntry there = here;
+    there.id = 2;
+    there.station = u"127.0.0.6"_s;
+    ExecutorRig rig({here, there}, {u"127.0.0.5"_s, u"127.0.0.6"_s});
+    rig.executor.start([](const QString& address) {
+        return address == u"127.0.0.5" ? utc(u"2026-12-02T05:00:02"_s) : QDateTime();
+    });
+    QCOMPARE(rig.sent, QStringList{u"127.0.0.6 #2 1"_s});
+    QCOMPARE(rig.outcomes, QStringList{u"#2 recovered"_s});
 }
 
 QTEST_GUILESS_MAIN(TestSchedules)

@@ -264,6 +264,7 @@ private Q_SLOTS:
     void historyHealth();
     void alarmsAreNotifiedByTheAgent();
     void schedulesRunWithAllowControl();
+    void twoAgentsSwitchOnce();
 
 private:
     QString writeStations(const SimFleetRig& sim, const QString& password);
@@ -1027,9 +1028,10 @@ void TestAgent::historyHealth()
     agent.shutdown();
 }
 
-// A rule, a route and a maintenance window written into the history file beforehand: the agent
-// raises the alarm of both units it polls and posts only the one of the unit in service, with
-// the site's name, to a real receiver on loopback; the API shows the other as in maintenance.
+// A rule, a route and a maintenance window of the tag "north" written into the history file
+// beforehand, one unit tagged "north/pumps" in the station file: the agent raises the alarm of
+// both units it polls and posts only the one of the unit in service, with the site's name, to a
+// real receiver on loopback; the API shows the other as in maintenance.
 void TestAgent::alarmsAreNotifiedByTheAgent()
 {
     SimFleetRig sim(2, "Ag3nt");
@@ -1051,11 +1053,17 @@ void TestAgent::alarmsAreNotifiedByTheAgent()
         route.target = receiver.url();
         QVERIFY(store.saveRoute(route));
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        notify::MaintenanceWindow window{0,   resting,         {}, QStringLiteral("battery swap"),
-                                         now, now + 3'600'000, {}, {}};
+        notify::MaintenanceWindow window{
+            0, {}, QStringLiteral("north"), QStringLiteral("battery swap"), now, now + 3'600'000, {}, {}};
         QVERIFY(store.startMaintenance(window, QStringLiteral("CLI"), {}));
     }
-    agent::Agent agent(optionsFor(sim, history), QString());
+    const agent::AgentOptions options = optionsFor(sim, history);
+    {
+        stations::StationStore stations;
+        QVERIFY(stations.open(options.db).ok);
+        QVERIFY(stations.addTags(resting, {QStringLiteral("north/pumps")}));
+    }
+    agent::Agent agent(options, QString());
     QVERIFY2(agent.start(), qPrintable(agent.errorString()));
     QTRY_COMPARE_WITH_TIMEOUT(receiver.requests().size(), 1, 10000);
     const QJsonObject message = QJsonDocument::fromJson(receiver.requests().at(0).body).object();
@@ -1157,10 +1165,97 @@ void TestAgent::schedulesRunWithAllowControl()
     QCOMPARE(audit.records().last().outcome, QStringLiteral("no answer"));
     QVERIFY(audit.records().last().detail.contains(QStringLiteral("schedule #%1").arg(offId)));
     QCOMPARE(sent(expected), 1);
+
+    // Sent while the unit is still away, and the agent stops before anything could show it: the
+    // action is not lost from the audit log.
+    schedules::ScheduleEntry later = on;
+    later.relay = 3;
+    later.minuteOfDay = 8 * 60 + 3;
+    schedules::ScheduleStore store;
+    QVERIFY(store.open(history));
+    const qint64 laterId = store.add(later, 0);
+    QVERIFY(laterId > 0);
+    clock = QDateTime(QDate(2026, 6, 10), QTime(8, 3), QTimeZone::utc());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        store.logged(laterId, address, clock.toMSecsSinceEpoch(), QStringLiteral("sent")), 5000);
     agent.shutdown();
+    QCOMPARE(audit.records().size(), 3);
+    const history::AuditRecord unverified = audit.records().last();
+    QCOMPARE(
+        unverified.action + u' ' + unverified.outcome + u' ' + unverified.detail,
+        QStringLiteral("Relay 3 ON sent schedule #%1: relay 3 on not verified: the agent stopped before a "
+                       "report showed it")
+            .arg(laterId));
     // No stored rule is negative: the engine's start leaves the alarm for the operator.
     QCOMPARE(journal.closeOrphans(0), 0);
     QCOMPARE(journal.alarms().size(), 1);
+}
+
+// Two agents with --allow-control on one history file and one unit: both host an executor with the
+// same timetable, and the unit is switched once, by the one holding the station's lease.
+void TestAgent::twoAgentsSwitchOnce()
+{
+    SimFleetRig sim(1, "Ag3nt");
+    QVERIFY(sim.started);
+    const QString db = writeStations(sim, QStringLiteral("Ag3nt"));
+    const QString history = m_dir.filePath(QStringLiteral("two-agents-history.db"));
+    const QString address = sim.fleet->address(0).toString();
+    {
+        stations::StationStore store;
+        QVERIFY(store.open(db).ok);
+        QVERIFY(store.setSite(address, {{}, {}, {}, QStringLiteral("UTC")}));
+    }
+    schedules::ScheduleEntry on;
+    on.station = address;
+    on.action = schedules::Action::On;
+    on.relay = 2;
+    on.minuteOfDay = 8 * 60;
+    schedules::ScheduleStore store;
+    QVERIFY(store.open(history));
+    const qint64 id = store.add(on, 0);
+    QVERIFY(id > 0);
+    // Their clocks reach 08:00 eight seconds from now: time to start, poll and take the lease.
+    const QDateTime due(QDate(2026, 6, 10), QTime(8, 0), QTimeZone::utc());
+    const qint64 offsetMs = QDateTime::currentDateTimeUtc().addMSecs(8000).msecsTo(due);
+
+    std::array<QProcess, 2> agents;
+    for (QProcess& process : agents) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(SCHEDULE_AGENT_PATH),
+                      {QString::number(offsetMs), QStringLiteral("--db"), db, QStringLiteral("--history"),
+                       history, QStringLiteral("--unit-port"), QString::number(sim.fleet->port()),
+                       QStringLiteral("--interval-ms"), QStringLiteral("1000"), QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1:0"), QStringLiteral("--allow-control")});
+        QVERIFY(process.waitForStarted());
+    }
+    history::AuditLog audit;
+    QVERIFY(audit.open(history));
+    QTRY_VERIFY_WITH_TIMEOUT(!audit.records().isEmpty(), 20000);
+    // Longer than an unverified action takes to be sent again (3 s), by either.
+    const quint64 replies = sim.fleet->counters().repliesSent;
+    QVERIFY(QTest::qWaitFor([&] { return sim.fleet->counters().repliesSent >= replies + 8; }, 15000));
+
+    QString logs;
+    for (QProcess& process : agents) {
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        logs += QString::fromUtf8(process.readAll());
+    }
+    // Both ran an executor, and the switch went out once.
+    QCOMPARE(logs.count(QStringLiteral("Schedules: 1 entries")), 2);
+    int frames = 0;
+    for (const auto& record : sim.fleet->model(0).frames())
+        frames += record.bytes == protocol::relayOnFrame(2, "Ag3nt*****");
+    QCOMPARE(frames, 1);
+    QVERIFY(sim.fleet->model(0).relayOn(2));
+    QStringList records;
+    for (const history::AuditRecord& r : audit.records())
+        records << r.program + u' ' + r.action + u' ' + r.outcome + u' ' + r.detail;
+    QCOMPARE(records, QStringList(QStringLiteral("agent Relay 2 ON acknowledged schedule #%1").arg(id)));
+    int sent = 0;
+    for (const schedules::LogRecord& r : store.logSince(0))
+        sent += r.outcome == u"sent";
+    QCOMPARE(sent, 1);
 }
 
 QTEST_GUILESS_MAIN(TestAgent)

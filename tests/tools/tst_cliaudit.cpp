@@ -320,6 +320,7 @@ void TestCliAudit::alarmsListAndAcknowledge()
 
 void TestCliAudit::alarmShelveAndUnshelve_data()
 {
+    QTest::addColumn<QString>("longest"); // the file's setting, made with `alarms settings` first
     QTest::addColumn<bool>("shelvedBefore");
     QTest::addColumn<QString>("line"); // "ID" stands for the alarm's number
     QTest::addColumn<int>("code");
@@ -328,26 +329,34 @@ void TestCliAudit::alarmShelveAndUnshelve_data()
     const int shelved = int(h::AlarmState::Shelved);
     const int active = int(h::AlarmState::ActiveUnacknowledged);
     QTest::newRow("shelved for 2 h with a reason")
-        << false << u"alarms shelve ID --for 2h --reason \"sensor swap\""_s << int(cli::ExitDone)
+        << QString() << false << u"alarms shelve ID --for 2h --reason \"sensor swap\""_s << int(cli::ExitDone)
         << u"until 2026-"_s << shelved;
-    QTest::newRow("no reason") << false << u"alarms shelve ID --for 2h"_s << int(cli::ExitUsage)
+    QTest::newRow("no reason") << QString() << false << u"alarms shelve ID --for 2h"_s << int(cli::ExitUsage)
                                << u"Reason: say why"_s << active;
     QTest::newRow("longer than the longest")
-        << false << u"alarms shelve ID --for 25h --reason x"_s << int(cli::ExitUsage)
+        << QString() << false << u"alarms shelve ID --for 25h --reason x"_s << int(cli::ExitUsage)
         << u"25 h is longer than the longest shelving, 24 h"_s << active;
-    QTest::newRow("no duration") << false << u"alarms shelve ID --reason x"_s << int(cli::ExitUsage)
-                                 << u"--for DURATION is missing"_s << active;
-    QTest::newRow("no such alarm") << false << u"alarms shelve 999 --for 1h --reason x"_s
+    QTest::newRow("no duration") << QString() << false << u"alarms shelve ID --reason x"_s
+                                 << int(cli::ExitUsage) << u"--for DURATION is missing"_s << active;
+    QTest::newRow("no such alarm") << QString() << false << u"alarms shelve 999 --for 1h --reason x"_s
                                    << int(cli::ExitRefused) << u"no open alarm 999"_s << active;
     QTest::newRow("unshelve what is not shelved")
-        << false << u"alarms unshelve ID"_s << int(cli::ExitRefused) << u"nothing to unshelve"_s << active;
+        << QString() << false << u"alarms unshelve ID"_s << int(cli::ExitRefused) << u"nothing to unshelve"_s
+        << active;
     QTest::newRow("unshelved by hand: acknowledged")
-        << true << u"alarms unshelve ID"_s << int(cli::ExitDone) << u"now active, acknowledged"_s
+        << QString() << true << u"alarms unshelve ID"_s << int(cli::ExitDone) << u"now active, acknowledged"_s
         << int(h::AlarmState::ActiveAcknowledged);
+    QTest::newRow("longer than the file's setting")
+        << u"2h"_s << false << u"alarms shelve ID --for 3h --reason x"_s << int(cli::ExitUsage)
+        << u"3 h is longer than the longest shelving, 2 h"_s << active;
+    QTest::newRow("past a day, within the file's setting")
+        << u"48h"_s << false << u"alarms shelve ID --for 25h --reason \"sensor swap\""_s << int(cli::ExitDone)
+        << u"until 2026-"_s << shelved;
 }
 
 void TestCliAudit::alarmShelveAndUnshelve()
 {
+    QFETCH(QString, longest);
     QFETCH(bool, shelvedBefore);
     QFETCH(QString, line);
     QFETCH(int, code);
@@ -365,6 +374,11 @@ void TestCliAudit::alarmShelveAndUnshelve()
     if (shelvedBefore)
         QVERIFY(journal.shelve(id, kNow.toMSecsSinceEpoch() + 60'000, u"ops"_s, kNow.toMSecsSinceEpoch())
                     .applied());
+    if (!longest.isEmpty()) {
+        const Run set = run(u"alarms settings --max-shelve "_s + longest, {});
+        QCOMPARE(set.code, int(cli::ExitDone));
+        QCOMPARE(set.out, u"longest shelving: %1 h\n"_s.arg(longest.chopped(1)));
+    }
     const Run r = run(QString(line).replace(u"ID"_s, QString::number(id)), {});
     QCOMPARE(r.code, code);
     QVERIFY2((code == int(cli::ExitDone) ? r.out : r.err).contains(said), qPrintable(r.out + r.err));

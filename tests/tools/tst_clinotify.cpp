@@ -52,6 +52,7 @@ private Q_SLOTS:
     void refusedLines();
     void routesAddListTestRemove();
     void maintenanceIsAudited();
+    void tagsInRoutesAndMaintenance();
     void reportOnAnEmptyFile();
 
 private:
@@ -90,9 +91,15 @@ void TestCliNotify::refusedLines_data()
     QTest::newRow("priority")
         << u"notify routes add --kind webhook --url http://127.0.0.1/ --priority urgent"_s
         << u"--priority 'urgent' must list high, medium or low, separated by commas"_s;
-    QTest::newRow("tag")
-        << u"notify routes add --kind webhook --url http://127.0.0.1/ --tag north"_s
-        << u"--tag needs station tags, which this version does not have yet; use --station ADDRESS"_s;
+    QTest::newRow("route tag with an empty part")
+        << u"notify routes add --kind webhook --url http://127.0.0.1/ --tag north/"_s
+        << u"Tag: tag 'north/' has an empty part between slashes."_s;
+    QTest::newRow("maintenance address and tag")
+        << u"stations maintenance 127.0.0.5 --tag north --for 2h --reason x"_s
+        << u"give ADDRESS or --tag TAG, not both"_s;
+    QTest::newRow("longest shelving past a week")
+        << u"alarms settings --max-shelve 8d"_s
+        << u"The longest shelving is a whole number of minutes from 1 min to 168 h."_s;
     QTest::newRow("cooldown") << u"notify routes add --kind webhook --url http://127.0.0.1/ --cooldown -5"_s
                               << u"--cooldown '-5' is not a whole number of 0 or more"_s;
     QTest::newRow("remove id") << u"notify routes remove x"_s << u"ID 'x' is not a route number"_s;
@@ -183,6 +190,40 @@ void TestCliNotify::maintenanceIsAudited()
     QCOMPARE(records.at(0).program, u"CLI"_s);
     QCOMPARE(records.at(0).detail, u"battery swap"_s);
     QCOMPARE(records.at(1).action, u"maintenance ended"_s);
+}
+
+// A tag's window covers the stations carrying the tag or one below it; its start and end are
+// audited like a station's, the start naming the stations it took out of service.
+void TestCliNotify::tagsInRoutesAndMaintenance()
+{
+    QCOMPARE(run(u"stations add 127.0.0.5 secret Pumphouse"_s).code, 0);
+    QCOMPARE(run(u"stations add 127.0.0.6 secret Wells"_s).code, 0);
+    QCOMPARE(run(u"stations tag 127.0.0.5 north/pumps"_s).code, 0);
+    QCOMPARE(run(u"stations tag 127.0.0.6 northeast"_s).code, 0);
+
+    Run r = run(u"notify routes add --kind webhook --url http://127.0.0.1:9/ --tag north"_s);
+    QCOMPARE(r.code, 0);
+    QVERIFY(run(u"notify routes"_s)
+                .out.contains(r.out.trimmed() +
+                              u"  webhook http://127.0.0.1:9/ (json) · every priority · tag north\n"_s));
+
+    r = run(u"stations maintenance --tag north --for 90m --reason \"mains work\""_s);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, u"tag north is in maintenance until 2026-12-08T07:30:00.000Z.\n"_s);
+    QCOMPARE(run(u"stations maintenance --tag north --end"_s).out, u"tag north is back in service.\n"_s);
+
+    kestavo::history::AuditLog audit;
+    QVERIFY(audit.open(m_dir.filePath(u"history.db"_s)));
+    QStringList seen;
+    kestavo::history::AuditFilter tagged;
+    tagged.address = u"tag north"_s;
+    for (const auto& a : audit.records(tagged))
+        seen << u"%1 | %2 | %3 | %4"_s.arg(a.address, a.description, a.action, a.detail);
+    QCOMPARE(
+        seen,
+        (QStringList{
+            u"tag north | 1 station(s): 127.0.0.5 | maintenance until 2026-12-08T07:30:00.000Z | mains work"_s,
+            u"tag north |  | maintenance ended | ended by hand"_s}));
 }
 
 void TestCliNotify::reportOnAnEmptyFile()

@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
-#include <QTimeZone>
 
 #include "protocol/codes.h"
 #include "protocol/commanddescription.h"
@@ -35,8 +34,7 @@
 #include "notify/notifier.h"
 #include "notify/notifystore.h"
 #include "relaycommand.h"
-#include "schedules/scheduleexecutor.h"
-#include "schedules/schedulestore.h"
+#include "schedules/schedulehost.h"
 #include "sqlitefile/sqlitefile.h"
 #include "text/boundedfile.h"
 
@@ -71,7 +69,9 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     m_reload.setInterval(500);
     connect(&m_reload, &QTimer::timeout, this, [this] {
         m_stationStamp = FileStamp::of(m_databasePath);
-        if (reloadStations()) {
+        const bool reloaded = reloadStations();
+        m_stationLogStamp = FileStamp::of(m_databasePath + QStringLiteral("-wal"));
+        if (reloaded) {
             setProblem(Problem::Stations, {});
             qInfo("Station list reloaded: %d stations", m_poller.count());
         } else {
@@ -93,8 +93,6 @@ Agent::Agent(const AgentOptions& options, const QString& applicationDir, QObject
     connect(&m_poller, &fleet::FleetPoller::reportDecoded, this,
             [this](int index, qint64, const protocol::StatusReport&) { onReport(index); });
     connect(&m_poller, &fleet::FleetPoller::linkStateChanged, this, &Agent::onLinkState);
-    m_scheduleTimer.setInterval(options.scheduleTickMs);
-    connect(&m_scheduleTimer, &QTimer::timeout, this, &Agent::scheduleTick);
     m_switchTimeout.setInterval(500);
     connect(&m_switchTimeout, &QTimer::timeout, this, [this] {
         for (int i = 0; i < m_poller.count(); ++i)
@@ -157,6 +155,7 @@ bool Agent::start()
     if (!reloadStations())
         return false;
     m_stationStamp = FileStamp::of(m_databasePath);
+    m_stationLogStamp = FileStamp::of(m_databasePath + QStringLiteral("-wal"));
     m_watcher.addPath(m_databasePath);
     m_watcher.addPath(QFileInfo(m_databasePath).absolutePath());
 
@@ -309,8 +308,18 @@ void Agent::openNotifier(const QString& historyPath)
     options.station = [this](const QString& address) {
         for (int i = 0; i < m_poller.count(); ++i)
             if (m_poller.unit(i).station.address == address)
-                return notify::StationInfo{m_poller.unit(i).station.description, {}};
+                return notify::StationInfo{m_poller.unit(i).station.description,
+                                           m_stationTags.value(address)};
         return notify::StationInfo{};
+    };
+    // Routes and maintenance by tag follow the stations' current tags. A change made while another
+    // program (a console) holds the station file open stays in its write-ahead log, which the file
+    // watcher does not see; the notifier's refresh looks at the log too.
+    options.refreshStations = [this] {
+        if (FileStamp::of(m_databasePath + QStringLiteral("-wal")) != m_stationLogStamp &&
+            !m_reload.isActive())
+            m_reload.start();
+        return false; // the reload comes a moment later, and every decision asks for the tags anew
     };
     // Notifications go out from the one program evaluating the station: the lease holder.
     options.ownsStation = [this](const QString& address) {
@@ -341,156 +350,26 @@ void Agent::openSchedules(const QString& historyPath)
         qWarning("Schedules are not carried out: they need the alarms' station leases, which are off");
         return;
     }
-    auto store = std::make_unique<schedules::ScheduleStore>();
-    if (!store->open(historyPath)) {
-        qWarning("Schedules are not carried out: %s", qPrintable(store->error()));
+    schedules::ScheduleHost::Options options;
+    options.program = QStringLiteral("agent");
+    options.clock = m_scheduleClock;
+    options.tickMs = m_options.scheduleTickMs;
+    options.startDelayMs =
+        m_options.scheduleStartDelayMs >= 0 ? m_options.scheduleStartDelayMs : 2 * m_options.intervalMs;
+    options.timing.verifyMs = m_options.scheduleVerifyMs;
+    options.timing.attempts = m_options.scheduleAttempts;
+    auto host = std::make_unique<schedules::ScheduleHost>(m_poller, *m_alarms, m_audit.get(),
+                                                          m_alarmJournal.get(), options);
+    if (!host->open(historyPath)) {
+        qWarning("Schedules are not carried out: %s", qPrintable(host->error()));
         return;
     }
-    m_schedules = std::move(store);
-    if (!m_scheduleClock)
-        m_scheduleClock = [] {
-            return QDateTime::currentDateTimeUtc();
-        };
-    schedules::ScheduleExecutor::Hooks hooks;
-    hooks.now = m_scheduleClock;
-    hooks.holdsLease = [this](const QString& address) {
-        return m_alarms && pollerIndex(address) >= 0 && m_alarms->evaluates(address);
-    };
-    hooks.send = [this](const schedules::Occurrence& o, int attempt) {
-        const int index = pollerIndex(o.address);
-        if (index < 0)
-            return; // left the list: the retries give up on it
-        const std::string password = m_poller.unit(index).station.password.toLatin1().toStdString();
-        if (!m_poller.sendFrame(index, scheduleFrame(o.entry, password)))
-            qWarning("Schedule #%lld: %s at %s could not be sent (attempt %d)", o.entryId,
-                     qPrintable(o.entry.actionText()), qPrintable(o.address), attempt);
-    };
-    hooks.log = [this](const schedules::LogRecord& record) {
-        m_schedules->log(record);
-        if (record.outcome == u"verified") {
-            for (const schedules::ScheduleEntry& e : m_executor->entries())
-                if (e.id == record.schedule)
-                    auditSchedule(record.address, e, QStringLiteral("acknowledged"),
-                                  QStringLiteral("schedule #%1").arg(record.schedule));
-        } else if (record.outcome != u"sent" && record.outcome != u"failed") {
-            // moved, skipped, recovered, not replayed: what an operator asks about afterwards
-            qInfo("Schedule #%lld at %s %s: %s", record.schedule, qPrintable(record.address),
-                  qPrintable(record.outcome), qPrintable(record.detail));
-        }
-    };
-    hooks.failed = [this](const schedules::Occurrence& o, const QString& why) {
-        qWarning("%s", qPrintable(why));
-        auditSchedule(o.address, o.entry, QStringLiteral("no answer"), why);
-        const qint64 now = m_scheduleClock().toMSecsSinceEpoch();
-        history::AlarmRecord alarm;
-        alarm.address = o.address;
-        alarm.rule = history::scheduleFailedRule(o.entryId);
-        alarm.priority = history::AlarmPriority::High;
-        const QString prefix = QStringLiteral("schedule #%1: ").arg(o.entryId);
-        alarm.text = QStringLiteral("Schedule #%1 failed: %2")
-                         .arg(o.entryId)
-                         .arg(why.startsWith(prefix) ? why.mid(prefix.size()) : why);
-        alarm.state = history::AlarmState::ActiveUnacknowledged;
-        alarm.raisedMs = alarm.changedMs = now;
-        if (m_alarmJournal->raise(alarm, QStringLiteral("agent"), QStringLiteral("schedule-failed")).failed())
-            qWarning("Alarms: the schedule-failed alarm of schedule #%lld could not be stored", o.entryId);
-    };
-    const auto sites = [this](const schedules::ScheduleEntry& entry) {
-        QList<schedules::Site> list;
-        for (int i = 0; i < m_poller.count(); ++i) {
-            const QString& address = m_poller.unit(i).station.address;
-            if (entry.station.isEmpty() ? !stations::tagMatches(m_stationTags.value(address), entry.tag)
-                                        : entry.station != address)
-                continue;
-            const stations::StationSite site = m_stationSites.value(address);
-            list.append({address,
-                         site.zone.isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(site.zone.toUtf8()),
-                         site.latitude, site.longitude});
-        }
-        return list;
-    };
-    schedules::ScheduleExecutor::Timing timing;
-    timing.verifyMs = m_options.scheduleVerifyMs;
-    timing.attempts = m_options.scheduleAttempts;
-    m_executor = std::make_unique<schedules::ScheduleExecutor>(hooks, sites, timing);
-    connect(&m_poller, &fleet::FleetPoller::reportDecoded, this,
-            [this](int index, qint64, const protocol::StatusReport& report) {
-                if (m_executor && m_executorStarted)
-                    m_executor->report(m_poller.unit(index).station.address, report.relayOn,
-                                       m_scheduleClock());
-            });
-    m_scheduleStartMs = m_poller.now() + (m_options.scheduleStartDelayMs >= 0 ? m_options.scheduleStartDelayMs
-                                                                              : 2 * m_options.intervalMs);
-    m_scheduleTimer.start();
-}
-
-void Agent::scheduleTick()
-{
-    if (!m_executor)
-        return;
-    // Edits by the CLI or a console show at the next tick.
-    m_executor->setEntries(m_schedules->entries());
-    if (!m_executorStarted) {
-        if (m_poller.now() < m_scheduleStartMs)
-            return; // the stations' first reports take their leases first
-        // When it last looked: its newest log line (nothing was due after it, or it would be
-        // logged); none within the recovery window: unknown.
-        const QDateTime now = m_scheduleClock();
-        QDateTime lastRun;
-        for (const schedules::LogRecord& r :
-             m_schedules->logSince(now.toMSecsSinceEpoch() - schedules::kRecoveryWindowMs))
-            if (!lastRun.isValid() || r.timeMs > lastRun.toMSecsSinceEpoch())
-                lastRun = QDateTime::fromMSecsSinceEpoch(r.timeMs, QTimeZone::utc());
-        m_executorStarted = true;
-        m_executor->start(lastRun);
-        qInfo("Schedules: %d entries, carried out for the stations whose lease this agent holds",
-              int(m_executor->entries().size()));
-        return;
-    }
-    m_executor->tick();
-}
-
-std::string Agent::scheduleFrame(const schedules::ScheduleEntry& e, const std::string& password)
-{
-    switch (e.action) {
-    case schedules::Action::On:
-        return protocol::relayOnFrame(e.relay, password);
-    case schedules::Action::Off:
-        return protocol::relayOffFrame(e.relay, password);
-    case schedules::Action::Pulse:
-        return protocol::relayCycleFrame(e.relay, e.pulseSeconds, password);
-    case schedules::Action::Script:
-        return protocol::scriptExecuteFrame(protocol::slotCode(e.scriptSlot), password);
-    }
-    return {};
-}
-
-int Agent::pollerIndex(const QString& address) const
-{
-    for (int i = 0; i < m_poller.count(); ++i)
-        if (m_poller.unit(i).station.address == address)
-            return i;
-    return -1;
-}
-
-void Agent::auditSchedule(const QString& address, const schedules::ScheduleEntry& entry,
-                          const QString& outcome, const QString& detail)
-{
-    if (!m_audit)
-        return;
-    const int index = pollerIndex(address);
-    const auto command = protocol::describeCommand(scheduleFrame(entry, {}));
-    history::AuditRecord record;
-    record.utcMs = QDateTime::currentMSecsSinceEpoch();
-    record.user = history::AuditLog::localUser();
-    record.host = history::AuditLog::localHost();
-    record.program = QStringLiteral("agent");
-    record.address = address;
-    record.description = index >= 0 ? m_poller.unit(index).station.description : QString();
-    record.action = command ? QString::fromStdString(command->text) : entry.actionText();
-    record.outcome = outcome;
-    record.detail = detail;
-    m_audit->append(record);
+    // Filled from the station file before the poller's list is set, so always current here.
+    host->setPlaceLookup([this](const QString& address) {
+        return schedules::ScheduleHost::Place{m_stationTags.value(address), m_stationSites.value(address)};
+    });
+    m_schedules = std::move(host);
+    m_schedules->start();
 }
 
 void Agent::audit(int index, int relay, bool on, const QString& outcome, const QString& detail)
@@ -608,8 +487,8 @@ void Agent::shutdown()
         abandonSwitch(pending, QStringLiteral("the agent stopped before the unit showed the change"));
     m_pending.clear();
     m_switchTimeout.stop();
-    m_scheduleTimer.stop();
-    m_executor.reset();
+    // Actions still waiting for a report are audited as not verified.
+    m_schedules.reset();
     m_healthTimer.stop();
     m_poller.stop();
     m_notifier.reset();

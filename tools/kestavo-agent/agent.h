@@ -37,10 +37,8 @@ namespace kestavo::fleet {
 class FleetRecorder;
 }
 namespace kestavo::schedules {
-class ScheduleExecutor;
-class ScheduleStore;
-struct ScheduleEntry;
-} // namespace kestavo::schedules
+class ScheduleHost;
+}
 namespace kestavo::notify {
 class Notifier;
 class NotifyStore;
@@ -87,12 +85,6 @@ private:
     void openAlarms(const QString& historyPath);
     void openNotifier(const QString& historyPath);
     void openSchedules(const QString& historyPath);
-    void scheduleTick();
-    /// The frame carrying out a schedule entry, with the station's password.
-    static std::string scheduleFrame(const schedules::ScheduleEntry& entry, const std::string& password);
-    void auditSchedule(const QString& address, const schedules::ScheduleEntry& entry, const QString& outcome,
-                       const QString& detail);
-    int pollerIndex(const QString& address) const;
     QJsonObject withMaintenance(QJsonObject station) const;
     QJsonArray withMaintenance(QJsonArray stations) const;
     /// One audit record (program "agent") for a relay command sent over MQTT.
@@ -159,21 +151,18 @@ private:
     void abandonSwitch(const PendingSwitch& pending, const QString& why);
 
     // Schedules, run only with --allow-control and alarms on: the executor acts for the stations
-    // whose lease the alarm engine holds.
-    std::unique_ptr<schedules::ScheduleStore> m_schedules;
-    std::unique_ptr<schedules::ScheduleExecutor> m_executor;
+    // whose lease the alarm engine holds. Goes before the engine and the audit log it uses.
+    std::unique_ptr<schedules::ScheduleHost> m_schedules;
     std::function<QDateTime()> m_scheduleClock;
-    QTimer m_scheduleTimer;
-    qint64 m_scheduleStartMs = 0; // poller clock: when the missed actions are looked at
-    bool m_executorStarted = false;
     QHash<QString, QStringList> m_stationTags;            // address -> tags, from the station file
     QHash<QString, stations::StationSite> m_stationSites; // address -> zone and position
     QTimer m_switchTimeout;
     QSet<QString> m_ignoredTopics; // logged once each
     QMap<Problem, QString> m_problems;
     QTimer m_healthTimer;
-    FileStamp m_stationStamp; // of the station file last read
-    FileStamp m_historyStamp; // of the history file when opened
+    FileStamp m_stationStamp;    // of the station file last read
+    FileStamp m_stationLogStamp; // of its write-ahead log then
+    FileStamp m_historyStamp;    // of the history file when opened
     qint64 m_lastHistoryWriteMs = 0;
     QString m_healthConnection = QStringLiteral("kestavo-agent-health-%1").arg(quintptr(this));
     struct CommandBucket

@@ -15,11 +15,52 @@ namespace h = kestavo::history;
 
 QList<QCommandLineOption> alarmShelveOptions()
 {
-    return {{QStringLiteral("for"), QStringLiteral("Shelve: how long, at most 24h (90m, 2h)."),
+    return {{QStringLiteral("for"),
+             QStringLiteral("Shelve: how long, at most the longest shelving (90m, 2h)."),
+             QStringLiteral("DURATION")},
+            {QStringLiteral("max-shelve"),
+             QStringLiteral("Settings: the longest shelving for everyone on the history file (24h)."),
              QStringLiteral("DURATION")},
             {QStringLiteral("reason"), QStringLiteral("Shelve: why (required, kept in the event log)."),
              QStringLiteral("TEXT")}};
 }
+
+namespace {
+
+int runSettings(const QCommandLineParser& p, Io& io, const CliEnvironment& environment)
+{
+    io.command = QStringLiteral("alarms settings");
+    if (p.positionalArguments().size() > 2)
+        return io.usage(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().at(2)));
+    if (p.isSet(QStringLiteral("for")) || p.isSet(QStringLiteral("reason")))
+        return io.usage(QStringLiteral("settings takes neither --for nor --reason"));
+    const QString path = historyFile(p, environment);
+    std::optional<qint64> wanted;
+    if (p.isSet(QStringLiteral("max-shelve"))) {
+        wanted = parsePeriod(p.value(QStringLiteral("max-shelve")));
+        if (!wanted)
+            return io.usage(QStringLiteral("--max-shelve '%1' is not a duration (8h, 90m, 2d)")
+                                .arg(p.value(QStringLiteral("max-shelve"))));
+        if (const QString problem = alarms::maxShelveProblem(*wanted); !problem.isEmpty())
+            return io.usage(problem);
+    } else if (!QFileInfo::exists(path)) {
+        io.out << "longest shelving: " << alarms::durationWords(alarms::kMaxShelveMs)
+               << " (the default; no history file yet)\n";
+        return io.done();
+    }
+    h::AlarmJournal journal;
+    if (!journal.open(path))
+        return io.fail(journal.error());
+    if (wanted && !alarms::setMaxShelveMs(journal, *wanted))
+        return io.fail(
+            QStringLiteral("the setting could not be written to \"%1\"; is the file read-only?").arg(path));
+    const bool set = journal.setting(alarms::kMaxShelveSetting).has_value();
+    io.out << "longest shelving: " << alarms::durationWords(alarms::maxShelveMs(journal))
+           << (set ? "" : " (the default)") << '\n';
+    return io.done();
+}
+
+} // namespace
 
 int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& err,
                    const CliEnvironment& environment)
@@ -27,14 +68,19 @@ int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& 
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("alarms shelve ID --for DURATION --reason TEXT   hide and silence an alarm for a "
-                       "while (at most 24h)\n"
-                       "alarms unshelve ID                             bring it back now, acknowledged"));
+                       "while (at most the longest shelving, 24h unless set)\n"
+                       "alarms unshelve ID                             bring it back now, acknowledged\n"
+                       "alarms settings [--max-shelve DURATION]        show or set the longest shelving"));
     addGlobalOptions(p);
     p.addOptions(alarmShelveOptions());
     Io io{out, err, QStringLiteral("alarms shelve")};
     int code = ExitDone;
     if (!parse(p, arguments, io, &code))
         return code;
+    if (p.positionalArguments().value(1).toLower() == u"settings")
+        return runSettings(p, io, environment);
+    if (p.isSet(QStringLiteral("max-shelve")))
+        return io.usage(QStringLiteral("--max-shelve belongs to alarms settings"));
     const bool shelving = p.positionalArguments().value(1).toLower() != u"unshelve";
     if (!shelving)
         io.command = QStringLiteral("alarms unshelve");
@@ -57,7 +103,9 @@ int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& 
                                       .arg(p.value(QStringLiteral("for")))
                                 : QStringLiteral("--for DURATION is missing"));
         duration = *period;
-        if (const QString problem = alarms::shelveProblem(duration, reason); !problem.isEmpty())
+        // The length is checked against the file's setting once the file is open.
+        if (const QString problem = alarms::shelveProblem(duration, reason, alarms::kMaxShelveCeilingMs);
+            !problem.isEmpty())
             return io.usage(problem);
     } else if (p.isSet(QStringLiteral("for")) || p.isSet(QStringLiteral("reason"))) {
         return io.usage(QStringLiteral("unshelve takes neither --for nor --reason"));
@@ -71,6 +119,10 @@ int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& 
     h::AlarmJournal journal;
     if (!journal.open(path))
         return io.fail(journal.error());
+    if (shelving)
+        if (const QString problem = alarms::shelveProblem(duration, reason, alarms::maxShelveMs(journal));
+            !problem.isEmpty())
+            return io.usage(problem);
     const qint64 now = environment.now().toMSecsSinceEpoch();
     const QString who = h::AuditLog::localUser();
     // One conditional change each: shelve applies only to an open alarm, unshelve only to a

@@ -11,6 +11,7 @@
 #include "protocol/ipv4.h"
 
 #include "stations/databaselocation.h"
+#include "stations/stationextras.h"
 #include "stations/stationstore.h"
 
 #include "fleet/fleetstation.h"
@@ -45,15 +46,26 @@ QHash<QString, QString> stationNames(const QCommandLineParser& parser, const Cli
     return names;
 }
 
+// The stations carrying `tag` (or a tag below it) now, for the audit record of a tag's maintenance.
+QStringList stationsWithTag(const QCommandLineParser& parser, const CliEnvironment& environment,
+                            const QString& tag)
+{
+    const QString path =
+        stations::resolveDatabasePath(parser.value(QStringLiteral("db")), environment.applicationDir);
+    if (!QFileInfo::exists(path))
+        return {};
+    stations::StationStore store;
+    if (!store.open(path).ok)
+        return {};
+    return store.addressesWithTag(tag);
+}
+
 bool positive(const QString& text, int* value)
 {
     bool ok = false;
     *value = text.toInt(&ok);
     return ok && *value >= 0;
 }
-
-const QString kTagRefused =
-    QStringLiteral("--tag needs station tags, which this version does not have yet; use --station ADDRESS");
 
 int listRoutes(notify::NotifyStore& store, const QString& format, Io& io)
 {
@@ -120,9 +132,8 @@ int addRoute(const QCommandLineParser& p, notify::NotifyStore& store, Io& io)
         return io.usage(QStringLiteral("--priority '%1' must list high, medium or low, separated by commas")
                             .arg(p.value(QStringLiteral("priority"))));
     r.priorities = *priorities;
-    if (p.isSet(QStringLiteral("tag")))
-        return io.usage(kTagRefused);
     r.station = p.value(QStringLiteral("station"));
+    r.tag = p.value(QStringLiteral("tag"));
     if (!r.station.isEmpty() && !protocol::parseIpv4(r.station.toStdString()))
         return io.usage(QStringLiteral("--station '%1' is not an IPv4 address").arg(r.station));
     for (const auto& [name, target] : {std::pair{QStringLiteral("cooldown"), &r.cooldownS},
@@ -172,7 +183,8 @@ QList<QCommandLineOption> notifyOptions()
              QStringLiteral("FILE")},
             {QStringLiteral("priority"), QStringLiteral("Only these priorities."), QStringLiteral("LIST")},
             {QStringLiteral("station"), QStringLiteral("Only this station."), QStringLiteral("ADDRESS")},
-            {QStringLiteral("tag"), QStringLiteral("Only stations with this tag."), QStringLiteral("TAG")},
+            {QStringLiteral("tag"), QStringLiteral("Only stations with this tag (or one below it)."),
+             QStringLiteral("TAG")},
             {QStringLiteral("cooldown"), QStringLiteral("Seconds before the same alarm is sent again."),
              QStringLiteral("S")},
             {QStringLiteral("max-per-hour"), QStringLiteral("At most this many messages an hour."),
@@ -187,8 +199,9 @@ QList<QCommandLineOption> maintenanceOptions()
 {
     return {{QStringLiteral("for"), QStringLiteral("How long: 90m, 2h, 3d."), QStringLiteral("DURATION")},
             {QStringLiteral("reason"), QStringLiteral("Why (required)."), QStringLiteral("TEXT")},
-            {QStringLiteral("tag"), QStringLiteral("Every station with this tag."), QStringLiteral("TAG")},
-            {QStringLiteral("end"), QStringLiteral("End the station's maintenance now.")}};
+            {QStringLiteral("tag"), QStringLiteral("Every station with this tag (or one below it)."),
+             QStringLiteral("TAG")},
+            {QStringLiteral("end"), QStringLiteral("End the station's (or tag's) maintenance now.")}};
 }
 
 QList<QCommandLineOption> alarmsReportOptions()
@@ -299,7 +312,8 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
     p.setApplicationDescription(
         QStringLiteral("stations maintenance                               list stations in maintenance\n"
                        "stations maintenance ADDRESS --for 2h --reason TEXT  take a station out of service\n"
-                       "stations maintenance ADDRESS --end                  bring it back now"));
+                       "stations maintenance --tag TAG --for 2h --reason TEXT  every station with the tag\n"
+                       "stations maintenance ADDRESS|--tag TAG --end        bring it back now"));
     addGlobalOptions(p);
     p.addOptions(maintenanceOptions());
     int code = ExitDone;
@@ -307,15 +321,20 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
         return code;
     QStringList pos = p.positionalArguments();
     pos = pos.mid(2); // "stations maintenance"
-    if (p.isSet(QStringLiteral("tag")))
-        return io.usage(kTagRefused);
     if (pos.size() > 1)
         return io.usage(QStringLiteral("unexpected argument '%1'").arg(pos.at(1)));
+    const QString tag = p.value(QStringLiteral("tag"));
+    if (p.isSet(QStringLiteral("tag"))) {
+        if (!pos.isEmpty())
+            return io.usage(QStringLiteral("give ADDRESS or --tag TAG, not both"));
+        if (const QString problem = stations::tagProblem(tag); !problem.isEmpty())
+            return io.usage(QStringLiteral("--tag: %1").arg(problem));
+    }
     const QString path = historyFile(p, environment);
     const qint64 now = environment.now().toMSecsSinceEpoch();
-    if (pos.isEmpty()) {
+    if (pos.isEmpty() && tag.isEmpty()) {
         if (p.isSet(QStringLiteral("for")) || p.isSet(QStringLiteral("end")))
-            return io.usage(QStringLiteral("ADDRESS is missing"));
+            return io.usage(QStringLiteral("ADDRESS (or --tag TAG) is missing"));
         if (!QFileInfo::exists(path)) {
             out << "No station is in maintenance.\n";
             return io.done();
@@ -335,10 +354,11 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
             out << "No station is in maintenance.\n";
         return io.done();
     }
-    const QString address = pos.at(0);
+    const QString address = pos.value(0);
     // The one strict reader: QHostAddress takes "127.0.0.010" for .8, a station no record has.
-    if (!protocol::parseIpv4(address.toStdString()))
+    if (tag.isEmpty() && !protocol::parseIpv4(address.toStdString()))
         return io.usage(QStringLiteral("ADDRESS '%1' is not an IPv4 address").arg(address));
+    const QString subject = tag.isEmpty() ? address : QStringLiteral("tag ") + tag;
     notify::NotifyStore store;
     if (p.isSet(QStringLiteral("end"))) {
         if (p.isSet(QStringLiteral("for")))
@@ -347,12 +367,12 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
             return io.fail(store.error());
         int ended = 0;
         for (const notify::MaintenanceWindow& w : store.maintenance(true))
-            if (w.address == address &&
+            if (w.address == address && w.tag == tag &&
                 store.endMaintenance(w.id, now, QStringLiteral("CLI"), QStringLiteral("ended by hand")))
                 ++ended;
         if (ended == 0)
-            return io.fail(QStringLiteral("%1 is not in maintenance").arg(address), ExitRefused);
-        out << address << " is back in service.\n";
+            return io.fail(QStringLiteral("%1 is not in maintenance").arg(subject), ExitRefused);
+        out << subject << " is back in service.\n";
         return io.done();
     }
     const auto duration = parsePeriod(p.value(QStringLiteral("for")));
@@ -368,15 +388,26 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
         return io.fail(store.error());
     notify::MaintenanceWindow w;
     w.address = address;
+    w.tag = tag;
     w.reason = reason;
     w.startMs = now;
     w.endMs = now + *duration;
     w.who = history::AuditLog::localUser();
-    if (!store.startMaintenance(w, QStringLiteral("CLI"), stationNames(p, environment).value(address)))
+    // A tag's record says which stations it took out of service when it started; the window itself
+    // follows the tags as they change.
+    QString description = stationNames(p, environment).value(address);
+    if (!tag.isEmpty()) {
+        const QStringList tagged = stationsWithTag(p, environment, tag);
+        description =
+            QStringLiteral("%1 station(s): %2").arg(tagged.size()).arg(tagged.mid(0, 20).join(u", "));
+        if (tagged.size() > 20)
+            description += QStringLiteral(", …");
+    }
+    if (!store.startMaintenance(w, QStringLiteral("CLI"), description))
         return io.fail(
             QStringLiteral("the maintenance could not be written to \"%1\"; is the file read-only?")
                 .arg(path));
-    out << address << " is in maintenance until " << history::isoUtc(w.endMs) << ".\n";
+    out << subject << " is in maintenance until " << history::isoUtc(w.endMs) << ".\n";
     return io.done();
 }
 

@@ -58,7 +58,7 @@ void AlarmSounder::update()
     for (const history::AlarmRecord& alarm : m_engine.openAlarms()) {
         const bool waiting = alarm.state == history::AlarmState::ActiveUnacknowledged ||
                              alarm.state == history::AlarmState::ClearedUnacknowledged;
-        if (!waiting)
+        if (!waiting || (m_suppressed && m_suppressed(alarm.address)))
             continue;
         siren = siren || alarm.priority == history::AlarmPriority::High;
         for (const history::AlarmRule& rule : m_engine.rules())

@@ -5,6 +5,7 @@
 // of the old sound timers) until acknowledged or muted.
 
 #include <functional>
+#include <utility>
 
 #include <QObject>
 #include <QString>
@@ -37,6 +38,11 @@ public:
 
     /// Starts or stops each sound from the engine's open alarms.
     void update();
+    /// Alarms of the stations this answers true for (in maintenance) make no sound.
+    void setSuppressed(std::function<bool(const QString& address)> suppressed)
+    {
+        m_suppressed = std::move(suppressed);
+    }
 
     /// Why alarms make no sound whatever happens (no sound device), for the Alarms window and the
     /// status bar; empty while they can sound. The probe asks the system once, when first needed
@@ -64,6 +70,7 @@ private:
     bool m_muted = false;
     QString m_silentReason;
     std::function<QString()> m_probe; // run once, then dropped
+    std::function<bool(const QString& address)> m_suppressed;
 };
 
 } // namespace kestavo::alarmwindows

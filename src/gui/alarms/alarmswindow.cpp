@@ -86,8 +86,10 @@ AlarmsWindow::AlarmsWindow(core::Context& context, AlarmServices& services)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_floodBanner);
     layout->addWidget(split);
-    if (services.notifier)
+    if (services.notifier) {
         connect(services.notifier, &notify::Notifier::floodChanged, this, &AlarmsWindow::showFlood);
+        connect(services.notifier, &notify::Notifier::maintenanceChanged, this, &AlarmsWindow::refreshAlarms);
+    }
     showFlood(services.notifier && services.notifier->flooding());
     resize(860, 620);
 
@@ -111,11 +113,8 @@ QWidget* AlarmsWindow::buildAlarms()
     m_ackAll = named(new QPushButton(tr("Acknowledge all"), box), QStringLiteral("AcknowledgeAll"),
                      tr("Acknowledge all alarms"));
     m_shelveMinutes = named(new QSpinBox(box), QStringLiteral("ShelveMinutes"), tr("Shelve for minutes"));
-    m_shelveMinutes->setRange(1, int(alarms::kMaxShelveMs / 60000));
     m_shelveMinutes->setValue(60);
     m_shelveMinutes->setSuffix(tr(" min"));
-    m_shelveMinutes->setToolTip(
-        tr("At most %1; the alarm then comes back").arg(alarms::durationWords(alarms::kMaxShelveMs)));
     m_shelveReason = named(new QLineEdit(box), QStringLiteral("ShelveReason"), tr("Reason for shelving"));
     m_shelveReason->setPlaceholderText(tr("Reason (required)"));
     m_shelve = named(new QPushButton(tr("Shelve"), box), tr("Shelve"), tr("Shelve the selected alarm"));
@@ -258,6 +257,16 @@ void AlarmsWindow::refresh()
 {
     refreshAlarms();
     refreshEvents();
+    applyShelveLimit();
+}
+
+// The longest shelving is the team's setting in the history file; another program may change it.
+void AlarmsWindow::applyShelveLimit()
+{
+    const qint64 maxMs = m_services.engine.maxShelveMs();
+    m_shelveMinutes->setRange(1, int(maxMs / 60000));
+    m_shelveMinutes->setToolTip(
+        tr("At most %1; the alarm then comes back").arg(alarms::durationWords(maxMs)));
 }
 
 void AlarmsWindow::refreshAlarms()
@@ -265,16 +274,25 @@ void AlarmsWindow::refreshAlarms()
     const qint64 keep = selectedAlarm();
     QList<QStringList> rows;
     const QList<history::AlarmRecord> alarms = m_services.engine.openAlarms();
-    for (const history::AlarmRecord& a : alarms)
-        rows.append({QString::number(a.id), history::stateText(a.state), history::priorityText(a.priority),
-                     a.address, localTime(a.raisedMs), valueText(a.value), a.text});
+    // An alarm of a station in maintenance is listed, but says it is held back: no sound, no message.
+    QList<bool> quiet;
+    for (const history::AlarmRecord& a : alarms) {
+        quiet.append(m_services.notifier && m_services.notifier->maintenanceOf(a.address));
+        const QString state = quiet.last() ? tr("%1 (in maintenance)").arg(history::stateText(a.state))
+                                           : history::stateText(a.state);
+        rows.append({QString::number(a.id), state, history::priorityText(a.priority), a.address,
+                     localTime(a.raisedMs), valueText(a.value), a.text});
+    }
     fillTable(m_alarms, rows);
     for (int r = 0; r < alarms.size(); ++r) {
         m_alarms->item(r, 0)->setData(Qt::UserRole, alarms[r].id);
         if (alarms[r].id == keep)
             m_alarms->selectRow(r);
-        if (alarms[r].priority == history::AlarmPriority::High &&
-            alarms[r].state == history::AlarmState::ActiveUnacknowledged)
+        if (quiet[r])
+            for (int c = 0; c < m_alarms->columnCount(); ++c)
+                m_alarms->item(r, c)->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+        else if (alarms[r].priority == history::AlarmPriority::High &&
+                 alarms[r].state == history::AlarmState::ActiveUnacknowledged)
             for (int c = 0; c < m_alarms->columnCount(); ++c)
                 m_alarms->item(r, c)->setForeground(QColor(0xFF, 0, 0));
     }
@@ -352,7 +370,8 @@ void AlarmsWindow::shelveSelected()
     }
     const qint64 duration = qint64(m_shelveMinutes->value()) * 60 * 1000;
     const QString reason = m_shelveReason->text().trimmed();
-    if (const QString problem = alarms::shelveProblem(duration, reason); !problem.isEmpty()) {
+    if (const QString problem = alarms::shelveProblem(duration, reason, m_services.engine.maxShelveMs());
+        !problem.isEmpty()) {
         context().prompter.inform(tr("The alarm was not shelved. ") + problem);
         return;
     }

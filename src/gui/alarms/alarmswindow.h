@@ -38,6 +38,7 @@ private:
     QWidget* buildEvents();
     QWidget* buildRules();
     void refreshAlarms();
+    void applyShelveLimit();
     void refreshEvents();
     void refreshRules();
     qint64 selectedAlarm() const;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 namespace kestavo::core {
 class DialogRegistry;
@@ -44,6 +45,8 @@ struct AlarmServices
     notify::Notifier* notifier = nullptr;
     std::shared_ptr<notify::Transport> transport{}; // "Send test"; libcurl when empty
     std::function<QString(const QString& address)> stationName{};
+    /// The addresses of the stations with a tag (or one below it), for a tag's maintenance record.
+    std::function<QStringList(const QString& tag)> stationsWithTag{};
 };
 
 /// Registers the `Alarms` and `Audit` windows for the Monitor menu.

@@ -10,6 +10,8 @@
 
 #include "protocol/ipv4.h"
 
+#include "stations/stationextras.h"
+
 #include "alarms/alarmengine.h"
 #include "gui/alarms/alarmtables.h"
 #include "gui/alarms/alarmwindows.h"
@@ -29,6 +31,8 @@ MaintenancePanel::MaintenancePanel(AlarmServices& services, platform::Prompter& 
     sizeColumns(m_list, {u"255.255.255.255 (Pumphouse North)"_s, localTime(0), u"operator"_s});
     m_station = named(new QLineEdit(this), u"MaintenanceStation"_s, tr("Station to take out of service"));
     m_station->setPlaceholderText(u"10.0.0.5"_s);
+    m_tag = named(new QLineEdit(this), u"MaintenanceTag"_s, tr("Tag to take out of service"));
+    m_tag->setPlaceholderText(tr("or every station with this tag"));
     m_hours = named(new QSpinBox(this), u"MaintenanceHours"_s, tr("Maintenance hours"));
     m_hours->setRange(1, 7 * 24);
     m_hours->setValue(2);
@@ -46,6 +50,7 @@ MaintenancePanel::MaintenancePanel(AlarmServices& services, platform::Prompter& 
 
     auto* form = new QFormLayout;
     form->addRow(tr("Station"), m_station);
+    form->addRow(tr("or tag"), m_tag);
     form->addRow(tr("For"), m_hours);
     form->addRow(tr("Reason"), m_reason);
     auto* buttons = new QHBoxLayout;
@@ -89,8 +94,18 @@ void MaintenancePanel::say(const QString& text)
 void MaintenancePanel::start()
 {
     const QString address = m_station->text().trimmed();
+    const QString tag = m_tag->text().trimmed();
     const QString reason = m_reason->text().trimmed();
-    if (!protocol::parseIpv4(address.toStdString())) {
+    if (!address.isEmpty() && !tag.isEmpty()) {
+        say(tr("Maintenance was not started. Give a station or a tag, not both."));
+        return;
+    }
+    if (!tag.isEmpty()) {
+        if (const QString problem = stations::tagProblem(tag); !problem.isEmpty()) {
+            say(tr("Maintenance was not started. Tag: %1.").arg(problem));
+            return;
+        }
+    } else if (!protocol::parseIpv4(address.toStdString())) {
         say(tr("Maintenance was not started. Station: \"%1\" is not an IPv4 address (four numbers 0-255, no "
                "leading zeros).")
                 .arg(address));
@@ -107,17 +122,28 @@ void MaintenancePanel::start()
     const qint64 now = m_services.engine.now();
     notify::MaintenanceWindow w;
     w.address = address;
+    w.tag = tag;
     w.reason = reason;
     w.startMs = now;
     w.endMs = now + qint64(m_hours->value()) * 3600 * 1000;
     w.who = history::AuditLog::localUser();
-    const QString description = m_services.stationName ? m_services.stationName(address) : QString();
+    QString description;
+    if (!tag.isEmpty() && m_services.stationsWithTag) {
+        const QStringList tagged = m_services.stationsWithTag(tag);
+        // The audit record is read by everyone on the file: the command line's words, untranslated.
+        description = u"%1 station(s): %2"_s.arg(tagged.size()).arg(tagged.mid(0, 20).join(u", "_s));
+        if (tagged.size() > 20)
+            description += u", …"_s;
+    } else if (m_services.stationName) {
+        description = m_services.stationName(address);
+    }
     if (!m_services.notifyStore->startMaintenance(w, u"console"_s, description)) {
         say(tr("Maintenance could not be written to \"%1\"; check that the file is writable.")
                 .arg(m_services.notifyStore->path()));
         return;
     }
     m_reason->clear();
+    m_tag->clear();
     if (m_services.notifier)
         m_services.notifier->reload();
     refresh();

@@ -39,6 +39,7 @@ private:
     QList<notify::MaintenanceWindow> m_windows;
     QTableWidget* m_list = nullptr;
     QLineEdit* m_station = nullptr;
+    QLineEdit* m_tag = nullptr;
     QSpinBox* m_hours = nullptr;
     QLineEdit* m_reason = nullptr;
 };

@@ -101,6 +101,8 @@ QWidget* RoutesPanel::buildForm()
         c->setChecked(true);
     m_station = named(new QLineEdit(box), u"RouteStation"_s, tr("Route station"));
     m_station->setPlaceholderText(tr("empty: every station"));
+    m_tag = named(new QLineEdit(box), u"RouteTag"_s, tr("Route tag"));
+    m_tag->setPlaceholderText(tr("or every station with this tag (north takes in north/pumps)"));
     m_cooldown = spin(box, u"RouteCooldown"_s, tr("Cooldown in seconds"), 7 * 86400, tr(" s"));
     m_maxPerHour = spin(box, u"RouteMaxPerHour"_s, tr("Most messages per hour"), 10000, tr(" an hour"));
     m_repeat = spin(box, u"RouteRepeat"_s, tr("Repeat minutes"), 24 * 60, tr(" min"));
@@ -126,6 +128,7 @@ QWidget* RoutesPanel::buildForm()
     form->addRow(tr("Password file"), m_passwordFile);
     form->addRow(tr("Priorities"), priorities);
     form->addRow(tr("Station"), m_station);
+    form->addRow(tr("Tag"), m_tag);
     form->addRow(tr("Cooldown"), m_cooldown);
     form->addRow(tr("At most"), m_maxPerHour);
     form->addRow(tr("Repeat high alarms every"), m_repeat);
@@ -177,7 +180,10 @@ void RoutesPanel::refresh()
     for (const Route& r : m_routeList) {
         QStringList takes;
         takes << (r.priorities.isEmpty() ? tr("every priority") : notify::prioritiesText(r.priorities));
-        takes << (r.station.isEmpty() ? tr("every station") : tr("station %1").arg(r.station));
+        if (!r.tag.isEmpty())
+            takes << tr("tag %1").arg(r.tag);
+        else
+            takes << (r.station.isEmpty() ? tr("every station") : tr("station %1").arg(r.station));
         if (r.cooldownS > 0)
             takes << tr("cooldown %1 s").arg(r.cooldownS);
         if (r.maxPerHour > 0)
@@ -220,6 +226,7 @@ void RoutesPanel::showRoute(int row)
     m_medium->setChecked(r.priorities.isEmpty() || r.priorities.contains(history::AlarmPriority::Medium));
     m_low->setChecked(r.priorities.isEmpty() || r.priorities.contains(history::AlarmPriority::Low));
     m_station->setText(r.station);
+    m_tag->setText(r.tag);
     m_cooldown->setValue(r.cooldownS);
     m_maxPerHour->setValue(r.maxPerHour);
     m_repeat->setValue(r.repeatMin);
@@ -250,6 +257,7 @@ Route RoutesPanel::routeFromForm() const
     if (r.priorities.size() == 3)
         r.priorities.clear(); // every priority, as the command line stores it
     r.station = m_station->text().trimmed();
+    r.tag = m_tag->text().trimmed();
     r.cooldownS = m_cooldown->value();
     r.maxPerHour = m_maxPerHour->value();
     r.repeatMin = m_repeat->value();
@@ -293,7 +301,6 @@ void RoutesPanel::saveRoute(bool asNew)
     Route route = routeFromForm();
     if (!asNew) {
         route.id = m_routeList[row].id;
-        route.tag = m_routeList[row].tag;
         route.enabled = m_routeList[row].enabled;
     }
     if (const QString why = problem(route); !why.isEmpty()) {

@@ -62,6 +62,7 @@ private:
     QCheckBox* m_medium = nullptr;
     QCheckBox* m_low = nullptr;
     QLineEdit* m_station = nullptr;
+    QLineEdit* m_tag = nullptr;
     QSpinBox* m_cooldown = nullptr;
     QSpinBox* m_maxPerHour = nullptr;
     QSpinBox* m_repeat = nullptr;

@@ -74,6 +74,10 @@ struct Rig
         };
         options.historyPath = path;
         options.floodCount = 3;
+        options.station = [](const QString& address) {
+            return notify::StationInfo{
+                {}, address == u"127.0.0.9" ? QStringList{u"north/pumps"_s} : QStringList{}};
+        };
         notifier =
             std::make_unique<notify::Notifier>(&store, std::make_shared<notify::CurlTransport>(), options);
         services.reset(new alarmwindows::AlarmServices{*engine, journal, *sounder, audit, *recorder, files});
@@ -82,15 +86,19 @@ struct Rig
         services->stationName = [](const QString& address) {
             return address == u"127.0.0.9" ? u"Pumphouse"_s : QString();
         };
+        services->stationsWithTag = [](const QString& tag) {
+            return tag == u"north" ? QStringList{u"127.0.0.9"_s} : QStringList{};
+        };
         window = std::make_unique<alarmwindows::AlarmsWindow>(fixture.context, *services);
         return true;
     }
     template <typename T> T* find(const QString& name) { return window->findChild<T*>(name); }
     void click(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
-    void addWebhook(const QString& url, const QString& station = {})
+    void addWebhook(const QString& url, const QString& station = {}, const QString& tag = {})
     {
         find<QLineEdit>(u"RouteTarget"_s)->setText(url);
         find<QLineEdit>(u"RouteStation"_s)->setText(station);
+        find<QLineEdit>(u"RouteTag"_s)->setText(tag);
         click(u"AddRoute"_s);
     }
 };
@@ -122,29 +130,38 @@ void TestAlarmTabs::routesAreChecked_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("station");
+    QTest::addColumn<QString>("tag");
     QTest::addColumn<QString>("said"); // empty: stored
-    QTest::newRow("no URL") << QString() << QString() << u"The route was not saved. URL: give the address"_s;
-    QTest::newRow("not http") << u"ftp://127.0.0.1/x"_s << QString()
+    const QString url = u"http://127.0.0.1:9/hook"_s;
+    QTest::newRow("no URL") << QString() << QString() << QString()
+                            << u"The route was not saved. URL: give the address"_s;
+    QTest::newRow("not http") << u"ftp://127.0.0.1/x"_s << QString() << QString()
                               << u"URL: \"ftp://127.0.0.1/x\" is not an http:// or https:// address."_s;
-    QTest::newRow("leading zero station") << u"http://127.0.0.1:9/hook"_s << u"010.0.0.1"_s
-                                          << u"Station: \"010.0.0.1\" is not an IPv4 address"_s;
-    QTest::newRow("stored") << u"http://127.0.0.1:9/hook"_s << u"127.0.0.9"_s << QString();
+    QTest::newRow("leading zero station")
+        << url << u"010.0.0.1"_s << QString() << u"Station: \"010.0.0.1\" is not an IPv4 address"_s;
+    QTest::newRow("tag with an empty part")
+        << url << QString() << u"north/"_s << u"Tag: tag 'north/' has an empty part between slashes."_s;
+    QTest::newRow("stored") << url << u"127.0.0.9"_s << QString() << QString();
+    QTest::newRow("stored by tag") << url << QString() << u"north/pumps"_s << QString();
 }
 
 void TestAlarmTabs::routesAreChecked()
 {
     QFETCH(QString, url);
     QFETCH(QString, station);
+    QFETCH(QString, tag);
     QFETCH(QString, said);
     Rig rig;
     QVERIFY(rig.open());
-    rig.addWebhook(url, station);
+    rig.addWebhook(url, station, tag);
     auto* list = rig.find<QTableWidget>(u"RouteList"_s);
     if (said.isEmpty()) {
         QVERIFY(rig.fixture.prompter.calls().isEmpty());
         QCOMPARE(rig.store.routes().size(), 1);
         QCOMPARE(rig.store.routes().value(0).station, station);
+        QCOMPARE(rig.store.routes().value(0).tag, tag);
         QCOMPARE(list->rowCount(), 1);
+        QVERIFY(list->item(0, 3)->text().contains(tag.isEmpty() ? u"station 127.0.0.9"_s : u"tag "_s + tag));
     } else {
         QVERIFY2(rig.fixture.prompter.lastText().contains(said), qPrintable(rig.fixture.prompter.lastText()));
         QVERIFY(rig.store.routes().isEmpty());
@@ -232,6 +249,21 @@ void TestAlarmTabs::maintenanceStartsAndEnds()
     QCOMPARE(audited.size(), 2);
     QVERIFY2(audited.join(u'\n').contains(u"console | Pumphouse | "_s), qPrintable(audited.join(u'\n')));
     QVERIFY2(audited.join(u'\n').contains(u"ended by hand"_s), qPrintable(audited.join(u'\n')));
+
+    // A tag: every station carrying it or a tag below it, and the record names them.
+    rig.find<QLineEdit>(u"MaintenanceStation"_s)->setText(u"127.0.0.9"_s);
+    rig.find<QLineEdit>(u"MaintenanceTag"_s)->setText(u"north"_s);
+    rig.find<QLineEdit>(u"MaintenanceReason"_s)->setText(u"mains work"_s);
+    rig.click(u"StartMaintenance"_s);
+    QCOMPARE(rig.fixture.prompter.lastText(),
+             u"Maintenance was not started. Give a station or a tag, not both."_s);
+    rig.find<QLineEdit>(u"MaintenanceStation"_s)->clear();
+    rig.click(u"StartMaintenance"_s);
+    QCOMPARE(list->rowCount(), 1);
+    QCOMPARE(list->item(0, 0)->text(), u"tag north"_s);
+    QVERIFY(rig.notifier->maintenanceOf(u"127.0.0.9"_s));
+    QCOMPARE(rig.audit.records().last().address, u"tag north"_s);
+    QCOMPARE(rig.audit.records().last().description, u"1 station(s): 127.0.0.9"_s);
 }
 
 void TestAlarmTabs::reportOfRecordedAlarms()

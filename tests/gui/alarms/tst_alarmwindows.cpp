@@ -24,6 +24,7 @@
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
+#include "alarms/shelving.h"
 #include "app/consolealarms.h"
 #include "gui/alarms/alarmnotifications.h"
 #include "gui/alarms/alarmsounder.h"
@@ -35,6 +36,8 @@
 #include "history/alarmjournal.h"
 #include "history/auditlog.h"
 #include "ksv-sim/simulatedunit.h"
+#include "notify/notifier.h"
+#include "notify/notifystore.h"
 #include "platform/desktopnotifier.h"
 #include "platform/filechooser.h"
 #include "support/consolefixture.h"
@@ -106,6 +109,7 @@ private slots:
     void initTestCase();
     void soundsStartAndStop();
     void oneNotificationPerAlarm();
+    void maintenanceQuietsTheConsole();
     void alarmsWindowButtons();
     void columnsFitAndAreRemembered();
     void rulesEditorRefuses_data();
@@ -179,6 +183,57 @@ void TestAlarmWindows::oneNotificationPerAlarm()
     QCOMPARE(notifier.shown.size(), 2);
 }
 
+// A station out of service neither sounds nor pops up at the console, and its alarms are listed
+// as in maintenance; the tag that put it there was given to it by another program. When the
+// maintenance ends, what still waits sounds and is announced.
+void TestAlarmWindows::maintenanceQuietsTheConsole()
+{
+    testsupport::ConsoleFixture fixture;
+    FakeFiles files;
+    FakeSoundPlayer siren(u"siren.wav"_s);
+    FakeNotifier desktop;
+    app::ConsoleAlarms::Devices devices;
+    devices.siren = &siren;
+    devices.notifier = &desktop;
+    app::ConsoleAlarms console(fixture.session, fixture.state, fixture.store, files, devices);
+    const QString historyPath = fixture.dir.filePath(u"history.db"_s);
+    QCOMPARE(console.open(historyPath), QString());
+    QVERIFY(console.notifier());
+    console.engine().setRules({makeRule(1, AlarmRuleKind::TemperatureAbove, 40, AlarmPriority::High)});
+
+    stations::StationStore cli;
+    QVERIFY(cli.open(fixture.store.path()).ok);
+    QVERIFY(cli.addTags(kUnit, {u"north/pumps"_s}));
+    notify::NotifyStore store;
+    QVERIFY(store.open(historyPath));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    notify::MaintenanceWindow window{0, {}, u"north"_s, u"mains work"_s, now, now + 3'600'000, {}, u"ops"_s};
+    QVERIFY(store.startMaintenance(window, u"CLI"_s, {}));
+    console.notifier()->reload();
+
+    history::AlarmJournal journal;
+    QVERIFY(journal.open(historyPath));
+    AlarmServices services{console.engine(),   journal, console.sounder(), console.auditLog(),
+                           console.recorder(), files};
+    services.notifier = console.notifier();
+    AlarmsWindow alarmsWindow(fixture.context, services);
+    auto* list = alarmsWindow.findChild<QTableWidget*>(u"AlarmList"_s);
+
+    console.engine().report(kUnit, QDateTime::currentMSecsSinceEpoch(), report(45, 0));
+    QCOMPARE(console.engine().openAlarms().size(), 1);
+    QVERIFY(!console.sounder().sirenSounding());
+    QCOMPARE(siren.replays(), 0);
+    QVERIFY(desktop.shown.isEmpty());
+    QCOMPARE(list->item(0, 1)->text(), u"active, unacknowledged (in maintenance)"_s);
+
+    QVERIFY(
+        store.endMaintenance(window.id, QDateTime::currentMSecsSinceEpoch(), u"CLI"_s, u"ended by hand"_s));
+    console.notifier()->reload();
+    QVERIFY(console.sounder().sirenSounding());
+    QCOMPARE(desktop.shown, QStringList{u"Kestavo alarm at 127.0.0.1 | Temperature above 40 °C"_s});
+    QCOMPARE(list->item(0, 1)->text(), u"active, unacknowledged"_s);
+}
+
 void TestAlarmWindows::alarmsWindowButtons()
 {
     testsupport::ConsoleFixture fixture;
@@ -212,6 +267,9 @@ void TestAlarmWindows::alarmsWindowButtons()
         u"The alarm was not shelved. Reason: say why the alarm is shelved (it is kept in the event log)."_s);
     QCOMPARE(list->item(0, 1)->text(), u"active, unacknowledged"_s);
     QCOMPARE(window.findChild<QSpinBox*>(u"ShelveMinutes"_s)->maximum(), 24 * 60); // the longest shelving
+    QVERIFY(alarms::setMaxShelveMs(journal, 2 * 3600'000)); // the team's setting, by any program
+    window.refresh();
+    QCOMPARE(window.findChild<QSpinBox*>(u"ShelveMinutes"_s)->maximum(), 2 * 60);
     window.findChild<QLineEdit*>(u"ShelveReason"_s)->setText(u"sensor being replaced"_s);
     QTest::mouseClick(window.findChild<QPushButton*>(u"Shelve"_s), Qt::LeftButton);
     QCOMPARE(list->item(1, 1)->text(), u"shelved"_s);

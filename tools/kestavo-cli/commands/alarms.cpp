@@ -175,7 +175,8 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
         c->kind = CommandKind::AlarmsRules; // alarmrulescommand.cpp reads the rest
         return std::nullopt;
     }
-    if (r.at(1).toLower() == QStringLiteral("shelve") || r.at(1).toLower() == QStringLiteral("unshelve")) {
+    if (r.at(1).toLower() == QStringLiteral("shelve") || r.at(1).toLower() == QStringLiteral("unshelve") ||
+        r.at(1).toLower() == QStringLiteral("settings")) {
         c->kind = CommandKind::AlarmsShelve; // alarmshelvecommand.cpp reads the rest
         return std::nullopt;
     }
@@ -186,7 +187,7 @@ std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& optio
     QString sub;
     if (auto e = r.word(1, QStringLiteral("subcommand"),
                         {QStringLiteral("ack"), QStringLiteral("report"), QStringLiteral("rules"),
-                         QStringLiteral("shelve"), QStringLiteral("unshelve")},
+                         QStringLiteral("shelve"), QStringLiteral("unshelve"), QStringLiteral("settings")},
                         &sub))
         return e;
     c->kind = CommandKind::AlarmsAck;
@@ -209,7 +210,7 @@ CommandDefinition alarmsCommand()
     definition.word = QStringLiteral("alarms");
     definition.synopsis =
         QStringLiteral("alarms\nalarms ack ID|all\nalarms shelve ID --for 2h --reason TEXT\n"
-                       "alarms unshelve ID\nalarms report [--since 7d]\n"
+                       "alarms unshelve ID\nalarms settings [--max-shelve 24h]\nalarms report [--since 7d]\n"
                        "alarms rules [add --kind KIND [--station A|all] [--channel N] --limit X\n"
                        "    [--deadband D] [--on-delay S] [--off-delay S] [--priority P] [--text T]\n"
                        "    | remove ID | export | import FILE [--replace]]");
@@ -222,6 +223,7 @@ CommandDefinition alarmsCommand()
         "  kestavo-cli alarms --format json\n"
         "  kestavo-cli alarms ack 12\n"
         "  kestavo-cli alarms shelve 12 --for 2h --reason \"sensor being replaced\"\n"
+        "  kestavo-cli alarms settings --max-shelve 8h   (the longest shelving, for everyone on the file)\n"
         "  kestavo-cli alarms report --since 30d --format csv\n"
         "  kestavo-cli alarms rules add --kind voltage-below --channel 1 --limit 11.5 --priority high\n"
         "  kestavo-cli alarms rules export > rules.json");

@@ -205,10 +205,11 @@ CommandDefinition stationsCommand()
                        "stations tag ADDRESS TAG…\n"
                        "stations untag ADDRESS TAG…\n"
                        "stations set ADDRESS [--location TEXT] [--lat DEG --lon DEG] [--zone ZONE]\n"
-                       "stations maintenance [ADDRESS --for 2h --reason TEXT | ADDRESS --end]");
+                       "stations maintenance [ADDRESS|--tag TAG] [--for 2h --reason TEXT | --end]");
     definition.details = QStringLiteral(
         "The station database the console uses; `stations maintenance` takes a station out of\n"
-        "service for a time (its alarms are not notified; history file, audited).\n"
+        "service for a time (its alarms are not notified; history file, audited); with --tag TAG\n"
+        "every station that carries TAG (or a tag below it) while the window lasts.\n"
         "  stations                 list every station: address, description, default flag\n"
         "                           (--format text, json or csv); passwords are never shown;\n"
         "                           --tag TAG only the stations with TAG or a tag below it\n"
