@@ -284,6 +284,14 @@ Die Liste trotzdem senden?</translation>
 <context>
     <name>kestavo::alarmwindows::AlarmSummaryLabel</name>
     <message>
+        <source>%1: %2 open, in maintenance</source>
+        <translation>%1: %2 offen, in Wartung</translation>
+    </message>
+    <message>
+        <source>Alarms: none outside maintenance</source>
+        <translation>Alarme: keine außerhalb der Wartung</translation>
+    </message>
+    <message>
         <source>Alarms: none</source>
         <translation>Alarme: keine</translation>
     </message>
