@@ -22,6 +22,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -1202,6 +1203,14 @@ void TestAgent::schedulesRunWithAllowControl()
     // No stored rule is negative: the engine's start leaves the alarm for the operator.
     QCOMPARE(journal.closeOrphans(0), 0);
     QCOMPARE(journal.alarms().size(), 1);
+
+    // Without --allow-control the agent still holds the leases: it says nobody runs the schedules.
+    options.allowControl = false;
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^3 enabled schedules are not carried out")));
+    agent::Agent readOnly(options, QString());
+    QVERIFY2(readOnly.start(), qPrintable(readOnly.errorString()));
+    readOnly.shutdown();
 }
 
 // Two agents with --allow-control on one history file and one unit: both host an executor with the
