@@ -14,7 +14,7 @@
 
 namespace kestavo::notify {
 
-/// One group of a flood summary: "25 × Offline (North region)".
+/// One group of a flood summary: "25 × Offline (north)".
 struct SummaryGroup
 {
     QString text;
@@ -51,7 +51,7 @@ QString siteName(const Message& message);
 QString title(const Message& message);
 /// The plain-text body: the title's facts one per line, so a phone shows them without a parser.
 QString plainText(const Message& message);
-/// "27 new alarms in 4 min: 25 × Offline (North region), 2 × Voltage 3 below 11.5 V (Pumphouse)".
+/// "27 new alarms in 4 min: 25 × Offline (north), 2 × Voltage 3 below 11.5 V (Pumphouse)".
 QString summaryLine(const Message& message);
 /// The documented JSON document (docs/alarms.md, "Payload").
 QJsonObject payload(const Message& message);

@@ -326,18 +326,31 @@ void Notifier::sendSummary(RouteState& state, qint64 t)
     for (auto it = byText.cbegin(); it != byText.cend(); ++it) {
         SummaryGroup g{it.key(), {}, int(it.value().size())};
         QSet<QString> sites;
+        // The deepest tag every site of the group carries or lies below: north/pumps and
+        // north/wells share north.
         std::optional<QStringList> common;
         for (const Message* m : it.value()) {
             sites.insert(m->address);
             const QStringList tags = stationInfo(m->address).tags;
             if (!common) {
-                common = tags;
+                common = QStringList();
+                for (const QString& tag : tags)
+                    for (qsizetype end = tag.indexOf(u'/');; end = tag.indexOf(u'/', end + 1)) {
+                        common->append(tag.left(end)); // the whole tag when no '/' is left
+                        if (end < 0)
+                            break;
+                    }
             } else {
-                common->erase(std::remove_if(common->begin(), common->end(),
-                                             [&](const QString& tag) { return !tags.contains(tag); }),
-                              common->end());
+                common->erase(
+                    std::remove_if(common->begin(), common->end(),
+                                   [&](const QString& tag) { return !stations::tagMatches(tags, tag); }),
+                    common->end());
             }
         }
+        if (common)
+            std::stable_sort(common->begin(), common->end(), [](const QString& a, const QString& b) {
+                return a.count(u'/') > b.count(u'/');
+            });
         if (sites.size() == 1)
             g.where = siteName(*it.value().first());
         else if (common && !common->isEmpty())

@@ -95,7 +95,7 @@ public:
             options.station = [](const QString& address) {
                 return StationInfo{address == u"127.0.0.5" ? u"Pumphouse"_s
                                                            : u"Site %1"_s.arg(address.section(u'.', 3)),
-                                   {u"North region"_s}};
+                                   {address.toUtf8().back() % 2 ? u"north/pumps"_s : u"north/wells"_s}};
             };
         CurlTransport::Options transport;
         transport.timeoutMs = 4000;
@@ -397,7 +397,7 @@ void NotifyTest::floodSendsSummaries()
     QCOMPARE(summary[u"event"_s].toString(), u"summary"_s);
     QCOMPARE(summary[u"count"_s].toInt(), 10);
     QCOMPARE(summary[u"title"_s].toString(),
-             u"Alarm flood: 10 new alarms in 2 min: 10 × Offline (North region)"_s);
+             u"Alarm flood: 10 new alarms in 2 min: 10 × Offline (north)"_s); // the tag they share
 
     // Five more during the next interval: one more summary; then a quiet interval ends the flood.
     for (int i = 0; i < 5; ++i)

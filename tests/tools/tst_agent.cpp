@@ -1019,6 +1019,19 @@ void TestAgent::alarmsAreNotifiedByTheAgent()
     QCOMPARE(list.at(0)[u"maintenance"][u"reason"].toString(), QStringLiteral("battery swap"));
     QVERIFY(list.at(1).toObject().value(QStringLiteral("maintenance")).isUndefined());
     QCOMPARE(receiver.requests().size(), 1);
+
+    // Untagged by another program while a console holds the station file open, so the change stays
+    // in the file's write-ahead log: the station is back in service and its waiting alarm goes out.
+    stations::StationStore console;
+    QVERIFY(console.open(options.db).ok);
+    {
+        stations::StationStore cli;
+        QVERIFY(cli.open(options.db).ok);
+        QVERIFY(cli.removeTags(resting, {QStringLiteral("north/pumps")}));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.requests().size(), 2, 10000);
+    QCOMPARE(QJsonDocument::fromJson(receiver.requests().at(1).body)[u"station"][u"address"].toString(),
+             resting);
     agent.shutdown();
 }
 
