@@ -284,6 +284,14 @@ Die Liste trotzdem senden?</translation>
 <context>
     <name>kestavo::alarmwindows::AlarmSummaryLabel</name>
     <message>
+        <source>%1: %2 open, in maintenance</source>
+        <translation>%1: %2 offen, in Wartung</translation>
+    </message>
+    <message>
+        <source>Alarms: none outside maintenance</source>
+        <translation>Alarme: keine außerhalb der Wartung</translation>
+    </message>
+    <message>
         <source>Alarms: none</source>
         <translation>Alarme: keine</translation>
     </message>
@@ -1693,6 +1701,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Recording to the history file &quot;%1&quot; is falling behind: another program has kept it locked, so the oldest readings waiting to be written are being dropped. The session goes on; recording resumes when the file can be written again.</source>
         <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ gerät in Rückstand: ein anderes Programm hält die Datei gesperrt, daher werden die ältesten noch nicht geschriebenen Messwerte verworfen. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Recording to the history file &quot;%1&quot; is waiting: the disk is full (%2). Readings are kept in memory meanwhile; recording resumes when there is space again.</source>
+        <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ wartet: der Datenträger ist voll (%2). Die Messwerte werden so lange im Speicher gehalten; die Aufzeichnung wird fortgesetzt, sobald wieder Platz ist.</translation>
     </message>
 </context>
 <context>

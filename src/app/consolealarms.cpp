@@ -165,7 +165,15 @@ void ConsoleAlarms::registerWindows(core::DialogRegistry& registry)
 
 alarmwindows::AlarmSummaryLabel* ConsoleAlarms::createSummary(QWidget* parent)
 {
-    return new alarmwindows::AlarmSummaryLabel(*m_engine, parent);
+    auto* label = new alarmwindows::AlarmSummaryLabel(*m_engine, parent);
+    if (m_notifier) {
+        label->setSuppressed([notifier = m_notifier.get()](const QString& address) {
+            return notifier->maintenanceOf(address).has_value();
+        });
+        QObject::connect(m_notifier.get(), &notify::Notifier::maintenanceChanged, label,
+                         &alarmwindows::AlarmSummaryLabel::refresh);
+    }
+    return label;
 }
 
 QString ConsoleAlarms::address() const

@@ -121,8 +121,9 @@ const char* const kSchemaV6[] = {
     "days INTEGER NOT NULL DEFAULT 127, from_date TEXT NOT NULL DEFAULT '', "
     "until_date TEXT NOT NULL DEFAULT '', except_dates TEXT NOT NULL DEFAULT '', "
     "enabled INTEGER NOT NULL DEFAULT 1, created_t INTEGER NOT NULL DEFAULT 0)",
-    "CREATE TABLE schedule_log (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, schedule INTEGER NOT NULL, "
-    "address TEXT NOT NULL, due_t INTEGER NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '')",
+    ("CREATE TABLE schedule_log (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, schedule INTEGER NOT NULL, "
+     "address TEXT NOT NULL, due_t INTEGER NOT NULL, outcome TEXT NOT NULL, detail TEXT NOT NULL DEFAULT "
+     "'')"),
     "CREATE INDEX schedule_log_schedule ON schedule_log (schedule, address, due_t)",
 };
 

@@ -48,6 +48,11 @@ bool isBusy(const QSqlError& error)
     return code == u"5" || code == u"6";
 }
 
+bool isFull(const QSqlError& error)
+{
+    return error.nativeErrorCode() == u"13"; // SQLITE_FULL
+}
+
 } // namespace
 
 struct HistoryStore::Private
@@ -266,6 +271,15 @@ bool HistoryStore::flush()
         conn.rollback();
         if (isBusy(error))
             return false; // another process is writing: the batch waits for the next turn
+        if (isFull(error)) {
+            // Someone frees space sooner or later: the batch waits in memory (bounded by record())
+            // instead of being thrown away at the first full disk.
+            stopRecording(
+                tr("Recording to the history file \"%1\" is waiting: the disk is full (%2). Readings "
+                   "are kept in memory meanwhile; recording resumes when there is space again.")
+                    .arg(db::nativePath(d->path), error.text().trimmed()));
+            return false;
+        }
         const qint64 lost = qint64(d->samples.size() + d->events.size());
         d->samples.clear();
         d->events.clear();

@@ -4,18 +4,24 @@
 
 #include <QTimeZone>
 
+#include "text/printable.h"
+
 namespace kestavo::stations {
 
 QString tagProblem(const QString& tag)
 {
+    // The tag is echoed to terminals and logs: never its control characters.
+    const QString shown = text::printable(tag);
     if (tag.isEmpty())
         return QStringLiteral("a tag cannot be empty");
     if (tag.size() > kMaxTagLength)
-        return QStringLiteral("tag '%1…' is longer than %2 characters").arg(tag.left(20)).arg(kMaxTagLength);
+        return QStringLiteral("tag '%1…' is longer than %2 characters")
+            .arg(shown.left(20))
+            .arg(kMaxTagLength);
     for (const QChar c : tag) {
         const bool ascii = c.unicode() < 0x80;
         if (!(ascii && (c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u'/')))
-            return QStringLiteral("tag '%1' may hold only letters, digits, '-', '_' and '/'").arg(tag);
+            return QStringLiteral("tag '%1' may hold only letters, digits, '-', '_' and '/'").arg(shown);
     }
     if (tag.startsWith(u'/') || tag.endsWith(u'/') || tag.contains(QStringLiteral("//")))
         return QStringLiteral("tag '%1' has an empty part between slashes").arg(tag);

@@ -161,6 +161,10 @@ void TestTextFiles::importRows_data()
         QStringLiteral("description holds a control character (U+000a) at character 2: \"a?b\""));
     row("escape", QStringLiteral("127.0.0.3"), QStringLiteral("\x1b[2J"),
         QStringLiteral("description holds a control character (U+001b) at character 1: \"?[2J\""));
+    QTest::newRow("escape in a tag")
+        << QStringList{QStringLiteral("127.0.0.3"), QStringLiteral("pw"), QStringLiteral("Site"),
+                       QStringLiteral("north;\x1b[2J")}
+        << QStringLiteral("tags: tag '?[2J' may hold only letters, digits, '-', '_' and '/'");
     // A huge field is quoted by its first 80 characters.
     row("huge", QStringLiteral("127.0.0.3"), QStringLiteral("\a") + QString(1 << 20, u'x'),
         QStringLiteral("description holds a control character (U+0007) at character 1: \"?%1…\"")

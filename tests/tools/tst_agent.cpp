@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -21,6 +22,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -917,6 +922,7 @@ void TestAgent::historyHealth_data()
     QTest::newRow("locked by another program") << QStringLiteral("lock") << QByteArray("history_locked");
     QTest::newRow("garbage written over it") << QStringLiteral("garble") << QByteArray("history_damaged");
     QTest::newRow("renamed away, replaced") << QStringLiteral("replace") << QByteArray("history_replaced");
+    QTest::newRow("disk full") << QStringLiteral("full") << QByteArray("history_write");
 }
 
 // /healthz and the metrics say so while the history file cannot take what the agent records.
@@ -926,7 +932,22 @@ void TestAgent::historyHealth()
     QFETCH(QByteArray, kind);
     SimFleetRig sim(1, "Ag3nt");
     QVERIFY(sim.started);
-    const QString history = m_dir.filePath(QStringLiteral("health-%1.db").arg(fault));
+    QString folder = m_dir.path();
+    // A real full file system: a small tmpfs of our own (needs root, as in CI).
+    const QString mountPoint = m_dir.filePath(QStringLiteral("small-disk"));
+    const auto unmount = qScopeGuard([&] {
+        if (fault == QStringLiteral("full"))
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint});
+    });
+    if (fault == QStringLiteral("full")) {
+        QVERIFY(QDir().mkpath(mountPoint));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=4m"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        folder = mountPoint;
+    }
+    const QString history = QDir(folder).filePath(QStringLiteral("health-%1.db").arg(fault));
     agent::AgentOptions options = optionsFor(sim, history);
     options.historyStallMs = 1500;
     agent::Agent agent(options, QString());
@@ -935,6 +956,48 @@ void TestAgent::historyHealth()
     QVERIFY(QTest::qWaitFor([&] { return agent.poller().unit(0).received >= 2; }, 5000));
     QCOMPARE(request("GET", base + QStringLiteral("/healthz")).status, 200);
 
+    if (fault == QStringLiteral("full")) {
+        QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(64 * 1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        Http health;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         health = request("GET", base + QStringLiteral("/healthz"));
+                         return health.status == 503 && health.body.contains("history_write: ") &&
+                                health.body.contains("disk is full");
+                     },
+                     10000),
+                 health.body.constData());
+        QVERIFY(request("GET", base + QStringLiteral("/metrics"))
+                    .body.contains("kestavo_agent_problem{kind=\"history_write\"} 1\n"));
+        // A few reports while full, then space again: what came in meanwhile is written, not lost.
+        const quint64 receivedWhenFull = agent.poller().unit(0).received;
+        QVERIFY(
+            QTest::qWaitFor([&] { return agent.poller().unit(0).received >= receivedWhenFull + 3; }, 10000));
+        QVERIFY(filler.remove());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return request("GET", base + QStringLiteral("/healthz")).status == 200; }, 10000));
+        const quint64 received = agent.poller().unit(0).received;
+        agent.shutdown();
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("full-check"));
+            db.setDatabaseName(history);
+            QVERIFY(db.open());
+            QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM recent"), db);
+            QVERIFY(count.next());
+            // Closing writes what waits, so every report received is in the file.
+            QVERIFY2(count.value(0).toULongLong() >= received,
+                     qPrintable(QStringLiteral("%1 of %2").arg(count.value(0).toULongLong()).arg(received)));
+            count.finish();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("full-check"));
+        return;
+    }
     // Another process does it: opening the file here would drop this process's SQLite locks.
     QProcess other;
     const QString script =
@@ -1140,6 +1203,14 @@ void TestAgent::schedulesRunWithAllowControl()
     // No stored rule is negative: the engine's start leaves the alarm for the operator.
     QCOMPARE(journal.closeOrphans(0), 0);
     QCOMPARE(journal.alarms().size(), 1);
+
+    // Without --allow-control the agent still holds the leases: it says nobody runs the schedules.
+    options.allowControl = false;
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^3 enabled schedules are not carried out")));
+    agent::Agent readOnly(options, QString());
+    QVERIFY2(readOnly.start(), qPrintable(readOnly.errorString()));
+    readOnly.shutdown();
 }
 
 // Two agents with --allow-control on one history file and one unit: both host an executor with the

@@ -210,6 +210,11 @@ void TestCliNotify::tagsInRoutesAndMaintenance()
     r = run(u"stations maintenance --tag north --for 90m --reason \"mains work\""_s);
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, u"tag north is in maintenance until 2026-12-08T07:30:00.000Z.\n"_s);
+    // Ending a station's own maintenance when only its tag is in maintenance points at --tag.
+    r = run(u"stations maintenance 127.0.0.5 --end"_s);
+    QCOMPARE(r.code, int(cli::ExitRefused));
+    QVERIFY2(r.err.contains(u"tags in maintenance: north (end one with --tag TAG --end)"_s),
+             qPrintable(r.err));
     QCOMPARE(run(u"stations maintenance --tag north --end"_s).out, u"tag north is back in service.\n"_s);
 
     kestavo::history::AuditLog audit;

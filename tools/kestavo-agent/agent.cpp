@@ -1,5 +1,6 @@
 #include "agent.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
@@ -35,6 +36,7 @@
 #include "notify/notifystore.h"
 #include "relaycommand.h"
 #include "schedules/schedulehost.h"
+#include "schedules/schedulestore.h"
 #include "sqlitefile/sqlitefile.h"
 #include "text/boundedfile.h"
 
@@ -344,8 +346,22 @@ void Agent::openNotifier(const QString& historyPath)
 // stations whose lease the alarm engine holds: one program carries out each station's timetable.
 void Agent::openSchedules(const QString& historyPath)
 {
-    if (!m_options.allowControl)
+    if (!m_options.allowControl) {
+        // This agent holds the leases of the stations it polls, so no console runs their schedules
+        // either: say so rather than let a timetable silently do nothing.
+        schedules::ScheduleStore store;
+        if (!store.open(historyPath))
+            return;
+        const auto entries = store.entries();
+        const auto enabled = std::count_if(entries.cbegin(), entries.cend(),
+                                           [](const schedules::ScheduleEntry& e) { return e.enabled; });
+        if (enabled > 0)
+            qWarning("%lld enabled schedules are not carried out for the stations this agent polls: it "
+                     "runs without --allow-control and holds their leases, so no console carries them out "
+                     "either",
+                     static_cast<long long>(enabled));
         return;
+    }
     if (!m_alarms) {
         qWarning("Schedules are not carried out: they need the alarms' station leases, which are off");
         return;

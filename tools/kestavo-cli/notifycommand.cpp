@@ -366,10 +366,20 @@ int runMaintenanceCommand(const QStringList& arguments, QTextStream& out, QTextS
         if (!store.open(path))
             return io.fail(store.error());
         int ended = 0;
-        for (const notify::MaintenanceWindow& w : store.maintenance(true))
+        QStringList tagWindows;
+        for (const notify::MaintenanceWindow& w : store.maintenance(true)) {
             if (w.address == address && w.tag == tag &&
                 store.endMaintenance(w.id, now, QStringLiteral("CLI"), QStringLiteral("ended by hand")))
                 ++ended;
+            else if (w.address.isEmpty() && w.endMs > now && !tagWindows.contains(w.tag))
+                tagWindows.append(w.tag);
+        }
+        // A station may be out of service through one of its tags, which only --tag ends.
+        if (ended == 0 && tag.isEmpty() && !tagWindows.isEmpty())
+            return io.fail(QStringLiteral("%1 is not in maintenance of its own; tags in maintenance: %2 "
+                                          "(end one with --tag TAG --end)")
+                               .arg(subject, tagWindows.join(QStringLiteral(", "))),
+                           ExitRefused);
         if (ended == 0)
             return io.fail(QStringLiteral("%1 is not in maintenance").arg(subject), ExitRefused);
         out << subject << " is back in service.\n";

@@ -27,29 +27,43 @@ AlarmSummaryLabel::AlarmSummaryLabel(alarms::AlarmEngine& engine, QWidget* paren
 void AlarmSummaryLabel::refresh()
 {
     QStringList lines;
+    QStringList quiet;
     std::optional<history::AlarmPriority> highest;
     for (const QString& address : m_engine.stations()) {
         const alarms::AlarmEngine::Summary s = m_engine.summary(address);
         if (s.count == 0 || !s.highest)
             continue;
+        if (m_suppressed && m_suppressed(address)) {
+            quiet.append(tr("%1: %2 open, in maintenance").arg(address).arg(s.count));
+            continue;
+        }
         lines.append(
             tr("%1: %2 open, highest %3").arg(address).arg(s.count).arg(history::priorityText(*s.highest)));
         // Priorities count down from High: the smallest is the most urgent.
         if (!highest || int(*s.highest) < int(*highest))
             highest = s.highest;
     }
-    if (lines.isEmpty())
+    if (lines.isEmpty() && !quiet.isEmpty())
+        m_summary = tr("Alarms: none outside maintenance");
+    else if (lines.isEmpty())
         m_summary = tr("Alarms: none");
     else if (lines.size() == 1)
         m_summary = tr("1 station in alarm · highest: %1").arg(history::priorityText(*highest));
     else
         m_summary =
             tr("%1 stations in alarm · highest: %2").arg(lines.size()).arg(history::priorityText(*highest));
-    setToolTip(lines.isEmpty() ? m_summary : lines.join(QLatin1Char('\n')));
+    const QStringList tip = lines + quiet;
+    setToolTip(tip.isEmpty() ? m_summary : tip.join(QLatin1Char('\n')));
     setStyleSheet(highest == history::AlarmPriority::High
                       ? QStringLiteral("color: #FF0000; font-weight: bold")
                       : QString());
     elide();
+}
+
+void AlarmSummaryLabel::setSuppressed(std::function<bool(const QString& address)> suppressed)
+{
+    m_suppressed = std::move(suppressed);
+    refresh();
 }
 
 // Sized by the whole summary, not by the elided text on show, so that the label grows back.

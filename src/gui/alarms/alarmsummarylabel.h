@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QLabel>
 
 namespace kestavo::alarms {
@@ -23,6 +25,9 @@ public:
     explicit AlarmSummaryLabel(alarms::AlarmEngine& engine, QWidget* parent = nullptr);
 
     void refresh();
+    /// Stations whose alarms are suppressed (in maintenance): listed in the tooltip as such, but
+    /// neither counted as in alarm nor coloured.
+    void setSuppressed(std::function<bool(const QString& address)> suppressed);
     /// The summary in full, before eliding ("3 stations in alarm · highest: high").
     QString summary() const { return m_summary; }
     QSize sizeHint() const override;
@@ -40,6 +45,7 @@ private:
     void elide();
 
     alarms::AlarmEngine& m_engine;
+    std::function<bool(const QString&)> m_suppressed;
     QString m_summary;
 };
 

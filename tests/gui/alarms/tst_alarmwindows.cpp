@@ -483,6 +483,11 @@ void TestAlarmWindows::statusBarSummaryAndExit()
 
     engine.report(kUnit, now, report(20, 1));
     QCOMPARE(label.summary(), u"1 station in alarm · highest: low"_s);
+    // In maintenance: still in the tooltip, but not counted as in alarm.
+    label.setSuppressed([](const QString& address) { return address == kUnit; });
+    QCOMPARE(label.summary(), u"Alarms: none outside maintenance"_s);
+    QCOMPARE(label.toolTip(), u"%1: 1 open, in maintenance"_s.arg(kUnit));
+    label.setSuppressed({});
 
     // 48 stations in alarm: the label keeps its width, the tooltip has them all.
     for (int i = 1; i <= 48; ++i)
