@@ -2,6 +2,9 @@
 // in-process against a simulated fleet: stations tagged north (one of them stored with a password
 // its unit refuses, one at an address nothing answers) and one tagged south.
 
+#include <csignal>
+#include <sys/types.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,6 +51,7 @@ private Q_SLOTS:
     void bulkCommands();
     void rolloutStopsAndResumes();
     void dryRunOnlyReads();
+    void interruptStartsNoMoreUnits();
 
 private:
     Run run(const QString& line, std::function<bool(const QString&)> confirm = {});
@@ -244,6 +248,40 @@ void TestCliFleetOps::dryRunOnlyReads()
     QVERIFY(dry.out.contains(address(0) + QStringLiteral("  Site 1  equal\n")));
     QCOMPARE(opcodes(), QStringLiteral("1LST|1LST|||"));
     QVERIFY(!QFile::exists(historyPath()));
+}
+
+// Ctrl-C in the real program: the unit in flight finishes, no further one starts.
+void TestCliFleetOps::interruptStartsNoMoreUnits()
+{
+    {
+        StationStore store;
+        QVERIFY(store.open(dbPath()).ok);
+        QVERIFY(store.addTags(address(0), {QStringLiteral("quiet")}));
+        for (int k = 1; k <= 4; ++k) {
+            QVERIFY(
+                store.add(address(kSilent + k), QStringLiteral("Fl33t"), QStringLiteral("Quiet %1").arg(k)));
+            QVERIFY(store.addTags(address(kSilent + k), {QStringLiteral("quiet")}));
+        }
+    }
+    QProcess cli;
+    cli.start(QStringLiteral(KESTAVO_CLI),
+              {QStringLiteral("--db"), dbPath(), QStringLiteral("--history"), historyPath(),
+               QStringLiteral("--port"), QString::number(m_rig->fleet->port()), QStringLiteral("--timeout"),
+               QStringLiteral("1000"), QStringLiteral("relay"), QStringLiteral("--tag"),
+               QStringLiteral("quiet"), QStringLiteral("1"), QStringLiteral("on"), QStringLiteral("--yes"),
+               QStringLiteral("--parallel"), QStringLiteral("1"), QStringLiteral("--max-failures"),
+               QStringLiteral("0")});
+    // The simulated units answer from this event loop while the program runs.
+    QVERIFY(QTest::qWaitFor([&] { return cli.canReadLine(); }, 10000));
+    const QString first = QString::fromUtf8(cli.readLine());
+    QVERIFY2(first.startsWith(address(0) + QStringLiteral("  Site 1  relay 1 is ON")), qPrintable(first));
+    QCOMPARE(::kill(pid_t(cli.processId()), SIGINT), 0);
+    QVERIFY(QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString rest = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(rest.count(QStringLiteral("no answer")) <= 1, qPrintable(rest));
+    QVERIFY2(rest.contains(QStringLiteral("not started (stopped)")), qPrintable(rest));
 }
 
 QTEST_GUILESS_MAIN(TestCliFleetOps)
