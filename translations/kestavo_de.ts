@@ -2522,5 +2522,9 @@ Der Befehl wurde angehalten.
         <source>Start a session with the unit first.</source>
         <translation>Bitte zuerst eine Sitzung mit dem Gerät starten.</translation>
     </message>
+    <message>
+        <source>Warning: %1.</source>
+        <translation>Warnung: %1.</translation>
+    </message>
 </context>
 </TS>

@@ -303,9 +303,20 @@ std::variant<UnitReadings, QString> readUnit(UnitExchange& exchange)
     return readings;
 }
 
-QString preflight(const UnitReadings& unit, const UnitConfig& file, const QList<Change>& chosen,
-                  std::optional<std::uint32_t> local)
+Preflight preflight(const UnitReadings& unit, const UnitConfig& file, const QList<Change>& chosen,
+                    std::optional<std::uint32_t> local)
 {
+    Preflight result;
+    const auto refuse = [&result](const QString& why) {
+        result.refusal = why;
+        return result;
+    };
+    const auto warnEmpty = [&result](const QString& label, int slot) {
+        result.warnings << QStringLiteral("%1: slot %2 will hold no relay script; the trigger is written as "
+                                          "the file has it and does nothing until slot %2 holds one")
+                               .arg(label)
+                               .arg(slot);
+    };
     // The slot table as it will be once the chosen relay scripts are written.
     std::array<bool, 8> holdsScript{};
     for (std::size_t s = 0; s < holdsScript.size(); ++s)
@@ -328,45 +339,43 @@ QString preflight(const UnitReadings& unit, const UnitConfig& file, const QList<
             const IoTrigger& t = file.ioTriggers[std::size_t(c.index - 1)];
             for (const int slot : {t.slotFor0, t.slotFor1}) {
                 if (t.active && emptySlot(slot))
-                    return QStringLiteral("%1: slot %2 will hold no relay script: Make a Relay Script first!")
-                        .arg(label)
-                        .arg(slot);
+                    warnEmpty(label, slot);
             }
             break;
         }
         case Change::Item::TemperatureTrigger: {
             const TemperatureTrigger& t = file.temperature;
             if (t.upper > kMaxThreshold || t.lower > kMaxThreshold)
-                return QStringLiteral(
-                           "%1: thresholds of %2 and %3 \u00B0C cannot be set; they are 0 to %4 \u00B0C")
-                    .arg(label)
-                    .arg(t.upper)
-                    .arg(t.lower)
-                    .arg(kMaxThreshold);
+                return refuse(
+                    QStringLiteral(
+                        "%1: thresholds of %2 and %3 \u00B0C cannot be set; they are 0 to %4 \u00B0C")
+                        .arg(label)
+                        .arg(t.upper)
+                        .arg(t.lower)
+                        .arg(kMaxThreshold));
             if (!t.active)
                 break;
             for (const int slot : {t.upperSlot, t.lowerSlot}) {
                 if (emptySlot(slot))
-                    return QStringLiteral("%1: slot %2 will hold no relay script: Make a Relay Script first!")
-                        .arg(label)
-                        .arg(slot);
+                    warnEmpty(label, slot);
             }
             if (t.upper == t.lower)
-                return label +
-                       QStringLiteral(": There should be at least one degree difference between the two "
-                                      "temperature thresholds !");
+                return refuse(label +
+                              QStringLiteral(": There should be at least one degree difference between "
+                                             "the two temperature thresholds !"));
             if (t.upper < t.lower)
-                return label + QStringLiteral(": The top slider should be GREATER than the bottom slider !");
+                return refuse(label +
+                              QStringLiteral(": The top slider should be GREATER than the bottom slider !"));
             break;
         }
         case Change::Item::RelayDelay: {
             const int delay = file.relayDelays[std::size_t(c.index - 1)];
             if (delay < kMinRelayDelay || delay > kMaxRelayDelay)
-                return QStringLiteral("%1: %2 s cannot be set; a relay delay is %3 to %4 s")
-                    .arg(label)
-                    .arg(delay)
-                    .arg(kMinRelayDelay)
-                    .arg(kMaxRelayDelay);
+                return refuse(QStringLiteral("%1: %2 s cannot be set; a relay delay is %3 to %4 s")
+                                  .arg(label)
+                                  .arg(delay)
+                                  .arg(kMinRelayDelay)
+                                  .arg(kMaxRelayDelay));
             break;
         }
         case Change::Item::AllowedIp:
@@ -377,19 +386,20 @@ QString preflight(const UnitReadings& unit, const UnitConfig& file, const QList<
                                                  .arg(*local >> 8 & 0xFF)
                                                  .arg(*local & 0xFF)
                                            : QStringLiteral("an address that could not be read");
-                return QStringLiteral(
-                           "%1: this computer reaches the unit from %2, which is not one of the five "
-                           "allowed IP numbers in the file; once the unit took this list it would stop "
-                           "answering this computer (add this computer to the list in the file, or "
-                           "leave security out of the restore)")
-                    .arg(label, self);
+                return refuse(
+                    QStringLiteral(
+                        "%1: this computer reaches the unit from %2, which is not one of the five "
+                        "allowed IP numbers in the file; once the unit took this list it would stop "
+                        "answering this computer (add this computer to the list in the file, or "
+                        "leave security out of the restore)")
+                        .arg(label, self));
             }
             break;
         default:
             break;
         }
     }
-    return QString();
+    return result;
 }
 
 QString RestoreResult::summary() const

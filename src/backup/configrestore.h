@@ -24,12 +24,19 @@ namespace kestavo::backup {
 /// listing and contents. The error says what did not come.
 std::variant<UnitReadings, QString> readUnit(UnitExchange& exchange);
 
-/// Why the chosen changes must not be sent at all, or empty. Checks what the dialogs check before
-/// they send (a trigger pointing at a slot that will hold no script, thresholds the wrong way
-/// round, a delay the relay dialogs cannot set) and the lockout guard: an allowed-IP list that
-/// leaves out this computer's address (`local`, empty when it cannot be told) is refused.
-QString preflight(const UnitReadings& unit, const UnitConfig& file, const QList<Change>& chosen,
-                  std::optional<std::uint32_t> local);
+struct Preflight
+{
+    QString refusal;      // why nothing may be sent, or empty
+    QStringList warnings; // written anyway, but worth a line before the operator agrees
+};
+
+/// Checks the chosen changes before anything is sent: thresholds the wrong way round, a delay the
+/// relay dialogs cannot set, and the lockout guard (an allowed-IP list that leaves out this
+/// computer's address, `local`, empty when it cannot be told) refuse the whole restore. A trigger
+/// pointing at a slot that will hold no script is only a warning: the unit this file came from
+/// held it so, and a restore puts back what the unit held.
+Preflight preflight(const UnitReadings& unit, const UnitConfig& file, const QList<Change>& chosen,
+                    std::optional<std::uint32_t> local);
 
 struct RestoreResult
 {

@@ -1,5 +1,7 @@
 #include "backup/unitconfig.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -7,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSet>
 
 #include "protocol/codes.h"
@@ -66,6 +69,69 @@ bool isLatin1(const QString& text)
     return true;
 }
 
+// A field's path in the words the console's windows use for it ("relay_scripts[0].steps[2]" is
+// "Relay script 1, step 3"); empty for the document's own fields (format, kind).
+QString itemWords(const QString& path)
+{
+    static const QRegularExpression part(QStringLiteral(R"(^([a-z_0-9]+)(?:\[(\d+)\])?$)"));
+    struct Words
+    {
+        const char* key;
+        const char* text;  // %1: the index + 1
+        const char* whole; // the list itself, when the path has no index
+    };
+    static constexpr Words kWords[] = {
+        {"station_name", "Station name", "Station name"},
+        {"relay_delays", "Relay %1 delay", "Relay delays"},
+        {"security", "Security", "Security"},
+        {"allowed_ip", "allowed IP numbers", "allowed IP numbers"},
+        {"rule", "rule", "rule"},
+        {"addresses", "address %1", "addresses"},
+        {"http", "Status web page switch", "Status web page switch"},
+        {"snmp", "SNMP switch", "SNMP switch"},
+        {"triggers", "Triggers", "Triggers"},
+        {"io", "I/O box %1 trigger", "I/O box triggers"},
+        {"box", "box number", "box number"},
+        {"active", "on or off", "on or off"},
+        {"slot_for_0", "slot for a 0", "slot for a 0"},
+        {"slot_for_1", "slot for a 1", "slot for a 1"},
+        {"temperature", "Temperature trigger", "Temperature trigger"},
+        {"upper_slot", "slot above the upper threshold", "slot above the upper threshold"},
+        {"lower_slot", "slot below the lower threshold", "slot below the lower threshold"},
+        {"upper_c", "upper threshold", "upper threshold"},
+        {"lower_c", "lower threshold", "lower threshold"},
+        {"relay_scripts", "Relay script %1", "Relay scripts"},
+        {"board_scripts", "Board script %1", "Board scripts"},
+        {"slot", "slot number", "slot number"},
+        {"description", "description", "description"},
+        {"steps", "step %1", "steps"},
+    };
+    QStringList words;
+    for (const QString& segment : path.split(u'.')) {
+        const QRegularExpressionMatch m = part.match(segment);
+        if (!m.hasMatch())
+            return {};
+        const QString key = m.captured(1);
+        const auto* found = std::find_if(std::begin(kWords), std::end(kWords),
+                                         [&](const Words& w) { return key == QLatin1String(w.key); });
+        if (found == std::end(kWords))
+            return {};
+        const QString text = QString::fromLatin1(found->text);
+        if (!text.contains(u'%'))
+            words << text;
+        else if (m.hasCaptured(2))
+            words << text.arg(m.captured(2).toInt() + 1);
+        else
+            words << QString::fromLatin1(found->whole);
+    }
+    // "Triggers" and "Security" only group the items below them.
+    if (words.size() > 1 && (words.first() == u"Triggers" || words.first() == u"Security"))
+        words.removeFirst();
+    if (!words.isEmpty())
+        words.first()[0] = words.first()[0].toUpper();
+    return words.join(QStringLiteral(", "));
+}
+
 // Walks the document; the first problem is kept with the path of the field it was found at.
 class Reader
 {
@@ -75,8 +141,11 @@ public:
 
     void fail(const QString& path, const QString& why)
     {
-        if (m_error.isEmpty())
-            m_error = QStringLiteral("%1: %2").arg(path, why);
+        if (!m_error.isEmpty())
+            return;
+        const QString words = itemWords(path);
+        m_error = words.isEmpty() ? QStringLiteral("%1: %2").arg(path, why)
+                                  : QStringLiteral("%1: %2 (%3)").arg(words, why, path);
     }
 
     QJsonObject object(const QJsonObject& parent, const QString& key, const QString& path)

@@ -124,32 +124,36 @@ void TestUnitConfig::badFilesAreRefused_data()
     row("newer format", "format", 2, "format: 2 is newer than this console reads (1)");
     row("format a text", "format", QStringLiteral("1"), "format: must be a whole number");
     row("unknown relay step", "relay_scripts[1].steps[0]", QStringLiteral("Relay 4 ON"),
-        "relay_scripts[1].steps[0]: 'Relay 4 ON' is no step a unit knows");
+        "Relay script 2, step 1: 'Relay 4 ON' is no step a unit knows (relay_scripts[1].steps[0])");
     row("unknown board step", "board_scripts[4].steps[1]", QStringLiteral("RDB7 Light ON"),
-        "board_scripts[4].steps[1]: 'RDB7 Light ON' is no step a unit knows");
-    row("relay slot 9", "relay_scripts[7].slot", 9, "relay_scripts[7].slot: 9 is out of range (1 to 8)");
-    row("slot twice", "relay_scripts[7].slot", 1, "relay_scripts[7].slot: slot 1 is listed twice");
+        "Board script 5, step 2: 'RDB7 Light ON' is no step a unit knows (board_scripts[4].steps[1])");
+    row("relay slot 9", "relay_scripts[7].slot", 9,
+        "Relay script 8, slot number: 9 is out of range (1 to 8) (relay_scripts[7].slot)");
+    row("slot twice", "relay_scripts[7].slot", 1,
+        "Relay script 8, slot number: slot 1 is listed twice (relay_scripts[7].slot)");
     row("trigger slot 0", "triggers.io[2].slot_for_0", 0,
-        "triggers.io[2].slot_for_0: 0 is out of range (1 to 8)");
+        "I/O box 3 trigger, slot for a 0: 0 is out of range (1 to 8) (triggers.io[2].slot_for_0)");
     row("octet above 255", "security.allowed_ip.addresses[1]", QStringLiteral("10.256.0.1"),
-        "security.allowed_ip.addresses[1]: '10.256.0.1': octet 2 is 256, above 255");
+        "Allowed IP numbers, address 2: '10.256.0.1': octet 2 is 256, above 255 "
+        "(security.allowed_ip.addresses[1])");
     row("leading zero", "security.allowed_ip.addresses[1]", QStringLiteral("10.01.0.1"),
-        "security.allowed_ip.addresses[1]: '10.01.0.1': octet 2 has a leading zero");
+        "Allowed IP numbers, address 2: '10.01.0.1': octet 2 has a leading zero");
     row("three-part address", "security.allowed_ip.addresses[0]", QStringLiteral("10.1.2"),
-        "security.allowed_ip.addresses[0]: '10.1.2' is not an IP number of four parts");
+        "Allowed IP numbers, address 1: '10.1.2' is not an IP number of four parts");
     row("unknown rule", "security.allowed_ip.rule", QStringLiteral("some"),
-        "security.allowed_ip.rule: must be");
+        "Allowed IP numbers, rule: must be");
     row("name too long", "station_name", QStringLiteral("123456789012345678901"),
-        "station_name: is longer than 20 characters");
+        "Station name: is longer than 20 characters (station_name)");
     row("escape in the name", "station_name", QStringLiteral("Site\x1b[2J"),
-        "station_name: holds a control character");
+        "Station name: holds a control character");
     row("line feed in a script", "relay_scripts[1].description", QStringLiteral("a\nb"),
-        "relay_scripts[1].description: holds a control character");
-    row("missing triggers", "triggers", QJsonValue(QJsonValue::Undefined), "triggers: is missing");
+        "Relay script 2, description: holds a control character");
+    row("missing triggers", "triggers", QJsonValue(QJsonValue::Undefined), "Triggers: is missing (triggers)");
     row("threshold too high", "triggers.temperature.upper_c", 256,
-        "triggers.temperature.upper_c: 256 is out of range (0 to 255)");
+        "Temperature trigger, upper threshold: 256 is out of range (0 to 255) "
+        "(triggers.temperature.upper_c)");
     row("seven board slots", "board_scripts", QJsonArray{1, 2, 3, 4, 5, 6, 7},
-        "board_scripts: must hold 16 entries");
+        "Board scripts: must hold 16 entries, not 7 (board_scripts)");
 }
 
 void TestUnitConfig::badFilesAreRefused()
@@ -213,22 +217,32 @@ void TestUnitConfig::diffInWords()
 void TestUnitConfig::preflightRefusals_data()
 {
     QTest::addColumn<int>("caseNumber");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("warning");
+    const QString none;
     QTest::newRow("trigger on a slot left empty")
-        << 0 << QStringLiteral("I/O box 1 trigger: slot 4 will hold no relay script");
-    QTest::newRow("thresholds the wrong way") << 1 << QStringLiteral("The top slider should be GREATER");
-    QTest::newRow("equal thresholds") << 2 << QStringLiteral("at least one degree difference");
-    QTest::newRow("list without this computer") << 3 << QStringLiteral("reaches the unit from 192.168.0.5");
-    QTest::newRow("address unknown") << 4 << QStringLiteral("an address that could not be read");
-    QTest::newRow("delay the dialogs cannot set") << 5 << QStringLiteral("relay 1 delay: 0 s cannot be set");
-    QTest::newRow("trigger on a slot being written") << 6 << QString();
-    QTest::newRow("threshold above the sliders") << 7 << QStringLiteral("thresholds of 50 and 20");
+        << 0 << none
+        << QStringLiteral("I/O box 1 trigger: slot 4 will hold no relay script; the trigger is "
+                          "written as the file has it");
+    QTest::newRow("thresholds the wrong way")
+        << 1 << QStringLiteral("The top slider should be GREATER") << none;
+    QTest::newRow("equal thresholds") << 2 << QStringLiteral("at least one degree difference") << none;
+    QTest::newRow("list without this computer")
+        << 3 << QStringLiteral("reaches the unit from 192.168.0.5") << none;
+    QTest::newRow("address unknown") << 4 << QStringLiteral("an address that could not be read") << none;
+    QTest::newRow("delay the dialogs cannot set")
+        << 5 << QStringLiteral("relay 1 delay: 0 s cannot be set") << none;
+    QTest::newRow("trigger on a slot being written") << 6 << none << none;
+    QTest::newRow("threshold above the sliders") << 7 << QStringLiteral("thresholds of 50 and 20") << none;
+    QTest::newRow("temperature trigger on a slot being emptied")
+        << 8 << none << QStringLiteral("temperature trigger: slot 2 will hold no relay script");
 }
 
 void TestUnitConfig::preflightRefusals()
 {
     QFETCH(int, caseNumber);
-    QFETCH(QString, error);
+    QFETCH(QString, refusal);
+    QFETCH(QString, warning);
     const UnitReadings readings = readingsOf(sampleUnit());
     const UnitConfig unit = configFromUnit(readings, {}, {}, {});
     UnitConfig file = unit;
@@ -257,14 +271,18 @@ void TestUnitConfig::preflightRefusals()
     case 7:
         file.temperature = {false, 0, 0, 50, 20};
         break;
+    case 8:
+        file.relayScripts[1] = {};
+        file.temperature = {true, 2, 2, 30, 20};
+        break;
     }
     const QList<Change> chosen = compareConfigs(unit, file);
     QVERIFY(!chosen.isEmpty());
-    const QString problem = preflight(readings, file, chosen, local);
-    if (error.isEmpty())
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    else
-        QVERIFY2(problem.contains(error), qPrintable(problem));
+    const Preflight checked = preflight(readings, file, chosen, local);
+    QVERIFY2(refusal.isEmpty() ? checked.refusal.isEmpty() : checked.refusal.contains(refusal),
+             qPrintable(checked.refusal));
+    const QString warnings = checked.warnings.join(u'\n');
+    QVERIFY2(warning.isEmpty() ? warnings.isEmpty() : warnings.contains(warning), qPrintable(warnings));
 }
 
 QTEST_GUILESS_MAIN(TestUnitConfig)

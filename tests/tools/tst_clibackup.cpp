@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "protocol/codes.h"
 #include "protocol/frames.h"
 
 #include "cli.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void oldFirmwareSkips();
     void badFilesSendNothing();
     void declinedQuestionWritesNothing();
+    void triggerOnEmptySlotRestoresAsItWas();
 
 private:
     Run run(const QString& line, const SimulatedUnit& unit, std::function<bool(const QString&)> confirm = {});
@@ -283,6 +285,24 @@ void TestCliBackup::declinedQuestionWritesNothing()
     // Relay delays stay out unless asked for: writing one cycles the relay.
     QVERIFY(!asked.contains(QStringLiteral("relay 2 delay")));
     QCOMPARE(opcodes(*m_target), QStringLiteral("1LST"));
+}
+
+// A unit whose trigger runs a slot that holds no script is backed up and restored as it was: the
+// trigger goes out with a warning instead of the whole file being refused.
+void TestCliBackup::triggerOnEmptySlotRestoresAsItWas()
+{
+    const std::string pw = kestavo::protocol::padPassword("Qx7pw");
+    m_source->model().handleFrame(kestavo::protocol::ioTriggerFrame(2, 1, kestavo::protocol::slotCode(5),
+                                                                    kestavo::protocol::slotCode(1), pw),
+                                  {127, 0, 0, 1});
+    const QString file = backupFile();
+    const Run restore = run(QStringLiteral("restore 127.0.0.1 %1 --yes").arg(file), *m_target);
+    QVERIFY2(restore.code == cli::ExitDone, qPrintable(restore.err));
+    QVERIFY2(restore.err.contains(QStringLiteral("warning: I/O box 3 trigger: slot 5 will hold no relay "
+                                                 "script; the trigger is written as the file has it")),
+             qPrintable(restore.err));
+    QCOMPARE(m_target->model().ioSetting(3).action, 1);
+    QCOMPARE(m_target->model().ioSetting(3).codeFor0, kestavo::protocol::slotCode(5));
 }
 
 QTEST_GUILESS_MAIN(TestCliBackup)

@@ -293,6 +293,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("schedule next");
     case CommandKind::Sun:
         return QStringLiteral("sun");
+    case CommandKind::RelayTag:
+        return QStringLiteral("relay");
+    case CommandKind::ScriptRunTag:
+        return QStringLiteral("script run");
+    case CommandKind::Rollout:
+        return QStringLiteral("rollout");
     }
     return QString();
 }

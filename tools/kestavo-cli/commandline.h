@@ -82,6 +82,9 @@ enum class CommandKind {
     ScheduleDisable,
     ScheduleNext,
     Sun,
+    RelayTag,     // relay --tag: every station with the tag
+    ScriptRunTag, // script run --tag
+    Rollout,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -179,9 +182,16 @@ struct Command
     protocol::BoardItem item = protocol::BoardItem::Relay1;
     bool toggle = false;
 
-    // backup / diff / restore
+    // backup / diff / restore / rollout
     QStringList only; // restore --only: group names, empty for the default groups
     bool yes = false; // restore --yes: no question before writing
+
+    // relay --tag, script run --tag, rollout: the stations (tagFilter or this list), how many at a
+    // time, after how many failures no further unit starts; rollout --dry-run compares only
+    QStringList stationList;
+    int parallel = 4;
+    int maxFailures = 1;
+    bool dryRun = false;
 
     // alarms ack / audit
     qint64 alarmId = 0;           // alarms ack ID; 0 for all

@@ -24,6 +24,7 @@
 #include "cliunittransport.h"
 #include "configcommands.h"
 #include "fleetcommand.h"
+#include "fleetoperationcommand.h"
 #include "history/auditlog.h"
 #include "history/timetext.h"
 #include "historycommands.h"
@@ -143,6 +144,12 @@ int CommandRunner::run()
         FleetCommand fleet(m_command, m_out, m_err, m_env);
         return fleet.run(*m_store);
     }
+    case CommandKind::RelayTag:
+    case CommandKind::ScriptRunTag:
+    case CommandKind::Rollout:
+        if (const int code = openDatabase(false); code != ExitDone)
+            return code;
+        return runFleetOperation(m_command, *m_store, m_out, m_err, m_env);
     default:
         break;
     }

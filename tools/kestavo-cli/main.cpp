@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -17,13 +18,16 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     kestavo::cli::CliEnvironment environment;
     environment.applicationDir = QCoreApplication::applicationDirPath();
-    environment.confirm = [&err](const QString& question) {
-        err << question;
-        err.flush();
-        QTextStream in(stdin);
-        const QString answer = in.readLine().trimmed().toLower();
-        return answer == QStringLiteral("y") || answer == QStringLiteral("yes");
-    };
+    // Only a terminal can answer; from a script or a pipe there is nobody to ask, and the
+    // commands that ask send nothing unless given --yes.
+    if (isatty(fileno(stdin)))
+        environment.confirm = [&err](const QString& question) {
+            err << question;
+            err.flush();
+            QTextStream in(stdin);
+            const QString answer = in.readLine().trimmed().toLower();
+            return answer == QStringLiteral("y") || answer == QStringLiteral("yes");
+        };
     const int code = kestavo::cli::runCli(QCoreApplication::arguments().mid(1), out, err, environment);
     out.flush();
     err.flush();

@@ -252,14 +252,17 @@ void UnitBackupWindow::restoreTicked()
         say(tr("Tick the items to restore first."));
         return;
     }
-    if (const QString problem = backup::preflight(*m_readings, *m_document, chosen, m_transport->localIpv4());
-        !problem.isEmpty()) {
-        say(problem + tr(". Nothing was sent."));
+    const backup::Preflight checked =
+        backup::preflight(*m_readings, *m_document, chosen, m_transport->localIpv4());
+    if (!checked.refusal.isEmpty()) {
+        say(checked.refusal + tr(". Nothing was sent."));
         return;
     }
-    const QString question = tr("Write %1 item(s) from %2 to the unit at %3?")
-                                 .arg(chosen.size())
-                                 .arg(m_file, context().state.selectedAddress());
+    QString question = tr("Write %1 item(s) from %2 to the unit at %3?")
+                           .arg(chosen.size())
+                           .arg(m_file, context().state.selectedAddress());
+    for (const QString& warning : checked.warnings)
+        question += QStringLiteral("\n\n") + tr("Warning: %1.").arg(warning);
     if (!prompter.confirmOurs(question))
         return;
 

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "protocol/codes.h"
+#include "protocol/frames.h"
+
 #include "gui/backup/unitbackupdialogs.h"
 #include "gui/backup/unitbackupwindow.h"
 #include "gui/main/dialogregistry.h"
@@ -112,6 +115,7 @@ class TestUnitBackupWindow final : public QObject
 private Q_SLOTS:
     void backUpThenRestoreTickedItems();
     void badFileSendsNothing();
+    void triggerOnEmptySlotIsWrittenWithAWarning();
     void messagesAreOursAndStayInFront_data();
     void messagesAreOursAndStayInFront();
 };
@@ -164,11 +168,41 @@ void TestUnitBackupWindow::badFileSendsNothing()
     file.close();
     QSignalSpy sent(&console.fixture.session, &kestavo::core::Session::frameSent);
     console.window->compare();
-    QVERIFY2(console.fixture.prompter.lastText().contains(QStringLiteral("station_name: must be a text")),
+    QVERIFY2(console.fixture.prompter.lastText().contains(
+                 QStringLiteral("Station name: must be a text (station_name)")),
              qPrintable(console.fixture.prompter.lastText()));
     for (const QList<QVariant>& args : sent)
         QCOMPARE(args.at(0).toByteArray().at(9), '1'); // polls only
     QCOMPARE(console.list()->count(), 0);
+}
+
+// The unit's own state restores: its trigger on an empty slot goes back as it was, and the question
+// says so first.
+void TestUnitBackupWindow::triggerOnEmptySlotIsWrittenWithAWarning()
+{
+    SimConsole console;
+    QVERIFY(console.startAndOpen());
+    const std::string pw = kestavo::protocol::padPassword("secret");
+    auto& model = console.unit.model();
+    model.handleFrame(kestavo::protocol::ioTriggerFrame(0, 1, kestavo::protocol::slotCode(5),
+                                                        kestavo::protocol::slotCode(3), pw),
+                      {127, 0, 0, 1});
+    console.window->findChild<QPushButton*>(QStringLiteral("BackUpButton"))->click();
+    model.handleFrame(kestavo::protocol::ioTriggerFrame(0, 0, 0, 0, pw), {127, 0, 0, 1});
+    console.window->findChild<QPushButton*>(QStringLiteral("CompareButton"))->click();
+    QCOMPARE(console.list()->count(), 1);
+
+    console.window->findChild<QPushButton*>(QStringLiteral("RestoreButton"))->click();
+    const auto& calls = console.fixture.prompter.calls();
+    QVERIFY(calls.size() >= 2);
+    QVERIFY2(
+        calls.at(calls.size() - 2)
+            .text.contains(QStringLiteral("Warning: I/O box 1 trigger: slot 5 will hold no relay script")),
+        qPrintable(calls.at(calls.size() - 2).text));
+    QVERIFY2(console.fixture.prompter.lastText().startsWith(QStringLiteral("Restore finished.")),
+             qPrintable(console.fixture.prompter.lastText()));
+    QCOMPARE(int(model.ioSetting(1).action), 1);
+    QCOMPARE(int(model.ioSetting(1).codeFor0), kestavo::protocol::slotCode(5));
 }
 
 void TestUnitBackupWindow::messagesAreOursAndStayInFront_data()

@@ -99,6 +99,12 @@ std::optional<UsageError> parseUnitAndFile(const Reader& args, CommandKind kind,
 std::optional<UsageError> parseDescription(const Reader& args, qsizetype index, int maxLength,
                                            const QString& emptyMessage, QString* out);
 
+/// --tag, --yes, --parallel and --max-failures of the commands that act on many stations (with
+/// --stations, --only and --dry-run for rollout), and reading them.
+QList<QCommandLineOption> fleetOperationOptions(bool rollout);
+std::optional<UsageError> parseTagOption(const Reader& args, const QCommandLineParser& options,
+                                         Command* command);
+
 /// A command of the form "WORD UNIT" with nothing else.
 std::optional<UsageError> parseUnitOnly(const Reader& args, CommandKind kind, Command* command);
 
@@ -126,6 +132,7 @@ CommandDefinition boardScriptCommand();
 CommandDefinition backupCommand();
 CommandDefinition diffCommand();
 CommandDefinition restoreCommand();
+CommandDefinition rolloutCommand();
 CommandDefinition historyCommand();
 CommandDefinition notifyCommand();
 CommandDefinition alarmsCommand();

@@ -12,8 +12,8 @@ QList<CommandDefinition> commandTable()
         scriptsCommand(),  scriptCommand(),    timerCommand(),    ioCommand(),           tempCommand(),
         nameCommand(),     passwordCommand(),  allowCommand(),    httpCommand(),         snmpCommand(),
         setIpCommand(),    setMacCommand(),    boardCommand(),    boardScriptsCommand(), boardScriptCommand(),
-        backupCommand(),   diffCommand(),      restoreCommand(),  historyCommand(),      notifyCommand(),
-        alarmsCommand(),   auditCommand(),     scheduleCommand(), sunCommand()};
+        backupCommand(),   diffCommand(),      restoreCommand(),  rolloutCommand(),      historyCommand(),
+        notifyCommand(),   alarmsCommand(),    auditCommand(),    scheduleCommand(),     sunCommand()};
 }
 
 QList<QCommandLineOption> globalOptions()

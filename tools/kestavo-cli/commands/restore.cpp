@@ -61,12 +61,14 @@ int runRestore(ConfigCommandContext& context)
         context.out.flush();
         return ExitDone;
     }
-    if (const QString problem =
-            backup::preflight(readings, *file, chosen, context.exchange.transport().localIpv4());
-        !problem.isEmpty()) {
-        configNote(context, QStringLiteral("%1; nothing was written").arg(problem));
+    const backup::Preflight checked =
+        backup::preflight(readings, *file, chosen, context.exchange.transport().localIpv4());
+    if (!checked.refusal.isEmpty()) {
+        configNote(context, QStringLiteral("%1; nothing was written").arg(checked.refusal));
         return ExitRefused;
     }
+    for (const QString& warning : checked.warnings)
+        configNote(context, QStringLiteral("warning: %1").arg(warning));
 
     QString question = QStringLiteral("%1 differs from %2 in:\n").arg(command.unit, command.file);
     for (const backup::Change& c : chosen)

@@ -20,8 +20,23 @@ std::optional<UsageError> parseDescription(const Reader& r, qsizetype index, int
 
 namespace {
 
-std::optional<UsageError> parse(const Reader& r, const QCommandLineParser&, Command* c)
+std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
 {
+    if (options.isSet(QStringLiteral("tag"))) {
+        // script run --tag TAG SLOT
+        c->kind = CommandKind::ScriptRunTag;
+        if (r.at(1).toLower() != QStringLiteral("run"))
+            return r.error(QStringLiteral("--tag goes with script run only (usage: kestavo-cli script run "
+                                          "--tag TAG SLOT)"));
+        if (auto e = parseTagOption(r, options, c))
+            return e;
+        c->yes = options.isSet(QStringLiteral("yes"));
+        if (auto e = r.integer(2, QStringLiteral("SLOT"), 1, protocol::kScriptSlots, &c->slot))
+            return e;
+        return r.noMoreThan(3);
+    }
+    if (options.isSet(QStringLiteral("yes")))
+        return notHere(r, QStringLiteral("--yes"), QStringLiteral("script run --tag"));
     if (auto e = r.unit(1, c))
         return e;
     QString sub;
@@ -61,7 +76,8 @@ CommandDefinition scriptCommand()
     CommandDefinition definition;
     definition.word = QStringLiteral("script");
     definition.synopsis = QStringLiteral("script UNIT upload SLOT DESCRIPTION STEP…\n"
-                                         "script UNIT run SLOT");
+                                         "script UNIT run SLOT\n"
+                                         "script run --tag TAG SLOT [--yes] [--parallel N]");
     definition.details =
         QStringLiteral("Upload a relay script into SLOT (1 to 8) or run the script stored there.\n"
                        "DESCRIPTION: 1 to 15 characters. STEP: a step text (\"Relay 1 ON\",\n"
@@ -72,9 +88,12 @@ CommandDefinition scriptCommand()
                        "An upload is read back from the unit; a run first checks that the slot holds\n"
                        "a script, then waits for \"Relay Script Executed !\". --no-verify skips the\n"
                        "read-back and the check.\n"
+                       "script run --tag TAG SLOT runs it at every station with TAG, as relay --tag\n"
+                       "switches a relay (one question, a few at a time, one line per unit).\n"
                        "Examples:\n"
                        "  kestavo-cli script 127.0.0.1 upload 3 \"Pump cycle\" \"Relay 1 ON\" B 2\n"
                        "  kestavo-cli script 127.0.0.1 run 3");
+    definition.options = fleetOperationOptions(false);
     definition.parse = parse;
     definition.run = runWithRunner;
     return definition;
