@@ -88,7 +88,14 @@ def fleet(a):
     """The Fleet window of a console started with --demo --demo-fleet 50, once every unit has
     reported, problems first."""
     find(a, "Fleet", "menu item").queryAction().doAction(0)
-    window = find(a, "Fleet")
+    window = None
+    for _ in range(50):  # the window itself, not the menu item of the same name
+        window = next((w for w in a if w is not None and w.name == "Fleet"), None)
+        if window is not None:
+            break
+        time.sleep(0.2)
+    if window is None:
+        raise SystemExit("the Fleet window did not open")
     time.sleep(8)
     press(window, "Problems first")
     shot("^Fleet$", "fleet.png")
