@@ -124,6 +124,13 @@ QVariant freshValue(const QString& column)
     return StationStore::isFlagColumn(column) ? QVariant(0) : QVariant(QStringLiteral(""));
 }
 
+// The same value as SQLite hands it back: type, null-ness and content (0 and '' differ, as do a
+// NULL text and an empty one).
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    return a.metaType() == b.metaType() && a.isNull() == b.isNull() && a == b;
+}
+
 QVariant storedValue(const QString& column, const QVariant& value)
 {
     if (StationStore::isFlagColumn(column))
@@ -449,32 +456,189 @@ bool StationStore::loadRecords()
                           .arg(nativePath(m_path), sqlError(query.lastError()));
         return false;
     }
-    m_tableColumns.clear();
+    QStringList tableColumns;
+    QSet<QString> integerColumns; // declared with INTEGER affinity: 0.0 and '0' are stored as 0
+    QSet<QString> textColumns;    // TEXT affinity: whatever is written is stored as text
     const auto& canonical = columnTable().canonicalByLower;
     while (query.next()) {
         const QString name = query.value(1).toString();
         if (name.compare(kKeyColumn, Qt::CaseInsensitive) == 0)
             continue;
-        m_tableColumns.append(canonical.value(name.toLower(), name));
+        tableColumns.append(canonical.value(name.toLower(), name));
+        const QString type = query.value(2).toString().toUpper();
+        if (type.contains(QStringLiteral("INT")))
+            integerColumns.insert(tableColumns.last());
+        else if (type.contains(QStringLiteral("CHAR")) || type.contains(QStringLiteral("CLOB")) ||
+                 type.contains(QStringLiteral("TEXT")))
+            textColumns.insert(tableColumns.last());
     }
+    setColumns(tableColumns);
 
+    // Most rows hold an entry, a password and perhaps the default flag and nothing else. SQLite
+    // says which rows hold more (an expression over the other columns, exact as to type) and only
+    // those are read whole: converting 150 cells a row to text made a 100,000-station directory
+    // take seconds to open. A file with columns of its own is read whole.
+    const qsizetype ips = columnIndex(kIps);
+    const qsizetype password = columnIndex(kPassword);
+    const qsizetype flag = columnIndex(kDefault);
     QStringList selected;
+    QStringList others;
+    bool wholeRows = ips < 0 || password < 0 || flag < 0;
+    for (qsizetype i = 0; i < m_tableColumns.size(); ++i) {
+        const QString column = quoted(m_tableColumns.at(i));
+        selected.append(column);
+        if (i == ips || i == password || i == flag)
+            continue;
+        if (!m_blanks.at(i).isValid())
+            wholeRows = true;
+        // Only the text '' equals '' (it is no number, whatever the column's affinity).
+        if (!isFlagColumn(m_tableColumns.at(i)))
+            others.append(QStringLiteral("%1 IS NOT ''").arg(column));
+        else if (integerColumns.contains(m_tableColumns.at(i)))
+            others.append(QStringLiteral("%1 IS NOT 0").arg(column));
+        else
+            others.append(QStringLiteral("typeof(%1) IS NOT 'integer' OR %1 <> 0").arg(column));
+    }
+    // A row this program appends is then known without reading it back: every column holds
+    // what the INSERT wrote, as SQLite stores it.
+    m_plainRows = !wholeRows;
     for (const QString& column : std::as_const(m_tableColumns))
-        selected.append(quoted(column));
-    if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers ORDER BY rowid")
-                        .arg(selected.join(QStringLiteral(", "))))) {
+        m_plainRows = m_plainRows &&
+                      (isFlagColumn(column) ? integerColumns.contains(column) : textColumns.contains(column));
+    const QString holdsMore = others.isEmpty()
+                                  ? QStringLiteral("0")
+                                  : QLatin1Char('(') + others.join(QStringLiteral(") OR (")) + u')';
+    const auto failed = [this](const QSqlQuery& q) {
         m_lastError = tr("The station database \"%1\" cannot be read: %2.")
-                          .arg(nativePath(m_path), sqlError(query.lastError()));
+                          .arg(nativePath(m_path), sqlError(q.lastError()));
+        QSqlDatabase::database(m_connection, false).rollback();
         return false;
-    }
+    };
     m_records.clear();
-    while (query.next()) {
-        Record record;
-        record.rowId = query.value(0).toLongLong();
-        for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
-            record.values.insert(m_tableColumns.at(i), query.value(int(i + 1)));
-        m_records.append(record);
+    // Both reads see one state of the file.
+    db.transaction();
+    // Forward only: a cached result would hold every cell of every row once more.
+    query.setForwardOnly(true);
+    if (wholeRows) {
+        if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers ORDER BY rowid")
+                            .arg(selected.join(QStringLiteral(", ")))))
+            return failed(query);
+        while (query.next()) {
+            Record record;
+            record.rowId = query.value(0).toLongLong();
+            readCells(query, 1, &record);
+            m_records.append(std::move(record));
+        }
+    } else {
+        if (!query.exec(QStringLiteral("SELECT rowid, %1, %2, %3, %4 FROM ipnumbers ORDER BY rowid")
+                            .arg(quoted(kIps), quoted(kPassword), quoted(kDefault), holdsMore)))
+            return failed(query);
+        QHash<qint64, qsizetype> whole; // rowid -> position of a row that holds more
+        while (query.next()) {
+            Record record;
+            record.rowId = query.value(0).toLongLong();
+            if (query.value(4).toInt() != 0) {
+                whole.insert(record.rowId, m_records.size());
+            } else {
+                const std::pair<qsizetype, int> few[] = {{ips, 1}, {password, 2}, {flag, 3}};
+                for (const auto& [column, at] : few) {
+                    QVariant value = query.value(at);
+                    if (!sameValue(value, m_blanks.at(column)))
+                        record.cells.append({column, std::move(value)});
+                }
+                record.cells.squeeze();
+            }
+            m_records.append(std::move(record));
+        }
+        if (!whole.isEmpty()) {
+            if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers WHERE %2")
+                                .arg(selected.join(QStringLiteral(", ")), holdsMore)))
+                return failed(query);
+            while (query.next()) {
+                const auto position = whole.constFind(query.value(0).toLongLong());
+                if (position != whole.cend())
+                    readCells(query, 1, &m_records[*position]);
+            }
+        }
     }
+    query.finish();
+    db.commit();
+    m_records.squeeze();
+    return true;
+}
+
+void StationStore::setColumns(const QStringList& columns)
+{
+    m_tableColumns = columns;
+    m_columnIndex.clear();
+    m_blanks.clear();
+    const auto& known = columnTable().canonicalByLower;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const QString& column = columns.at(i);
+        m_columnIndex.insert(column, i);
+        if (isFlagColumn(column))
+            m_blanks.append(QVariant(qlonglong(0)));
+        else if (known.contains(column.toLower()))
+            m_blanks.append(QVariant(QStringLiteral("")));
+        else
+            m_blanks.append(QVariant());
+    }
+}
+
+qsizetype StationStore::columnIndex(const QString& column) const
+{
+    return m_columnIndex.value(column, -1);
+}
+
+QVariant StationStore::cell(const Record& record, qsizetype column) const
+{
+    if (column < 0)
+        return {};
+    for (const auto& [index, value] : record.cells) {
+        if (index == column)
+            return value;
+    }
+    return m_blanks.at(column);
+}
+
+QVariant StationStore::cell(const Record& record, const QString& column) const
+{
+    return cell(record, columnIndex(column));
+}
+
+void StationStore::setCell(Record& record, qsizetype column, const QVariant& value) const
+{
+    if (column < 0)
+        return;
+    const bool blank = sameValue(value, m_blanks.at(column));
+    for (qsizetype i = 0; i < record.cells.size(); ++i) {
+        if (record.cells.at(i).first != column)
+            continue;
+        if (blank)
+            record.cells.removeAt(i);
+        else
+            record.cells[i].second = value;
+        return;
+    }
+    if (!blank)
+        record.cells.append({column, value});
+}
+
+void StationStore::setCell(Record& record, const QString& column, const QVariant& value) const
+{
+    setCell(record, columnIndex(column), value);
+}
+
+// Every column of m_tableColumns from the query's result columns `first` onwards.
+bool StationStore::readCells(const QSqlQuery& query, int first, Record* record) const
+{
+    record->cells.clear();
+    for (qsizetype i = 0; i < m_tableColumns.size(); ++i) {
+        QVariant value = query.value(int(i) + first);
+        if (!sameValue(value, m_blanks.at(i)))
+            record->cells.append({i, std::move(value)});
+    }
+    record->cells.squeeze();
     return true;
 }
 
@@ -492,10 +656,7 @@ bool StationStore::readRecord(qint64 rowId, Record* record)
         return false;
     }
     record->rowId = rowId;
-    record->values.clear();
-    for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
-        record->values.insert(m_tableColumns.at(i), query.value(int(i)));
-    return true;
+    return readCells(query, 0, record);
 }
 
 bool StationStore::isOpen() const
@@ -547,7 +708,7 @@ QVariant StationStore::valueAt(int position, const QString& column) const
 {
     if (position < 0 || position >= count())
         return {};
-    return m_records.at(position).values.value(column);
+    return cell(m_records.at(position), column);
 }
 
 QString StationStore::ips() const
@@ -572,8 +733,9 @@ QString StationStore::entryAt(int position) const
 
 int StationStore::positionOf(const QString& address) const
 {
+    const qsizetype ips = columnIndex(kIps);
     for (int p = 0; p < count(); ++p) {
-        if (addressOf(entryAt(p)) == address)
+        if (addressOf(cell(m_records.at(p), ips).toString()) == address)
             return p;
     }
     return -1;
@@ -588,8 +750,9 @@ int StationStore::findAddress(const QString& address)
 
 int StationStore::findEntry(const QString& entry)
 {
+    const qsizetype ips = columnIndex(kIps);
     for (int p = 0; p < count(); ++p) {
-        if (entryAt(p) == entry) {
+        if (cell(m_records.at(p), ips).toString() == entry) {
             m_position = p;
             return p;
         }
@@ -601,10 +764,13 @@ int StationStore::findEntry(const QString& entry)
 StationStore::ListFill StationStore::fillList() const
 {
     ListFill fill;
+    const qsizetype ips = columnIndex(kIps);
+    const qsizetype flag = columnIndex(kDefault);
+    fill.entries.reserve(m_records.size());
     for (const Record& record : m_records) {
-        const QString entry = record.values.value(kIps).toString();
+        const QString entry = cell(record, ips).toString();
         fill.entries.append(entry);
-        if (record.values.value(kDefault).toInt() != 0)
+        if (cell(record, flag).toInt() != 0)
             fill.defaultEntry = entry;
     }
     return fill;
@@ -680,9 +846,9 @@ bool StationStore::writeCurrent(const QVariantMap& changes)
     if (!updateRecord(m_records.at(m_position).rowId, stored) || !commitWrite())
         return false;
 
-    QVariantMap& values = m_records[m_position].values;
+    Record& record = m_records[m_position];
     for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        values.insert(it.key(), it.value());
+        setCell(record, it.key(), it.value());
     Q_EMIT changed();
     return true;
 }
@@ -767,94 +933,121 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
     }
     if (!beginWrite())
         return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QList<Record> records = m_records;
+    const qsizetype ipsColumn = columnIndex(kIps);
+    const qsizetype passwordColumn = columnIndex(kPassword);
+    const qsizetype defaultColumn = columnIndex(kDefault);
     // A fleet's import of 100,000 rows: one look-up per row instead of a scan of the directory, one
-    // prepared INSERT for every new station, and the new records read back in one query at the end
-    // (they carry the file's own defaults for columns this program does not know).
+    // prepared statement each for the station and its tags with three values bound per station
+    // (binding is what costs in Qt SQL: the other known columns get their fresh values as
+    // constants in the statement), and the new records read back in one query at the end (they
+    // carry the file's own defaults for columns this program does not know, or a column was
+    // declared otherwise than this program declares it).
     QHash<QString, qsizetype> positions;
     positions.reserve(records.size() + rows.size());
-    for (qsizetype i = 0; i < records.size(); ++i)
-        positions.insert(addressOf(records.at(i).values.value(kIps).toString()), i);
-    QVariantMap fresh;
-    for (const QString& column : columns())
-        if (m_tableColumns.contains(column))
-            fresh.insert(column, freshValue(column));
-    fresh.insert(kIps, QString());
-    fresh.insert(kPassword, QString());
-    fresh.insert(kDefault, 0);
-    QStringList names;
-    QStringList marks;
-    for (auto it = fresh.cbegin(); it != fresh.cend(); ++it) {
-        names.append(quoted(it.key()));
-        marks.append(QStringLiteral("?"));
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const QString address = addressOf(cell(records.at(i), ipsColumn).toString());
+        if (!positions.contains(address)) // the first station with an address is the one updated
+            positions.insert(address, i);
     }
-    QSqlQuery insert(QSqlDatabase::database(m_connection, false));
+    QStringList names{quoted(kIps), quoted(kPassword), quoted(kDefault)};
+    QStringList marks{QStringLiteral("?"), QStringLiteral("?"), QStringLiteral("?")};
+    for (const QString& column : columns()) {
+        if (column == kIps || column == kPassword || column == kDefault || columnIndex(column) < 0)
+            continue;
+        names.append(quoted(column));
+        marks.append(isFlagColumn(column) ? QStringLiteral("0") : QStringLiteral("''"));
+    }
+    QSqlQuery insert(db);
+    QSqlQuery dropTags(db);
+    QSqlQuery addTag(db);
     if (!insert.prepare(QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)")
-                            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))))) {
-        failWrite(sqlError(insert.lastError()));
+                            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))) ||
+        (anyTags &&
+         (!dropTags.prepare(QStringLiteral("DELETE FROM station_tags WHERE address = ?")) ||
+          !addTag.prepare(QStringLiteral("INSERT INTO station_tags (address, tag) VALUES (?, ?)"))))) {
+        failWrite(sqlError(insert.lastError().isValid()     ? insert.lastError()
+                           : dropTags.lastError().isValid() ? dropTags.lastError()
+                                                            : addTag.lastError()));
         return false;
     }
+    const auto exec = [this](QSqlQuery& query) {
+        if (query.exec())
+            return true;
+        failWrite(sqlError(query.lastError()));
+        return false;
+    };
+    const auto setTags = [&](const QString& address, const QStringList& tags) {
+        dropTags.bindValue(0, address);
+        if (!exec(dropTags))
+            return false;
+        for (const QString& tag : tags) {
+            addTag.bindValue(0, address);
+            addTag.bindValue(1, tag);
+            if (!exec(addTag))
+                return false;
+        }
+        return true;
+    };
     QHash<qint64, qsizetype> added; // rowid -> position of a record still to be read back
     qint64 firstAdded = -1;
     for (const ImportRow& row : rows) {
         const QString address = trimSpaces(row.address);
+        const QString entry = formatEntry(address, row.description);
         const qsizetype found = positions.value(address, -1);
         if (found < 0) {
-            QVariantMap values = fresh;
-            values.insert(kIps, formatEntry(address, row.description));
-            values.insert(kPassword, padPassword(row.typedPassword));
-            values.insert(kDefault, records.isEmpty() ? 1 : 0);
-            for (const QVariant& value : std::as_const(values))
-                insert.addBindValue(value);
-            if (!insert.exec()) {
-                failWrite(sqlError(insert.lastError()));
+            const bool makeDefault = records.isEmpty();
+            insert.bindValue(0, entry);
+            insert.bindValue(1, padPassword(row.typedPassword));
+            insert.bindValue(2, makeDefault ? 1 : 0);
+            if (!exec(insert))
                 return false;
-            }
             Record record;
             record.rowId = insert.lastInsertId().toLongLong();
-            record.values = values;
-            if (firstAdded < 0)
-                firstAdded = record.rowId;
-            added.insert(record.rowId, records.size());
+            if (m_plainRows) {
+                setCell(record, ipsColumn, entry);
+                setCell(record, passwordColumn, padPassword(row.typedPassword));
+                setCell(record, defaultColumn, qlonglong(makeDefault ? 1 : 0));
+            } else {
+                if (firstAdded < 0)
+                    firstAdded = record.rowId;
+                added.insert(record.rowId, records.size());
+            }
             positions.insert(address, records.size());
-            records.append(record);
-            if (row.tags && !writeTags(address, *row.tags))
+            records.append(std::move(record));
+        } else {
+            Record& record = records[found];
+            QVariantMap changes{{kIps, entry}};
+            if (!row.typedPassword.isEmpty())
+                changes.insert(kPassword, padPassword(row.typedPassword));
+            if (!updateRecord(record.rowId, changes))
                 return false;
-            continue;
+            setCell(record, ipsColumn, entry);
+            if (!row.typedPassword.isEmpty())
+                setCell(record, passwordColumn, changes.value(kPassword));
         }
-        Record& record = records[found];
-        QVariantMap changes{{kIps, formatEntry(address, row.description)}};
-        if (!row.typedPassword.isEmpty())
-            changes.insert(kPassword, padPassword(row.typedPassword));
-        if (!updateRecord(record.rowId, changes))
+        if (row.tags && !setTags(address, *row.tags))
             return false;
-        if (row.tags && !writeTags(address, *row.tags))
-            return false;
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
-            record.values.insert(it.key(), it.value());
     }
     insert.finish();
+    dropTags.finish();
+    addTag.finish();
     if (firstAdded >= 0) {
         QStringList selected;
         for (const QString& column : std::as_const(m_tableColumns))
             selected.append(quoted(column));
-        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        QSqlQuery query(db);
         query.setForwardOnly(true);
         query.prepare(QStringLiteral("SELECT rowid, %1 FROM ipnumbers WHERE rowid >= ?")
                           .arg(selected.join(QStringLiteral(", "))));
         query.addBindValue(firstAdded);
-        if (!query.exec()) {
-            failWrite(sqlError(query.lastError()));
+        if (!exec(query))
             return false;
-        }
         while (query.next()) {
             const auto position = added.constFind(query.value(0).toLongLong());
-            if (position == added.cend())
-                continue;
-            Record& record = records[*position];
-            record.values.clear();
-            for (qsizetype i = 0; i < m_tableColumns.size(); ++i)
-                record.values.insert(m_tableColumns.at(i), query.value(int(i) + 1));
+            if (position != added.cend())
+                readCells(query, 1, &records[*position]);
         }
     }
     if (!commitWrite())
@@ -868,7 +1061,7 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
         else
             m_tags.insert(address, *row.tags);
     }
-    m_records = records;
+    m_records = std::move(records);
     positionOnShownStation();
     Q_EMIT changed();
     return true;
@@ -907,8 +1100,10 @@ bool StationStore::removeAt(int position)
 
     QList<Record> remaining = m_records;
     remaining.removeAt(position);
-    const bool anyDefault = std::any_of(remaining.cbegin(), remaining.cend(), [](const Record& record) {
-        return record.values.value(kDefault).toInt() != 0;
+    const qsizetype defaultColumn = columnIndex(kDefault);
+    const qsizetype ipsColumn = columnIndex(kIps);
+    const bool anyDefault = std::any_of(remaining.cbegin(), remaining.cend(), [&](const Record& record) {
+        return cell(record, defaultColumn).toInt() != 0;
     });
     if (!anyDefault) {
         query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE rowid = ?"));
@@ -917,11 +1112,11 @@ bool StationStore::removeAt(int position)
             failWrite(sqlError(query.lastError()));
             return false;
         }
-        remaining.first().values.insert(kDefault, 1);
+        setCell(remaining.first(), defaultColumn, qlonglong(1));
     }
-    const QString removedAddress = addressOf(m_records.at(position).values.value(kIps).toString());
+    const QString removedAddress = addressOf(cell(m_records.at(position), ipsColumn).toString());
     const bool addressGone = std::none_of(remaining.cbegin(), remaining.cend(), [&](const Record& record) {
-        return addressOf(record.values.value(kIps).toString()) == removedAddress;
+        return addressOf(cell(record, ipsColumn).toString()) == removedAddress;
     });
     if (addressGone && !m_extrasNewer &&
         (m_tags.contains(removedAddress) || m_sites.contains(removedAddress))) {
@@ -967,8 +1162,9 @@ bool StationStore::setDefault(const QString& address)
     if (!commitWrite())
         return false;
 
+    const qsizetype defaultColumn = columnIndex(kDefault);
     for (int p = 0; p < count(); ++p)
-        m_records[p].values.insert(kDefault, p == found ? 1 : 0);
+        setCell(m_records[p], defaultColumn, qlonglong(p == found ? 1 : 0));
     m_position = found;
     Q_EMIT changed();
     return true;
@@ -1155,11 +1351,11 @@ StationSite StationStore::siteOf(const QString& address) const
 
 QStringList StationStore::allTags() const
 {
-    QStringList tags;
+    QSet<QString> seen;
     for (const QStringList& list : m_tags)
         for (const QString& tag : list)
-            if (!tags.contains(tag))
-                tags.append(tag);
+            seen.insert(tag);
+    QStringList tags(seen.cbegin(), seen.cend());
     tags.sort();
     return tags;
 }
@@ -1167,10 +1363,15 @@ QStringList StationStore::allTags() const
 QStringList StationStore::addressesWithTag(const QString& tag) const
 {
     QStringList addresses;
-    for (int p = 0; p < count(); ++p) {
-        const QString address = addressOf(entryAt(p));
-        if (!addresses.contains(address) && tagMatches(m_tags.value(address), tag))
+    QSet<QString> listed; // a tag on 100,000 stations: no scan of the list per station
+    const qsizetype ips = columnIndex(kIps);
+    for (const Record& record : m_records) {
+        const QString address = addressOf(cell(record, ips).toString());
+        const auto tags = m_tags.constFind(address);
+        if (tags != m_tags.cend() && tagMatches(*tags, tag) && !listed.contains(address)) {
+            listed.insert(address);
             addresses.append(address);
+        }
     }
     return addresses;
 }

@@ -187,6 +187,9 @@ private Q_SLOTS:
     void failedWriteChangesNothing_data();
     void failedWriteChangesNothing();
     void unknownColumnsSurviveRoundTrip();
+    void cellsReadBackAsStored_data();
+    void cellsReadBackAsStored();
+    void importUpdatesTheFirstOfTwinStations();
     void olderTableIsMigrated();
     void reopenKeepsEverything();
     void badFileIsLeftUntouched_data();
@@ -792,6 +795,62 @@ void TestStationStore::failedWriteChangesNothing()
     QVERIFY2(run(), qPrintable(store.lastError()));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(fileSnapshot(dbPath()), storeSnapshot(store));
+}
+
+// The store keeps only the cells that differ from a column's blank ('' or 0) and asks SQLite
+// which rows hold any: whatever a row holds comes back as Qt SQL reads it, type and null-ness too.
+void TestStationStore::cellsReadBackAsStored_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("literal"); // as written into the second of three stations
+    QTest::newRow("text") << u"Relay2Notes"_s << u"'pump'"_s;
+    QTest::newRow("NULL text") << u"Voltage5Notes"_s << u"NULL"_s;
+    QTest::newRow("number in a text column") << u"Label3voltage"_s << u"0"_s;
+    QTest::newRow("flag set") << u"Voltage4View"_s << u"1"_s;
+    QTest::newRow("flag NULL") << u"JP6"_s << u"NULL"_s;
+    QTest::newRow("text in a flag column") << u"Alarm3Audio"_s << u"''"_s;
+    QTest::newRow("default flag") << u"default"_s << u"1"_s;
+    QTest::newRow("empty password") << u"password"_s << u"''"_s;
+}
+
+void TestStationStore::cellsReadBackAsStored()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, literal);
+    {
+        StationStore store;
+        openNew(store, {u"10.0.0.1 one"_s, u"10.0.0.2 two"_s, u"10.0.0.3 three"_s});
+    }
+    QVariantList stored;
+    {
+        RawDatabase raw(dbPath());
+        QVERIFY2(raw.exec(u"UPDATE ipnumbers SET \"%1\" = %2 WHERE rowid = 2"_s.arg(column, literal)),
+                 qPrintable(raw.error()));
+        for (const QVariantList& row : raw.rows(u"SELECT \"%1\" FROM ipnumbers ORDER BY rowid"_s.arg(column)))
+            stored.append(row.value(0));
+    }
+    StationStore store;
+    QVERIFY(store.open(dbPath()).ok);
+    QCOMPARE(store.count(), 3);
+    for (int p = 0; p < 3; ++p) {
+        const QVariant value = store.valueAt(p, column);
+        QCOMPARE(value.metaType(), stored.at(p).metaType());
+        QCOMPARE(value.isNull(), stored.at(p).isNull());
+        QCOMPARE(value, stored.at(p));
+    }
+    QCOMPARE(store.entryAt(2), formatEntry(u"10.0.0.3"_s, u"three"_s));
+}
+
+// An older file may list an address twice; every look-up finds the first, and so does an import.
+void TestStationStore::importUpdatesTheFirstOfTwinStations()
+{
+    StationStore store;
+    openNew(store, {u"10.0.0.1 one"_s, u"10.0.0.2 first"_s, u"10.0.0.2 second"_s});
+    QVERIFY(store.importStations({{u"10.0.0.2"_s, u"new"_s, u"renamed"_s, std::nullopt}}));
+    QCOMPARE(store.count(), 3);
+    QCOMPARE(store.entryAt(1), formatEntry(u"10.0.0.2"_s, u"renamed"_s));
+    QCOMPARE(store.valueAt(1, u"password"_s).toString(), u"new*******"_s);
+    QCOMPARE(store.entryAt(2), formatEntry(u"10.0.0.2"_s, u"second"_s));
 }
 
 void TestStationStore::unknownColumnsSurviveRoundTrip()

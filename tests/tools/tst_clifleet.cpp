@@ -133,6 +133,16 @@ void TestCliFleet::importWithABadRowWritesNothing_data()
         << QStringLiteral(":3: address '%1…' is longer than 15").arg(QString(80, u'1'));
     QTest::newRow("bad tag") << good + "10.0.0.3,pw,Tank,north;so uth\n"
                              << QStringLiteral(":3: tags: tag 'so uth'");
+    // A fleet's file: every row but the last is fine, and still nothing of it is written.
+    QByteArray fleet = good;
+    for (int i = 0; i < 20000; ++i)
+        fleet +=
+            QStringLiteral("10.1.%1.%2,pw%3,Unit %3,north\n").arg(i / 250).arg(i % 250 + 1).arg(i).toUtf8();
+    QTest::newRow("fleet, bad last row") << fleet + "10.2.0.256,pw,Tank\n"
+                                         << QStringLiteral(":20003: address '10.2.0.256'");
+    QTest::newRow("fleet, address again far below")
+        << fleet + "10.1.0.1,pw,Again\n"
+        << QStringLiteral(":20003: address 10.1.0.1 is listed again (first on line 3)");
     QTest::newRow("bad row first, good after")
         << QByteArray("10.0.0,pw,Tank\n10.0.0.4,pw,Well\n") << QStringLiteral(":1: address");
 }
