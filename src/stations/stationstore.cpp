@@ -1258,6 +1258,7 @@ bool StationStore::loadExtras()
     if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
         m_dataVersion = query.value(0).toLongLong();
     // A read-only file from before the extras has none of these tables: nothing to load.
+    query.setForwardOnly(true);
     if (query.exec(QStringLiteral("SELECT address, tag FROM station_tags ORDER BY rowid"))) {
         while (query.next())
             m_tags[query.value(0).toString()].append(query.value(1).toString());

@@ -1,12 +1,16 @@
 #include "gui/main/stationbar.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QStringListModel>
 
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
@@ -20,6 +24,12 @@
 
 namespace kestavo::core {
 
+namespace {
+
+constexpr qsizetype kMinimumEntryLength = 40;
+
+} // namespace
+
 StationBar::StationBar(Context& context, QWidget* parent) : QGroupBox(tr("Station"), parent), m_ctx(context)
 {
     setObjectName(qs("StationBar"));
@@ -31,7 +41,16 @@ StationBar::StationBar(Context& context, QWidget* parent) : QGroupBox(tr("Statio
     m_box->setEditable(true);
     m_box->setInsertPolicy(QComboBox::NoInsert);
     m_box->setAccessibleName(tr("Station"));
-    m_box->setMinimumContentsLength(40);
+    // A directory may list 100,000 stations. The list is one string list handed over at once
+    // (not an item object per station), the box is as wide as its longest entry in the
+    // fixed-pitch font (not measured entry by entry), and the drop-down list takes every row to
+    // be as high as the first instead of laying each one out.
+    m_model = new QStringListModel(this);
+    m_box->setModel(m_model);
+    m_box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_box->setMinimumContentsLength(kMinimumEntryLength);
+    if (auto* list = qobject_cast<QListView*>(m_box->view()))
+        list->setUniformItemSizes(true);
     QFont mono(qs("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     m_box->setFont(mono);
@@ -124,8 +143,11 @@ QString StationBar::text() const
 void StationBar::fill()
 {
     const auto fill = m_ctx.store.fillList();
-    m_box->clear();
-    m_box->addItems(fill.entries);
+    qsizetype longest = kMinimumEntryLength;
+    for (const QString& entry : fill.entries)
+        longest = std::max(longest, entry.size());
+    m_model->setStringList(fill.entries);
+    m_box->setMinimumContentsLength(int(longest));
     m_box->setCurrentIndex(-1);
     m_box->setEditText(fill.defaultEntry); // the last default wins; none leaves it empty
     // A first run has nothing to choose: say where stations come from.

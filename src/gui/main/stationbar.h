@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QStringListModel;
 
 namespace kestavo::core {
 
@@ -59,6 +60,7 @@ private:
 
     Context& m_ctx;
     QComboBox* m_box = nullptr;
+    QStringListModel* m_model = nullptr;   // the station box's list
     QLineEdit* m_passwordMirror = nullptr; // Text9
     QLineEdit* m_entryMirror = nullptr;    // Text1
     QLabel* m_activity = nullptr;          // Label8
