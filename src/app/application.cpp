@@ -235,6 +235,7 @@ bool Application::start()
     devices.notifier = m_notifier.get();
     m_alarms = std::make_unique<ConsoleAlarms>(*m_session, *m_state, *m_store, *m_files, devices);
     m_alarms->registerWindows(*m_dialogs);
+    unitbackup::registerRolloutWindow(*m_dialogs, *m_files, &m_alarms->recorder());
     if (m_options.history != qs("none")) {
         schedulewindows::registerSchedulesWindow(*m_dialogs, [this] {
             return m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path())

@@ -49,6 +49,7 @@ void FleetOperation::start(const QList<OperationTarget>& targets, Job job)
     m_next = 0;
     m_failures = 0;
     m_stopRequested = false;
+    m_paused = false;
     m_summary = {};
     m_started = 0;
     const int count = std::min<int>(std::max(m_options.parallel, 1), int(m_targets.size()));
@@ -63,6 +64,30 @@ void FleetOperation::start(const QList<OperationTarget>& targets, Job job)
         m_workers.push_back(worker);
         worker->start();
     }
+}
+
+void FleetOperation::stop()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopRequested = true;
+    }
+    m_resumed.notify_all();
+}
+
+void FleetOperation::pause()
+{
+    const std::lock_guard lock(m_mutex);
+    m_paused = true;
+}
+
+void FleetOperation::resume()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_paused = false;
+    }
+    m_resumed.notify_all();
 }
 
 FleetOperation::Summary FleetOperation::run(const QList<OperationTarget>& targets, Job job)
@@ -80,9 +105,11 @@ FleetOperation::Summary FleetOperation::run(const QList<OperationTarget>& target
 }
 
 // The next unit to start, or -1 once every unit has started, stop() was called or enough failed.
+// While paused, the worker waits here: between units, never inside a unit's conversation.
 int FleetOperation::takeNext()
 {
-    const std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_resumed.wait(lock, [this] { return !m_paused || m_stopRequested; });
     if (m_stopRequested || m_next >= m_targets.size())
         return -1;
     if (m_options.maxFailures > 0 && m_failures >= m_options.maxFailures)

@@ -5,8 +5,10 @@
 // exchange) on one of at most `parallel` worker threads, so the synchronous restore and checks
 // run unchanged; the outcome of each unit comes back on the caller's thread. After `maxFailures`
 // failed units, or stop(), no further unit is started; those already talking to their unit finish.
+// pause() holds back the next units until resume().
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -86,7 +88,12 @@ public:
     /// thread keep answering).
     Summary run(const QList<OperationTarget>& targets, Job job);
     /// Starts no further unit. Safe from any thread.
-    void stop() { m_stopRequested = true; }
+    void stop();
+    /// Starts no further unit until resume() (or stop()); the units in flight finish. Safe from
+    /// any thread.
+    void pause();
+    void resume();
+    bool isPaused() const { return m_paused; }
     bool isRunning() const { return !m_workers.empty(); }
 
 Q_SIGNALS:
@@ -105,8 +112,10 @@ private:
     Options m_options;
     QList<OperationTarget> m_targets;
     Job m_job;
-    std::mutex m_mutex; // guards m_next
+    std::mutex m_mutex; // guards m_next; m_resumed waits on it
+    std::condition_variable m_resumed;
     int m_next = 0;
+    std::atomic<bool> m_paused{false};
     std::atomic<int> m_failures{0};
     std::atomic<bool> m_stopRequested{false};
     std::vector<QThread*> m_workers;

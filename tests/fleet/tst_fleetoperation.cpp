@@ -63,6 +63,8 @@ private Q_SLOTS:
     void relayPerUnitAndFailureLimit();
     void atMostParallelUnitsAtOnce();
     void stopFinishesUnitsInFlightOnly();
+    void pauseStartsNoUnitUntilResumed_data();
+    void pauseStartsNoUnitUntilResumed();
 };
 
 void TestFleetOperation::relayPerUnitAndFailureLimit_data()
@@ -156,6 +158,51 @@ void TestFleetOperation::stopFinishesUnitsInFlightOnly()
     QVERIFY2(started <= 4, qPrintable(QString::number(started)));
     QCOMPARE(summary.done, started);
     QCOMPARE(summary.notStarted, kUnits - started);
+}
+
+void TestFleetOperation::pauseStartsNoUnitUntilResumed_data()
+{
+    QTest::addColumn<bool>("thenStop"); // ended by stop() instead of resume()
+    QTest::newRow("resume") << false;
+    QTest::newRow("stop while paused") << true;
+}
+
+void TestFleetOperation::pauseStartsNoUnitUntilResumed()
+{
+    QFETCH(bool, thenStop);
+    SimFleetRig rig(kUnits);
+    QVERIFY(rig.started);
+    FleetOperation operation(options(1, 0));
+    QList<int> started;
+    connect(&operation, &FleetOperation::unitStarted, this, [&](int index) {
+        started << index;
+        if (index == 0)
+            operation.pause();
+    });
+    QSignalSpy finishedUnits(&operation, &FleetOperation::unitFinished);
+    QSignalSpy finished(&operation, &FleetOperation::finished);
+    operation.start(targets(rig, QStringLiteral("uuuu")),
+                    [](backup::UnitExchange& x, const OperationTarget&) {
+                        return fleet::switchRelay(x, 1, protocol::RelayOn, 0);
+                    });
+    // The unit in flight finishes; the worker then waits and no second unit hears a frame.
+    QVERIFY(finishedUnits.wait(5000));
+    QVERIFY(operation.isPaused());
+    QTest::qWait(200);
+    QCOMPARE(started, QList<int>{0});
+    QVERIFY(rig.fleet->model(1).frames().empty());
+    QVERIFY(finished.isEmpty());
+
+    if (thenStop)
+        operation.stop();
+    else
+        operation.resume();
+    QVERIFY(finished.wait(10000));
+    const auto summary = finished.first().first().value<FleetOperation::Summary>();
+    QCOMPARE(summary.done, thenStop ? 1 : 4);
+    QCOMPARE(summary.notStarted, thenStop ? 3 : 0);
+    QCOMPARE(summary.stopped, thenStop);
+    QCOMPARE(rig.fleet->model(3).relayOn(1), !thenStop);
 }
 
 QTEST_GUILESS_MAIN(TestFleetOperation)

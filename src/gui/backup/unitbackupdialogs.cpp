@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "gui/backup/rolloutwindow.h"
 #include "gui/backup/unitbackupwindow.h"
 #include "gui/main/dialogregistry.h"
 
@@ -14,6 +15,14 @@ void registerUnitBackupWindow(core::DialogRegistry& registry, platform::FileChoo
         // After the registry has shown it, so that file dialogs and messages sit on top of it.
         QTimer::singleShot(0, window, [window, argument] { window->start(argument); });
         return window;
+    });
+}
+
+void registerRolloutWindow(core::DialogRegistry& registry, platform::FileChooser& files,
+                           alarms::AuditRecorder* recorder)
+{
+    registry.add(core::DialogId::Rollout, [&files, recorder](core::Context& context, int) -> QWidget* {
+        return new RolloutWindow(context, files, recorder);
     });
 }
 

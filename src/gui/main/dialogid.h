@@ -26,6 +26,7 @@ enum class DialogId {
     Audit,      // Audit
     UnitBackup, // UnitBackup (argument: 0 back up, 1 compare, 2 restore)
     Schedules,  // Schedules
+    Rollout,    // Rollout
 };
 
 } // namespace kestavo::core

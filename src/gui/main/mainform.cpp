@@ -386,6 +386,7 @@ void MainForm::buildMenus()
         {"mnuBackup", QT_TR_NOOP("&Back up..."), DialogId::UnitBackup, 0},
         {"mnuCompare", QT_TR_NOOP("&Compare..."), DialogId::UnitBackup, 1},
         {"mnuRestore", QT_TR_NOOP("&Restore..."), DialogId::UnitBackup, 2},
+        {"mnuRollout", QT_TR_NOOP("R&ollout..."), DialogId::Rollout, 0},
     };
     for (const auto& w : windows) {
         auto* action = monitor->addAction(tr(w.caption));
