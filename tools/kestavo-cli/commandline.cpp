@@ -299,6 +299,12 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("script run");
     case CommandKind::Rollout:
         return QStringLiteral("rollout");
+    case CommandKind::StoreInit:
+        return QStringLiteral("store init");
+    case CommandKind::StoreGrant:
+        return QStringLiteral("store grant");
+    case CommandKind::StoreRevoke:
+        return QStringLiteral("store revoke");
     }
     return QString();
 }
@@ -334,6 +340,9 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::ScheduleNext:
     case CommandKind::Sun:
     case CommandKind::Fleet:
+    case CommandKind::StoreInit:
+    case CommandKind::StoreGrant:
+    case CommandKind::StoreRevoke:
         return false;
     default:
         return true;
