@@ -182,7 +182,7 @@ QStringList grants(const QString& database)
                                 "station_sites");
     return {
         qs("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(quoted(database)),
-        qs("GRANT CONNECT, TEMPORARY ON DATABASE %1 TO %2").arg(quoted(database), viewer),
+        qs("GRANT CONNECT ON DATABASE %1 TO %2").arg(quoted(database), viewer),
         qs("GRANT USAGE ON SCHEMA public TO %1").arg(viewer),
         qs("GRANT kestavo_viewer TO kestavo_operator"),
         qs("GRANT kestavo_operator TO kestavo_admin"),

@@ -1,11 +1,16 @@
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
+#include "stations/stationstore.h"
+
 #include "cli.h"
 #include "store/storeconnection.h"
+#include "store/storenotifier.h"
 #include "store/teamschema.h"
 #include "support/postgrescluster.h"
 
@@ -48,6 +53,9 @@ private Q_SLOTS:
     void grantAndRevoke();
     void refusals_data();
     void refusals();
+    void importStationsTwice();
+    void liveChanges_data();
+    void liveChanges();
 
 private:
     Run cli(const QString& login, const QString& line) const;
@@ -312,6 +320,125 @@ void TestTeamStore::refusals()
     }
     QVERIFY2(run.err.contains(phrase), qPrintable(run.err));
     QCOMPARE(run.code, code);
+}
+
+// A desk's directory goes in with its tags and sites; the second run finds everything in place, and
+// a change on the desk updates the one station it touched.
+void TestTeamStore::importStationsTwice()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("ksv.dat"));
+    {
+        kestavo::stations::StationStore desk;
+        QVERIFY(desk.open(file).ok);
+        QVERIFY(desk.add(QStringLiteral("127.0.0.10"), QStringLiteral("pw10"), QStringLiteral("north well")));
+        QVERIFY(desk.add(QStringLiteral("127.0.0.11"), QStringLiteral("pw11"), QStringLiteral("south well")));
+        QVERIFY(desk.add(QStringLiteral("127.0.0.10"), QStringLiteral("other"),
+                         QStringLiteral("a second record")));
+        QVERIFY(
+            desk.addTags(QStringLiteral("127.0.0.10"), {QStringLiteral("north"), QStringLiteral("wells")}));
+        kestavo::stations::StationSite site;
+        site.location = QStringLiteral("pump house");
+        site.latitude = 52.5;
+        site.longitude = 13.4;
+        site.zone = QStringLiteral("Europe/Berlin");
+        QVERIFY(desk.setSite(QStringLiteral("127.0.0.11"), site));
+    }
+    const QString import = QStringLiteral("store import --db ") + file;
+    Run run = cli(QStringLiteral("otto"), import);
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("needs the admin role")), qPrintable(run.err));
+
+    run = cli(QStringLiteral("ada"), import);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(
+        run.out.contains(QStringLiteral("stations 2 added, 0 updated, 0 unchanged, 1 skipped (an earlier "
+                                        "station has the same address); 2 tags, 1 sites.")),
+        qPrintable(run.out));
+    run = cli(QStringLiteral("ada"), import);
+    QVERIFY2(run.out.contains(QStringLiteral("stations 0 added, 0 updated, 2 unchanged, 1 skipped")),
+             qPrintable(run.out));
+    QCOMPARE(
+        one(QStringLiteral("anna"),
+            QStringLiteral(
+                "SELECT count(*) FROM ipnumbers WHERE ips LIKE '127.0.0.10 %' OR ips LIKE '127.0.0.11 %'")),
+        QStringLiteral("2"));
+    QCOMPARE(one(QStringLiteral("otto"),
+                 QStringLiteral("SELECT password FROM ipnumbers WHERE ips LIKE '127.0.0.10 %'")),
+             QStringLiteral("pw10******"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT string_agg(tag, ',' ORDER BY tag) FROM station_tags WHERE address = "
+                                "'127.0.0.10'")),
+             QStringLiteral("north,wells"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral(
+                     "SELECT location || ' ' || latitude || ' ' || zone FROM station_sites WHERE address = "
+                     "'127.0.0.11'")),
+             QStringLiteral("pump house 52.5 Europe/Berlin"));
+
+    {
+        kestavo::stations::StationStore desk;
+        QVERIFY(desk.open(file).ok);
+        QVERIFY(desk.update(QStringLiteral("127.0.0.11"), QStringLiteral("pw11"),
+                            QStringLiteral("south well, new pump")));
+        QVERIFY(desk.removeTags(QStringLiteral("127.0.0.10"), {QStringLiteral("wells")}));
+    }
+    run = cli(QStringLiteral("ada"), import + QStringLiteral(" --format json"));
+    QVERIFY2(run.out.contains(QStringLiteral("\"stations\":{\"added\":0,\"duplicates\":1,\"unchanged\":1,"
+                                             "\"updated\":1},\"store\"")),
+             qPrintable(run.out));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT count(*) FROM station_tags WHERE address = '127.0.0.10'")),
+             QStringLiteral("1"));
+}
+
+void TestTeamStore::liveChanges_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<QString>("table");
+
+    QTest::newRow("alarm raised")
+        << "otto"
+        << "INSERT INTO alarms (address, rule, priority, text, state, raised_t, changed_t) "
+           "VALUES ('127.0.0.3', 9, 1, 'low', 1, 5, 5)"
+        << s::kAlarmsChannel << "alarms";
+    QTest::newRow("acknowledged") << "otto"
+                                  << "UPDATE alarms SET state = 2, acked_by = 'x' WHERE rule = 9"
+                                  << s::kAlarmsChannel << "alarms";
+    QTest::newRow("rule edited") << "ada"
+                                 << "UPDATE alarm_rules SET text = 'pump' " << s::kAlarmsChannel
+                                 << "alarm_rules";
+    QTest::newRow("station added") << "ada"
+                                   << "INSERT INTO ipnumbers (ips) VALUES ('127.0.0.4   tank')"
+                                   << s::kStationsChannel << "ipnumbers";
+    QTest::newRow("station tagged") << "ada"
+                                    << "INSERT INTO station_tags VALUES ('127.0.0.4', 'north')"
+                                    << s::kStationsChannel << "station_tags";
+}
+
+// One console listens (a viewer may), another program changes the store: the news arrives on the
+// listening connection's socket well within a second, with no table polled.
+void TestTeamStore::liveChanges()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, sql);
+    QFETCH(QString, channel);
+    QFETCH(QString, table);
+    s::StoreConnection listening;
+    QVERIFY(listening.open(s::parseStoreUrl(m_cluster->url(QStringLiteral("anna"), kDatabase)).url,
+                           QStringLiteral("console")));
+    s::StoreNotifier notifier(listening.db());
+    QVERIFY2(notifier.subscribe(), qPrintable(notifier.error()));
+    QSignalSpy spy(&notifier, &s::StoreNotifier::changed);
+
+    const Outcome outcome = exec(login, sql);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QVERIFY(spy.wait(1000));
+    QCOMPARE(spy.constFirst().at(0).toString(), channel);
+    QCOMPARE(spy.constFirst().at(1).toString(), table);
+    QCOMPARE(spy.constFirst().at(2).toBool(), false);
 }
 
 QTEST_GUILESS_MAIN(TestTeamStore)

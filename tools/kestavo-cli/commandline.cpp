@@ -305,6 +305,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("store grant");
     case CommandKind::StoreRevoke:
         return QStringLiteral("store revoke");
+    case CommandKind::StoreImport:
+        return QStringLiteral("store import");
     }
     return QString();
 }
@@ -343,6 +345,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StoreInit:
     case CommandKind::StoreGrant:
     case CommandKind::StoreRevoke:
+    case CommandKind::StoreImport:
         return false;
     default:
         return true;

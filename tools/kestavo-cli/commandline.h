@@ -88,6 +88,7 @@ enum class CommandKind {
     StoreInit,
     StoreGrant,
     StoreRevoke,
+    StoreImport,
 };
 
 // Limits of the console's own controls, which the command line keeps.

@@ -1,9 +1,13 @@
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "stations/stationstore.h"
+
 #include "clicommand.h"
 #include "store/storeconnection.h"
+#include "store/storeimport.h"
 #include "store/storeurl.h"
 #include "store/teamschema.h"
 
@@ -16,6 +20,45 @@ namespace s = kestavo::store;
 void printJson(QTextStream& out, const QJsonObject& object)
 {
     out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+}
+
+int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTextStream& err)
+{
+    const QString label = commandLabel(c.kind);
+    // Opening would create a missing file; an import of nothing is a mistyped path.
+    if (!QFileInfo::exists(c.options.db)) {
+        err << "kestavo-cli: " << label << ": the station database \"" << c.options.db
+            << "\" does not exist; name the desk's file with --db.\n";
+        return ExitDatabase;
+    }
+    stations::StationStore desk;
+    if (const auto opened = desk.open(c.options.db); !opened.ok) {
+        err << "kestavo-cli: " << label << ": " << opened.error << '\n';
+        return ExitDatabase;
+    }
+    const s::StationImport result = s::importStations(store.db(), desk);
+    if (!result.ok) {
+        err << "kestavo-cli: " << label << ": " << store.url().toString() << ": " << result.error << '\n';
+        return result.denied ? ExitRefused : ExitDatabase;
+    }
+    const s::StationImportCounts& n = result.counts;
+    if (c.options.format == OutputFormat::Json) {
+        printJson(out,
+                  {{QStringLiteral("store"), store.url().toString()},
+                   {QStringLiteral("stations"), QJsonObject{{QStringLiteral("added"), n.added},
+                                                            {QStringLiteral("updated"), n.updated},
+                                                            {QStringLiteral("unchanged"), n.unchanged},
+                                                            {QStringLiteral("duplicates"), n.duplicates}}},
+                   {QStringLiteral("tags"), n.tags},
+                   {QStringLiteral("sites"), n.sites}});
+    } else {
+        out << "Imported " << c.options.db << " into " << store.url().toString() << ": stations " << n.added
+            << " added, " << n.updated << " updated, " << n.unchanged << " unchanged";
+        if (n.duplicates > 0)
+            out << ", " << n.duplicates << " skipped (an earlier station has the same address)";
+        out << "; " << n.tags << " tags, " << n.sites << " sites.\n";
+    }
+    return ExitDone;
 }
 
 int runStore(const Command& c, QTextStream& out, QTextStream& err)
@@ -49,6 +92,9 @@ int runStore(const Command& c, QTextStream& out, QTextStream& err)
         }
         return ExitDone;
     }
+
+    if (c.kind == CommandKind::StoreImport)
+        return runImport(c, store, out, err);
 
     const std::optional<s::Role> role = s::roleFromWord(c.storeRole);
     const s::RoleChange change = c.kind == CommandKind::StoreGrant
@@ -96,6 +142,10 @@ CommandDefinition storeCommand()
         "          the units' passwords; an operator also commands units, acknowledges and\n"
         "          shelves; an admin also edits stations, rules and grants\n"
         "  revoke  takes every role of the store from the login\n"
+        "  import  adds the stations of a desk's station database (--db), with their tags and\n"
+        "          sites, or updates those whose address the store has; running it again\n"
+        "          changes nothing (needs the admin role). Readings, alarms and the audit log\n"
+        "          are not copied yet\n"
         "Examples:\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store init\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store grant anna operator");
@@ -105,9 +155,10 @@ CommandDefinition storeCommand()
     definition.parse = [](const Reader& r, const QCommandLineParser& options,
                           Command* c) -> std::optional<UsageError> {
         QString action;
-        if (auto e =
-                r.word(1, QStringLiteral("ACTION"),
-                       {QStringLiteral("init"), QStringLiteral("grant"), QStringLiteral("revoke")}, &action))
+        if (auto e = r.word(1, QStringLiteral("ACTION"),
+                            {QStringLiteral("init"), QStringLiteral("grant"), QStringLiteral("revoke"),
+                             QStringLiteral("import")},
+                            &action))
             return e;
         if (!options.isSet(QStringLiteral("store")))
             return r.error(QStringLiteral("--store URL is missing: name the team's store "
@@ -115,6 +166,16 @@ CommandDefinition storeCommand()
         c->storeUrl = options.value(QStringLiteral("store"));
         if (const s::StoreUrlParse parsed = s::parseStoreUrl(c->storeUrl); !parsed.ok())
             return r.error(QStringLiteral("--store: ") + parsed.error);
+        if (action == u"import") {
+            c->kind = CommandKind::StoreImport;
+            if (c->options.db.isEmpty())
+                return r.error(
+                    QStringLiteral("--db FILE is missing: name the desk's station database to import"));
+            if (!c->historyFile.isEmpty())
+                return r.error(QStringLiteral("--history: copying readings, alarms and the audit log into a "
+                                              "store is not built yet; import the stations alone"));
+            return r.noMoreThan(2);
+        }
         if (action == u"init") {
             c->kind = CommandKind::StoreInit;
             return r.noMoreThan(2);
