@@ -17,8 +17,8 @@ FleetSortProxy::FleetSortProxy(QObject* parent) : QSortFilterProxyModel(parent)
 
 bool FleetSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    if (left.data(FleetGroupModel::IsGroupRole).toBool() &&
-        right.data(FleetGroupModel::IsGroupRole).toBool()) {
+    const auto* groups = qobject_cast<const FleetGroupModel*>(sourceModel());
+    if (groups && groups->isGroup(left) && groups->isGroup(right)) {
         const auto key = [](const QModelIndex& header) {
             return std::pair(header.data(FleetGroupModel::GroupRankRole).toInt(),
                              header.data(FleetModel::SortRole).toString());
@@ -33,7 +33,8 @@ bool FleetSortProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePa
 {
     // A header is never shown for its own text: recursive filtering shows it when a station
     // under it passes, and never when it has none.
-    if (sourceModel()->index(sourceRow, 0, sourceParent).data(FleetGroupModel::IsGroupRole).toBool())
+    const auto* groups = qobject_cast<const FleetGroupModel*>(sourceModel());
+    if (groups && !sourceParent.isValid() && groups->grouping() != FleetGroupModel::Grouping::None)
         return false;
     return QSortFilterProxyModel::filterAcceptsRow(sourceRow, sourceParent);
 }

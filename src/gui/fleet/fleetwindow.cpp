@@ -27,11 +27,6 @@ namespace kestavo::fleetui {
 
 namespace {
 
-QString tx(const char* text)
-{
-    return QCoreApplication::translate("kestavo::fleetui", text);
-}
-
 QPushButton* button(const QString& text, const QString& objectName, const QString& accessible,
                     QWidget* parent)
 {
@@ -48,24 +43,29 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
       m_groups(new FleetGroupModel(*m_model, this)), m_proxy(new FleetSortProxy(this))
 {
     setObjectName(QStringLiteral("Fleet"));
-    setWindowTitle(tx("Fleet"));
+    setWindowTitle(QCoreApplication::translate("kestavo::fleetui", "Fleet"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     m_proxy->setSourceModel(m_groups);
 
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("FleetFilter"));
-    m_filter->setAccessibleName(tx("Filter"));
-    m_filter->setPlaceholderText(tx("Filter by description, address or state"));
+    m_filter->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Filter"));
+    m_filter->setPlaceholderText(
+        QCoreApplication::translate("kestavo::fleetui", "Filter by description, address or state"));
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
 
     m_groupBy = new QComboBox(this);
     m_groupBy->setObjectName(QStringLiteral("FleetGroupBy"));
-    m_groupBy->setAccessibleName(tx("Group by"));
-    m_groupBy->addItem(tx("Group by tag"), int(FleetGroupModel::Grouping::Tag));
-    m_groupBy->addItem(tx("Group by state"), int(FleetGroupModel::Grouping::State));
-    m_groupBy->addItem(tx("No groups"), int(FleetGroupModel::Grouping::None));
+    m_groupBy->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Group by"));
+    m_groupBy->addItem(QCoreApplication::translate("kestavo::fleetui", "Group by tag"),
+                       int(FleetGroupModel::Grouping::Tag));
+    m_groupBy->addItem(QCoreApplication::translate("kestavo::fleetui", "Group by state"),
+                       int(FleetGroupModel::Grouping::State));
+    m_groupBy->addItem(QCoreApplication::translate("kestavo::fleetui", "No groups"),
+                       int(FleetGroupModel::Grouping::None));
+    connect(m_groupBy, &QComboBox::activated, this, [this] { m_groupingChosen = true; });
     connect(m_groupBy, &QComboBox::currentIndexChanged, this, [this] {
         const auto grouping = FleetGroupModel::Grouping(m_groupBy->currentData().toInt());
         m_groups->setGrouping(grouping);
@@ -76,10 +76,10 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     // A tag takes in the tags below it; typed or chosen from the tags in use.
     m_tagFilter = new QComboBox(this);
     m_tagFilter->setObjectName(QStringLiteral("FleetTagFilter"));
-    m_tagFilter->setAccessibleName(tx("Tag"));
+    m_tagFilter->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Tag filter"));
     m_tagFilter->setEditable(true);
     m_tagFilter->setInsertPolicy(QComboBox::NoInsert);
-    m_tagFilter->lineEdit()->setPlaceholderText(tx("All tags"));
+    m_tagFilter->lineEdit()->setPlaceholderText(QCoreApplication::translate("kestavo::fleetui", "All tags"));
     m_tagFilter->setMinimumContentsLength(14);
     const auto applyTag = [this] {
         m_groups->setTagFilter(m_tagFilter->currentText());
@@ -88,24 +88,26 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     connect(m_tagFilter, &QComboBox::activated, this, applyTag);
     connect(m_tagFilter->lineEdit(), &QLineEdit::editingFinished, this, applyTag);
 
-    m_problemsFirst =
-        button(tx("&Problems first"), QStringLiteral("ProblemsFirst"), tx("Problems first"), this);
+    m_problemsFirst = button(QCoreApplication::translate("kestavo::fleetui", "&Problems first"),
+                             QStringLiteral("ProblemsFirst"),
+                             QCoreApplication::translate("kestavo::fleetui", "Problems first"), this);
     connect(m_problemsFirst, &QPushButton::clicked, this, &FleetWindow::sortProblemsFirst);
 
-    m_watchAll = new QCheckBox(tx("Watch all stations"), this);
+    m_watchAll = new QCheckBox(QCoreApplication::translate("kestavo::fleetui", "Watch all stations"), this);
     m_watchAll->setObjectName(QStringLiteral("WatchAllStations"));
-    m_watchAll->setAccessibleName(tx("Watch all stations"));
-    m_watchAll->setToolTip(
-        tx("Keep polling every station while this window is closed (each poll costs traffic)."));
+    m_watchAll->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Watch all stations"));
+    m_watchAll->setToolTip(QCoreApplication::translate(
+        "kestavo::fleetui",
+        "Keep polling every station while this window is closed (each poll costs traffic)."));
     connect(m_watchAll, &QCheckBox::toggled, this, &FleetWindow::watchAllToggled);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("FleetSummary"));
-    core::markReadout(m_summary, tx("Fleet summary"));
+    core::markReadout(m_summary, QCoreApplication::translate("kestavo::fleetui", "Fleet summary"));
 
     m_table = new QTreeView(this);
     m_table->setObjectName(QStringLiteral("FleetTable"));
-    m_table->setAccessibleName(tx("Stations"));
+    m_table->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Stations"));
     m_table->setModel(m_proxy);
     m_table->setSortingEnabled(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -138,6 +140,12 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
         m_table->setColumnWidth(c, std::max(contents[static_cast<std::size_t>(c)], title));
     }
     // Headers span the row and stay open unless the operator closed them.
+    connect(m_table, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        m_collapsed.insert(index.data(FleetGroupModel::GroupKeyRole).toString());
+    });
+    connect(m_table, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        m_collapsed.remove(index.data(FleetGroupModel::GroupKeyRole).toString());
+    });
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &FleetWindow::spanHeaders);
     connect(m_proxy, &QAbstractItemModel::layoutChanged, this, &FleetWindow::spanHeaders);
     connect(m_proxy, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent) {
@@ -149,34 +157,45 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     m_bulkBar = new QWidget(this);
     m_relay = new QComboBox(m_bulkBar);
     m_relay->setObjectName(QStringLiteral("BulkRelay"));
-    m_relay->setAccessibleName(tx("Relay"));
+    m_relay->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Relay"));
     for (int r = 1; r <= 3; ++r)
-        m_relay->addItem(tx("Relay %1").arg(r), r);
-    auto* on = button(tx("O&N"), QStringLiteral("BulkRelayOn"), tx("Switch the relay on"), m_bulkBar);
-    auto* off = button(tx("O&FF"), QStringLiteral("BulkRelayOff"), tx("Switch the relay off"), m_bulkBar);
-    auto* pulse = button(tx("P&ulse"), QStringLiteral("BulkRelayPulse"), tx("Pulse the relay"), m_bulkBar);
-    pulse->setToolTip(tx("Switch the relay off and back on after the seconds given."));
+        m_relay->addItem(QCoreApplication::translate("kestavo::fleetui", "Relay %1").arg(r), r);
+    auto* on = button(QCoreApplication::translate("kestavo::fleetui", "O&N"), QStringLiteral("BulkRelayOn"),
+                      QCoreApplication::translate("kestavo::fleetui", "Switch the relay on"), m_bulkBar);
+    auto* off =
+        button(QCoreApplication::translate("kestavo::fleetui", "O&FF"), QStringLiteral("BulkRelayOff"),
+               QCoreApplication::translate("kestavo::fleetui", "Switch the relay off"), m_bulkBar);
+    auto* pulse =
+        button(QCoreApplication::translate("kestavo::fleetui", "P&ulse"), QStringLiteral("BulkRelayPulse"),
+               QCoreApplication::translate("kestavo::fleetui", "Pulse the relay"), m_bulkBar);
+    pulse->setToolTip(QCoreApplication::translate(
+        "kestavo::fleetui", "Switch the relay off and back on after the seconds given."));
     m_pulseSeconds = new QSpinBox(m_bulkBar);
     m_pulseSeconds->setObjectName(QStringLiteral("BulkPulseSeconds"));
-    m_pulseSeconds->setAccessibleName(tx("Pulse seconds"));
+    m_pulseSeconds->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Pulse seconds"));
     m_pulseSeconds->setRange(1, 60);
     m_pulseSeconds->setValue(5);
-    m_pulseSeconds->setSuffix(tx(" s"));
+    m_pulseSeconds->setSuffix(QCoreApplication::translate("kestavo::fleetui", " s"));
     m_slot = new QSpinBox(m_bulkBar);
     m_slot->setObjectName(QStringLiteral("BulkScriptSlot"));
-    m_slot->setAccessibleName(tx("Relay script slot"));
+    m_slot->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Relay script slot"));
     m_slot->setRange(1, 8);
-    m_slot->setPrefix(tx("Slot "));
-    auto* run =
-        button(tx("Run &script"), QStringLiteral("BulkScriptRun"), tx("Run the relay script"), m_bulkBar);
-    m_stop = button(tx("S&top"), QStringLiteral("BulkStop"), tx("Stop the bulk command"), m_bulkBar);
-    m_stop->setToolTip(tx("Start no further station; those being sent to finish."));
+    m_slot->setPrefix(QCoreApplication::translate("kestavo::fleetui", "Slot "));
+    auto* run = button(QCoreApplication::translate("kestavo::fleetui", "Run &script"),
+                       QStringLiteral("BulkScriptRun"),
+                       QCoreApplication::translate("kestavo::fleetui", "Run the relay script"), m_bulkBar);
+    m_stop = button(QCoreApplication::translate("kestavo::fleetui", "S&top"), QStringLiteral("BulkStop"),
+                    QCoreApplication::translate("kestavo::fleetui", "Stop the bulk command"), m_bulkBar);
+    m_stop->setToolTip(QCoreApplication::translate("kestavo::fleetui",
+                                                   "Start no further station; those being sent to finish."));
     m_bulkProgress = new QLabel(m_bulkBar);
     m_bulkProgress->setObjectName(QStringLiteral("BulkProgress"));
-    core::markReadout(m_bulkProgress, tx("Bulk command progress"));
+    core::markReadout(m_bulkProgress,
+                      QCoreApplication::translate("kestavo::fleetui", "Bulk command progress"));
     auto* bulk = new QHBoxLayout(m_bulkBar);
     bulk->setContentsMargins(0, 0, 0, 0);
-    bulk->addWidget(new QLabel(tx("Selected stations or groups:"), m_bulkBar));
+    bulk->addWidget(new QLabel(
+        QCoreApplication::translate("kestavo::fleetui", "Selected stations or groups:"), m_bulkBar));
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_relay, on, off, pulse, m_pulseSeconds, m_slot, run, m_stop})
         bulk->addWidget(w);
@@ -283,9 +302,10 @@ void FleetWindow::sendBulk(int kind)
     if (headers.size() == 1 && int(units.size()) == int(m_groups->membersOf(headers.first()).size())) {
         const QString key = headers.first().data(FleetGroupModel::GroupKeyRole).toString();
         if (m_groups->grouping() == FleetGroupModel::Grouping::State)
-            scope.group = tx("state %1").arg(key);
+            scope.group = QCoreApplication::translate("kestavo::fleetui", "state %1").arg(key);
         else
-            scope.group = key.isEmpty() ? tx("no tag") : tx("tag %1").arg(key);
+            scope.group = key.isEmpty() ? QCoreApplication::translate("kestavo::fleetui", "no tag")
+                                        : QCoreApplication::translate("kestavo::fleetui", "tag %1").arg(key);
     }
     if (scope.units.isEmpty())
         return;
@@ -308,7 +328,8 @@ void FleetWindow::spanHeaders()
     for (int row = 0; row < m_proxy->rowCount(); ++row) {
         const QModelIndex header = m_proxy->index(row, 0);
         m_table->setFirstColumnSpanned(row, {}, true);
-        if (!m_table->isExpanded(header))
+        if (!m_table->isExpanded(header) &&
+            !m_collapsed.contains(header.data(FleetGroupModel::GroupKeyRole).toString()))
             m_table->expand(header);
     }
 }
@@ -327,6 +348,11 @@ void FleetWindow::refillTags()
     for (const QString& tag : tags)
         m_tagFilter->addItem(tag);
     m_tagFilter->setEditText(current);
+    // A directory without tags has nothing to group by tag: one "(no tag)" header would only
+    // push the stations down a row.
+    if (!m_groupingChosen)
+        m_groupBy->setCurrentIndex(m_groupBy->findData(
+            int(tags.empty() ? FleetGroupModel::Grouping::None : FleetGroupModel::Grouping::Tag)));
 }
 
 void FleetWindow::updateSummary()

@@ -6,6 +6,7 @@
 // what a chosen row does and what "Watch all stations" switches. With a prompter it also sends
 // bulk commands (relays, relay scripts) to the selected stations or groups.
 
+#include <QSet>
 #include <QWidget>
 
 #include "fleet/fleetoperation.h"
@@ -88,6 +89,8 @@ private:
     QSpinBox* m_slot = nullptr;
     QPushButton* m_stop = nullptr;
     QLabel* m_bulkProgress = nullptr;
+    QSet<QString> m_collapsed;     // the keys of the groups the operator closed
+    bool m_groupingChosen = false; // by the operator; until then: by tag when any station has one
 };
 
 } // namespace kestavo::fleetui
