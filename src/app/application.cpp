@@ -200,7 +200,6 @@ void Application::registerFleetWindow()
 
 bool Application::start()
 {
-    QApplication::setWindowIcon(platform::resources::applicationIcon());
     QString path;
     if (m_options.demo) {
         if (!startDemo())
@@ -210,8 +209,7 @@ bool Application::start()
         path = stations::resolveDatabasePath(m_options.database, QCoreApplication::applicationDirPath());
     }
 
-    m_tray =
-        std::make_unique<platform::SystemTrayIcon>(platform::resources::applicationIcon(), qs("Kestavo"));
+    m_tray = std::make_unique<platform::SystemTrayIcon>(&platform::resources::applicationIcon, qs("Kestavo"));
     const QString appDir = QCoreApplication::applicationDirPath();
     // MMControl1 (the siren) and MMControl2 (the I/O sound): the alarm sounder plays them.
     for (const char* file : {"siren.wav", "burgular2.wav"}) {
@@ -267,6 +265,8 @@ bool Application::start()
 
 void Application::startBackground()
 {
+    // Eight sizes of PNG to decode: the window manager takes the icon as well a moment later.
+    QApplication::setWindowIcon(platform::resources::applicationIcon());
     openHistory(m_store->path());
     m_fleet->reloadStations();
     if (m_options.history != qs("none")) {

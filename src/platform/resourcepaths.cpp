@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 
 // Set by the build from the install layout (GNUInstallDirs): the data folder relative to bin.
 #ifndef KESTAVO_DATA_FROM_BIN
@@ -14,8 +15,15 @@ QIcon applicationIcon()
 {
     QIcon icon;
     for (int size : kApplicationIconSizes)
-        icon.addFile(applicationIconPath(size));
+        icon.addPixmap(picture(applicationIconPath(size)));
     return icon;
+}
+
+QPixmap picture(const QString& path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 QString applicationIconPath(int size)

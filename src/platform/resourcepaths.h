@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,9 @@ inline constexpr int kApplicationIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256
 QIcon applicationIcon();
 /// One of kApplicationIconSizes.
 QString applicationIconPath(int size);
+/// One of our compiled-in PNG pictures. Read by Qt's own PNG decoder: left to guess the format,
+/// Qt loads every image plug-in to ask it first, a good part of the console's start-up.
+QPixmap picture(const QString& path);
 /// Relay-timer animation frame 1 to 4 (the pictures Image2 to Image5 of the main window).
 QString timerFramePath(int frame);
 

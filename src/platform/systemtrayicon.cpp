@@ -4,8 +4,8 @@
 
 namespace kestavo::platform {
 
-SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& toolTip)
-    : m_icon(std::make_unique<QSystemTrayIcon>(icon))
+SystemTrayIcon::SystemTrayIcon(std::function<QIcon()> makeIcon, const QString& toolTip)
+    : m_icon(std::make_unique<QSystemTrayIcon>()), m_makeIcon(std::move(makeIcon))
 {
     m_icon->setToolTip(toolTip);
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
@@ -28,8 +28,11 @@ bool SystemTrayIcon::isAvailable() const
 
 void SystemTrayIcon::show()
 {
-    if (isAvailable())
-        m_icon->show();
+    if (!isAvailable())
+        return;
+    if (m_icon->icon().isNull() && m_makeIcon)
+        m_icon->setIcon(m_makeIcon());
+    m_icon->show();
 }
 
 void SystemTrayIcon::remove()

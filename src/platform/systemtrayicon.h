@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QIcon>
@@ -15,7 +16,8 @@ namespace kestavo::platform {
 class SystemTrayIcon final : public TrayIcon
 {
 public:
-    SystemTrayIcon(const QIcon& icon, const QString& toolTip);
+    /// The icon is made when the tray icon is first shown: most sessions never show it.
+    SystemTrayIcon(std::function<QIcon()> makeIcon, const QString& toolTip);
     ~SystemTrayIcon() override;
     SystemTrayIcon(const SystemTrayIcon&) = delete;
     SystemTrayIcon& operator=(const SystemTrayIcon&) = delete;
@@ -31,6 +33,7 @@ public:
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;
     std::function<void()> m_onActivated;
+    std::function<QIcon()> m_makeIcon;
 };
 
 } // namespace kestavo::platform

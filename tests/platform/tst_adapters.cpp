@@ -201,7 +201,7 @@ void TestAdapters::missingSoundIsSilent()
 void TestAdapters::trayIconWithoutTray()
 {
     // The offscreen platform has no system tray, like a bare X server.
-    SystemTrayIcon tray(kestavo::platform::resources::applicationIcon(), QStringLiteral("Kestavo"));
+    SystemTrayIcon tray(&kestavo::platform::resources::applicationIcon, QStringLiteral("Kestavo"));
     QVERIFY(!tray.isAvailable());
     int activations = 0;
     tray.setActivationHandler([&activations] { ++activations; });

@@ -54,6 +54,39 @@ constexpr std::array<const char*, 3> kCredits{
 
 const QColor kTimerRunning(0x00, 0x80, 0x00);
 
+// Skins: style sheets in the "Skins" folder beside the executable, or the installed one.
+QDir skinDirectory()
+{
+    const QString skinFolder = qs("Skins");
+    return QDir(
+        platform::resources::runtimeDirectoryHolding(QCoreApplication::applicationDirPath(), skinFolder) +
+        QLatin1Char('/') + skinFolder);
+}
+
+void applySkin(const QDir& skins, const QString& name)
+{
+    QFile f(skins.filePath(name));
+    if (name.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        qApp->setStyleSheet(QString());
+        return;
+    }
+    qApp->setStyleSheet(QString::fromUtf8(f.readAll()));
+}
+
+// Applied before the first widget exists: a sheet set afterwards makes Qt polish every widget
+// built so far once more, which was a good part of the console's start-up.
+void applyChosenSkin()
+{
+    const QDir skins = skinDirectory();
+    const QStringList sheets = skins.entryList({qs("*.qss")}, QDir::Files, QDir::Name);
+    const QString chosen =
+        QSettings()
+            .value(qs("skin"), sheets.contains(qs("Default.qss")) ? qs("Default.qss") : QString())
+            .toString();
+    if (sheets.contains(chosen))
+        applySkin(skins, chosen);
+}
+
 } // namespace
 
 MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::TrayIcon* tray, QWidget* parent)
@@ -62,6 +95,7 @@ MainForm::MainForm(Context& context, const DialogRegistry& dialogs, platform::Tr
     setObjectName(qs("MainForm"));
     setWindowTitle(QCoreApplication::translate("kestavo::core", "Kestavo - KSV unit console"));
     m_ctx.mainWindow = this;
+    applyChosenSkin();
     buildUi();
 
     m_marqueeTimer.setObjectName(qs("Timer7"));
@@ -191,7 +225,7 @@ QWidget* MainForm::buildTimerPanel()
     auto* grid = new QGridLayout(box);
     m_timerPicture = label(qs("Image1"), QString());
     m_timerPicture->setAccessibleName(tr("Relay timer"));
-    m_timerPicture->setPixmap(QPixmap(qs(":/images/timer1.png")));
+    m_timerPicture->setPixmap(platform::resources::picture(qs(":/images/timer1.png")));
     m_timerPicture->setMinimumSize(48, 48);
     m_timerPicture->setCursor(Qt::PointingHandCursor);
     m_timerPicture->installEventFilter(this);
@@ -258,7 +292,7 @@ QWidget* MainForm::buildCommands()
     m_boardsButton->setObjectName(qs("Command28"));
     m_boardsButton->setAccessibleName(tr("Relay daughter boards"));
     m_boardsButton->setToolTip(tr("Relay daughter boards"));
-    m_boardsButton->setIcon(QIcon(qs(":/images/daughterboard.png")));
+    m_boardsButton->setIcon(QIcon(platform::resources::picture(qs(":/images/daughterboard.png"))));
     m_boardsButton->setIconSize(QSize(40, 40));
 
     guarded(mac, DialogId::ChangeMac);
@@ -363,27 +397,14 @@ void MainForm::buildMenus()
         connect(action, &QAction::triggered, this, [this, id, argument] { open(id, argument); });
     }
 
-    // Skins: style sheets in the "Skins" folder beside the executable, or the installed one.
-    const QString skinFolder = qs("Skins");
-    const QDir skins(
-        platform::resources::runtimeDirectoryHolding(QCoreApplication::applicationDirPath(), skinFolder) +
-        QLatin1Char('/') + skinFolder);
+    const QDir skins = skinDirectory();
     const QStringList sheets = skins.entryList({qs("*.qss")}, QDir::Files, QDir::Name);
     if (sheets.isEmpty())
         return;
     auto* skinMenu = menuBar()->addMenu(tr("S&kins"));
     auto apply = [skins](const QString& name) {
-        QFile f(skins.filePath(name));
-        if (name.isEmpty() || !f.open(QIODevice::ReadOnly)) {
-            qApp->setStyleSheet(QString());
-            return;
-        }
-        qApp->setStyleSheet(QString::fromUtf8(f.readAll()));
+        applySkin(skins, name);
     };
-    QSettings settings;
-    const QString chosen =
-        settings.value(qs("skin"), sheets.contains(qs("Default.qss")) ? qs("Default.qss") : QString())
-            .toString();
     auto* none = skinMenu->addAction(tr("(none)"));
     connect(none, &QAction::triggered, this, [apply] {
         QSettings().setValue(qs("skin"), QString());
@@ -396,8 +417,6 @@ void MainForm::buildMenus()
             apply(sheet);
         });
     }
-    if (sheets.contains(chosen))
-        apply(chosen);
 }
 
 // ---- stations ------------------------------------------------------------------------------
@@ -632,7 +651,8 @@ void MainForm::drawBars()
 
 void MainForm::animateTimer()
 {
-    m_timerPicture->setPixmap(QPixmap(QStringLiteral(":/images/timer%1.png").arg(m_animationFrame)));
+    m_timerPicture->setPixmap(
+        platform::resources::picture(QStringLiteral(":/images/timer%1.png").arg(m_animationFrame)));
     m_animationFrame = m_animationFrame % 4 + 1;
 }
 
