@@ -187,6 +187,7 @@ void Application::registerFleetWindow()
         auto* window = new fleetui::FleetWindow(fleet->poller());
         if (m_alarms)
             window->model().setAlarms(&m_alarms->engine());
+        window->setCommandServices(*m_prompter, m_alarms ? &m_alarms->recorder() : nullptr);
         window->setWatchAll(fleet->watchAll());
         QObject::connect(window, &fleetui::FleetWindow::watchAllToggled, fleet, &FleetWiring::setWatchAll);
         QObject::connect(window, &fleetui::FleetWindow::stationChosen, form,
