@@ -76,12 +76,18 @@ void FleetGroupModel::groupsOf(int unit, std::vector<int>& out) const
         out.push_back(stateGroup(m_stateSeen[std::size_t(unit)]));
         return;
     case Grouping::Tag:
-        break;
+        out.assign(m_tagGroups.begin() + m_tagGroupsStart[std::size_t(unit)],
+                   m_tagGroups.begin() + m_tagGroupsStart[std::size_t(unit) + 1]);
+        return;
     }
+}
+
+void FleetGroupModel::collectTagGroups(int unit, std::vector<int>& out) const
+{
     // A tag's group holds the stations with the tag or one below it, as `--tag` takes them: a
     // station tagged "north/pumps" is in "north/pumps" and, when some station is tagged so, "north".
-    const QStringList& tags = m_source.poller().unit(unit).station.tags;
-    for (const QString& tag : tags) {
+    out.clear();
+    for (const QString& tag : m_source.poller().unit(unit).station.tags) {
         for (qsizetype end = tag.size(); end > 0; end = tag.lastIndexOf(u'/', end - 1)) {
             const auto group = m_groupOfTag.constFind(tag.left(end));
             if (group != m_groupOfTag.cend() && std::find(out.begin(), out.end(), *group) == out.end())
@@ -149,7 +155,20 @@ void FleetGroupModel::rebuild()
     }
     }
 
+    // By tag a station's groups stay until the next rebuild: worked out once, looked up per report.
     std::vector<int> groups;
+    m_tagGroups.clear();
+    m_tagGroupsStart.assign(units + 1, 0);
+    if (m_grouping == Grouping::Tag) {
+        for (std::size_t u = 0; u < units; ++u) {
+            m_tagGroupsStart[u] = int(m_tagGroups.size());
+            if (m_included[u]) {
+                collectTagGroups(int(u), groups);
+                m_tagGroups.insert(m_tagGroups.end(), groups.begin(), groups.end());
+            }
+        }
+        m_tagGroupsStart[units] = int(m_tagGroups.size());
+    }
     for (std::size_t u = 0; u < units; ++u) {
         if (!m_included[u])
             continue;
@@ -237,8 +256,10 @@ void FleetGroupModel::onFlushed(const std::vector<int>& rows, bool all)
     for (std::size_t g = 0; g < m_groups.size(); ++g) {
         const QModelIndex parent = flat ? QModelIndex() : index(int(g), 0);
         const int size = int(m_groups[g].members.size());
+        // Description and address change only with the directory (a rebuild): leaving them out
+        // spares the proxy a re-sort when the stations are sorted by either.
         if (last[g] >= 0)
-            Q_EMIT dataChanged(index(first[g], 0, parent),
+            Q_EMIT dataChanged(index(first[g], FleetModel::State, parent),
                                index(last[g], FleetModel::ColumnCount - 1, parent));
         if (size > 0)
             Q_EMIT dataChanged(index(0, FleetModel::Age, parent), index(size - 1, FleetModel::Age, parent),

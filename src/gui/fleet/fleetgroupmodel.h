@@ -56,6 +56,7 @@ public:
     QString tagFilter() const { return m_tagFilter; }
 
     FleetModel& source() { return m_source; }
+    const FleetModel& source() const { return m_source; }
     bool isGroup(const QModelIndex& index) const;
     /// The fleet model's row (the poller's unit index) of a station row; -1 for a header.
     int unitOf(const QModelIndex& index) const;
@@ -87,6 +88,7 @@ private:
     void onFlushed(const std::vector<int>& rows, bool all);
     /// The groups (by tag) a unit belongs to; by state its single group; by nothing group 0.
     void groupsOf(int unit, std::vector<int>& out) const;
+    void collectTagGroups(int unit, std::vector<int>& out) const;
     int stateGroup(fleet::LinkState state) const { return int(state); }
     void count(Counts& counts, int unit, int delta) const;
     QString headerText(const Group& group) const;
@@ -96,6 +98,8 @@ private:
     QString m_tagFilter;
     std::vector<Group> m_groups;
     QHash<QString, int> m_groupOfTag;
+    std::vector<int> m_tagGroups;              // by tag: each included unit's groups, unit after unit
+    std::vector<int> m_tagGroupsStart;         // per unit (and one past the last): where its groups start
     std::vector<char> m_included;              // per unit: passes the tag filter
     std::vector<fleet::LinkState> m_stateSeen; // per unit, as counted
     std::vector<char> m_alarmSeen;             // per unit, as counted

@@ -17,6 +17,7 @@
 #include "protocol/reply.h"
 
 #include "stations/stationformat.h"
+#include "stations/stationstore.h"
 
 #include "alarms/alarmengine.h"
 #include "alarms/auditrecorder.h"
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void oldReadingsLookOldAndNormalStaysCalm();
     void fitsA1280Screen();
     void sessionFeedsThePollersView();
+    void tagsFromAnotherProgramReachTheFleet();
     void bulkCommandOnATag_data();
     void bulkCommandOnATag();
 };
@@ -336,6 +338,21 @@ void TestFleetWindow::sessionFeedsThePollersView()
     QCOMPARE(poller.unit(0).sent, 0u);
     wiring.release();
     QVERIFY(!poller.isRunning());
+}
+
+void TestFleetWindow::tagsFromAnotherProgramReachTheFleet()
+{
+    testsupport::ConsoleFixture f;
+    app::FleetWiring wiring(f.store, f.session, f.state);
+    wiring.reloadStations();
+    QVERIFY(!wiring.refreshTags());
+    // The command-line client tags the station while the console runs.
+    stations::StationStore other;
+    QVERIFY(other.open(f.store.path()).ok);
+    const QString address = wiring.poller().unit(0).station.address;
+    QVERIFY(other.addTags(address, {QStringLiteral("north/pumps")}));
+    QVERIFY(wiring.refreshTags());
+    QCOMPARE(wiring.poller().unit(0).station.tags, QStringList(QStringLiteral("north/pumps")));
 }
 
 void TestFleetWindow::bulkCommandOnATag_data()
