@@ -4,29 +4,39 @@
 // looking at them, so the ratio says what the poller adds to what the sockets cost anyway.
 // With --window, the Fleet window (offscreen) shows the fleet during the poller's run and the
 // longest stall of the event loop is measured.
+// With --open, no units: the Fleet window opens on an N-station directory with tags (grouped by
+// tag), regroups, filters by a tag and flushes every row, against a bare tree view over a proxy of
+// N rows of text.
 //
 //   bench_fleet --units N [--seconds S] [--window] [--sim PATH/ksv-sim]
+//   bench_fleet --units N --open
 //   (run with QT_QPA_PLATFORM=offscreen)
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
 
+#include <QAbstractTableModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSortFilterProxyModel>
 #include <QTimer>
+#include <QTreeView>
 #include <QUdpSocket>
 
 #include "protocol/frames.h"
 
 #include "fleet/fleetpoller.h"
+#include "gui/fleet/fleetgroupmodel.h"
 #include "gui/fleet/fleetmodel.h"
 #include "gui/fleet/fleetwindow.h"
 
@@ -167,6 +177,111 @@ void print(const char* name, const Result& r)
                 static_cast<unsigned long long>(r.received), static_cast<unsigned long long>(r.lost));
 }
 
+// The least a tree of N text rows costs Qt: a model answering one column, sorted by a proxy.
+class BareModel final : public QAbstractTableModel
+{
+public:
+    explicit BareModel(const QStringList& names) : m_names(names) {}
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_names.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(fleetui::FleetModel::ColumnCount);
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        return role == Qt::DisplayRole && index.column() == 0 ? QVariant(m_names.at(index.row()))
+                                                              : QVariant();
+    }
+
+private:
+    QStringList m_names;
+};
+
+double msOf(const std::function<void()>& step)
+{
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    QCoreApplication::processEvents();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+int openBench(int units)
+{
+    QList<fleet::FleetStation> stations;
+    QStringList names;
+    const quint32 first = QHostAddress(QStringLiteral("127.1.0.1")).toIPv4Address();
+    for (int k = 0; k < units; ++k) {
+        fleet::FleetStation station;
+        station.address = QHostAddress(first + quint32(k)).toString();
+        station.description = QStringLiteral("Unit %1").arg(k + 1);
+        station.password = QStringLiteral("password**");
+        // Ten regions of ten sites each, 37 customers; one station in seven untagged.
+        if (k % 7 != 0)
+            station.tags = {QStringLiteral("region%1/site%2").arg(k % 10).arg(k % 100),
+                            QStringLiteral("customer%1").arg(k % 37)};
+        names << station.description;
+        stations << station;
+    }
+
+    std::optional<BareModel> bare;
+    QSortFilterProxyModel bareProxy;
+    QTreeView bareView;
+    const double bareMs = msOf([&] {
+        bare.emplace(names);
+        bareProxy.setSourceModel(&*bare);
+        bareProxy.sort(0);
+        bareView.setUniformRowHeights(true);
+        bareView.setModel(&bareProxy);
+        bareView.show();
+    });
+    const double bareChangeMs = msOf([&] {
+        Q_EMIT bare->dataChanged(bare->index(0, 0),
+                                 bare->index(units - 1, fleetui::FleetModel::ColumnCount - 1));
+    });
+    bareView.hide();
+
+    fleet::FleetPoller poller;
+    const double stationsMs = msOf([&] { poller.setStations(stations); });
+    std::optional<fleetui::FleetWindow> window;
+    const double openMs = msOf([&] {
+        window.emplace(poller);
+        window->model().setFlushInterval(3600000);
+        window->show();
+    });
+    auto* groupBy = window->findChild<QComboBox*>(QStringLiteral("FleetGroupBy"));
+    const double flushTagMs = msOf([&] {
+        window->model().setAlarms(nullptr); // marks every row
+        window->model().flush();
+    });
+    const double byStateMs = msOf([&] { groupBy->setCurrentIndex(1); });
+    const double byNothingMs = msOf([&] { groupBy->setCurrentIndex(2); });
+    const double flushFlatMs = msOf([&] {
+        window->model().setAlarms(nullptr);
+        window->model().flush();
+    });
+    groupBy->setCurrentIndex(0);
+    const double tagFilterMs = msOf([&] { window->groups().setTagFilter(QStringLiteral("region3")); });
+
+    std::printf("%d stations\n", units);
+    std::printf("bare tree over a sorted proxy: open %8.1f ms, every row changed %8.1f ms\n", bareMs,
+                bareChangeMs);
+    std::printf("poller.setStations            %8.1f ms\n", stationsMs);
+    std::printf("Fleet window open, by tag     %8.1f ms  (ratio to bare open %.1f)\n", openMs,
+                openMs / std::max(bareMs, 0.001));
+    std::printf("every row flushed, by tag     %8.1f ms  (ratio to bare change %.1f)\n", flushTagMs,
+                flushTagMs / std::max(bareChangeMs, 0.001));
+    std::printf("regroup by state              %8.1f ms\n", byStateMs);
+    std::printf("regroup by nothing            %8.1f ms\n", byNothingMs);
+    std::printf("every row flushed, flat       %8.1f ms  (ratio to bare change %.1f)\n", flushFlatMs,
+                flushFlatMs / std::max(bareChangeMs, 0.001));
+    std::printf("tag filter region3, by tag    %8.1f ms\n", tagFilterMs);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,12 +293,16 @@ int main(int argc, char** argv)
     const QCommandLineOption secondsOption(QStringLiteral("seconds"), QStringLiteral("Seconds per run."),
                                            QStringLiteral("S"), QStringLiteral("60"));
     const QCommandLineOption windowOption(QStringLiteral("window"), QStringLiteral("Show the Fleet window."));
+    const QCommandLineOption openOption(
+        QStringLiteral("open"), QStringLiteral("Only open the Fleet window on N stations, no units."));
     const QCommandLineOption simOption(
         QStringLiteral("sim"), QStringLiteral("ksv-sim executable."), QStringLiteral("PATH"),
         QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/ksv-sim/ksv-sim"));
-    parser.addOptions({unitsOption, secondsOption, windowOption, simOption});
+    parser.addOptions({unitsOption, secondsOption, windowOption, openOption, simOption});
     parser.process(app);
     const int units = parser.value(unitsOption).toInt();
+    if (parser.isSet(openOption))
+        return openBench(units);
     const int seconds = parser.value(secondsOption).toInt();
     const QHostAddress firstAddress(QStringLiteral("127.0.1.1"));
 

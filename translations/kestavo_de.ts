@@ -1576,6 +1576,248 @@ Die Liste trotzdem senden?</translation>
         <source>Fleet summary</source>
         <translation>Übersicht der Flotte</translation>
     </message>
+    <message>
+        <source>Group by</source>
+        <translation>Gruppieren nach</translation>
+    </message>
+    <message>
+        <source>Group by tag</source>
+        <translation>Nach Markierung gruppieren</translation>
+    </message>
+    <message>
+        <source>Group by state</source>
+        <translation>Nach Zustand gruppieren</translation>
+    </message>
+    <message>
+        <source>No groups</source>
+        <translation>Keine Gruppen</translation>
+    </message>
+    <message>
+        <source>Tag filter</source>
+        <translation>Markierungsfilter</translation>
+    </message>
+    <message>
+        <source>All tags</source>
+        <translation>Alle Markierungen</translation>
+    </message>
+    <message>
+        <source>Relay</source>
+        <translation>Relais</translation>
+    </message>
+    <message>
+        <source>Relay %1</source>
+        <translation>Relais %1</translation>
+    </message>
+    <message>
+        <source>O&amp;N</source>
+        <translation>E&amp;IN</translation>
+    </message>
+    <message>
+        <source>Switch the relay on</source>
+        <translation>Das Relais einschalten</translation>
+    </message>
+    <message>
+        <source>O&amp;FF</source>
+        <translation>A&amp;US</translation>
+    </message>
+    <message>
+        <source>Switch the relay off</source>
+        <translation>Das Relais ausschalten</translation>
+    </message>
+    <message>
+        <source>P&amp;ulse</source>
+        <translation>&amp;Impuls</translation>
+    </message>
+    <message>
+        <source>Pulse the relay</source>
+        <translation>Das Relais kurz aus- und wieder einschalten</translation>
+    </message>
+    <message>
+        <source>Switch the relay off and back on after the seconds given.</source>
+        <translation>Das Relais aus- und nach den angegebenen Sekunden wieder einschalten.</translation>
+    </message>
+    <message>
+        <source>Pulse seconds</source>
+        <translation>Impulsdauer in Sekunden</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Relay script slot</source>
+        <translation>Platz des Relaisskripts</translation>
+    </message>
+    <message>
+        <source>Slot </source>
+        <translation>Platz </translation>
+    </message>
+    <message>
+        <source>Run &amp;script</source>
+        <translation>&amp;Skript ausführen</translation>
+    </message>
+    <message>
+        <source>Run the relay script</source>
+        <translation>Das Relaisskript ausführen</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>S&amp;topp</translation>
+    </message>
+    <message>
+        <source>Stop the bulk command</source>
+        <translation>Den Sammelbefehl anhalten</translation>
+    </message>
+    <message>
+        <source>Start no further station; those being sent to finish.</source>
+        <translation>Keine weitere Station beginnen; die gerade bearbeiteten werden fertig.</translation>
+    </message>
+    <message>
+        <source>Bulk command progress</source>
+        <translation>Fortschritt des Sammelbefehls</translation>
+    </message>
+    <message>
+        <source>Selected stations or groups:</source>
+        <translation>Ausgewählte Stationen oder Gruppen:</translation>
+    </message>
+    <message>
+        <source>state %1</source>
+        <translation>Zustand %1</translation>
+    </message>
+    <message>
+        <source>no tag</source>
+        <translation>ohne Markierung</translation>
+    </message>
+    <message>
+        <source>tag %1</source>
+        <translation>Markierung %1</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::fleetui::FleetBulkCommand</name>
+    <message>
+        <source>Switch relay %1 ON</source>
+        <translation>Relais %1 EIN schalten</translation>
+    </message>
+    <message>
+        <source>Switch relay %1 OFF</source>
+        <translation>Relais %1 AUS schalten</translation>
+    </message>
+    <message>
+        <source>Switch relay %1 off and back ON after %2 s</source>
+        <translation>Relais %1 aus- und nach %2 s wieder EIN schalten</translation>
+    </message>
+    <message>
+        <source>Run the relay script in slot %1</source>
+        <translation>Das Relaisskript auf Platz %1 ausführen</translation>
+    </message>
+    <message>
+        <source>%1 at 1 selected station?</source>
+        <translation>%1 an 1 ausgewählten Station?</translation>
+    </message>
+    <message>
+        <source>%1 at %2 selected stations?</source>
+        <translation>%1 an %2 ausgewählten Stationen?</translation>
+    </message>
+    <message>
+        <source>%1 at 1 station (%2)?</source>
+        <translation>%1 an 1 Station (%2)?</translation>
+    </message>
+    <message>
+        <source>%1 at %2 stations (%3)?</source>
+        <translation>%1 an %2 Stationen (%3)?</translation>
+    </message>
+    <message>
+        <source>not sent: %1</source>
+        <translation>nicht gesendet: %1</translation>
+    </message>
+    <message>
+        <source>not sent: no password is stored for this station</source>
+        <translation>nicht gesendet: für diese Station ist kein Kennwort gespeichert</translation>
+    </message>
+    <message>
+        <source>The station cannot be sent to (see its row); nothing was sent.</source>
+        <translation>An die Station kann nicht gesendet werden (siehe ihre Zeile); nichts wurde gesendet.</translation>
+    </message>
+    <message>
+        <source>None of the %1 stations can be sent to (see their rows); nothing was sent.</source>
+        <translation>An keine der %1 Stationen kann gesendet werden (siehe ihre Zeilen); nichts wurde gesendet.</translation>
+    </message>
+    <message>
+        <source>
+1 more station is left out: it has no password stored or no valid address.</source>
+        <translation>
+1 weitere Station bleibt aus: für sie ist kein Kennwort oder keine gültige Adresse gespeichert.</translation>
+    </message>
+    <message>
+        <source>
+%1 more stations are left out: they have no password stored or no valid address.</source>
+        <translation>
+%1 weitere Stationen bleiben aus: für sie ist kein Kennwort oder keine gültige Adresse gespeichert.</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>wartet</translation>
+    </message>
+    <message>
+        <source>sending…</source>
+        <translation>wird gesendet…</translation>
+    </message>
+    <message>
+        <source>not started (stopped)</source>
+        <translation>nicht begonnen (angehalten)</translation>
+    </message>
+    <message>
+        <source>%1 of %2 stations: %3 done, %4 failed</source>
+        <translation>%1 von %2 Stationen: %3 erledigt, %4 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>, %1 not started</source>
+        <translation>, %1 nicht begonnen</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::fleetui::FleetGroupModel</name>
+    <message>
+        <source>(no tag)</source>
+        <translation>(ohne Markierung)</translation>
+    </message>
+    <message>
+        <source>1 station</source>
+        <translation>1 Station</translation>
+    </message>
+    <message>
+        <source>%1 stations</source>
+        <translation>%1 Stationen</translation>
+    </message>
+    <message>
+        <source>%1 online</source>
+        <translation>%1 erreichbar</translation>
+    </message>
+    <message>
+        <source>%1 stale</source>
+        <translation>%1 veraltet</translation>
+    </message>
+    <message>
+        <source>%1 offline</source>
+        <translation>%1 nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>%1 bad password</source>
+        <translation>%1 falsches Kennwort</translation>
+    </message>
+    <message>
+        <source>%1 invalid</source>
+        <translation>%1 ungültig</translation>
+    </message>
+    <message>
+        <source>%1 in alarm</source>
+        <translation>%1 im Alarm</translation>
+    </message>
+    <message>
+        <source>%1 (worst: %2): %3</source>
+        <translation>%1 (schlechtester: %2): %3</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::fleetui::FleetModel</name>
@@ -1658,6 +1900,10 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>As of %1 (%2 old)</source>
         <translation>Stand %1 (%2 alt)</translation>
+    </message>
+    <message>
+        <source>Last command</source>
+        <translation>Letzter Befehl</translation>
     </message>
 </context>
 <context>

@@ -184,9 +184,11 @@ void Application::registerFleetWindow()
     core::MainForm* form = m_mainForm.get();
     FleetWiring* fleet = m_fleet.get();
     m_dialogs->add(core::DialogId::Fleet, [this, form, fleet](core::Context&, int) -> QWidget* {
+        fleet->refreshTags(); // tagged from the command line since the console read them
         auto* window = new fleetui::FleetWindow(fleet->poller());
         if (m_alarms)
             window->model().setAlarms(&m_alarms->engine());
+        window->setCommandServices(*m_prompter, m_alarms ? &m_alarms->recorder() : nullptr);
         window->setWatchAll(fleet->watchAll());
         QObject::connect(window, &fleetui::FleetWindow::watchAllToggled, fleet, &FleetWiring::setWatchAll);
         QObject::connect(window, &fleetui::FleetWindow::stationChosen, form,

@@ -42,6 +42,21 @@ void FleetWiring::reloadStations()
     updateRunning();
 }
 
+bool FleetWiring::refreshTags()
+{
+    // Another program may have read the change first (the notifier asks the store too), so the
+    // poller's copy is compared rather than trusting refreshExtras() to say so.
+    m_store.refreshExtras();
+    for (int i = 0; i < m_poller.count(); ++i) {
+        const fleet::FleetStation& station = m_poller.unit(i).station;
+        if (station.tags != m_store.tagsOf(station.address)) {
+            reloadStations();
+            return true;
+        }
+    }
+    return false;
+}
+
 void FleetWiring::acquire()
 {
     ++m_windows;

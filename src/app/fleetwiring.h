@@ -54,6 +54,9 @@ public:
 
     /// Reads the directory again (the store's changed() does this too).
     void reloadStations();
+    /// Reads the directory again when another program (`kestavo-cli stations tag`) changed the
+    /// stations' tags since; true when it did.
+    bool refreshTags();
 
 Q_SIGNALS:
     void watchAllChanged(bool on);

@@ -20,6 +20,7 @@ QList<FleetStation> stationsFromStore(const stations::StationStore& store)
         for (int c = 0; c < 8; ++c)
             station.captions[static_cast<std::size_t>(c)] =
                 store.valueAt(position, QStringLiteral("Label%1voltage").arg(c + 1)).toString();
+        station.tags = store.tagsOf(station.address);
         list.append(station);
     }
     return list;

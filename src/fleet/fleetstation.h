@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace kestavo::stations {
 class StationStore;
@@ -20,6 +21,7 @@ struct FleetStation
     QString password;    // the stored, '*'-padded form that goes on the wire
     std::array<int, 2> rangeFlags{};   // full-scale jumpers of voltage inputs 1 and 2 (JP6, JP7)
     std::array<QString, 8> captions{}; // the voltage inputs' titles as the station record keeps them
+    QStringList tags{};                // as stored beside the station table, for grouping and choosing
 };
 
 /// Every station of the directory, in directory order.

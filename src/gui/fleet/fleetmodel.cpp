@@ -17,7 +17,18 @@ QString relayWord(const std::optional<bool>& on)
     return on ? (*on ? QStringLiteral("ON") : QStringLiteral("OFF")) : QStringLiteral("-");
 }
 
-QColor stateColour(fleet::LinkState state)
+std::optional<double> volts(const fleet::FleetPoller::Unit& unit, int channel)
+{
+    if (!unit.lastReport)
+        return std::nullopt;
+    const int flag = channel <= 2 ? unit.station.rangeFlags[static_cast<std::size_t>(channel - 1)] : 0;
+    return protocol::channelVolts(channel, unit.lastReport->channels[static_cast<std::size_t>(channel - 1)],
+                                  flag);
+}
+
+} // namespace
+
+QColor FleetModel::stateColour(fleet::LinkState state)
 {
     switch (state) {
     case fleet::LinkState::Online:
@@ -34,17 +45,6 @@ QColor stateColour(fleet::LinkState state)
     return {};
 }
 
-std::optional<double> volts(const fleet::FleetPoller::Unit& unit, int channel)
-{
-    if (!unit.lastReport)
-        return std::nullopt;
-    const int flag = channel <= 2 ? unit.station.rangeFlags[static_cast<std::size_t>(channel - 1)] : 0;
-    return protocol::channelVolts(channel, unit.lastReport->channels[static_cast<std::size_t>(channel - 1)],
-                                  flag);
-}
-
-} // namespace
-
 FleetModel::FleetModel(const fleet::FleetPoller& poller, QObject* parent)
     : QAbstractTableModel(parent), m_poller(poller)
 {
@@ -54,8 +54,12 @@ FleetModel::FleetModel(const fleet::FleetPoller& poller, QObject* parent)
     connect(&poller, &fleet::FleetPoller::stationsReset, this, [this] {
         beginResetModel();
         m_firstDirty = m_lastDirty = -1;
+        m_dirtyRows.clear();
+        m_isDirty.assign(std::size_t(m_poller.count()), 0);
+        m_allDirty = false;
         endResetModel();
     });
+    m_isDirty.assign(std::size_t(m_poller.count()), 0);
     m_flush.start();
 }
 
@@ -65,21 +69,51 @@ void FleetModel::setAlarms(const alarms::AlarmEngine* engine)
         disconnect(m_alarms, nullptr, this, nullptr);
     m_alarms = engine;
     // Alarm changes are rare beside reports: marking every row costs one batched update.
-    auto markAll = [this] {
-        if (rowCount() > 0) {
-            mark(0);
-            mark(rowCount() - 1);
-        }
-    };
     if (m_alarms)
-        connect(m_alarms, &alarms::AlarmEngine::alarmChanged, this, markAll);
+        connect(m_alarms, &alarms::AlarmEngine::alarmChanged, this, &FleetModel::markAll);
     markAll();
+}
+
+bool FleetModel::inAlarm(int row) const
+{
+    return m_alarms && m_alarms->summary(m_poller.unit(row).station.address).count > 0;
+}
+
+void FleetModel::setCommandOutcome(const QString& address, const QString& text)
+{
+    m_commandOutcomes.insert(address, text);
+    const int row = m_poller.indexOf(address);
+    if (row >= 0)
+        mark(row);
+}
+
+void FleetModel::clearCommandOutcomes()
+{
+    m_commandOutcomes.clear();
+    markAll();
+}
+
+void FleetModel::markAll()
+{
+    if (rowCount() > 0) {
+        m_firstDirty = 0;
+        m_lastDirty = rowCount() - 1;
+        m_allDirty = true;
+    }
 }
 
 void FleetModel::mark(int row)
 {
     m_firstDirty = m_firstDirty < 0 ? row : std::min(m_firstDirty, row);
     m_lastDirty = std::max(m_lastDirty, row);
+    if (m_allDirty)
+        return;
+    if (m_isDirty.size() != std::size_t(m_poller.count()))
+        m_isDirty.resize(std::size_t(m_poller.count()), 0);
+    if (std::size_t(row) < m_isDirty.size() && !m_isDirty[std::size_t(row)]) {
+        m_isDirty[std::size_t(row)] = 1;
+        m_dirtyRows.push_back(row);
+    }
 }
 
 void FleetModel::flush()
@@ -92,6 +126,13 @@ void FleetModel::flush()
     // Ages move on without any report.
     Q_EMIT dataChanged(index(0, Age), index(rows - 1, Age), {Qt::DisplayRole, SortRole});
     m_firstDirty = m_lastDirty = -1;
+    std::vector<int> dirty;
+    dirty.swap(m_dirtyRows);
+    for (const int row : dirty)
+        m_isDirty[std::size_t(row)] = 0;
+    const bool all = m_allDirty;
+    m_allDirty = false;
+    Q_EMIT flushed(dirty, all);
 }
 
 int FleetModel::rowCount(const QModelIndex& parent) const
@@ -150,7 +191,9 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::ToolTipRole && column == State && !unit.invalidReason.isEmpty())
         return unit.invalidReason;
-    if (role == Qt::TextAlignmentRole && column >= Age && column != Io)
+    if (column == Command && (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole))
+        return m_commandOutcomes.value(unit.station.address);
+    if (role == Qt::TextAlignmentRole && column >= Age && column != Io && column != Command)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != SortRole)
         return {};
@@ -216,6 +259,8 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
                                    .arg(summary.count)
                                    .arg(history::priorityText(*summary.highest)));
     }
+    case Command:
+        return m_commandOutcomes.value(unit.station.address);
     default:
         break;
     }
@@ -251,6 +296,8 @@ QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Uptime");
     case Alarms:
         return tr("Alarms");
+    case Command:
+        return tr("Last command");
     default:
         return QStringLiteral("V%1").arg(section - FirstVoltage + 1);
     }

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
 #include <QTimer>
 
 #include "fleet/fleetpoller.h"
@@ -35,6 +37,7 @@ public:
         Io,
         Uptime,
         Alarms,
+        Command, // what the window's last bulk command did at the unit
         ColumnCount
     };
     /// Numbers (or texts) the proxy sorts by; State sorts problems first.
@@ -45,6 +48,15 @@ public:
 
     /// Shows each station's open alarms (count and highest priority); null shows none.
     void setAlarms(const alarms::AlarmEngine* engine);
+    const alarms::AlarmEngine* alarms() const { return m_alarms; }
+    const fleet::FleetPoller& poller() const { return m_poller; }
+    /// True when the station has open, not shelved alarms.
+    bool inAlarm(int row) const;
+
+    /// What a bulk command did (or is doing) at the station; kept by address across reloads.
+    void setCommandOutcome(const QString& address, const QString& text);
+    void clearCommandOutcomes();
+    bool hasCommandOutcomes() const { return !m_commandOutcomes.isEmpty(); }
 
     /// How often marked rows and the ages are pushed to the view.
     void setFlushInterval(int ms) { m_flush.setInterval(ms); }
@@ -56,17 +68,30 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    /// The background of a link state; none for online (colour marks only what needs a look).
+    static QColor stateColour(fleet::LinkState state);
+
     /// "3 s", "2 min 5 s", "2 h 5 min", "3 d 4 h".
     static QString ageText(qint64 ms);
 
+Q_SIGNALS:
+    /// After each flush: the rows marked since the last one (every row when `all`), so that a
+    /// view over this model updates those alone.
+    void flushed(const std::vector<int>& rows, bool all);
+
 private:
     void mark(int row);
+    void markAll();
 
     const fleet::FleetPoller& m_poller;
     const alarms::AlarmEngine* m_alarms = nullptr;
     QTimer m_flush;
     int m_firstDirty = -1;
     int m_lastDirty = -1;
+    std::vector<int> m_dirtyRows;
+    std::vector<char> m_isDirty; // per row: already in m_dirtyRows
+    bool m_allDirty = false;
+    QHash<QString, QString> m_commandOutcomes;
 };
 
 } // namespace kestavo::fleetui

@@ -4,26 +4,33 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
-#include <QTableView>
 #include <QTest>
+#include <QTreeView>
 
 #include "protocol/reply.h"
 
 #include "stations/stationformat.h"
+#include "stations/stationstore.h"
 
 #include "alarms/alarmengine.h"
+#include "alarms/auditrecorder.h"
 #include "app/fleetwiring.h"
 #include "fleet/fleetpoller.h"
 #include "fleetrig.h"
+#include "gui/fleet/fleetbulkcommand.h"
+#include "gui/fleet/fleetgroupmodel.h"
 #include "gui/fleet/fleetmodel.h"
 #include "gui/fleet/fleetwindow.h"
 #include "gui/main/mainform.h"
 #include "support/consolefixture.h"
+#include "support/fakeprompter.h"
 
 using namespace kestavo;
 using fleet::FleetPoller;
@@ -49,6 +56,12 @@ struct WindowRig
         poller.setStations(list);
         window = std::make_unique<FleetWindow>(poller);
         window->model().setFlushInterval(3600000);
+        flat(*window);
+    }
+    // These cases look at the stations as one list, as the window shows them grouped by nothing.
+    static void flat(FleetWindow& window)
+    {
+        window.findChild<QComboBox*>(QStringLiteral("FleetGroupBy"))->setCurrentIndex(2);
     }
     bool pollOnce()
     {
@@ -95,6 +108,9 @@ private Q_SLOTS:
     void oldReadingsLookOldAndNormalStaysCalm();
     void fitsA1280Screen();
     void sessionFeedsThePollersView();
+    void tagsFromAnotherProgramReachTheFleet();
+    void bulkCommandOnATag_data();
+    void bulkCommandOnATag();
 };
 
 void TestFleetWindow::ageText_data()
@@ -209,10 +225,11 @@ void TestFleetWindow::doubleClickStartsTheSession()
     FleetPoller poller;
     poller.setStations(fleet::stationsFromStore(f.store));
     FleetWindow window(poller);
+    WindowRig::flat(window);
     QObject::connect(&window, &FleetWindow::stationChosen, &form,
                      [&form](const QString& address) { form.startStation(address); });
     window.show();
-    QTableView& table = window.table();
+    QTreeView& table = window.table();
     table.sortByColumn(FleetModel::Description, Qt::DescendingOrder); // Test unit, then Far site
     const QModelIndex first = table.model()->index(0, FleetModel::Address);
     QCOMPARE(first.data().toString(), QStringLiteral("127.0.0.1"));
@@ -287,11 +304,10 @@ void TestFleetWindow::fitsA1280Screen()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     // Every column, Alarms and Uptime included, without a sideways scroll.
-    QTableView& table = window.table();
-    QVERIFY2(table.horizontalHeader()->length() <= table.viewport()->width(),
-             qPrintable(QStringLiteral("%1 > %2")
-                            .arg(table.horizontalHeader()->length())
-                            .arg(table.viewport()->width())));
+    QTreeView& table = window.table();
+    QVERIFY2(
+        table.header()->length() <= table.viewport()->width(),
+        qPrintable(QStringLiteral("%1 > %2").arg(table.header()->length()).arg(table.viewport()->width())));
     // Tab leaves the table: the keyboard is not trapped in it.
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -322,6 +338,114 @@ void TestFleetWindow::sessionFeedsThePollersView()
     QCOMPARE(poller.unit(0).sent, 0u);
     wiring.release();
     QVERIFY(!poller.isRunning());
+}
+
+void TestFleetWindow::tagsFromAnotherProgramReachTheFleet()
+{
+    testsupport::ConsoleFixture f;
+    app::FleetWiring wiring(f.store, f.session, f.state);
+    wiring.reloadStations();
+    QVERIFY(!wiring.refreshTags());
+    // The command-line client tags the station while the console runs.
+    stations::StationStore other;
+    QVERIFY(other.open(f.store.path()).ok);
+    const QString address = wiring.poller().unit(0).station.address;
+    QVERIFY(other.addTags(address, {QStringLiteral("north/pumps")}));
+    QVERIFY(wiring.refreshTags());
+    QCOMPARE(wiring.poller().unit(0).station.tags, QStringList(QStringLiteral("north/pumps")));
+}
+
+void TestFleetWindow::bulkCommandOnATag_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes: the tag's units, each with its outcome") << true;
+    QTest::newRow("no: nothing is sent") << false;
+}
+
+void TestFleetWindow::bulkCommandOnATag()
+{
+    QFETCH(bool, yes);
+    // Units 0-2 and a station without a password are tagged north/pumps (unit 2 with a password
+    // it refuses); unit 3 is tagged northeast, which "north/pumps" does not take in.
+    testsupport::SimFleetRig sim(4);
+    QVERIFY(sim.started);
+    FleetPoller poller;
+    poller.setUnitPort(sim.fleet->port());
+    QList<fleet::FleetStation> list = sim.stations();
+    for (int k = 0; k < 3; ++k)
+        list[k].tags = {QStringLiteral("north/pumps")};
+    list[1].tags << QStringLiteral("east");
+    list[2].password = QStringLiteral("wrong*****");
+    list[3].tags = {QStringLiteral("northeast")};
+    fleet::FleetStation unknown = sim.station(0, QStringLiteral("**********"));
+    unknown.address = QHostAddress(sim.fleet->address(0).toIPv4Address() + 50).toString();
+    unknown.tags = {QStringLiteral("north/pumps")};
+    list << unknown;
+    poller.setStations(list);
+
+    FleetWindow window(poller);
+    window.model().setFlushInterval(3600000);
+    testsupport::FakePrompter prompter;
+    prompter.queueAnswer(yes ? platform::Prompter::Answer::Yes : platform::Prompter::Answer::No);
+    alarms::AuditRecorder::Options auditOptions;
+    auditOptions.program = QStringLiteral("console");
+    alarms::AuditRecorder recorder(nullptr, auditOptions);
+    QSignalSpy records(&recorder, &alarms::AuditRecorder::recorded);
+    fleet::FleetOperation::Options options;
+    options.parallel = 2;
+    options.timing = backup::Timing{500, 30};
+    window.setCommandServices(prompter, &recorder, options);
+    window.show();
+
+    QTreeView& tree = window.table();
+    QModelIndex header;
+    for (int row = 0; row < tree.model()->rowCount(); ++row) {
+        if (tree.model()->index(row, 0).data(fleetui::FleetGroupModel::GroupKeyRole) ==
+            QStringLiteral("north/pumps"))
+            header = tree.model()->index(row, 0);
+    }
+    QVERIFY(header.isValid());
+    tree.selectionModel()->select(header, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.findChild<QComboBox*>(QStringLiteral("BulkRelay"))->setCurrentIndex(1);
+    QSignalSpy finished(window.bulkCommand(), &fleetui::FleetBulkCommand::finished);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("BulkRelayOn")), Qt::LeftButton);
+    QCOMPARE(prompter.lastText(), QStringLiteral("Switch relay 2 ON at 3 stations (tag north/pumps)?\n1 more "
+                                                 "station is left out: it has no password stored or no valid "
+                                                 "address."));
+    const auto outcome = [&](int unit) {
+        return window.model().index(unit, FleetModel::Command).data().toString();
+    };
+    if (!yes) {
+        QVERIFY(!window.bulkCommand()->isRunning());
+        QVERIFY(window.table().isColumnHidden(FleetModel::Command));
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(sim.fleet->model(k).frames().empty());
+        QCOMPARE(outcome(4), QString());
+        return;
+    }
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(outcome(0), QStringLiteral("relay 2 is ON"));
+    QCOMPARE(outcome(1), QStringLiteral("relay 2 is ON"));
+    QVERIFY2(outcome(2).startsWith(QStringLiteral("refused: ")), qPrintable(outcome(2)));
+    QCOMPARE(outcome(3), QString());
+    QCOMPARE(outcome(4), QStringLiteral("not sent: no password is stored for this station"));
+    QVERIFY(sim.fleet->model(0).relayOn(2) && sim.fleet->model(1).relayOn(2));
+    QVERIFY(!sim.fleet->model(2).relayOn(2));
+    QVERIFY(sim.fleet->model(3).frames().empty());
+    QVERIFY(!window.table().isColumnHidden(FleetModel::Command));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("BulkProgress"))->text(),
+             QStringLiteral("3 of 3 stations: 2 done, 1 failed"));
+    // One audit record per unit sent to, with the unit's answer.
+    QTRY_COMPARE(records.count(), 3);
+    QStringList audited;
+    for (const QList<QVariant>& record : records) {
+        const auto r = record.first().value<history::AuditRecord>();
+        audited << r.address + u' ' + r.outcome;
+    }
+    audited.sort();
+    QCOMPARE(audited, QStringList({list[0].address + QStringLiteral(" acknowledged"),
+                                   list[1].address + QStringLiteral(" acknowledged"),
+                                   list[2].address + QStringLiteral(" refused")}));
 }
 
 QTEST_MAIN(TestFleetWindow)
