@@ -1372,6 +1372,10 @@ Die Liste trotzdem senden?</translation>
         <source>Unit, as of %1</source>
         <translation>Gerät, Stand %1</translation>
     </message>
+    <message>
+        <source>R&amp;ollout...</source>
+        <translation>&amp;Verteilen...</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::core::ReadoutPanel</name>
@@ -2700,6 +2704,248 @@ Der Befehl wurde angehalten.
     <message>
         <source>CSV files (*.csv);;All files (*)</source>
         <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::unitbackup::RolloutTableModel</name>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::unitbackup::RolloutWindow</name>
+    <message>
+        <source>1 station</source>
+        <translation>1 Station</translation>
+    </message>
+    <message>
+        <source>%1 stations</source>
+        <translation>%1 Stationen</translation>
+    </message>
+    <message>
+        <source>Configuration file</source>
+        <translation>Konfigurationsdatei</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>Wählen…</translation>
+    </message>
+    <message>
+        <source>Stations with the tag</source>
+        <translation>Stationen mit dem Tag</translation>
+    </message>
+    <message>
+        <source>Tag</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>Stations chosen from the list</source>
+        <translation>In der Liste gewählte Stationen</translation>
+    </message>
+    <message>
+        <source>Stations</source>
+        <translation>Stationen</translation>
+    </message>
+    <message>
+        <source>Units at a time</source>
+        <translation>Geräte gleichzeitig</translation>
+    </message>
+    <message>
+        <source>Maximum failures</source>
+        <translation>Höchstzahl Fehlschläge</translation>
+    </message>
+    <message>
+        <source>Dry run: compare only, write nothing</source>
+        <translation>Probelauf: nur vergleichen, nichts schreiben</translation>
+    </message>
+    <message>
+        <source>Dry run</source>
+        <translation>Probelauf</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>Geräte</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Rollout</source>
+        <translation>Verteilen</translation>
+    </message>
+    <message>
+        <source>A unit backup (.json)</source>
+        <translation>Eine Gerätesicherung (.json)</translation>
+    </message>
+    <message>
+        <source>Items</source>
+        <translation>Teile</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <source>never stop</source>
+        <translation>nie anhalten</translation>
+    </message>
+    <message>
+        <source>Configuration file:</source>
+        <translation>Konfigurationsdatei:</translation>
+    </message>
+    <message>
+        <source>Units at a time:</source>
+        <translation>Geräte gleichzeitig:</translation>
+    </message>
+    <message>
+        <source>Stop after failures:</source>
+        <translation>Anhalten nach Fehlschlägen:</translation>
+    </message>
+    <message>
+        <source>Select every unit</source>
+        <translation>Alle Geräte auswählen</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Configuration to roll out</source>
+        <translation>Zu verteilende Konfiguration</translation>
+    </message>
+    <message>
+        <source>Choose the configuration file to roll out first; nothing was sent.</source>
+        <translation>Wählen Sie zuerst die zu verteilende Konfigurationsdatei; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>%1 Nothing was sent.</source>
+        <translation>%1 Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is refused: %2; nothing was sent.</source>
+        <translation>„%1“ wird abgelehnt: %2; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Tick at least one item to roll out; nothing was sent.</source>
+        <translation>Kreuzen Sie mindestens einen zu verteilenden Teil an; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>No station has a tag yet: choose the stations from the list; nothing was sent.</source>
+        <translation>Noch keine Station hat ein Tag: Wählen Sie die Stationen in der Liste; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>tag %1</source>
+        <translation>Tag %1</translation>
+    </message>
+    <message>
+        <source>No station has the tag %1; nothing was sent.</source>
+        <translation>Keine Station hat das Tag %1; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>listed</source>
+        <translation>aufgelistet</translation>
+    </message>
+    <message>
+        <source>Choose the stations in the list first; nothing was sent.</source>
+        <translation>Wählen Sie zuerst die Stationen in der Liste; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>%1 is no longer in the station database; nothing was sent.</source>
+        <translation>%1 ist nicht mehr in der Stationsdatenbank; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Roll out %1 (%2) at %3 (%4)?</source>
+        <translation>%1 (%2) an %3 (%4) verteilen?</translation>
+    </message>
+    <message>
+        <source>Cancelled; nothing was sent.</source>
+        <translation>Abgebrochen; es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>working…</source>
+        <translation>in Arbeit…</translation>
+    </message>
+    <message>
+        <source>Comparing %1 (%2)…</source>
+        <translation>Vergleiche %1 (%2)…</translation>
+    </message>
+    <message>
+        <source>Rolling out to %1 (%2)…</source>
+        <translation>Verteile an %1 (%2)…</translation>
+    </message>
+    <message>
+        <source>Resumed.</source>
+        <translation>Fortgesetzt.</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Paused: no further unit is started until Resume; the units in flight finish.</source>
+        <translation>Angehalten: Bis „Fortsetzen“ wird kein weiteres Gerät begonnen; die laufenden Geräte werden fertig.</translation>
+    </message>
+    <message>
+        <source>Stopping: the units in flight finish; no further unit is started.</source>
+        <translation>Wird beendet: Die laufenden Geräte werden fertig; kein weiteres wird begonnen.</translation>
+    </message>
+    <message>
+        <source>%1 written</source>
+        <translation>%1 geschrieben</translation>
+    </message>
+    <message>
+        <source>%1 equal</source>
+        <translation>%1 gleich</translation>
+    </message>
+    <message>
+        <source>%1 differ</source>
+        <translation>%1 abweichend</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>%1 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>%1 not started (stopped)</source>
+        <translation>%1 nicht begonnen (beendet)</translation>
+    </message>
+    <message>
+        <source>%1 not started (after %2 failure(s))</source>
+        <translation>%1 nicht begonnen (nach %2 Fehlschlag/Fehlschlägen)</translation>
+    </message>
+    <message>
+        <source>not started</source>
+        <translation>nicht begonnen</translation>
+    </message>
+    <message>
+        <source>The rollout is running: press Stop, and close the window once the units in flight have finished.</source>
+        <translation>Die Verteilung läuft: Drücken Sie „Stopp“ und schließen Sie das Fenster, wenn die laufenden Geräte fertig sind.</translation>
     </message>
 </context>
 <context>
