@@ -9,6 +9,7 @@
 #include "stations/stationstore.h"
 
 #include "cli.h"
+#include "history/historyconnection.h"
 #include "store/storeconnection.h"
 #include "store/storenotifier.h"
 #include "store/teamschema.h"
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void importStationsTwice();
+    void importHistoryTwice();
     void liveChanges_data();
     void liveChanges();
 
@@ -390,6 +392,68 @@ void TestTeamStore::importStationsTwice()
     QCOMPARE(one(QStringLiteral("anna"),
                  QStringLiteral("SELECT count(*) FROM station_tags WHERE address = '127.0.0.10'")),
              QStringLiteral("1"));
+}
+
+// Rules, alarms, their events and the audit log come across with the desk's names and with the
+// alarms' links to rules and events intact; a second run finds each row in place.
+void TestTeamStore::importHistoryTwice()
+{
+    QTemporaryDir dir;
+    const QString stations = dir.filePath(QStringLiteral("ksv.dat"));
+    const QString historyFile = dir.filePath(QStringLiteral("history.db"));
+    {
+        kestavo::stations::StationStore desk;
+        QVERIFY(desk.open(stations).ok);
+        kestavo::history::HistoryConnection history;
+        QVERIFY2(history.open(historyFile), qPrintable(history.error()));
+        QSqlQuery q(history.db());
+        for (const char* sql :
+             {"INSERT INTO alarm_rules (id, address, kind, channel, limit_value, priority, text) "
+              "VALUES (4, '127.0.0.20', 1, 2, 3.3, 2, 'high')",
+              "INSERT INTO alarms (id, address, rule, priority, text, state, value, raised_t, changed_t, "
+              "acked_by) "
+              "VALUES (5, '127.0.0.20', 4, 2, 'high', 0, 3.5, 1000, 2000, 'nightshift')",
+              "INSERT INTO alarms (id, address, rule, priority, text, state, value, raised_t, changed_t) "
+              "VALUES (6, '127.0.0.20', 4, 2, 'high', 1, NULL, 3000, 3000)",
+              "INSERT INTO alarm_events (t, alarm, address, rule, value, state, who) VALUES "
+              "(1000, 5, '127.0.0.20', 4, 3.5, 1, ''), (1500, 5, '127.0.0.20', 4, 3.5, 2, 'nightshift'), "
+              "(3000, 6, '127.0.0.20', 4, NULL, 1, '')",
+              "INSERT INTO audit (t, user, host, program, address, description, action, outcome) VALUES "
+              "(900, 'nightshift', 'desk1', 'kestavo', '127.0.0.20', 'well', 'relay 1 on', 'done'), "
+              "(950, 'nightshift', 'desk1', 'kestavo', '127.0.0.20', 'well', 'relay 1 off', 'done')"})
+            QVERIFY2(q.exec(QString::fromLatin1(sql)), qPrintable(q.lastError().text()));
+    }
+    const QString import = QStringLiteral("store import --db %1 --history %2").arg(stations, historyFile);
+    Run run = cli(QStringLiteral("ada"), import);
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("only the store's owner")), qPrintable(run.err));
+
+    run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(
+        run.out.contains(QStringLiteral("alarm rules 1 added, 0 present; alarms 2 added, 0 present; alarm "
+                                        "events 3 added, 0 present; audit records 2 added, 0 present.")),
+        qPrintable(run.out));
+    run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(
+        run.out.contains(QStringLiteral("alarm rules 0 added, 1 present; alarms 0 added, 2 present; alarm "
+                                        "events 0 added, 3 present; audit records 0 added, 2 present.")),
+        qPrintable(run.out));
+
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT string_agg(\"user\" || '@' || host, ',') FROM audit "
+                                "WHERE address = '127.0.0.20'")),
+             QStringLiteral("nightshift@desk1,nightshift@desk1"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT a.acked_by || ' ' || r.text || ' ' || r.limit_value "
+                                "FROM alarms a JOIN alarm_rules r ON r.id = a.rule "
+                                "WHERE a.address = '127.0.0.20' AND a.raised_t = 1000")),
+             QStringLiteral("nightshift high 3.3"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT string_agg(e.who || ':' || a.raised_t, ',' ORDER BY e.t) "
+                                "FROM alarm_events e JOIN alarms a ON a.id = e.alarm "
+                                "WHERE e.address = '127.0.0.20'")),
+             QStringLiteral(":1000,nightshift:1000,:3000"));
 }
 
 void TestTeamStore::liveChanges_data()

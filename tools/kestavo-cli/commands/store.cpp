@@ -6,6 +6,7 @@
 #include "stations/stationstore.h"
 
 #include "clicommand.h"
+#include "store/historyimport.h"
 #include "store/storeconnection.h"
 #include "store/storeimport.h"
 #include "store/storeurl.h"
@@ -29,6 +30,11 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
     if (!QFileInfo::exists(c.options.db)) {
         err << "kestavo-cli: " << label << ": the station database \"" << c.options.db
             << "\" does not exist; name the desk's file with --db.\n";
+        return ExitDatabase;
+    }
+    if (!c.historyFile.isEmpty() && !QFileInfo::exists(c.historyFile)) {
+        err << "kestavo-cli: " << label << ": the history file \"" << c.historyFile
+            << "\" does not exist; name the desk's file with --history.\n";
         return ExitDatabase;
     }
     stations::StationStore desk;
@@ -57,6 +63,38 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
         if (n.duplicates > 0)
             out << ", " << n.duplicates << " skipped (an earlier station has the same address)";
         out << "; " << n.tags << " tags, " << n.sites << " sites.\n";
+    }
+    out.flush();
+    if (c.historyFile.isEmpty())
+        return ExitDone;
+
+    const s::HistoryImport history = s::importHistory(store.db(), c.historyFile);
+    if (!history.ok) {
+        err << "kestavo-cli: " << label << ": " << store.url().toString() << ": " << history.error << '\n';
+        return history.denied ? ExitRefused : ExitDatabase;
+    }
+    const s::HistoryImportCounts& h = history.counts;
+    const auto pair = [](const s::CopyCount& count) {
+        return QJsonObject{{QStringLiteral("added"), count.added},
+                           {QStringLiteral("present"), count.present}};
+    };
+    if (c.options.format == OutputFormat::Json) {
+        printJson(out, {{QStringLiteral("history"), c.historyFile},
+                        {QStringLiteral("rules"), pair(h.rules)},
+                        {QStringLiteral("alarms"), pair(h.alarms)},
+                        {QStringLiteral("openConflicts"), h.openConflicts},
+                        {QStringLiteral("alarmEvents"), pair(h.alarmEvents)},
+                        {QStringLiteral("audit"), pair(h.audit)}});
+    } else {
+        const auto text = [](const s::CopyCount& count) {
+            return QStringLiteral("%1 added, %2 present").arg(count.added).arg(count.present);
+        };
+        out << "Imported " << c.historyFile << ": alarm rules " << text(h.rules) << "; alarms "
+            << text(h.alarms);
+        if (h.openConflicts > 0)
+            out << ", " << h.openConflicts << " not copied (the store has that condition open already)";
+        out << "; alarm events " << text(h.alarmEvents) << "; audit records " << text(h.audit)
+            << ". Readings are not copied yet.\n";
     }
     return ExitDone;
 }
@@ -144,8 +182,9 @@ CommandDefinition storeCommand()
         "  revoke  takes every role of the store from the login\n"
         "  import  adds the stations of a desk's station database (--db), with their tags and\n"
         "          sites, or updates those whose address the store has; running it again\n"
-        "          changes nothing (needs the admin role). Readings, alarms and the audit log\n"
-        "          are not copied yet\n"
+        "          changes nothing (needs the admin role). With --history it also copies the\n"
+        "          alarm rules, alarms, alarm events and audit log of that history file, keeping\n"
+        "          their names (needs the store's owner); readings are not copied yet\n"
         "Examples:\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store init\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store grant anna operator");
@@ -171,9 +210,6 @@ CommandDefinition storeCommand()
             if (c->options.db.isEmpty())
                 return r.error(
                     QStringLiteral("--db FILE is missing: name the desk's station database to import"));
-            if (!c->historyFile.isEmpty())
-                return r.error(QStringLiteral("--history: copying readings, alarms and the audit log into a "
-                                              "store is not built yet; import the stations alone"));
             return r.noMoreThan(2);
         }
         if (action == u"init") {
