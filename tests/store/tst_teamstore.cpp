@@ -48,6 +48,7 @@ class TestTeamStore : public QObject
 private Q_SLOTS:
     void initTestCase();
     void initAgainKeepsEverything();
+    void tablesMirrorTheDesksFiles();
     void privileges_data();
     void privileges();
     void whoDidItIsTheDatabasesWord();
@@ -151,6 +152,64 @@ void TestTeamStore::initAgainKeepsEverything()
     QCOMPARE(one(QStringLiteral("anna"),
                  QStringLiteral("SELECT version FROM schema_version WHERE part = 'history'")),
              QString::number(s::storeSchemaVersion()));
+}
+
+// Both back ends on one schema number: every table of a new history file and station database has
+// its twin in the store with the same columns in the same order, so a migration added to one back
+// end and not the other fails here.
+void TestTeamStore::tablesMirrorTheDesksFiles()
+{
+    QTemporaryDir dir;
+    kestavo::stations::StationStore stations;
+    QVERIFY(stations.open(dir.filePath(QStringLiteral("ksv.dat"))).ok);
+    kestavo::history::HistoryConnection history;
+    QVERIFY(history.open(dir.filePath(QStringLiteral("history.db"))));
+    QSqlDatabase stationDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mirror"));
+    stationDb.setDatabaseName(dir.filePath(QStringLiteral("ksv.dat")));
+    QVERIFY(stationDb.open());
+
+    // information_schema lists only the columns the login may use: the owner sees all of them.
+    s::StoreConnection store;
+    QVERIFY(store.open(s::parseStoreUrl(m_cluster->url(QStringLiteral("owner"), kDatabase)).url,
+                       QStringLiteral("t")));
+    int tables = 0;
+    for (QSqlDatabase desk : {history.db(), stationDb}) {
+        QSqlQuery names(desk);
+        QVERIFY(
+            names.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                                      "'sqlite_%' AND name <> 'station_extras_schema' ORDER BY name")));
+        while (names.next()) {
+            const QString table = names.value(0).toString();
+            QStringList deskColumns;
+            QSqlQuery info(desk);
+            QVERIFY(info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)));
+            while (info.next())
+                deskColumns << info.value(1).toString();
+            QStringList storeColumns;
+            QSqlQuery columns(store.db());
+            columns.prepare(
+                QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                               "'public' AND table_name = ? ORDER BY ordinal_position"));
+            columns.addBindValue(table);
+            QVERIFY(columns.exec());
+            while (columns.next())
+                storeColumns << columns.value(0).toString();
+            QStringList onlyDesk;
+            QStringList onlyStore;
+            for (const QString& c : std::as_const(deskColumns))
+                if (!storeColumns.contains(c))
+                    onlyDesk << c;
+            for (const QString& c : std::as_const(storeColumns))
+                if (!deskColumns.contains(c))
+                    onlyStore << c;
+            QVERIFY2(deskColumns == storeColumns,
+                     qPrintable(QStringLiteral("%1: only on the desk: %2; only in the store: %3")
+                                    .arg(table, onlyDesk.join(u','), onlyStore.join(u','))));
+            ++tables;
+        }
+    }
+    stationDb.close();
+    QVERIFY(tables >= 20);
 }
 
 void TestTeamStore::privileges_data()
