@@ -13,6 +13,7 @@ PACKAGES=(
   help2man qt6-l10n-tools qt6-tools-dev dpkg-dev lintian desktop-file-utils appstream
   libmicrohttpd-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
   libcurl4-openssl-dev python3-aiosmtpd
+  libqt6sql6-psql postgresql-15
 )
 
 missing=()

@@ -299,6 +299,14 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("script run");
     case CommandKind::Rollout:
         return QStringLiteral("rollout");
+    case CommandKind::StoreInit:
+        return QStringLiteral("store init");
+    case CommandKind::StoreGrant:
+        return QStringLiteral("store grant");
+    case CommandKind::StoreRevoke:
+        return QStringLiteral("store revoke");
+    case CommandKind::StoreImport:
+        return QStringLiteral("store import");
     }
     return QString();
 }
@@ -334,6 +342,10 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::ScheduleNext:
     case CommandKind::Sun:
     case CommandKind::Fleet:
+    case CommandKind::StoreInit:
+    case CommandKind::StoreGrant:
+    case CommandKind::StoreRevoke:
+    case CommandKind::StoreImport:
         return false;
     default:
         return true;

@@ -85,6 +85,10 @@ enum class CommandKind {
     RelayTag,     // relay --tag: every station with the tag
     ScriptRunTag, // script run --tag
     Rollout,
+    StoreInit,
+    StoreGrant,
+    StoreRevoke,
+    StoreImport,
 };
 
 // Limits of the console's own controls, which the command line keeps.
@@ -214,6 +218,11 @@ struct Command
     std::optional<QString> from; // --from, as typed (read against the clock when run)
     std::optional<QString> to;   // --to
     QString step;                // --step: raw, 1m or 1h
+
+    // store: --store as typed (checked while parsing); grant and revoke: the login and the role word
+    QString storeUrl;
+    QString storeLogin;
+    QString storeRole;
 };
 
 struct UsageError

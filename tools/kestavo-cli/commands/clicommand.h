@@ -139,5 +139,6 @@ CommandDefinition alarmsCommand();
 CommandDefinition auditCommand();
 CommandDefinition scheduleCommand();
 CommandDefinition sunCommand();
+CommandDefinition storeCommand();
 
 } // namespace kestavo::cli

@@ -13,7 +13,8 @@ QList<CommandDefinition> commandTable()
         nameCommand(),     passwordCommand(),  allowCommand(),    httpCommand(),         snmpCommand(),
         setIpCommand(),    setMacCommand(),    boardCommand(),    boardScriptsCommand(), boardScriptCommand(),
         backupCommand(),   diffCommand(),      restoreCommand(),  rolloutCommand(),      historyCommand(),
-        notifyCommand(),   alarmsCommand(),    auditCommand(),    scheduleCommand(),     sunCommand()};
+        notifyCommand(),   alarmsCommand(),    auditCommand(),    scheduleCommand(),     sunCommand(),
+        storeCommand()};
 }
 
 QList<QCommandLineOption> globalOptions()

@@ -1,0 +1,72 @@
+#pragma once
+
+// The team store's tables and its three group roles. The tables mirror the station database
+// ("ipnumbers" and its extras) and the history file, with the history file's schema number, so one
+// numbering of forward migrations serves both back ends. The database enforces who may do what:
+//
+//   viewer    reads everything except the units' passwords (a column privilege)
+//   operator  also reads the passwords, writes readings, alarms, acknowledgements, shelving,
+//             leases and the audit log (it is also the agent's role)
+//   admin     also edits stations, alarm rules, notification routes, schedules and settings, and
+//             grants the viewer and operator roles to logins
+//
+// Who did it is the database's word: audit rows, alarm events and maintenance windows take the
+// session's login from a column default no client may write, and an acknowledgement's name is
+// replaced by the session's login by a trigger. Only the store's owner (who ran `store init`) is
+// exempt, so that an import keeps a desk's names.
+
+#include <optional>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <QStringList>
+
+namespace kestavo::store {
+
+enum class Role { Viewer, Operator, Admin };
+
+/// "kestavo_viewer", … : cluster-wide group roles, shared by every team store of one server.
+QString roleName(Role role);
+/// "viewer", "operator", "admin" as typed on the command line.
+QString roleWord(Role role);
+std::optional<Role> roleFromWord(const QString& word);
+/// What a member of the role may do, in a few words.
+QString roleSummary(Role role);
+
+/// The store's schema number: the history file's, which the store's tables mirror.
+int storeSchemaVersion();
+
+struct InitResult
+{
+    bool ok = false;
+    bool created = false; // false: the schema was there already and only the grants were renewed
+    int version = 0;
+    bool denied = false; // the session's login may not do it
+    QString error;       // one sentence
+};
+
+/// Creates the tables, the group roles and their grants in one transaction; on a store set up
+/// already, only renews the roles and grants (running it again is harmless). Refuses a store whose
+/// schema is newer than this program's. Needs the database's owner with CREATEROLE.
+InitResult initialize(QSqlDatabase db);
+
+struct RoleChange
+{
+    bool ok = false;
+    QStringList before;  // the group roles the login held, as words ("operator")
+    bool denied = false; // the session's login may not do it
+    QString error;       // one sentence
+};
+
+/// Makes `role` the only group role of `login`.
+RoleChange grantRole(QSqlDatabase db, const QString& login, Role role);
+/// Takes every group role from `login`.
+RoleChange revokeRoles(QSqlDatabase db, const QString& login);
+
+/// True when the database refused for want of a privilege (SQLSTATE 42501).
+bool isPermissionDenied(const QSqlError& error);
+/// "… needs the operator role (kestavo_operator) …" for a refusal of `action`.
+QString refusal(const QString& action, Role needed);
+
+} // namespace kestavo::store
