@@ -54,6 +54,8 @@ private Q_SLOTS:
     void grantAndRevoke();
     void refusals_data();
     void refusals();
+    void status_data();
+    void status();
     void importStationsTwice();
     void importHistoryTwice();
     void liveChanges_data();
@@ -322,6 +324,32 @@ void TestTeamStore::refusals()
     }
     QVERIFY2(run.err.contains(phrase), qPrintable(run.err));
     QCOMPARE(run.code, code);
+}
+
+void TestTeamStore::status_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("viewer") << "anna"
+                            << "login     anna, viewer: reads stations";
+    QTest::newRow("operator") << "otto"
+                              << "login     otto, operator: a viewer who";
+    QTest::newRow("admin") << "ada"
+                           << "login     ada, admin: an operator who";
+    QTest::newRow("owner") << "owner"
+                           << "login     owner, no role on this store (and the store's owner)";
+}
+
+void TestTeamStore::status()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, line);
+    const Run run = cli(login, QStringLiteral("store status"));
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(line), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("schema    %1\ncontents  ").arg(s::storeSchemaVersion())),
+             qPrintable(run.out));
 }
 
 // A desk's directory goes in with its tags and sites; the second run finds everything in place, and

@@ -99,6 +99,40 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
     return ExitDone;
 }
 
+int runStatus(s::StoreConnection& store, QTextStream& out, QTextStream& err, bool json)
+{
+    const s::StoreStatus status = s::storeStatus(store.db());
+    if (!status.ok) {
+        err << "kestavo-cli: store status: " << store.url().toString() << ": " << status.error << '\n';
+        return ExitDatabase;
+    }
+    const QString role = status.role ? s::roleWord(*status.role) : QString();
+    if (json) {
+        printJson(out, {{QStringLiteral("store"), store.url().toString()},
+                        {QStringLiteral("login"), status.login},
+                        {QStringLiteral("role"), status.role ? QJsonValue(role) : QJsonValue()},
+                        {QStringLiteral("owner"), status.owner},
+                        {QStringLiteral("schema"), status.schemaVersion},
+                        {QStringLiteral("stations"), status.stations},
+                        {QStringLiteral("openAlarms"), status.openAlarms},
+                        {QStringLiteral("auditRecords"), status.auditRecords}});
+        return ExitDone;
+    }
+    out << "store     " << store.url().toString() << '\n';
+    out << "login     " << status.login
+        << (status.role ? QStringLiteral(", %1: %2").arg(role, s::roleSummary(*status.role))
+                        : QStringLiteral(", no role on this store"))
+        << (status.owner ? QStringLiteral(" (and the store's owner)") : QString()) << '\n';
+    if (status.schemaVersion == 0) {
+        out << "schema    none yet: run store init as the database's owner\n";
+        return ExitDone;
+    }
+    out << "schema    " << status.schemaVersion << '\n';
+    out << "contents  " << status.stations << " stations, " << status.openAlarms << " open alarms, "
+        << status.auditRecords << " audit records\n";
+    return ExitDone;
+}
+
 int runStore(const Command& c, QTextStream& out, QTextStream& err)
 {
     const QString label = commandLabel(c.kind);
@@ -133,6 +167,8 @@ int runStore(const Command& c, QTextStream& out, QTextStream& err)
 
     if (c.kind == CommandKind::StoreImport)
         return runImport(c, store, out, err);
+    if (c.kind == CommandKind::StoreStatus)
+        return runStatus(store, out, err, json);
 
     const std::optional<s::Role> role = s::roleFromWord(c.storeRole);
     const s::RoleChange change = c.kind == CommandKind::StoreGrant
@@ -180,6 +216,7 @@ CommandDefinition storeCommand()
         "          the units' passwords; an operator also commands units, acknowledges and\n"
         "          shelves; an admin also edits stations, rules and grants\n"
         "  revoke  takes every role of the store from the login\n"
+        "  status  who this login is on the store, its role, and what the store holds\n"
         "  import  adds the stations of a desk's station database (--db), with their tags and\n"
         "          sites, or updates those whose address the store has; running it again\n"
         "          changes nothing (needs the admin role). With --history it also copies the\n"
@@ -196,7 +233,7 @@ CommandDefinition storeCommand()
         QString action;
         if (auto e = r.word(1, QStringLiteral("ACTION"),
                             {QStringLiteral("init"), QStringLiteral("grant"), QStringLiteral("revoke"),
-                             QStringLiteral("import")},
+                             QStringLiteral("import"), QStringLiteral("status")},
                             &action))
             return e;
         if (!options.isSet(QStringLiteral("store")))
@@ -210,6 +247,10 @@ CommandDefinition storeCommand()
             if (c->options.db.isEmpty())
                 return r.error(
                     QStringLiteral("--db FILE is missing: name the desk's station database to import"));
+            return r.noMoreThan(2);
+        }
+        if (action == u"status") {
+            c->kind = CommandKind::StoreStatus;
             return r.noMoreThan(2);
         }
         if (action == u"init") {
