@@ -484,6 +484,53 @@ InitResult initialize(QSqlDatabase db)
     return result;
 }
 
+StoreStatus storeStatus(QSqlDatabase db)
+{
+    StoreStatus status;
+    QSqlQuery query(db);
+    if (!query.exec(qs("SELECT session_user, to_regclass('schema_version') IS NOT NULL")) || !query.next()) {
+        status.error = lastError(query);
+        return status;
+    }
+    status.login = query.value(0).toString();
+    const bool present = query.value(1).toBool();
+    for (const Role role : kRoles) {
+        // pg_has_role() fails for a role that does not exist (before the first store init).
+        query.prepare(qs("SELECT CASE WHEN EXISTS (SELECT 1 FROM pg_roles WHERE rolname = ?) "
+                         "THEN pg_has_role(session_user, ?, 'MEMBER') ELSE false END"));
+        query.addBindValue(roleName(role));
+        query.addBindValue(roleName(role));
+        if (!query.exec() || !query.next()) {
+            status.error = lastError(query);
+            return status;
+        }
+        if (query.value(0).toBool())
+            status.role = role;
+    }
+    if (present) {
+        // Counting rows needs the right to read one column; the password column is never named.
+        if (!query.exec(
+                qs("SELECT (SELECT version FROM schema_version WHERE part = 'history'), "
+                   "(SELECT count(ips) FROM ipnumbers), (SELECT count(state) FROM alarms WHERE state <> 0), "
+                   "(SELECT count(t) FROM audit), "
+                   "pg_get_userbyid((SELECT relowner FROM pg_class WHERE oid = 'schema_version'::regclass)) "
+                   "= session_user")) ||
+            !query.next()) {
+            status.error = isPermissionDenied(query.lastError())
+                               ? refusal(tr("Reading the store"), Role::Viewer)
+                               : lastError(query);
+            return status;
+        }
+        status.schemaVersion = query.value(0).toInt();
+        status.stations = query.value(1).toLongLong();
+        status.openAlarms = query.value(2).toLongLong();
+        status.auditRecords = query.value(3).toLongLong();
+        status.owner = query.value(4).toBool();
+    }
+    status.ok = true;
+    return status;
+}
+
 RoleChange grantRole(QSqlDatabase db, const QString& login, Role role)
 {
     return changeRoles(db, login, role);

@@ -64,6 +64,22 @@ RoleChange grantRole(QSqlDatabase db, const QString& login, Role role);
 /// Takes every group role from `login`.
 RoleChange revokeRoles(QSqlDatabase db, const QString& login);
 
+struct StoreStatus
+{
+    bool ok = false;
+    QString error;            // one sentence
+    QString login;            // the session's login
+    std::optional<Role> role; // the highest group role it holds, directly or through another
+    bool owner = false;       // it owns the store's tables
+    int schemaVersion = 0;    // 0: store init has not run
+    qint64 stations = 0;
+    qint64 openAlarms = 0;
+    qint64 auditRecords = 0;
+};
+
+/// Who this session is on the store, and what the store holds (reading only what a viewer may).
+StoreStatus storeStatus(QSqlDatabase db);
+
 /// True when the database refused for want of a privilege (SQLSTATE 42501).
 bool isPermissionDenied(const QSqlError& error);
 /// "… needs the operator role (kestavo_operator) …" for a refusal of `action`.

@@ -9,6 +9,7 @@
 #include "stations/stationstore.h"
 
 #include "cli.h"
+#include "history/historyconnection.h"
 #include "store/storeconnection.h"
 #include "store/storenotifier.h"
 #include "store/teamschema.h"
@@ -47,13 +48,17 @@ class TestTeamStore : public QObject
 private Q_SLOTS:
     void initTestCase();
     void initAgainKeepsEverything();
+    void tablesMirrorTheDesksFiles();
     void privileges_data();
     void privileges();
     void whoDidItIsTheDatabasesWord();
     void grantAndRevoke();
     void refusals_data();
     void refusals();
+    void status_data();
+    void status();
     void importStationsTwice();
+    void importHistoryTwice();
     void liveChanges_data();
     void liveChanges();
 
@@ -147,6 +152,64 @@ void TestTeamStore::initAgainKeepsEverything()
     QCOMPARE(one(QStringLiteral("anna"),
                  QStringLiteral("SELECT version FROM schema_version WHERE part = 'history'")),
              QString::number(s::storeSchemaVersion()));
+}
+
+// Both back ends on one schema number: every table of a new history file and station database has
+// its twin in the store with the same columns in the same order, so a migration added to one back
+// end and not the other fails here.
+void TestTeamStore::tablesMirrorTheDesksFiles()
+{
+    QTemporaryDir dir;
+    kestavo::stations::StationStore stations;
+    QVERIFY(stations.open(dir.filePath(QStringLiteral("ksv.dat"))).ok);
+    kestavo::history::HistoryConnection history;
+    QVERIFY(history.open(dir.filePath(QStringLiteral("history.db"))));
+    QSqlDatabase stationDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mirror"));
+    stationDb.setDatabaseName(dir.filePath(QStringLiteral("ksv.dat")));
+    QVERIFY(stationDb.open());
+
+    // information_schema lists only the columns the login may use: the owner sees all of them.
+    s::StoreConnection store;
+    QVERIFY(store.open(s::parseStoreUrl(m_cluster->url(QStringLiteral("owner"), kDatabase)).url,
+                       QStringLiteral("t")));
+    int tables = 0;
+    for (QSqlDatabase desk : {history.db(), stationDb}) {
+        QSqlQuery names(desk);
+        QVERIFY(
+            names.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                                      "'sqlite_%' AND name <> 'station_extras_schema' ORDER BY name")));
+        while (names.next()) {
+            const QString table = names.value(0).toString();
+            QStringList deskColumns;
+            QSqlQuery info(desk);
+            QVERIFY(info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)));
+            while (info.next())
+                deskColumns << info.value(1).toString();
+            QStringList storeColumns;
+            QSqlQuery columns(store.db());
+            columns.prepare(
+                QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                               "'public' AND table_name = ? ORDER BY ordinal_position"));
+            columns.addBindValue(table);
+            QVERIFY(columns.exec());
+            while (columns.next())
+                storeColumns << columns.value(0).toString();
+            QStringList onlyDesk;
+            QStringList onlyStore;
+            for (const QString& c : std::as_const(deskColumns))
+                if (!storeColumns.contains(c))
+                    onlyDesk << c;
+            for (const QString& c : std::as_const(storeColumns))
+                if (!deskColumns.contains(c))
+                    onlyStore << c;
+            QVERIFY2(deskColumns == storeColumns,
+                     qPrintable(QStringLiteral("%1: only on the desk: %2; only in the store: %3")
+                                    .arg(table, onlyDesk.join(u','), onlyStore.join(u','))));
+            ++tables;
+        }
+    }
+    stationDb.close();
+    QVERIFY(tables >= 20);
 }
 
 void TestTeamStore::privileges_data()
@@ -322,6 +385,32 @@ void TestTeamStore::refusals()
     QCOMPARE(run.code, code);
 }
 
+void TestTeamStore::status_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("viewer") << "anna"
+                            << "login     anna, viewer: reads stations";
+    QTest::newRow("operator") << "otto"
+                              << "login     otto, operator: a viewer who";
+    QTest::newRow("admin") << "ada"
+                           << "login     ada, admin: an operator who";
+    QTest::newRow("owner") << "owner"
+                           << "login     owner, no role on this store (and the store's owner)";
+}
+
+void TestTeamStore::status()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, line);
+    const Run run = cli(login, QStringLiteral("store status"));
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(line), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("schema    %1\ncontents  ").arg(s::storeSchemaVersion())),
+             qPrintable(run.out));
+}
+
 // A desk's directory goes in with its tags and sites; the second run finds everything in place, and
 // a change on the desk updates the one station it touched.
 void TestTeamStore::importStationsTwice()
@@ -390,6 +479,68 @@ void TestTeamStore::importStationsTwice()
     QCOMPARE(one(QStringLiteral("anna"),
                  QStringLiteral("SELECT count(*) FROM station_tags WHERE address = '127.0.0.10'")),
              QStringLiteral("1"));
+}
+
+// Rules, alarms, their events and the audit log come across with the desk's names and with the
+// alarms' links to rules and events intact; a second run finds each row in place.
+void TestTeamStore::importHistoryTwice()
+{
+    QTemporaryDir dir;
+    const QString stations = dir.filePath(QStringLiteral("ksv.dat"));
+    const QString historyFile = dir.filePath(QStringLiteral("history.db"));
+    {
+        kestavo::stations::StationStore desk;
+        QVERIFY(desk.open(stations).ok);
+        kestavo::history::HistoryConnection history;
+        QVERIFY2(history.open(historyFile), qPrintable(history.error()));
+        QSqlQuery q(history.db());
+        for (const char* sql :
+             {"INSERT INTO alarm_rules (id, address, kind, channel, limit_value, priority, text) "
+              "VALUES (4, '127.0.0.20', 1, 2, 3.3, 2, 'high')",
+              "INSERT INTO alarms (id, address, rule, priority, text, state, value, raised_t, changed_t, "
+              "acked_by) "
+              "VALUES (5, '127.0.0.20', 4, 2, 'high', 0, 3.5, 1000, 2000, 'nightshift')",
+              "INSERT INTO alarms (id, address, rule, priority, text, state, value, raised_t, changed_t) "
+              "VALUES (6, '127.0.0.20', 4, 2, 'high', 1, NULL, 3000, 3000)",
+              "INSERT INTO alarm_events (t, alarm, address, rule, value, state, who) VALUES "
+              "(1000, 5, '127.0.0.20', 4, 3.5, 1, ''), (1500, 5, '127.0.0.20', 4, 3.5, 2, 'nightshift'), "
+              "(3000, 6, '127.0.0.20', 4, NULL, 1, '')",
+              "INSERT INTO audit (t, user, host, program, address, description, action, outcome) VALUES "
+              "(900, 'nightshift', 'desk1', 'kestavo', '127.0.0.20', 'well', 'relay 1 on', 'done'), "
+              "(950, 'nightshift', 'desk1', 'kestavo', '127.0.0.20', 'well', 'relay 1 off', 'done')"})
+            QVERIFY2(q.exec(QString::fromLatin1(sql)), qPrintable(q.lastError().text()));
+    }
+    const QString import = QStringLiteral("store import --db %1 --history %2").arg(stations, historyFile);
+    Run run = cli(QStringLiteral("ada"), import);
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("only the store's owner")), qPrintable(run.err));
+
+    run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(
+        run.out.contains(QStringLiteral("alarm rules 1 added, 0 present; alarms 2 added, 0 present; alarm "
+                                        "events 3 added, 0 present; audit records 2 added, 0 present.")),
+        qPrintable(run.out));
+    run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(
+        run.out.contains(QStringLiteral("alarm rules 0 added, 1 present; alarms 0 added, 2 present; alarm "
+                                        "events 0 added, 3 present; audit records 0 added, 2 present.")),
+        qPrintable(run.out));
+
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT string_agg(\"user\" || '@' || host, ',') FROM audit "
+                                "WHERE address = '127.0.0.20'")),
+             QStringLiteral("nightshift@desk1,nightshift@desk1"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT a.acked_by || ' ' || r.text || ' ' || r.limit_value "
+                                "FROM alarms a JOIN alarm_rules r ON r.id = a.rule "
+                                "WHERE a.address = '127.0.0.20' AND a.raised_t = 1000")),
+             QStringLiteral("nightshift high 3.3"));
+    QCOMPARE(one(QStringLiteral("anna"),
+                 QStringLiteral("SELECT string_agg(e.who || ':' || a.raised_t, ',' ORDER BY e.t) "
+                                "FROM alarm_events e JOIN alarms a ON a.id = e.alarm "
+                                "WHERE e.address = '127.0.0.20'")),
+             QStringLiteral(":1000,nightshift:1000,:3000"));
 }
 
 void TestTeamStore::liveChanges_data()

@@ -307,6 +307,8 @@ QString commandLabel(CommandKind kind)
         return QStringLiteral("store revoke");
     case CommandKind::StoreImport:
         return QStringLiteral("store import");
+    case CommandKind::StoreStatus:
+        return QStringLiteral("store status");
     }
     return QString();
 }
@@ -346,6 +348,7 @@ bool talksToUnit(CommandKind kind)
     case CommandKind::StoreGrant:
     case CommandKind::StoreRevoke:
     case CommandKind::StoreImport:
+    case CommandKind::StoreStatus:
         return false;
     default:
         return true;

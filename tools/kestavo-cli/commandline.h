@@ -89,6 +89,7 @@ enum class CommandKind {
     StoreGrant,
     StoreRevoke,
     StoreImport,
+    StoreStatus,
 };
 
 // Limits of the console's own controls, which the command line keeps.

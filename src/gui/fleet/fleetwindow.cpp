@@ -21,6 +21,7 @@
 #include "gui/fleet/fleetgroupmodel.h"
 #include "gui/fleet/fleetmodel.h"
 #include "gui/fleet/fleetsortproxy.h"
+#include "gui/fleet/fleettreeview.h"
 #include "gui/main/readoutaccessible.h"
 
 namespace kestavo::fleetui {
@@ -70,7 +71,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
         const auto grouping = FleetGroupModel::Grouping(m_groupBy->currentData().toInt());
         m_groups->setGrouping(grouping);
         m_table->setRootIsDecorated(grouping != FleetGroupModel::Grouping::None);
-        spanHeaders();
+        spanHeaders(0, m_proxy->rowCount() - 1);
     });
 
     // A tag takes in the tags below it; typed or chosen from the tags in use.
@@ -83,7 +84,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     m_tagFilter->setMinimumContentsLength(14);
     const auto applyTag = [this] {
         m_groups->setTagFilter(m_tagFilter->currentText());
-        spanHeaders();
+        spanHeaders(0, m_proxy->rowCount() - 1);
     };
     connect(m_tagFilter, &QComboBox::activated, this, applyTag);
     connect(m_tagFilter->lineEdit(), &QLineEdit::editingFinished, this, applyTag);
@@ -105,7 +106,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     m_summary->setObjectName(QStringLiteral("FleetSummary"));
     core::markReadout(m_summary, QCoreApplication::translate("kestavo::fleetui", "Fleet summary"));
 
-    m_table = new QTreeView(this);
+    m_table = new FleetTreeView(this);
     m_table->setObjectName(QStringLiteral("FleetTable"));
     m_table->setAccessibleName(QCoreApplication::translate("kestavo::fleetui", "Stations"));
     m_table->setModel(m_proxy);
@@ -146,12 +147,15 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     connect(m_table, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         m_collapsed.remove(index.data(FleetGroupModel::GroupKeyRole).toString());
     });
-    connect(m_proxy, &QAbstractItemModel::modelReset, this, &FleetWindow::spanHeaders);
-    connect(m_proxy, &QAbstractItemModel::layoutChanged, this, &FleetWindow::spanHeaders);
-    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent) {
-        if (!parent.isValid())
-            spanHeaders();
-    });
+    // Spans and open groups are kept by persistent index, which a re-sort carries along: only
+    // headers new to the proxy need them (every one after a reset).
+    connect(m_proxy, &QAbstractItemModel::modelReset, this,
+            [this] { spanHeaders(0, m_proxy->rowCount() - 1); });
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (!parent.isValid())
+                    spanHeaders(first, last);
+            });
 
     // Bulk commands on the selected stations or groups.
     m_bulkBar = new QWidget(this);
@@ -236,7 +240,7 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::refillTags);
     updateSummary();
     refillTags();
-    spanHeaders();
+    spanHeaders(0, m_proxy->rowCount() - 1);
     updateBulkButtons();
 }
 
@@ -321,11 +325,11 @@ void FleetWindow::sortProblemsFirst()
     m_table->sortByColumn(FleetModel::State, Qt::AscendingOrder);
 }
 
-void FleetWindow::spanHeaders()
+void FleetWindow::spanHeaders(int first, int last)
 {
     if (m_groups->grouping() == FleetGroupModel::Grouping::None)
         return;
-    for (int row = 0; row < m_proxy->rowCount(); ++row) {
+    for (int row = first; row <= last && row < m_proxy->rowCount(); ++row) {
         const QModelIndex header = m_proxy->index(row, 0);
         m_table->setFirstColumnSpanned(row, {}, true);
         if (!m_table->isExpanded(header) &&

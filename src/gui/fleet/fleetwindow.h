@@ -67,7 +67,7 @@ Q_SIGNALS:
 private:
     void updateSummary();
     void refillTags();
-    void spanHeaders();
+    void spanHeaders(int first, int last);
     void sendBulk(int kind);
     void updateBulkButtons();
 

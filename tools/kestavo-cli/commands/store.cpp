@@ -6,6 +6,7 @@
 #include "stations/stationstore.h"
 
 #include "clicommand.h"
+#include "store/historyimport.h"
 #include "store/storeconnection.h"
 #include "store/storeimport.h"
 #include "store/storeurl.h"
@@ -29,6 +30,11 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
     if (!QFileInfo::exists(c.options.db)) {
         err << "kestavo-cli: " << label << ": the station database \"" << c.options.db
             << "\" does not exist; name the desk's file with --db.\n";
+        return ExitDatabase;
+    }
+    if (!c.historyFile.isEmpty() && !QFileInfo::exists(c.historyFile)) {
+        err << "kestavo-cli: " << label << ": the history file \"" << c.historyFile
+            << "\" does not exist; name the desk's file with --history.\n";
         return ExitDatabase;
     }
     stations::StationStore desk;
@@ -58,6 +64,72 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
             out << ", " << n.duplicates << " skipped (an earlier station has the same address)";
         out << "; " << n.tags << " tags, " << n.sites << " sites.\n";
     }
+    out.flush();
+    if (c.historyFile.isEmpty())
+        return ExitDone;
+
+    const s::HistoryImport history = s::importHistory(store.db(), c.historyFile);
+    if (!history.ok) {
+        err << "kestavo-cli: " << label << ": " << store.url().toString() << ": " << history.error << '\n';
+        return history.denied ? ExitRefused : ExitDatabase;
+    }
+    const s::HistoryImportCounts& h = history.counts;
+    const auto pair = [](const s::CopyCount& count) {
+        return QJsonObject{{QStringLiteral("added"), count.added},
+                           {QStringLiteral("present"), count.present}};
+    };
+    if (c.options.format == OutputFormat::Json) {
+        printJson(out, {{QStringLiteral("history"), c.historyFile},
+                        {QStringLiteral("rules"), pair(h.rules)},
+                        {QStringLiteral("alarms"), pair(h.alarms)},
+                        {QStringLiteral("openConflicts"), h.openConflicts},
+                        {QStringLiteral("alarmEvents"), pair(h.alarmEvents)},
+                        {QStringLiteral("audit"), pair(h.audit)}});
+    } else {
+        const auto text = [](const s::CopyCount& count) {
+            return QStringLiteral("%1 added, %2 present").arg(count.added).arg(count.present);
+        };
+        out << "Imported " << c.historyFile << ": alarm rules " << text(h.rules) << "; alarms "
+            << text(h.alarms);
+        if (h.openConflicts > 0)
+            out << ", " << h.openConflicts << " not copied (the store has that condition open already)";
+        out << "; alarm events " << text(h.alarmEvents) << "; audit records " << text(h.audit)
+            << ". Readings are not copied yet.\n";
+    }
+    return ExitDone;
+}
+
+int runStatus(s::StoreConnection& store, QTextStream& out, QTextStream& err, bool json)
+{
+    const s::StoreStatus status = s::storeStatus(store.db());
+    if (!status.ok) {
+        err << "kestavo-cli: store status: " << store.url().toString() << ": " << status.error << '\n';
+        return ExitDatabase;
+    }
+    const QString role = status.role ? s::roleWord(*status.role) : QString();
+    if (json) {
+        printJson(out, {{QStringLiteral("store"), store.url().toString()},
+                        {QStringLiteral("login"), status.login},
+                        {QStringLiteral("role"), status.role ? QJsonValue(role) : QJsonValue()},
+                        {QStringLiteral("owner"), status.owner},
+                        {QStringLiteral("schema"), status.schemaVersion},
+                        {QStringLiteral("stations"), status.stations},
+                        {QStringLiteral("openAlarms"), status.openAlarms},
+                        {QStringLiteral("auditRecords"), status.auditRecords}});
+        return ExitDone;
+    }
+    out << "store     " << store.url().toString() << '\n';
+    out << "login     " << status.login
+        << (status.role ? QStringLiteral(", %1: %2").arg(role, s::roleSummary(*status.role))
+                        : QStringLiteral(", no role on this store"))
+        << (status.owner ? QStringLiteral(" (and the store's owner)") : QString()) << '\n';
+    if (status.schemaVersion == 0) {
+        out << "schema    none yet: run store init as the database's owner\n";
+        return ExitDone;
+    }
+    out << "schema    " << status.schemaVersion << '\n';
+    out << "contents  " << status.stations << " stations, " << status.openAlarms << " open alarms, "
+        << status.auditRecords << " audit records\n";
     return ExitDone;
 }
 
@@ -95,6 +167,8 @@ int runStore(const Command& c, QTextStream& out, QTextStream& err)
 
     if (c.kind == CommandKind::StoreImport)
         return runImport(c, store, out, err);
+    if (c.kind == CommandKind::StoreStatus)
+        return runStatus(store, out, err, json);
 
     const std::optional<s::Role> role = s::roleFromWord(c.storeRole);
     const s::RoleChange change = c.kind == CommandKind::StoreGrant
@@ -142,10 +216,12 @@ CommandDefinition storeCommand()
         "          the units' passwords; an operator also commands units, acknowledges and\n"
         "          shelves; an admin also edits stations, rules and grants\n"
         "  revoke  takes every role of the store from the login\n"
+        "  status  who this login is on the store, its role, and what the store holds\n"
         "  import  adds the stations of a desk's station database (--db), with their tags and\n"
         "          sites, or updates those whose address the store has; running it again\n"
-        "          changes nothing (needs the admin role). Readings, alarms and the audit log\n"
-        "          are not copied yet\n"
+        "          changes nothing (needs the admin role). With --history it also copies the\n"
+        "          alarm rules, alarms, alarm events and audit log of that history file, keeping\n"
+        "          their names (needs the store's owner); readings are not copied yet\n"
         "Examples:\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store init\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store grant anna operator");
@@ -157,7 +233,7 @@ CommandDefinition storeCommand()
         QString action;
         if (auto e = r.word(1, QStringLiteral("ACTION"),
                             {QStringLiteral("init"), QStringLiteral("grant"), QStringLiteral("revoke"),
-                             QStringLiteral("import")},
+                             QStringLiteral("import"), QStringLiteral("status")},
                             &action))
             return e;
         if (!options.isSet(QStringLiteral("store")))
@@ -171,9 +247,10 @@ CommandDefinition storeCommand()
             if (c->options.db.isEmpty())
                 return r.error(
                     QStringLiteral("--db FILE is missing: name the desk's station database to import"));
-            if (!c->historyFile.isEmpty())
-                return r.error(QStringLiteral("--history: copying readings, alarms and the audit log into a "
-                                              "store is not built yet; import the stations alone"));
+            return r.noMoreThan(2);
+        }
+        if (action == u"status") {
+            c->kind = CommandKind::StoreStatus;
             return r.noMoreThan(2);
         }
         if (action == u"init") {
