@@ -133,12 +133,17 @@ FleetWindow::FleetWindow(const fleet::FleetPoller& poller, QWidget* parent)
     // Every column fits a 1280-pixel screen without a sideways scroll: each as wide as its header
     // or its usual contents, whichever is wider; the last takes what is left. The outcome of bulk
     // commands shows only once one was sent from this window.
-    constexpr std::array<int, FleetModel::ColumnCount> contents{140, 95, 90, 75, 80, 60, 42, 42, 42,
-                                                                42,  42, 42, 42, 42, 50, 75, 0,  160};
+    constexpr std::array<int, FleetModel::ColumnCount> contents{125, 95, 90, 75, 80, 60, 42, 42, 42,
+                                                                42,  42, 42, 42, 42, 50, 75, 0,  80};
     const QFontMetrics header(m_table->header()->font());
+    // A two-digit voltage ("13.25") must be read whole, in whatever font the skin gives the rows.
+    const int voltage = QFontMetrics(m_table->font()).horizontalAdvance(QStringLiteral("88.88")) + 12;
     for (int c = 0; c < FleetModel::ColumnCount; ++c) {
         const int title = header.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 20;
-        m_table->setColumnWidth(c, std::max(contents[static_cast<std::size_t>(c)], title));
+        int width = std::max(contents[static_cast<std::size_t>(c)], title);
+        if (c >= FleetModel::FirstVoltage && c <= FleetModel::LastVoltage)
+            width = std::max(width, voltage);
+        m_table->setColumnWidth(c, width);
     }
     // Headers span the row and stay open unless the operator closed them.
     connect(m_table, &QTreeView::collapsed, this, [this](const QModelIndex& index) {

@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStyle>
 #include <QTest>
 #include <QTreeView>
 
@@ -314,6 +316,21 @@ void TestFleetWindow::fitsA1280Screen()
     table.setFocus(Qt::TabFocusReason);
     QTest::keyClick(&table, Qt::Key_Tab);
     QVERIFY(QApplication::focusWidget() != &table);
+
+    // In the Default skin's 10 pt a two-digit voltage is shown whole, not "13...." (the view keeps
+    // a focus margin each side).
+    const QFont before = QApplication::font();
+    QFont skin = before;
+    skin.setPointSize(10);
+    QApplication::setFont(skin);
+    const auto restore = qScopeGuard([before] { QApplication::setFont(before); });
+    FleetWindow skinned(poller);
+    QTreeView& rows = skinned.table();
+    const int margin = 2 * (rows.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &rows) + 1);
+    const int voltage = rows.fontMetrics().horizontalAdvance(QStringLiteral("13.25")) + margin;
+    for (int c = FleetModel::FirstVoltage; c <= FleetModel::LastVoltage; ++c)
+        QVERIFY2(rows.columnWidth(c) >= voltage,
+                 qPrintable(QStringLiteral("V%1").arg(c - FleetModel::FirstVoltage + 1)));
 }
 
 void TestFleetWindow::sessionFeedsThePollersView()
