@@ -20,7 +20,7 @@ using Grouping = FleetGroupModel::Grouping;
 
 namespace {
 
-struct Spec
+struct Member
 {
     const char* tags; // ';'-separated
     char state;       // o(nline) s(tale) f (offline) i(nvalid)
@@ -29,41 +29,41 @@ struct Spec
 
 // S0..S5: a station with two tags, tags below "north", one beside it ("northeast"), an untagged
 // one and one that can never be polled.
-const QList<Spec> kFleet = {{"north/pumps;east", 'o', true},
-                            {"north", 's'},
-                            {"northeast", 'f'},
-                            {"", 'o'},
-                            {"north/pumps", 'o'},
-                            {"north/wells", 'i'}};
+const QList<Member> kFleet = {{"north/pumps;east", 'o', true},
+                              {"north", 's'},
+                              {"northeast", 'f'},
+                              {"", 'o'},
+                              {"north/pumps", 'o'},
+                              {"north/wells", 'i'}};
 
 struct GroupRig
 {
-    explicit GroupRig(const QList<Spec>& specs)
+    explicit GroupRig(const QList<Member>& members)
     {
         poller.setClock([this] { return now; });
         QList<fleet::FleetStation> list;
-        for (qsizetype k = 0; k < specs.size(); ++k) {
+        for (qsizetype k = 0; k < members.size(); ++k) {
             fleet::FleetStation station;
             station.address =
-                specs[k].state == 'i' ? QStringLiteral("10.0.0") : QStringLiteral("127.0.0.%1").arg(k + 1);
+                members[k].state == 'i' ? QStringLiteral("127.0.0") : QStringLiteral("127.0.0.%1").arg(k + 1);
             station.description = QStringLiteral("S%1").arg(k);
             station.password = QStringLiteral("secret****");
-            station.tags = QString::fromLatin1(specs[k].tags).split(u';', Qt::SkipEmptyParts);
+            station.tags = QString::fromLatin1(members[k].tags).split(u';', Qt::SkipEmptyParts);
             list << station;
         }
         poller.setStations(list);
         // The stale ones last reported 30 s before the online ones (stale after 15 s, offline after 60 s).
         now -= 30000;
-        report(specs, 's');
+        report(members, 's');
         now += 30000;
-        report(specs, 'o');
+        report(members, 'o');
         poller.refreshStates();
         history::AlarmRule rule;
         rule.id = 1;
         rule.kind = history::AlarmRuleKind::BadPassword;
         engine.setRules({rule});
-        for (qsizetype k = 0; k < specs.size(); ++k) {
-            if (specs[k].alarm)
+        for (qsizetype k = 0; k < members.size(); ++k) {
+            if (members[k].alarm)
                 engine.linkState(poller.unit(int(k)).station.address, engine.now(),
                                  alarms::LinkState::BadPassword);
         }
@@ -73,10 +73,10 @@ struct GroupRig
         proxy.setSourceModel(&groups);
         proxy.sort(FleetModel::Description);
     }
-    void report(const QList<Spec>& specs, char state)
+    void report(const QList<Member>& members, char state)
     {
-        for (qsizetype k = 0; k < specs.size(); ++k) {
-            if (specs[k].state == state)
+        for (qsizetype k = 0; k < members.size(); ++k) {
+            if (members[k].state == state)
                 poller.noteExternalReport(poller.unit(int(k)).station.address, protocol::StatusReport{});
         }
     }
