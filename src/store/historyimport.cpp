@@ -30,15 +30,8 @@ struct Copier
         QStringList conditions;
         for (const QString& column : columns)
             conditions << qs("%1 IS NOT DISTINCT FROM ?").arg(column);
-        QSqlQuery query(store);
-        query.prepare(qs("SELECT id FROM %1 WHERE %2 LIMIT 1").arg(table, conditions.join(qs(" AND "))));
-        for (const QVariant& value : values)
-            query.addBindValue(value);
-        if (!query.exec()) {
-            error = query.lastError();
-            return -1;
-        }
-        return query.next() ? query.value(0).toLongLong() : 0;
+        return firstId(qs("SELECT id FROM %1 WHERE %2 LIMIT 1").arg(table, conditions.join(qs(" AND "))),
+                       values);
     }
 
     // Inserts; the new row's id, 0 when `conflict` made the store skip it, -1 on error.
@@ -48,9 +41,16 @@ struct Copier
         QStringList marks;
         for (qsizetype i = 0; i < columns.size(); ++i)
             marks << qs("?");
+        return firstId(qs("INSERT INTO %1 (%2) VALUES (%3) %4 RETURNING id")
+                           .arg(table, columns.join(qs(", ")), marks.join(qs(", ")), conflict),
+                       values);
+    }
+
+    // The id in the first row `sql` gives with `values` bound, 0 when it gives none, -1 on error.
+    qint64 firstId(const QString& sql, const QVariantList& values)
+    {
         QSqlQuery query(store);
-        query.prepare(qs("INSERT INTO %1 (%2) VALUES (%3) %4 RETURNING id")
-                          .arg(table, columns.join(qs(", ")), marks.join(qs(", ")), conflict));
+        query.prepare(sql);
         for (const QVariant& value : values)
             query.addBindValue(value);
         if (!query.exec()) {
