@@ -163,6 +163,11 @@ bool PostgresCluster::start()
     return addPassword(QStringLiteral("postgres"), superPassword);
 }
 
+QString PostgresCluster::dataDirectory() const
+{
+    return m_serverDir ? m_serverDir->filePath(QStringLiteral("data")) : QString();
+}
+
 bool PostgresCluster::stop()
 {
     if (!m_running)

@@ -29,6 +29,8 @@ public:
     QString error() const { return m_error; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const { return m_port; }
+    /// The cluster's data folder (postmaster.pid names the server's process).
+    QString dataDirectory() const;
 
     /// The server goes down (fast: open sessions are cut) and comes back on the same port with
     /// the same data, as a store restarted by its administrator.
