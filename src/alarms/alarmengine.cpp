@@ -40,7 +40,7 @@ AlarmEngine::AlarmEngine(history::AlarmJournal* journal, const Options& options,
     : QObject(parent), m_journal(journal), m_options(options)
 {
     if (m_options.leases)
-        m_holder = history::StationLeases::newHolder();
+        m_holder = m_options.holder.isEmpty() ? history::StationLeases::newHolder() : m_options.holder;
     m_timer.setInterval(options.tickMs);
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(now()); });
     m_timer.start();

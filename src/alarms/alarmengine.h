@@ -53,6 +53,9 @@ public:
         /// Null: this engine evaluates every station it is told about.
         history::StationLeases* leases = nullptr;
         QString program = QStringLiteral("console");
+        /// The name this engine holds leases under; empty: one of its own. A program that also
+        /// leases the stations it polls (the agent) shares its name, so the two never compete.
+        QString holder{};
         qint64 leaseTtlMs = 30000;             // renewed every third of it while the station reports
         qint64 maxShelveMs = 24 * 3600 * 1000; // the longest shelving unless the file's setting says
                                                // otherwise (alarms/shelving.h)

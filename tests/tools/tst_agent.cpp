@@ -333,6 +333,11 @@ void TestAgent::options_data()
     QTest::newRow("wildcard prefix") << QStringList({QStringLiteral("--mqtt-prefix"), QStringLiteral("a/#")})
                                      << QStringLiteral("topic prefix");
     QTest::newRow("control") << QStringList(QStringLiteral("--allow-control")) << QString();
+    QTest::newRow("lease shorter than polls can renew")
+        << QStringList({QStringLiteral("--lease-ms"), QStringLiteral("500")})
+        << QStringLiteral("--lease-ms needs 3000");
+    QTest::newRow("no buffer") << QStringList({QStringLiteral("--buffer-minutes"), QStringLiteral("0")})
+                               << QStringLiteral("--buffer-minutes needs 1 to 1440");
 }
 
 void TestAgent::options()

@@ -34,6 +34,7 @@
 #include "notify/curltransport.h"
 #include "notify/notifier.h"
 #include "notify/notifystore.h"
+#include "pollleases.h"
 #include "relaycommand.h"
 #include "schedules/schedulehost.h"
 #include "schedules/schedulestore.h"
@@ -137,18 +138,30 @@ bool Agent::reloadStations()
         m_error = opened.error;
         return false;
     }
-    QList<fleet::FleetStation> mine;
     m_stationTags.clear();
     m_stationSites.clear();
-    for (const fleet::FleetStation& station : fleet::stationsFromStore(store)) {
-        if (shardOf(station.address, m_options.shards) == m_options.shard) {
+    m_directory = fleet::stationsFromStore(store);
+    QStringList addresses;
+    for (const fleet::FleetStation& station : std::as_const(m_directory)) {
+        m_stationTags.insert(station.address, store.tagsOf(station.address));
+        m_stationSites.insert(station.address, store.siteOf(station.address));
+        addresses.append(station.address);
+    }
+    if (m_pollLeases)
+        m_pollLeases->setStations(addresses); // applies them when what it holds changes
+    applyStations();
+    return true;
+}
+
+void Agent::applyStations()
+{
+    QList<fleet::FleetStation> mine;
+    for (const fleet::FleetStation& station : std::as_const(m_directory)) {
+        if (m_pollLeases ? m_pollLeases->held().contains(station.address)
+                         : shardOf(station.address, m_options.shards) == m_options.shard)
             mine.append(station);
-            m_stationTags.insert(station.address, store.tagsOf(station.address));
-            m_stationSites.insert(station.address, store.siteOf(station.address));
-        }
     }
     m_poller.setStations(mine);
-    return true;
 }
 
 bool Agent::start()
@@ -166,7 +179,9 @@ bool Agent::start()
             m_options.history.isEmpty()
                 ? QFileInfo(m_databasePath).absoluteDir().filePath(QStringLiteral("history.db"))
                 : m_options.history;
-        m_history = std::make_unique<history::HistoryStore>();
+        history::HistoryStore::Options historyOptions;
+        historyOptions.maxPendingSamples = bufferSamples(m_options, int(m_directory.size()));
+        m_history = std::make_unique<history::HistoryStore>(historyOptions);
         const auto opened = m_history->open(path);
         if (!opened.ok) {
             m_error = opened.error;
@@ -186,6 +201,22 @@ bool Agent::start()
         m_healthTimer.start();
         openAlarms(path);
         openSchedules(path);
+        if (m_leases) {
+            PollLeases::Options leaseOptions;
+            leaseOptions.leaseMs = m_options.leaseMs;
+            m_pollLeases = std::make_unique<PollLeases>(*m_leases, m_holder, m_options.shard,
+                                                        m_options.shards, leaseOptions);
+            connect(m_pollLeases.get(), &PollLeases::heldChanged, this, [this] {
+                qInfo("Polling %d stations whose lease this agent holds", int(m_pollLeases->held().size()));
+                applyStations();
+            });
+            QStringList addresses;
+            for (const fleet::FleetStation& station : std::as_const(m_directory))
+                addresses.append(station.address);
+            m_pollLeases->setStations(addresses);
+            applyStations();
+            m_pollLeases->start();
+        }
     }
 
     HttpListener::Limits limits;
@@ -288,6 +319,10 @@ void Agent::openAlarms(const QString& historyPath)
     if (leases->open(historyPath)) {
         m_leases = std::move(leases);
         engineOptions.leases = m_leases.get();
+        // One name for what the agent polls and what it evaluates: the two leases never compete.
+        m_holder = history::StationLeases::newHolder();
+        engineOptions.holder = m_holder;
+        engineOptions.leaseTtlMs = m_options.leaseMs;
     } else {
         qWarning("Station leases are off (%s): a console on the same file may raise alarms of its own",
                  qPrintable(leases->error()));
@@ -509,6 +544,11 @@ void Agent::shutdown()
     m_poller.stop();
     m_notifier.reset();
     m_alarms.reset();
+    // Another agent takes over this one's stations at its next renewal, not when the leases lapse.
+    if (m_pollLeases) {
+        m_pollLeases->stop();
+        m_leases->release(m_holder);
+    }
     if (m_history) {
         m_recorder.reset();
         m_history->close();

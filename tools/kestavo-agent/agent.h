@@ -48,6 +48,7 @@ namespace kestavo::agent {
 
 class HttpListener;
 class MqttPublisher;
+class PollLeases;
 
 class Agent final : public QObject
 {
@@ -75,6 +76,9 @@ public:
 
 private:
     bool reloadStations();
+    /// Hands the poller the stations this agent polls: those it holds the lease of, or without
+    /// leases its whole shard.
+    void applyStations();
     void onReport(int index);
     void onLinkState(int index, fleet::LinkState state);
     void publishDiscovery(const fleet::FleetPoller::Unit& unit, const QString& unitId);
@@ -121,6 +125,9 @@ private:
     std::unique_ptr<history::AlarmJournal> m_alarmJournal;
     std::unique_ptr<history::AuditLog> m_audit;
     std::unique_ptr<history::StationLeases> m_leases; // outlives m_alarms, which releases them
+    QString m_holder;                                 // the agent's name in the lease table
+    std::unique_ptr<PollLeases> m_pollLeases;         // which stations to poll, with leases
+    QList<fleet::FleetStation> m_directory;           // every station of the directory
     std::unique_ptr<alarms::AlarmEngine> m_alarms;
     // Notifications of the engine's alarms; the notifier goes before the engine it listens to.
     std::unique_ptr<notify::NotifyStore> m_notifyStore;

@@ -1,6 +1,7 @@
 #include "agentoptions.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <QCommandLineParser>
 
@@ -98,11 +99,25 @@ const Option kOptions[] = {
      "MQTT client id, also naming <prefix>/agent/<ID>/status (default: kestavo-agent-<host>-<pid>, "
      "status under the host name)."},
     {"ha-discovery-prefix", "P", "Home Assistant discovery prefix (default homeassistant)."},
-    {"shard", "K/N", "Poll only the stations whose address hashes to shard K of N (1 <= K <= N)."},
+    {"shard", "K/N",
+     "Poll the stations whose address hashes to shard K of N (1 <= K <= N); with a history, also those of "
+     "a shard whose agent stopped, until it is back."},
+    {"buffer-minutes", "M",
+     "Readings kept in memory while the history cannot be written, in minutes of polls of every station, "
+     "1 to 1440 (default 15; about 100 bytes a reading); past it the oldest are dropped and counted."},
+    {"lease-ms", "N",
+     "How long a station's lease lasts, 3000 to 600000 ms (default 30000): agents sharing a history take "
+     "over a stopped agent's stations within three of these."},
     {"allow-control", "", "Let MQTT switch relays: <prefix>/<unit>/relay/<n>/set with ON or OFF."},
 };
 
 } // namespace
+
+int bufferSamples(const AgentOptions& options, int stations)
+{
+    const qint64 perStation = qint64(options.bufferMinutes) * 60'000 / std::max(1, options.intervalMs);
+    return int(std::clamp<qint64>(perStation * stations, 100'000, std::numeric_limits<int>::max()));
+}
 
 int shardOf(const QString& address, int shards)
 {
@@ -218,6 +233,22 @@ AgentOptions parseAgentOptions(const QStringList& arguments)
     options.mqttUser = value("mqtt-user");
     options.mqttPasswordFile = value("mqtt-password-file");
     options.mqttCaFile = value("mqtt-cafile");
+    if (isSet("buffer-minutes")) {
+        options.bufferMinutes = value("buffer-minutes").toInt(&ok);
+        if (!ok || options.bufferMinutes < 1 || options.bufferMinutes > 1440) {
+            options.error =
+                QStringLiteral("--buffer-minutes needs 1 to 1440, not \"%1\".").arg(value("buffer-minutes"));
+            return options;
+        }
+    }
+    if (isSet("lease-ms")) {
+        options.leaseMs = value("lease-ms").toInt(&ok);
+        if (!ok || options.leaseMs < 3000 || options.leaseMs > 600'000) {
+            options.error =
+                QStringLiteral("--lease-ms needs 3000 to 600000, not \"%1\".").arg(value("lease-ms"));
+            return options;
+        }
+    }
     if (isSet("shard")) {
         const QStringList parts = value("shard").split(u'/');
         bool okK = false;

@@ -37,7 +37,13 @@ struct AgentOptions
     qint64 scheduleVerifyMs = 20'000;
     int scheduleAttempts = 3;
     int scheduleStartDelayMs = -1; // -1: two poll intervals
-    int shard = 1; // --shard K/N: this agent polls the stations whose address hashes to K of N
+    // A station's lease while its agent polls it; a stopped agent's stations are polled by another
+    // within three of these.
+    int leaseMs = 30'000; // --lease-ms
+    // Readings kept in memory while the history cannot be written (the store unreachable, the file
+    // locked), in minutes of the directory's polls; past it the oldest go, counted and logged.
+    int bufferMinutes = 15; // --buffer-minutes
+    int shard = 1;          // --shard K/N: this agent polls the stations whose address hashes to K of N
     int shards = 1;
     QString error; // set: the command line was refused
     bool help = false;
@@ -45,6 +51,10 @@ struct AgentOptions
 
 AgentOptions parseAgentOptions(const QStringList& arguments);
 QString agentHelp();
+
+/// How many samples --buffer-minutes keeps for `stations` polled every --interval-ms; never less
+/// than a desk's history keeps.
+int bufferSamples(const AgentOptions& options, int stations);
 
 /// Which of `shards` shards (1-based) a station address belongs to: FNV-1a of its text, stable
 /// across machines and restarts.
