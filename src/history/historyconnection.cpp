@@ -4,17 +4,35 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
 #include "history/historydb.h"
 #include "history/historystore.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::history {
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("kestavo::history::HistoryConnection", text);
+}
+
+} // namespace
 
 QString defaultHistoryPath(const QString& stationDatabasePath)
 {
     return QFileInfo(stationDatabasePath).absoluteDir().filePath(QStringLiteral("history.db"));
+}
+
+bool isStore(const QSqlDatabase& db)
+{
+    return db.driverName() == u"QPSQL";
 }
 
 HistoryConnection::HistoryConnection()
@@ -29,13 +47,32 @@ HistoryConnection::~HistoryConnection()
 
 QSqlDatabase HistoryConnection::db() const
 {
-    return QSqlDatabase::database(m_name, false);
+    return m_store ? m_store->db() : QSqlDatabase::database(m_name, false);
 }
 
-bool HistoryConnection::open(const QString& path)
+QString HistoryConnection::describe() const
+{
+    return m_store || store::isStoreAddress(m_path)
+               ? tr("the store %1").arg(m_path)
+               : tr("the history file \"%1\"").arg(db::nativePath(m_path));
+}
+
+bool HistoryConnection::open(const QString& location, const QString& program)
 {
     close();
-    m_path = path;
+    m_path = location;
+    const bool ok = store::isStoreAddress(location) ? openStore(location, program) : openFile(location);
+    if (!ok) {
+        close();
+        return false;
+    }
+    m_open = true;
+    m_error.clear();
+    return true;
+}
+
+bool HistoryConnection::openFile(const QString& path)
+{
     const QString file = db::nativePath(path);
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -64,20 +101,67 @@ bool HistoryConnection::open(const QString& path)
         db::migrate(conn, HistoryStore::kSchemaVersion, &error);
     }
     if (!error.isEmpty()) {
-        m_error = QCoreApplication::translate("kestavo::history::HistoryConnection",
-                                              "The history file \"%1\" cannot be opened: %2.")
-                      .arg(file, error);
-        close();
+        m_error = tr("The history file \"%1\" cannot be opened: %2.").arg(file, error);
         return false;
     }
-    m_open = true;
-    m_error.clear();
     return true;
+}
+
+bool HistoryConnection::openStore(const QString& address, const QString& program)
+{
+    const store::StoreUrlParse parsed = store::parseStoreUrl(address);
+    if (!parsed.ok()) {
+        m_error = parsed.error;
+        return false;
+    }
+    // The address as the store's sentences write it (no password can be in it: parsing refuses one).
+    m_path = parsed.url.toString();
+    m_store = std::make_unique<store::StoreConnection>();
+    if (!m_store->open(parsed.url, program.isEmpty() ? QCoreApplication::applicationName() : program)) {
+        m_error = m_store->error();
+        return false;
+    }
+    QSqlQuery query(m_store->db());
+    if (!query.exec(QStringLiteral("SELECT session_user, to_regclass('schema_version') IS NOT NULL")) ||
+        !query.next()) {
+        m_error = tr("The store %1 cannot be read: %2").arg(m_path, query.lastError().text().trimmed());
+        return false;
+    }
+    m_sessionUser = query.value(0).toString();
+    const int ours = HistoryStore::kSchemaVersion;
+    int stored = 0;
+    if (query.value(1).toBool()) {
+        if (!query.exec(QStringLiteral("SELECT version FROM schema_version WHERE part = 'history'"))) {
+            m_error = tr("The store %1 cannot be read: %2").arg(m_path, query.lastError().text().trimmed());
+            return false;
+        }
+        stored = query.next() ? query.value(0).toInt() : 0;
+    }
+    if (stored == 0) {
+        m_error = tr("The store %1 is not set up yet; its owner sets it up with kestavo-cli --store %1 "
+                     "store init.")
+                      .arg(m_path);
+    } else if (stored > ours) {
+        m_error = tr("The store %1 was set up by a newer version of Kestavo (schema %2; this one knows %3) "
+                     "and was left unchanged; use that version or a newer one.")
+                      .arg(m_path)
+                      .arg(stored)
+                      .arg(ours);
+    } else if (stored < ours) {
+        m_error = tr("The store %1 has an older schema (%2; this one needs %3) and was left unchanged; use "
+                     "the version of Kestavo that set it up.")
+                      .arg(m_path)
+                      .arg(stored)
+                      .arg(ours);
+    }
+    return m_error.isEmpty();
 }
 
 void HistoryConnection::close()
 {
     m_open = false;
+    m_sessionUser.clear();
+    m_store.reset();
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase::database(m_name, false).close();
         QSqlDatabase::removeDatabase(m_name);

@@ -10,7 +10,7 @@
 
 #include "cli.h"
 #include "history/historyconnection.h"
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 #include "store/storenotifier.h"
 #include "store/teamschema.h"
 #include "support/postgrescluster.h"

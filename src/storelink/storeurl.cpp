@@ -1,4 +1,4 @@
-#include "store/storeurl.h"
+#include "storelink/storeurl.h"
 
 #include <arpa/inet.h>
 
@@ -71,6 +71,12 @@ QString quotedValue(const QString& value)
 }
 
 } // namespace
+
+bool isStoreAddress(const QString& location)
+{
+    return location.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
+}
 
 StoreUrlParse parseStoreUrl(const QString& text)
 {
