@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include "history/historytypes.h"
@@ -52,5 +53,18 @@ QList<Row> readUnit(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs, S
 QList<Sample> readSamples(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs);
 /// Time of the first sample of a unit (stored or recent); -1 when it has none.
 qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs);
+
+// ---- the team store (PostgreSQL) beside the file ------------------------------------------------
+
+/// True for a connection to a team's store rather than a history file.
+bool isStore(const QSqlDatabase& db);
+/// "postgresql://USER@HOST:PORT/DBNAME" of a store connection, for messages.
+QString storeLabel(const QSqlDatabase& db);
+/// Decides whether an open store connection may be used at `schemaVersion`: empty when it may,
+/// otherwise one sentence naming the store (no schema yet, or a newer one).
+QString checkStore(QSqlDatabase& db, int schemaVersion);
+/// True when a failed statement on the store means the server is gone or unreachable (no
+/// SQLSTATE at all, a connection exception, or a server shutting down), not that it refused.
+bool isStoreUnreachable(const QSqlError& error);
 
 } // namespace kestavo::history::db
