@@ -16,23 +16,9 @@
 
 namespace kestavo::history {
 
-namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("kestavo::history::HistoryConnection", text);
-}
-
-} // namespace
-
 QString defaultHistoryPath(const QString& stationDatabasePath)
 {
     return QFileInfo(stationDatabasePath).absoluteDir().filePath(QStringLiteral("history.db"));
-}
-
-bool isStore(const QSqlDatabase& db)
-{
-    return db.driverName() == u"QPSQL";
 }
 
 HistoryConnection::HistoryConnection()
@@ -53,8 +39,10 @@ QSqlDatabase HistoryConnection::db() const
 QString HistoryConnection::describe() const
 {
     return m_store || store::isStoreAddress(m_path)
-               ? tr("the store %1").arg(m_path)
-               : tr("the history file \"%1\"").arg(db::nativePath(m_path));
+               ? QCoreApplication::translate("kestavo::history::HistoryConnection", "the store %1")
+                     .arg(m_path)
+               : QCoreApplication::translate("kestavo::history::HistoryConnection", "the history file \"%1\"")
+                     .arg(db::nativePath(m_path));
 }
 
 bool HistoryConnection::open(const QString& location, const QString& program)
@@ -101,7 +89,9 @@ bool HistoryConnection::openFile(const QString& path)
         db::migrate(conn, HistoryStore::kSchemaVersion, &error);
     }
     if (!error.isEmpty()) {
-        m_error = tr("The history file \"%1\" cannot be opened: %2.").arg(file, error);
+        m_error = QCoreApplication::translate("kestavo::history::HistoryConnection",
+                                              "The history file \"%1\" cannot be opened: %2.")
+                      .arg(file, error);
         return false;
     }
     return true;
@@ -121,40 +111,18 @@ bool HistoryConnection::openStore(const QString& address, const QString& program
         m_error = m_store->error();
         return false;
     }
-    QSqlQuery query(m_store->db());
-    if (!query.exec(QStringLiteral("SELECT session_user, to_regclass('schema_version') IS NOT NULL")) ||
-        !query.next()) {
-        m_error = tr("The store %1 cannot be read: %2").arg(m_path, query.lastError().text().trimmed());
+    QSqlDatabase db = m_store->db();
+    m_error = db::checkStore(db, HistoryStore::kSchemaVersion);
+    if (!m_error.isEmpty())
+        return false;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT session_user")) || !query.next()) {
+        m_error = QCoreApplication::translate("kestavo::history::db", "The store %1 cannot be read: %2.")
+                      .arg(m_path, query.lastError().text().trimmed());
         return false;
     }
     m_sessionUser = query.value(0).toString();
-    const int ours = HistoryStore::kSchemaVersion;
-    int stored = 0;
-    if (query.value(1).toBool()) {
-        if (!query.exec(QStringLiteral("SELECT version FROM schema_version WHERE part = 'history'"))) {
-            m_error = tr("The store %1 cannot be read: %2").arg(m_path, query.lastError().text().trimmed());
-            return false;
-        }
-        stored = query.next() ? query.value(0).toInt() : 0;
-    }
-    if (stored == 0) {
-        m_error = tr("The store %1 is not set up yet; its owner sets it up with kestavo-cli --store %1 "
-                     "store init.")
-                      .arg(m_path);
-    } else if (stored > ours) {
-        m_error = tr("The store %1 was set up by a newer version of Kestavo (schema %2; this one knows %3) "
-                     "and was left unchanged; use that version or a newer one.")
-                      .arg(m_path)
-                      .arg(stored)
-                      .arg(ours);
-    } else if (stored < ours) {
-        m_error = tr("The store %1 has an older schema (%2; this one needs %3) and was left unchanged; use "
-                     "the version of Kestavo that set it up.")
-                      .arg(m_path)
-                      .arg(stored)
-                      .arg(ours);
-    }
-    return m_error.isEmpty();
+    return true;
 }
 
 void HistoryConnection::close()

@@ -66,7 +66,4 @@ private:
     bool m_open = false;
 };
 
-/// True when the connection is a team store's (PostgreSQL): the SQL differs in a few places.
-bool isStore(const QSqlDatabase& db);
-
 } // namespace kestavo::history

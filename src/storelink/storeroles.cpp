@@ -6,12 +6,6 @@ namespace kestavo::store {
 
 namespace {
 
-// The context the sentences had before they moved here, so their translations still apply.
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("kestavo::store::TeamSchema", text);
-}
-
 QString qs(const char* text)
 {
     return QString::fromLatin1(text);
@@ -50,13 +44,19 @@ QString roleSummary(Role role)
 {
     switch (role) {
     case Role::Viewer:
-        return tr("reads stations, readings, alarms and the audit log, but not the units' passwords");
+        return QCoreApplication::translate(
+            "kestavo::store::TeamSchema",
+            "reads stations, readings, alarms and the audit log, but not the units' passwords");
     case Role::Operator:
-        return tr("a viewer who also reads the units' passwords (so commands units), acknowledges and "
-                  "shelves alarms, and writes readings and the audit log");
+        return QCoreApplication::translate(
+            "kestavo::store::TeamSchema",
+            "a viewer who also reads the units' passwords (so commands units), acknowledges and "
+            "shelves alarms, and writes readings and the audit log");
     case Role::Admin:
-        return tr("an operator who also edits stations, alarm rules, notification routes and schedules, "
-                  "and gives logins the viewer or operator role");
+        return QCoreApplication::translate(
+            "kestavo::store::TeamSchema",
+            "an operator who also edits stations, alarm rules, notification routes and schedules, "
+            "and gives logins the viewer or operator role");
     }
     return QString();
 }
@@ -68,8 +68,10 @@ bool isPermissionDenied(const QSqlError& error)
 
 QString refusal(const QString& action, Role needed)
 {
-    return tr("The database refused: %1 needs the %2 role (%3); ask the store's administrator "
-              "(kestavo-cli store grant LOGIN %2).")
+    return QCoreApplication::translate(
+               "kestavo::store::TeamSchema",
+               "The database refused: %1 needs the %2 role (%3); ask the store's administrator "
+               "(kestavo-cli store grant LOGIN %2).")
         .arg(action, roleWord(needed), roleName(needed));
 }
 

@@ -129,7 +129,7 @@ void TestHistoryBackends::openLocations_data()
                                    << "";
     QTest::newRow("store init not run") << true << "owner"
                                         << "bare"
-                                        << "is not set up yet; its owner sets it up with kestavo-cli --store "
+                                        << "has no tables yet; its owner sets it up with kestavo-cli --store "
                                            "postgresql://owner@127.0.0.1:";
     QTest::newRow("newer store") << true << "owner"
                                  << "future"
