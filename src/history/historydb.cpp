@@ -137,6 +137,24 @@ QString qs(const char* text)
     return QString::fromLatin1(text);
 }
 
+// Rows per multi-row INSERT: few round trips to a store, and far below either back end's limit on
+// bound values (SQLite 32,766, PostgreSQL 65,535).
+constexpr int kRowsPerInsert = 250;
+
+// "INSERT INTO table (columns) VALUES (?, ?), (?, ?)…" for `rows` rows.
+QString multiRowInsert(const QString& head, int columns, qsizetype rows)
+{
+    QStringList marks;
+    for (int i = 0; i < columns; ++i)
+        marks.append(QStringLiteral("?"));
+    const QString row = u'(' + marks.join(QStringLiteral(", ")) + u')';
+    QStringList all;
+    all.reserve(rows);
+    for (qsizetype i = 0; i < rows; ++i)
+        all.append(row);
+    return head + QStringLiteral(" VALUES ") + all.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QString nativePath(const QString& path)
@@ -461,6 +479,23 @@ QString checkStore(QSqlDatabase& db, int schemaVersion)
             .arg(version)
             .arg(schemaVersion);
     return QString();
+}
+
+bool insertRows(QSqlQuery& query, const QString& head, int columns, const QVariantList& values)
+{
+    const qsizetype rows = values.size() / columns;
+    QString full;
+    for (qsizetype first = 0; first < rows; first += kRowsPerInsert) {
+        const qsizetype n = std::min<qsizetype>(kRowsPerInsert, rows - first);
+        if (n == kRowsPerInsert && full.isEmpty())
+            full = multiRowInsert(head, columns, n);
+        query.prepare(n == kRowsPerInsert ? full : multiRowInsert(head, columns, n));
+        for (qsizetype i = first * columns; i < (first + n) * columns; ++i)
+            query.addBindValue(values.at(i));
+        if (!query.exec())
+            return false;
+    }
+    return true;
 }
 
 bool isStoreUnreachable(const QSqlError& error)

@@ -53,42 +53,6 @@ bool isFull(const QSqlError& error)
     return error.nativeErrorCode() == u"13"; // SQLITE_FULL
 }
 
-// Rows per multi-row INSERT: few round trips to a store, and far below either back end's limit on
-// bound values (SQLite 32,766, PostgreSQL 65,535).
-constexpr int kRowsPerInsert = 250;
-
-// "INSERT INTO table (columns) VALUES (?, ?), (?, ?)…" for `rows` rows.
-QString multiRowInsert(const QString& head, int columns, qsizetype rows)
-{
-    QStringList marks;
-    for (int i = 0; i < columns; ++i)
-        marks.append(QStringLiteral("?"));
-    const QString row = u'(' + marks.join(QStringLiteral(", ")) + u')';
-    QStringList all;
-    all.reserve(rows);
-    for (qsizetype i = 0; i < rows; ++i)
-        all.append(row);
-    return head + QStringLiteral(" VALUES ") + all.join(QStringLiteral(", "));
-}
-
-// Binds `values` (rows × columns, row after row) in statements of kRowsPerInsert rows.
-bool insertRows(QSqlQuery& query, const QString& head, int columns, const QVariantList& values)
-{
-    const qsizetype rows = values.size() / columns;
-    QString full;
-    for (qsizetype first = 0; first < rows; first += kRowsPerInsert) {
-        const qsizetype n = std::min<qsizetype>(kRowsPerInsert, rows - first);
-        if (n == kRowsPerInsert && full.isEmpty())
-            full = multiRowInsert(head, columns, n);
-        query.prepare(n == kRowsPerInsert ? full : multiRowInsert(head, columns, n));
-        for (qsizetype i = first * columns; i < (first + n) * columns; ++i)
-            query.addBindValue(values.at(i));
-        if (!query.exec())
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 struct HistoryStore::Private
@@ -443,13 +407,13 @@ bool HistoryStore::flush()
         }
         values << unit << p.sample.timeMs << codec::packRecord(codec::encodeSample(p.sample));
     }
-    if (!insertRows(query, QStringLiteral("INSERT INTO recent (unit, t, rec)"), 3, values))
+    if (!db::insertRows(query, QStringLiteral("INSERT INTO recent (unit, t, rec)"), 3, values))
         return fail();
     values.clear();
     for (const auto& [address, event] : std::as_const(d->events))
         values << address << event.timeMs << int(event.kind)
                << (event.detail.isNull() ? QStringLiteral("") : event.detail);
-    if (!insertRows(query, QStringLiteral("INSERT INTO events (address, t, kind, detail)"), 4, values))
+    if (!db::insertRows(query, QStringLiteral("INSERT INTO events (address, t, kind, detail)"), 4, values))
         return fail();
     query.finish();
     if (!query.exec(QStringLiteral("COMMIT")))
