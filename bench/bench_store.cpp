@@ -29,8 +29,8 @@
 
 #include "history/historydb.h"
 #include "history/historystore.h"
-#include "store/storeconnection.h"
 #include "store/teamschema.h"
+#include "storelink/storeconnection.h"
 #include "support/postgrescluster.h"
 
 using namespace kestavo;

@@ -11,6 +11,8 @@
 #include "history/historydb.h"
 #include "history/historystore.h"
 #include "history/rollup.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::history {
 
@@ -84,6 +86,16 @@ HistoryReader::~HistoryReader()
 
 bool HistoryReader::open(const QString& path)
 {
+    if (store::isStoreAddress(path)) {
+        const store::StoreUrlParse parsed = store::parseStoreUrl(path);
+        store::StoreConnection connection;
+        if (!parsed.ok() || !connection.open(parsed.url, QCoreApplication::applicationName())) {
+            d->open = false;
+            d->error = parsed.ok() ? connection.error() : parsed.error;
+            return false;
+        }
+        return openStore(connection.db());
+    }
     const QString file = QFileInfo(path).absoluteFilePath();
     d->open = false;
     d->store = false;

@@ -19,7 +19,8 @@ public:
     HistoryReader& operator=(const HistoryReader&) = delete;
 
     /// Opens an existing history file read-only. False (with error()) when it is missing, not a
-    /// history file, or written by a newer version; the file is never changed.
+    /// history file, or written by a newer version; the file is never changed. A store address
+    /// (postgresql://…) opens that store as openStore() does.
     bool open(const QString& path);
     /// Opens a team's store on a connection of its own, cloned from `store` (reading needs the
     /// viewer role). False (with error()) when the store has no schema or a newer one.

@@ -5,6 +5,7 @@
 #include <deque>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include "history/blockcodec.h"
 #include "history/historydb.h"
 #include "history/rollup.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::history {
 
@@ -131,6 +134,16 @@ qint64 HistoryStore::now() const
 
 HistoryStore::OpenResult HistoryStore::open(const QString& path)
 {
+    if (store::isStoreAddress(path)) {
+        close();
+        const store::StoreUrlParse parsed = store::parseStoreUrl(path);
+        store::StoreConnection connection;
+        if (!parsed.ok() || !connection.open(parsed.url, QCoreApplication::applicationName())) {
+            m_lastError = parsed.ok() ? connection.error() : parsed.error;
+            return {false, m_lastError};
+        }
+        return openStore(connection.db());
+    }
     close();
     d->path = QFileInfo(path).absoluteFilePath();
     const QString file = db::nativePath(d->path);

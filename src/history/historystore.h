@@ -66,6 +66,7 @@ public:
     };
     /// Opens or creates (owner-only, WAL) the history file and migrates an older schema forward.
     /// A file of a newer version, or one that is not a history file, is refused and left untouched.
+    /// A store address (postgresql://…) opens that store as openStore() does.
     OpenResult open(const QString& path);
     /// Opens a team's store on a connection of its own, cloned from `store` (a QPSQL connection
     /// whose password libpq finds itself). The store's schema is its owner's (store init); a store
