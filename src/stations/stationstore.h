@@ -61,6 +61,11 @@ public:
     bool isTeam() const { return m_team; }
     // Empty when this directory holds the units' passwords; otherwise why no command may be sent.
     QString commandRefusal() const;
+    // True when the last change failed because the store refused it to this session's role.
+    bool lastErrorIsRefusal() const
+    {
+        return m_team && !m_lastError.isEmpty() && m_lastError == m_access.editRefusal;
+    }
     // Reads the whole directory again (another program changed it), keeping the cursor on the same
     // station where it still exists; false with lastError() when it cannot be read.
     bool reload();
