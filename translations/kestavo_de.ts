@@ -1945,6 +1945,10 @@ Die Liste trotzdem senden?</translation>
         <source>The history file &quot;%1&quot; holds no history yet.</source>
         <translation>Die Verlaufsdatei „%1“ enthält noch keinen Verlauf.</translation>
     </message>
+    <message>
+        <source>The store %1 cannot be opened: %2</source>
+        <translation>Der Team-Speicher %1 kann nicht geöffnet werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::history::HistoryStore</name>
@@ -1975,6 +1979,22 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Recording to the history file &quot;%1&quot; is waiting: the disk is full (%2). Readings are kept in memory meanwhile; recording resumes when there is space again.</source>
         <translation>Die Aufzeichnung in die Verlaufsdatei „%1“ wartet: der Datenträger ist voll (%2). Die Messwerte werden so lange im Speicher gehalten; die Aufzeichnung wird fortgesetzt, sobald wieder Platz ist.</translation>
+    </message>
+    <message>
+        <source>The store %1 cannot be opened: %2</source>
+        <translation>Der Team-Speicher %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Recording to the store %1 is falling behind, so the oldest readings waiting to be written are being dropped. The session goes on; recording resumes when the store can be written again.</source>
+        <translation>Die Aufzeichnung in den Team-Speicher %1 kommt nicht nach, daher werden die ältesten noch nicht geschriebenen Messwerte verworfen. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald der Speicher wieder beschrieben werden kann.</translation>
+    </message>
+    <message>
+        <source>The store %1 cannot be reached (%2). Readings are kept in memory meanwhile (up to %3 samples) and written in order when it is back; the session goes on.</source>
+        <translation>Der Team-Speicher %1 ist nicht erreichbar (%2). Messwerte werden so lange im Arbeitsspeicher gehalten (bis zu %3 Messwerte) und der Reihe nach geschrieben, sobald er wieder da ist; die Sitzung läuft weiter.</translation>
+    </message>
+    <message>
+        <source>Recording to the store %1 stopped: %2. The session goes on; recording resumes when the store can be written again.</source>
+        <translation>Die Aufzeichnung in den Team-Speicher %1 wurde angehalten: %2. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald der Speicher wieder beschrieben werden kann.</translation>
     </message>
 </context>
 <context>
@@ -2010,6 +2030,18 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>The database &quot;%1&quot; is not a history file (it has other tables, perhaps a station database) and was left unchanged; choose another file.</source>
         <translation>Die Datenbank „%1“ ist keine Verlaufsdatei (sie hat andere Tabellen, vielleicht eine Stationsdatenbank) und blieb unverändert; bitte eine andere Datei wählen.</translation>
+    </message>
+    <message>
+        <source>The store %1 cannot be read: %2.</source>
+        <translation>Der Team-Speicher %1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>The store %1 has no tables yet; its owner sets it up with kestavo-cli --store %1 store init.</source>
+        <translation>Der Team-Speicher %1 hat noch keine Tabellen; sein Eigentümer richtet ihn mit kestavo-cli --store %1 store init ein.</translation>
+    </message>
+    <message>
+        <source>The store %1 was set up by a newer version of Kestavo (schema %2; this one knows %3) and was left unchanged.</source>
+        <translation>Der Team-Speicher %1 wurde von einer neueren Kestavo-Version eingerichtet (Schema %2; diese kennt %3) und bleibt unverändert.</translation>
     </message>
 </context>
 <context>

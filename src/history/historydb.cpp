@@ -137,6 +137,24 @@ QString qs(const char* text)
     return QString::fromLatin1(text);
 }
 
+// Rows per multi-row INSERT: few round trips to a store, and far below either back end's limit on
+// bound values (SQLite 32,766, PostgreSQL 65,535).
+constexpr int kRowsPerInsert = 250;
+
+// "INSERT INTO table (columns) VALUES (?, ?), (?, ?)…" for `rows` rows.
+QString multiRowInsert(const QString& head, int columns, qsizetype rows)
+{
+    QStringList marks;
+    for (int i = 0; i < columns; ++i)
+        marks.append(QStringLiteral("?"));
+    const QString row = u'(' + marks.join(QStringLiteral(", ")) + u')';
+    QStringList all;
+    all.reserve(rows);
+    for (qsizetype i = 0; i < rows; ++i)
+        all.append(row);
+    return head + QStringLiteral(" VALUES ") + all.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QString nativePath(const QString& path)
@@ -408,7 +426,7 @@ qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs)
     QSqlQuery query(db);
     query.prepare(
         qs("SELECT min(t) FROM (SELECT min(t0) AS t FROM blocks WHERE unit = ? AND level = 0 AND t1 >= ? "
-           "UNION ALL SELECT min(t) FROM recent WHERE unit = ? AND t >= ?)"));
+           "UNION ALL SELECT min(t) FROM recent WHERE unit = ? AND t >= ?) AS firsts"));
     for (int i = 0; i < 2; ++i) {
         query.addBindValue(unit);
         query.addBindValue(fromMs);
@@ -416,6 +434,74 @@ qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs)
     if (query.exec() && query.next() && !query.value(0).isNull())
         return query.value(0).toLongLong();
     return -1;
+}
+
+bool isStore(const QSqlDatabase& db)
+{
+    return db.driverName() == u"QPSQL";
+}
+
+QString storeLabel(const QSqlDatabase& db)
+{
+    return qs("postgresql://%1@%2:%3/%4")
+        .arg(db.userName(), db.hostName())
+        .arg(db.port())
+        .arg(db.databaseName());
+}
+
+QString checkStore(QSqlDatabase& db, int schemaVersion)
+{
+    QSqlQuery query(db);
+    // to_regclass answers NULL instead of failing when store init has not run.
+    if (!query.exec(qs("SELECT to_regclass('schema_version') IS NOT NULL")) || !query.next())
+        return QCoreApplication::translate("kestavo::history::db", "The store %1 cannot be read: %2.")
+            .arg(storeLabel(db), query.lastError().text().trimmed());
+    const bool hasSchema = query.value(0).toBool();
+    int version = 0;
+    if (hasSchema && query.exec(qs("SELECT version FROM schema_version WHERE part = 'history'")) &&
+        query.next())
+        version = query.value(0).toInt();
+    query.finish();
+    if (version == 0)
+        return QCoreApplication::translate("kestavo::history::db",
+                                           "The store %1 has no tables yet; its owner sets it up with "
+                                           "kestavo-cli --store %1 store init.")
+            .arg(storeLabel(db));
+    if (version > schemaVersion)
+        return QCoreApplication::translate(
+                   "kestavo::history::db",
+                   "The store %1 was set up by a newer version of Kestavo (schema %2; "
+                   "this one knows %3) and was left unchanged.")
+            .arg(storeLabel(db))
+            .arg(version)
+            .arg(schemaVersion);
+    return QString();
+}
+
+bool insertRows(QSqlQuery& query, const QString& head, int columns, const QVariantList& values)
+{
+    const qsizetype rows = values.size() / columns;
+    QString full;
+    for (qsizetype first = 0; first < rows; first += kRowsPerInsert) {
+        const qsizetype n = std::min<qsizetype>(kRowsPerInsert, rows - first);
+        if (n == kRowsPerInsert && full.isEmpty())
+            full = multiRowInsert(head, columns, n);
+        query.prepare(n == kRowsPerInsert ? full : multiRowInsert(head, columns, n));
+        for (qsizetype i = first * columns; i < (first + n) * columns; ++i)
+            query.addBindValue(values.at(i));
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
+
+bool isStoreUnreachable(const QSqlError& error)
+{
+    if (error.type() == QSqlError::ConnectionError)
+        return true;
+    const QString state = error.nativeErrorCode();
+    // Class 08 is a connection exception; 57P01-57P03 a server shutting down or starting up.
+    return state.isEmpty() || state.startsWith(u"08") || state.startsWith(u"57P");
 }
 
 } // namespace kestavo::history::db

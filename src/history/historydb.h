@@ -5,7 +5,10 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
 #include "history/historytypes.h"
 
@@ -51,5 +54,22 @@ QList<Row> readUnit(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs, S
 QList<Sample> readSamples(QSqlDatabase& db, qint64 unit, qint64 fromMs, qint64 toMs);
 /// Time of the first sample of a unit (stored or recent); -1 when it has none.
 qint64 firstSampleTime(QSqlDatabase& db, qint64 unit, qint64 fromMs);
+
+// ---- the team store (PostgreSQL) beside the file ------------------------------------------------
+
+/// True for a connection to a team's store rather than a history file.
+bool isStore(const QSqlDatabase& db);
+/// "postgresql://USER@HOST:PORT/DBNAME" of a store connection, for messages.
+QString storeLabel(const QSqlDatabase& db);
+/// Decides whether an open store connection may be used at `schemaVersion`: empty when it may,
+/// otherwise one sentence naming the store (no schema yet, or a newer one).
+QString checkStore(QSqlDatabase& db, int schemaVersion);
+/// Inserts `values` (rows × columns, row after row) with `head` ("INSERT INTO t (a, b)") in
+/// multi-row statements: few round trips to a store, far below either back end's limit on bound
+/// values. False at the first statement that fails (query.lastError() says why).
+bool insertRows(QSqlQuery& query, const QString& head, int columns, const QVariantList& values);
+/// True when a failed statement on the store means the server is gone or unreachable (no
+/// SQLSTATE at all, a connection exception, or a server shutting down), not that it refused.
+bool isStoreUnreachable(const QSqlError& error);
 
 } // namespace kestavo::history::db

@@ -23,6 +23,7 @@ struct HistoryReader::Private
     QString connection = QStringLiteral("kestavo-history-reader-%1").arg(++g_readers);
     QString error;
     bool open = false;
+    bool store = false;
 
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
     int snapshots = 0; // nesting depth of Snapshot on this reader
@@ -31,6 +32,8 @@ struct HistoryReader::Private
 // One read transaction around a whole read, so every statement of it sees the same committed
 // state. Without it a writer packing samples (recent rows into a block, one transaction) between
 // the read of the blocks and the read of the recent rows hides those samples from the read.
+// PostgreSQL's default isolation takes a new snapshot per statement, so a store's read asks for one
+// snapshot explicitly.
 class HistoryReader::Snapshot
 {
     Q_DISABLE_COPY_MOVE(Snapshot)
@@ -39,14 +42,30 @@ public:
     explicit Snapshot(Private& d) : m_d(d)
     {
         if (m_d.snapshots++ == 0)
-            m_began = m_d.db().transaction();
+            m_began = begin() || (m_d.store && reconnect() && begin());
     }
     ~Snapshot()
     {
         if (--m_d.snapshots == 0 && m_began)
-            m_d.db().commit(); // read-only: nothing to keep, it ends the snapshot
+            QSqlQuery(m_d.db()).exec(QStringLiteral("COMMIT")); // read-only: it ends the snapshot
     }
 
+private:
+    bool begin()
+    {
+        return QSqlQuery(m_d.db()).exec(
+            m_d.store ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
+                      : QStringLiteral("BEGIN"));
+    }
+    // A store that restarted since the last read: one fresh connection, then the read goes on.
+    bool reconnect()
+    {
+        QSqlDatabase conn = m_d.db();
+        conn.close();
+        return conn.open();
+    }
+
+public:
 private:
     Private& m_d;
     bool m_began = false;
@@ -67,6 +86,7 @@ bool HistoryReader::open(const QString& path)
 {
     const QString file = QFileInfo(path).absoluteFilePath();
     d->open = false;
+    d->store = false;
     if (!QFileInfo::exists(file)) {
         d->error = QCoreApplication::translate(
                        "kestavo::history::HistoryReader",
@@ -77,6 +97,11 @@ bool HistoryReader::open(const QString& path)
     d->error = db::checkExistingFile(file, HistoryStore::kSchemaVersion);
     if (!d->error.isEmpty())
         return false;
+    if (QSqlDatabase::contains(d->connection) &&
+        QSqlDatabase::database(d->connection, false).driverName() != u"QSQLITE") {
+        QSqlDatabase::database(d->connection, false).close();
+        QSqlDatabase::removeDatabase(d->connection); // it was a store's
+    }
     QSqlDatabase conn = QSqlDatabase::contains(d->connection)
                             ? QSqlDatabase::database(d->connection, false)
                             : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->connection);
@@ -94,6 +119,30 @@ bool HistoryReader::open(const QString& path)
         d->error = QCoreApplication::translate("kestavo::history::HistoryReader",
                                                "The history file \"%1\" holds no history yet.")
                        .arg(db::nativePath(file));
+        conn.close();
+        return false;
+    }
+    d->open = true;
+    return true;
+}
+
+bool HistoryReader::openStore(const QSqlDatabase& store)
+{
+    d->open = false;
+    d->store = true;
+    if (QSqlDatabase::contains(d->connection)) {
+        QSqlDatabase::database(d->connection, false).close();
+        QSqlDatabase::removeDatabase(d->connection);
+    }
+    QSqlDatabase conn = QSqlDatabase::cloneDatabase(store, d->connection);
+    if (!conn.open()) {
+        d->error = QCoreApplication::translate("kestavo::history::HistoryReader",
+                                               "The store %1 cannot be opened: %2")
+                       .arg(db::storeLabel(conn), db::sqlError(conn));
+        return false;
+    }
+    d->error = db::checkStore(conn, HistoryStore::kSchemaVersion);
+    if (!d->error.isEmpty()) {
         conn.close();
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -7,8 +8,8 @@
 
 namespace kestavo::history {
 
-/// Reads a history file on its own database connection. Not tied to a thread: a window creates
-/// one on a worker thread to load a long range while the event loop goes on.
+/// Reads a history file, or a team's store, on its own database connection. Not tied to a thread: a window
+/// creates one on a worker thread to load a long range while the event loop goes on.
 class HistoryReader
 {
 public:
@@ -20,6 +21,9 @@ public:
     /// Opens an existing history file read-only. False (with error()) when it is missing, not a
     /// history file, or written by a newer version; the file is never changed.
     bool open(const QString& path);
+    /// Opens a team's store on a connection of its own, cloned from `store` (reading needs the
+    /// viewer role). False (with error()) when the store has no schema or a newer one.
+    bool openStore(const QSqlDatabase& store);
     bool isOpen() const;
     QString error() const;
 

@@ -58,8 +58,12 @@ bool isFull(const QSqlError& error)
 struct HistoryStore::Private
 {
     QString connection = QStringLiteral("kestavo-history-%1").arg(++g_stores);
-    QString path;
+    QString path; // the file, or the store's address
     bool open = false;
+    bool store = false;     // PostgreSQL: a team's store
+    bool connected = false; // the store's connection is up (always true for a file)
+    qint64 nextReconnectMs = 0;
+    int reconnectDelayMs = 0;
     struct Pending
     {
         QString address;
@@ -79,7 +83,8 @@ struct HistoryStore::Private
         const QString key = address + u'/' + mac;
         if (const auto it = unitIds.constFind(key); it != unitIds.constEnd())
             return *it;
-        query.prepare(QStringLiteral("INSERT OR IGNORE INTO units (address, mac) VALUES (?, ?)"));
+        query.prepare(
+            QStringLiteral("INSERT INTO units (address, mac) VALUES (?, ?) ON CONFLICT DO NOTHING"));
         query.addBindValue(address);
         query.addBindValue(mac);
         if (!query.exec())
@@ -94,6 +99,9 @@ struct HistoryStore::Private
         // Cached only once the transaction that made it commits (see flush).
         return id;
     }
+
+    // A file waits for another writer's lock at its start; a store's rows lock one by one.
+    QString beginWrite() const { return store ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"); }
 };
 
 HistoryStore::HistoryStore(QObject* parent) : HistoryStore(Options{}, parent) {}
@@ -166,7 +174,49 @@ HistoryStore::OpenResult HistoryStore::open(const QString& path)
     }
     if (!m_reader.open(d->path))
         return fail(m_reader.error());
+    return finishOpen();
+}
+
+HistoryStore::OpenResult HistoryStore::openStore(const QSqlDatabase& store)
+{
+    close();
+    d->store = true;
+    d->path = db::storeLabel(store);
+    QString problem;
+    const auto fail = [this](const QString& error) {
+        close();
+        m_lastError = error;
+        return OpenResult{false, error};
+    };
+    {
+        QSqlDatabase conn = QSqlDatabase::cloneDatabase(store, d->connection);
+        // A server that stops answering must not hold the producers' thread for long: bounded
+        // connects, and a send that gets no acknowledgement fails instead of waiting for TCP.
+        QString options = conn.connectOptions();
+        if (!options.contains(QStringLiteral("connect_timeout")))
+            options += QStringLiteral(";connect_timeout=5");
+        if (!options.contains(QStringLiteral("tcp_user_timeout")))
+            options += QStringLiteral(";tcp_user_timeout=10000");
+        if (options.startsWith(u';'))
+            options.remove(0, 1);
+        conn.setConnectOptions(options);
+        if (!conn.open())
+            problem = tr("The store %1 cannot be opened: %2").arg(d->path, db::sqlError(conn));
+        else
+            problem = db::checkStore(conn, kSchemaVersion);
+    }
+    if (!problem.isEmpty())
+        return fail(problem);
+    if (!m_reader.openStore(d->db()))
+        return fail(m_reader.error());
+    return finishOpen();
+}
+
+HistoryStore::OpenResult HistoryStore::finishOpen()
+{
     d->open = true;
+    d->connected = true;
+    d->reconnectDelayMs = 0;
     m_recording = true;
     m_lastError.clear();
     m_dropped = 0;
@@ -184,6 +234,8 @@ void HistoryStore::close()
     m_flushTimer.stop();
     m_maintenanceTimer.stop();
     d->open = false;
+    d->store = false;
+    d->connected = false;
     d->unitIds.clear();
     d->maintenanceQueue.clear();
     if (QSqlDatabase::contains(d->connection)) {
@@ -200,6 +252,11 @@ bool HistoryStore::isOpen() const
 QString HistoryStore::path() const
 {
     return d->path;
+}
+
+bool HistoryStore::isStore() const
+{
+    return d->store;
 }
 
 int HistoryStore::pendingCount() const
@@ -240,11 +297,42 @@ void HistoryStore::dropped(qint64 count)
 {
     if (m_recording)
         stopRecording(
-            tr("Recording to the history file \"%1\" is falling behind: another program has kept it "
-               "locked, so the oldest readings waiting to be written are being dropped. The "
-               "session goes on; recording resumes when the file can be written again.")
-                .arg(db::nativePath(d->path)));
+            d->store
+                ? tr("Recording to the store %1 is falling behind, so the oldest readings waiting to be "
+                     "written are being dropped. The session goes on; recording resumes when the store "
+                     "can be written again.")
+                      .arg(d->path)
+                : tr("Recording to the history file \"%1\" is falling behind: another program has kept it "
+                     "locked, so the oldest readings waiting to be written are being dropped. The "
+                     "session goes on; recording resumes when the file can be written again.")
+                      .arg(db::nativePath(d->path)));
+    else if (d->store && m_dropped == m_droppedAtStop)
+        qWarning("The store %s is still out of reach and the readings kept meanwhile fill the buffer (%d "
+                 "samples): the oldest are being dropped.",
+                 qPrintable(d->path), m_options.maxPendingSamples);
     m_dropped += count;
+}
+
+// The store went away: the next attempt waits a little longer each time, so an unreachable server
+// costs at most one connect timeout per interval.
+bool HistoryStore::reconnect()
+{
+    const qint64 nowMs = now();
+    if (nowMs < d->nextReconnectMs)
+        return false;
+    d->reconnectDelayMs = d->reconnectDelayMs == 0
+                              ? m_options.reconnectMs
+                              : std::min(2 * d->reconnectDelayMs, m_options.maxReconnectMs);
+    d->nextReconnectMs = nowMs + d->reconnectDelayMs;
+    QSqlDatabase conn = d->db();
+    conn.close();
+    if (!conn.open())
+        return false;
+    d->connected = true;
+    d->reconnectDelayMs = 0;
+    d->nextReconnectMs = 0;
+    qInfo("The store %s can be reached again.", qPrintable(d->path));
+    return true;
 }
 
 void HistoryStore::stopRecording(const QString& message)
@@ -262,14 +350,26 @@ bool HistoryStore::flush()
 {
     if (!d->open || (d->samples.empty() && d->events.empty()))
         return true;
+    if (!d->connected && !reconnect())
+        return false;
     QSqlDatabase conn = d->db();
     QSqlQuery query(conn);
     QHash<QString, qint64> newIds;
     const auto fail = [&]() {
         const QSqlError error = query.lastError().isValid() ? query.lastError() : conn.lastError();
         query.finish();
-        conn.rollback();
-        if (isBusy(error))
+        if (conn.isOpen())
+            conn.rollback();
+        if (d->store && db::isStoreUnreachable(error)) {
+            // The batch stays queued, in order, for when the store is back.
+            d->connected = false;
+            stopRecording(tr("The store %1 cannot be reached (%2). Readings are kept in memory meanwhile "
+                             "(up to %3 samples) and written in order when it is back; the session goes on.")
+                              .arg(d->path, error.text().trimmed())
+                              .arg(m_options.maxPendingSamples));
+            return false;
+        }
+        if (!d->store && isBusy(error))
             return false; // another process is writing: the batch waits for the next turn
         if (isFull(error)) {
             // Someone frees space sooner or later: the batch waits in memory (bounded by record())
@@ -283,14 +383,19 @@ bool HistoryStore::flush()
         const qint64 lost = qint64(d->samples.size() + d->events.size());
         d->samples.clear();
         d->events.clear();
-        stopRecording(tr("Recording to the history file \"%1\" stopped: %2. The session goes on; recording "
-                         "resumes when the file can be written again.")
-                          .arg(db::nativePath(d->path), error.text().trimmed()));
+        stopRecording(d->store ? tr("Recording to the store %1 stopped: %2. The session goes on; recording "
+                                    "resumes when the store can be written again.")
+                                     .arg(d->path, error.text().trimmed())
+                               : tr("Recording to the history file \"%1\" stopped: %2. The session goes on; "
+                                    "recording resumes when the file can be written again.")
+                                     .arg(db::nativePath(d->path), error.text().trimmed()));
         m_dropped += lost;
         return false;
     };
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!query.exec(d->beginWrite()))
         return fail();
+    QVariantList values;
+    values.reserve(qsizetype(d->samples.size()) * 3);
     for (const auto& p : d->samples) {
         const QString key = p.address + u'/' + p.mac;
         qint64 unit = newIds.value(key, -1);
@@ -300,22 +405,16 @@ bool HistoryStore::flush()
                 return fail();
             newIds.insert(key, unit);
         }
-        query.prepare(QStringLiteral("INSERT INTO recent (unit, t, rec) VALUES (?, ?, ?)"));
-        query.addBindValue(unit);
-        query.addBindValue(p.sample.timeMs);
-        query.addBindValue(codec::packRecord(codec::encodeSample(p.sample)));
-        if (!query.exec())
-            return fail();
+        values << unit << p.sample.timeMs << codec::packRecord(codec::encodeSample(p.sample));
     }
-    for (const auto& [address, event] : std::as_const(d->events)) {
-        query.prepare(QStringLiteral("INSERT INTO events (address, t, kind, detail) VALUES (?, ?, ?, ?)"));
-        query.addBindValue(address);
-        query.addBindValue(event.timeMs);
-        query.addBindValue(int(event.kind));
-        query.addBindValue(event.detail.isNull() ? QStringLiteral("") : event.detail);
-        if (!query.exec())
-            return fail();
-    }
+    if (!db::insertRows(query, QStringLiteral("INSERT INTO recent (unit, t, rec)"), 3, values))
+        return fail();
+    values.clear();
+    for (const auto& [address, event] : std::as_const(d->events))
+        values << address << event.timeMs << int(event.kind)
+               << (event.detail.isNull() ? QStringLiteral("") : event.detail);
+    if (!db::insertRows(query, QStringLiteral("INSERT INTO events (address, t, kind, detail)"), 4, values))
+        return fail();
     query.finish();
     if (!query.exec(QStringLiteral("COMMIT")))
         return fail();
@@ -340,7 +439,7 @@ bool HistoryStore::flush()
 
 bool HistoryStore::maintain(qint64 nowMs)
 {
-    if (!d->open || !m_recording)
+    if (!d->open || !m_recording || !d->connected)
         return false;
     QSqlDatabase conn = d->db();
     QSqlQuery query(conn);
@@ -358,8 +457,24 @@ bool HistoryStore::maintain(qint64 nowMs)
     bool more = false;
     while (!d->maintenanceQueue.isEmpty() && spent.elapsed() < kMaintainBudgetMs) {
         const qint64 unit = d->maintenanceQueue.first();
-        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            return true; // busy: try again on the next tick
+        if (!query.exec(d->beginWrite())) {
+            if (d->store && db::isStoreUnreachable(query.lastError()))
+                d->connected = false; // the next flush reaches for it again
+            return true;              // busy: try again on the next tick
+        }
+        if (d->store) {
+            // Several programs keep one store: whoever locks a unit first packs and rolls it up,
+            // the others pass it by instead of packing the same samples twice.
+            query.prepare(QStringLiteral("SELECT id FROM units WHERE id = ? FOR UPDATE SKIP LOCKED"));
+            query.addBindValue(unit);
+            if (!query.exec() || !query.next()) {
+                query.finish();
+                query.exec(QStringLiteral("ROLLBACK"));
+                d->maintenanceQueue.removeFirst();
+                continue;
+            }
+            query.finish();
+        }
         bool unitMore = false;
         bool ok = true;
         const auto exec = [&](const QString& sql, const QVariantList& values) {
@@ -382,7 +497,8 @@ bool HistoryStore::maintain(qint64 nowMs)
                  codec::packBlock(records, codec::kBucketFields)});
         };
         const auto setWatermark = [&](int level, qint64 until) {
-            exec(QStringLiteral("INSERT OR REPLACE INTO rollups (unit, level, until_ms) VALUES (?, ?, ?)"),
+            exec(QStringLiteral("INSERT INTO rollups (unit, level, until_ms) VALUES (?, ?, ?) ON CONFLICT "
+                                "(unit, level) DO UPDATE SET until_ms = excluded.until_ms"),
                  {unit, level, until});
         };
 

@@ -1,13 +1,15 @@
 #pragma once
 
-// The history file ("history.db"): every status report a producer hands in, link events, and the
-// roll-ups that keep a year in a few tens of megabytes. Any producer (console session, fleet
-// poller, agent) calls record() / recordEvent(); the store knows nothing about who they are.
+// The history file ("history.db"), or a team's store: every status report a producer hands in, link
+// events, and the roll-ups that keep a year in a few tens of megabytes. Any producer (console
+// session, fleet poller, agent) calls record() / recordEvent(); the store knows nothing about who
+// they are. Batches go out as multi-row inserts on both back ends.
 
 #include <functional>
 #include <memory>
 
 #include <QObject>
+#include <QSqlDatabase>
 #include <QString>
 #include <QTimer>
 
@@ -43,9 +45,14 @@ public:
         std::function<qint64()> clock; // UTC ms; the system clock when empty
         /// Test seam for a full disk: SQLite's page limit for this connection (0 = none).
         int maxPageCount = 0;
-        /// What stays queued while the file cannot be written; past it the oldest entry goes.
+        /// What stays queued while the file or the store cannot be written; past it the oldest
+        /// entry goes (counted in droppedCount() and logged). About 110 bytes a sample.
         int maxPendingSamples = 100'000; // about a day of one unit at 1 Hz
         int maxPendingEvents = 10'000;
+        /// While a store cannot be reached: the first attempt to reach it again after this long,
+        /// doubling up to maxReconnectMs (each attempt may block up to the connect timeout).
+        int reconnectMs = 1000;
+        int maxReconnectMs = 30'000;
     };
 
     explicit HistoryStore(QObject* parent = nullptr);
@@ -60,9 +67,16 @@ public:
     /// Opens or creates (owner-only, WAL) the history file and migrates an older schema forward.
     /// A file of a newer version, or one that is not a history file, is refused and left untouched.
     OpenResult open(const QString& path);
+    /// Opens a team's store on a connection of its own, cloned from `store` (a QPSQL connection
+    /// whose password libpq finds itself). The store's schema is its owner's (store init); a store
+    /// without it, or with a newer one, is refused. Once open, a store that goes away does not
+    /// close the history: batches wait in memory (bounded) and go out in order when it is back.
+    OpenResult openStore(const QSqlDatabase& store);
     void close();
     bool isOpen() const;
+    /// The file, or the store's address.
     QString path() const;
+    bool isStore() const;
 
     // ---- producers -------------------------------------------------------------------------
     /// Queues one decoded status report of the station at `address` (MAC as "00:0A:…").
@@ -107,6 +121,8 @@ private:
     QTimer m_maintenanceTimer;
     void stopRecording(const QString& message);
     void dropped(qint64 count);
+    OpenResult finishOpen();
+    bool reconnect();
 
     bool m_recording = true;
     QString m_lastError;

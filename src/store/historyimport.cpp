@@ -1,13 +1,22 @@
 #include "store/historyimport.h"
 
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <set>
+#include <tuple>
+#include <vector>
+
 #include <QCoreApplication>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
 
 #include "history/historyconnection.h"
+#include "history/historydb.h"
 #include "store/teamschema.h"
 
 namespace kestavo::store {
@@ -75,6 +84,205 @@ struct Copier
         return id;
     }
 };
+
+// Time spans [t0, t1] of one unit's blocks of one level, asked whether any meets a span.
+class Spans
+{
+public:
+    void add(qint64 t0, qint64 t1) { m_spans.push_back({t0, t1}); }
+    void sort()
+    {
+        std::sort(m_spans.begin(), m_spans.end());
+        m_reach.clear();
+        for (const auto& [t0, t1] : m_spans)
+            m_reach.push_back(m_reach.empty() ? t1 : std::max(m_reach.back(), t1));
+    }
+    bool overlaps(qint64 t0, qint64 t1) const
+    {
+        // Of the spans starting at or before t1, the furthest reaching one decides.
+        const auto end = std::upper_bound(m_spans.begin(), m_spans.end(),
+                                          std::pair{t1, std::numeric_limits<qint64>::max()});
+        const auto count = end - m_spans.begin();
+        return count > 0 && m_reach[std::size_t(count - 1)] >= t0;
+    }
+
+private:
+    std::vector<std::pair<qint64, qint64>> m_spans;
+    std::vector<qint64> m_reach; // the furthest t1 of the spans up to each one
+};
+
+// The readings, unit by unit: what the store has of a unit is read once, then only what it lacks is
+// inserted, in multi-row statements. Where the store has readings of a unit for a stretch of time
+// already (an agent's, or an earlier import's, packed since or not), the desk's of that stretch
+// are left out, so no moment is counted twice; the store's roll-up marks are kept too.
+bool copyReadings(QSqlDatabase desk, QSqlDatabase store, HistoryImportCounts* counts, QSqlError* error)
+{
+    QSqlQuery read(desk);
+    QSqlQuery write(store);
+    const auto failed = [&](const QSqlQuery& query) {
+        *error = query.lastError();
+        return false;
+    };
+    read.setForwardOnly(true);
+    if (!read.exec(qs("SELECT id, address, mac FROM units ORDER BY id")))
+        return failed(read);
+    QList<std::pair<qint64, qint64>> units; // desk id, store id
+    while (read.next()) {
+        const QString address = read.value(1).toString();
+        const QString mac = read.value(2).toString();
+        write.prepare(
+            qs("INSERT INTO units (address, mac) VALUES (?, ?) ON CONFLICT DO NOTHING RETURNING id"));
+        write.addBindValue(history::textValue(address));
+        write.addBindValue(history::textValue(mac));
+        if (!write.exec())
+            return failed(write);
+        if (write.next()) {
+            ++counts->units.added;
+            units.append({read.value(0).toLongLong(), write.value(0).toLongLong()});
+            continue;
+        }
+        write.prepare(qs("SELECT id FROM units WHERE address = ? AND mac = ?"));
+        write.addBindValue(history::textValue(address));
+        write.addBindValue(history::textValue(mac));
+        if (!write.exec() || !write.next())
+            return failed(write);
+        ++counts->units.present;
+        units.append({read.value(0).toLongLong(), write.value(0).toLongLong()});
+    }
+
+    for (const auto& [deskUnit, storeUnit] : std::as_const(units)) {
+        // What the store holds of this unit already: its blocks' spans per level, its samples.
+        std::array<Spans, 3> stored;
+        write.prepare(qs("SELECT level, t0, t1 FROM blocks WHERE unit = ?"));
+        write.addBindValue(storeUnit);
+        if (!write.exec())
+            return failed(write);
+        while (write.next()) {
+            const qint64 level = write.value(0).toLongLong();
+            if (level >= 0 && level < qint64(stored.size()))
+                stored[std::size_t(level)].add(write.value(1).toLongLong(), write.value(2).toLongLong());
+        }
+        std::vector<qint64> storedSamples;
+        write.prepare(qs("SELECT t FROM recent WHERE unit = ? ORDER BY t"));
+        write.addBindValue(storeUnit);
+        if (!write.exec())
+            return failed(write);
+        while (write.next())
+            storedSamples.push_back(write.value(0).toLongLong());
+        for (Spans& spans : stored)
+            spans.sort();
+        const auto sampleWithin = [&storedSamples](qint64 t0, qint64 t1) {
+            const auto it = std::lower_bound(storedSamples.begin(), storedSamples.end(), t0);
+            return it != storedSamples.end() && *it <= t1;
+        };
+
+        QVariantList values;
+        const auto flushRows = [&](const QString& head, int columns, qsizetype atLeast) {
+            if (values.size() < atLeast * columns)
+                return true;
+            const bool ok = history::db::insertRows(write, head, columns, values);
+            values.clear();
+            return ok;
+        };
+
+        read.prepare(qs("SELECT level, t0, t1, n, data FROM blocks WHERE unit = ? ORDER BY level, t0, id"));
+        read.addBindValue(deskUnit);
+        if (!read.exec())
+            return failed(read);
+        const QString blockHead = qs("INSERT INTO blocks (unit, level, t0, t1, n, data)");
+        while (read.next()) {
+            const qint64 level = read.value(0).toLongLong();
+            const qint64 t0 = read.value(1).toLongLong();
+            const qint64 t1 = read.value(2).toLongLong();
+            const bool known =
+                level >= 0 && level < qint64(stored.size()) &&
+                (stored[std::size_t(level)].overlaps(t0, t1) || (level == 0 && sampleWithin(t0, t1)));
+            if (known) {
+                ++counts->blocks.present;
+                continue;
+            }
+            ++counts->blocks.added;
+            values << storeUnit << level << t0 << t1 << read.value(3).toLongLong()
+                   << read.value(4).toByteArray();
+            // A block holds up to a day of samples: a few at a time keep the statement small.
+            if (!flushRows(blockHead, 6, 50))
+                return failed(write);
+        }
+        if (!flushRows(blockHead, 6, 1))
+            return failed(write);
+
+        read.prepare(qs("SELECT t, rec FROM recent WHERE unit = ? ORDER BY t, id"));
+        read.addBindValue(deskUnit);
+        if (!read.exec())
+            return failed(read);
+        const QString recentHead = qs("INSERT INTO recent (unit, t, rec)");
+        while (read.next()) {
+            const qint64 t = read.value(0).toLongLong();
+            if (sampleWithin(t, t) || stored[0].overlaps(t, t)) {
+                ++counts->samples.present;
+                continue;
+            }
+            ++counts->samples.added;
+            values << storeUnit << t << read.value(1).toByteArray();
+            if (!flushRows(recentHead, 3, 1000))
+                return failed(write);
+        }
+        if (!flushRows(recentHead, 3, 1))
+            return failed(write);
+
+        read.prepare(qs("SELECT level, until_ms FROM rollups WHERE unit = ? ORDER BY level"));
+        read.addBindValue(deskUnit);
+        if (!read.exec())
+            return failed(read);
+        while (read.next()) {
+            write.prepare(qs("INSERT INTO rollups (unit, level, until_ms) VALUES (?, ?, ?) "
+                             "ON CONFLICT (unit, level) DO NOTHING RETURNING unit"));
+            write.addBindValue(storeUnit);
+            write.addBindValue(read.value(0).toLongLong());
+            write.addBindValue(read.value(1).toLongLong());
+            if (!write.exec())
+                return failed(write);
+            ++(write.next() ? counts->rollups.added : counts->rollups.present);
+        }
+    }
+
+    // Link events, by station, moment, kind and detail.
+    QSet<QString> addresses;
+    if (!read.exec(qs("SELECT DISTINCT address FROM events")))
+        return failed(read);
+    while (read.next())
+        addresses.insert(read.value(0).toString());
+    for (const QString& address : std::as_const(addresses)) {
+        std::set<std::tuple<qint64, qint64, QString>> have;
+        write.prepare(qs("SELECT t, kind, detail FROM events WHERE address = ?"));
+        write.addBindValue(history::textValue(address));
+        if (!write.exec())
+            return failed(write);
+        while (write.next())
+            have.insert(
+                {write.value(0).toLongLong(), write.value(1).toLongLong(), write.value(2).toString()});
+        read.prepare(qs("SELECT t, kind, detail FROM events WHERE address = ? ORDER BY t, id"));
+        read.addBindValue(address);
+        if (!read.exec())
+            return failed(read);
+        QVariantList values;
+        while (read.next()) {
+            const std::tuple<qint64, qint64, QString> key{
+                read.value(0).toLongLong(), read.value(1).toLongLong(), read.value(2).toString()};
+            if (have.count(key) > 0) {
+                ++counts->events.present;
+                continue;
+            }
+            have.insert(key);
+            ++counts->events.added;
+            values << history::textValue(address) << std::get<0>(key) << std::get<1>(key)
+                   << history::textValue(std::get<2>(key));
+        }
+        if (!history::db::insertRows(write, qs("INSERT INTO events (address, t, kind, detail)"), 4, values))
+            return failed(write);
+    }
+    return true;
+}
 
 QVariantList rowValues(const QSqlQuery& query, const QStringList& columns)
 {
@@ -201,6 +409,10 @@ HistoryImport importHistory(QSqlDatabase store, const QString& historyPath)
             return fail(copier.error);
     }
     read.finish();
+
+    QSqlError readingsError;
+    if (!copyReadings(desk.db(), store, &result.counts, &readingsError))
+        return fail(readingsError);
 
     if (!store.commit()) {
         result.error = store.lastError().text();

@@ -1,5 +1,6 @@
-// The history file: what goes in comes out, roll-ups and retention against hand-computed tables, and
-// files the store must refuse or survive (newer schema, a station database, a full disk).
+// The history, in a file and in a team's store (a real PostgreSQL server): what goes in comes out,
+// roll-ups and retention against hand-computed tables, and files or stores the writer must refuse
+// or survive (newer schema, a station database, a full disk, a store restarted under it).
 
 #include <csignal>
 #include <sys/resource.h>
@@ -18,9 +19,13 @@
 
 #include "history/auditlog.h"
 #include "history/historystore.h"
+#include "store/storeconnection.h"
+#include "store/teamschema.h"
+#include "support/postgrescluster.h"
 
 using namespace kestavo::history;
 using namespace Qt::StringLiterals;
+using kestavo::testsupport::PostgresCluster;
 
 namespace {
 
@@ -83,6 +88,8 @@ class TestHistoryStore : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void samplesAndEventsRoundTrip_data();
     void samplesAndEventsRoundTrip();
     void rollup_data();
     void rollup();
@@ -93,19 +100,129 @@ private Q_SLOTS:
     void migratesAnOlderFile();
     void fullDiskStopsAndResumesRecording();
     void readOnlyFileStopsAndResumesRecording();
-    void twoWritersShareOneFile();
+    void twoWritersShareOneHistory_data();
+    void twoWritersShareOneHistory();
+    void fullQueueDropsItsOldestEntries_data();
     void fullQueueDropsItsOldestEntries();
     void auditWriteFailureIsReportedOnce();
+    void refusesStoresItMustNotUse_data();
+    void refusesStoresItMustNotUse();
+    void storeRestartLosesNothingInsideTheBuffer();
 
 private:
+    // Where a row's history lives: a file in m_dir, or a database of its own on m_cluster.
+    struct Target
+    {
+        QString file;
+        QString database;
+    };
+    /// Adds the back-end column; every row of the table then runs on a file and on a store.
+    Target target(const QString& name);
+    QSqlDatabase storeConnection(const QString& login, const QString& database);
+    bool open(HistoryStore& store, const Target& where, QString* error = nullptr);
+    bool open(HistoryReader& reader, const Target& where);
+
     QTemporaryDir m_dir;
+    std::unique_ptr<PostgresCluster> m_cluster;
+    QString m_clusterProblem;
+    int m_databases = 0;
+    std::vector<std::unique_ptr<kestavo::store::StoreConnection>> m_connections;
 };
+
+// A fresh database per row, copied from one set up by store init; the writer is an operator (as the
+// agent is), the reader a viewer.
+void TestHistoryStore::initTestCase()
+{
+    m_clusterProblem = PostgresCluster::missingReason();
+    if (!m_clusterProblem.isEmpty())
+        return;
+    m_cluster = std::make_unique<PostgresCluster>();
+    QVERIFY2(m_cluster->start(), qPrintable(m_cluster->error()));
+    QVERIFY2(m_cluster->addLogin(u"owner"_s, u"CREATEROLE"_s), qPrintable(m_cluster->error()));
+    for (const char* login : {"agent", "anna"})
+        QVERIFY2(m_cluster->addLogin(QString::fromLatin1(login)), qPrintable(m_cluster->error()));
+    QVERIFY2(m_cluster->exec(u"CREATE DATABASE template_history OWNER owner"_s),
+             qPrintable(m_cluster->error()));
+    {
+        kestavo::store::StoreConnection owner;
+        QVERIFY2(
+            owner.open(kestavo::store::parseStoreUrl(m_cluster->url(u"owner"_s, u"template_history"_s)).url,
+                       u"tst_historystore"_s),
+            qPrintable(owner.error()));
+        const auto init = kestavo::store::initialize(owner.db());
+        QVERIFY2(init.ok, qPrintable(init.error));
+        QVERIFY(kestavo::store::grantRole(owner.db(), u"agent"_s, kestavo::store::Role::Operator).ok);
+        QVERIFY(kestavo::store::grantRole(owner.db(), u"anna"_s, kestavo::store::Role::Viewer).ok);
+    }
+}
+
+TestHistoryStore::Target TestHistoryStore::target(const QString& name)
+{
+    QFETCH(QString, backend);
+    if (backend == u"file")
+        return {m_dir.filePath(name + u".db"_s), {}};
+    const QString database = u"history_%1"_s.arg(++m_databases);
+    // A template copy takes the template's grants along; the database's CONNECT right is PUBLIC's.
+    if (!m_cluster->exec(u"CREATE DATABASE %1 TEMPLATE template_history OWNER owner"_s.arg(database)))
+        qWarning("%s", qPrintable(m_cluster->error()));
+    return {{}, database};
+}
+
+QSqlDatabase TestHistoryStore::storeConnection(const QString& login, const QString& database)
+{
+    auto connection = std::make_unique<kestavo::store::StoreConnection>();
+    connection->open(kestavo::store::parseStoreUrl(m_cluster->url(login, database)).url,
+                     u"tst_historystore"_s);
+    QSqlDatabase db = connection->db();
+    m_connections.push_back(std::move(connection));
+    return db;
+}
+
+bool TestHistoryStore::open(HistoryStore& store, const Target& where, QString* error)
+{
+    const auto opened = where.file.isEmpty() ? store.openStore(storeConnection(u"agent"_s, where.database))
+                                             : store.open(where.file);
+    if (error)
+        *error = opened.error;
+    if (!opened.ok && !error)
+        qWarning("%s", qPrintable(opened.error));
+    return opened.ok;
+}
+
+bool TestHistoryStore::open(HistoryReader& reader, const Target& where)
+{
+    const bool ok = where.file.isEmpty() ? reader.openStore(storeConnection(u"anna"_s, where.database))
+                                         : reader.open(where.file);
+    if (!ok)
+        qWarning("%s", qPrintable(reader.error()));
+    return ok;
+}
+
+// Rows of the store back end are skipped, visibly, where this machine has no PostgreSQL server.
+#define SKIP_WITHOUT_SERVER()                                                                                \
+    do {                                                                                                     \
+        QFETCH(QString, backend);                                                                            \
+        if (backend == u"store" && !m_cluster)                                                               \
+            QSKIP(qPrintable(m_clusterProblem));                                                             \
+    } while (false)
+
+namespace {
+const char* const kBackends[] = {"file", "store"};
+}
+
+void TestHistoryStore::samplesAndEventsRoundTrip_data()
+{
+    QTest::addColumn<QString>("backend");
+    for (const char* backend : kBackends)
+        QTest::newRow(backend) << QString::fromLatin1(backend);
+}
 
 void TestHistoryStore::samplesAndEventsRoundTrip()
 {
-    const QString path = m_dir.filePath(u"roundtrip.db"_s);
+    SKIP_WITHOUT_SERVER();
+    const Target where = target(u"roundtrip"_s);
     HistoryStore store;
-    QVERIFY(store.open(path).ok);
+    QVERIFY(open(store, where));
 
     Sample s = sampleAt(kT0 + 1500, -3.5, 4095);
     s.raw[0] = 4095; // 60 V range: 60 V
@@ -119,11 +236,13 @@ void TestHistoryStore::samplesAndEventsRoundTrip()
     store.recordEvent(kUnit, kT0 + 2000, LinkEvent::LinkLost, u"no reply"_s);
     QVERIFY2(store.flush(), qPrintable(store.lastError()));
     QCOMPARE(store.pendingCount(), 0);
-    QCOMPARE(modeOf(path), 0600);
-    QCOMPARE(modeOf(path + u"-wal"_s), 0600);
+    if (!where.file.isEmpty()) {
+        QCOMPARE(modeOf(where.file), 0600);
+        QCOMPARE(modeOf(where.file + u"-wal"_s), 0600);
+    }
 
     HistoryReader reader;
-    QVERIFY2(reader.open(path), qPrintable(reader.error()));
+    QVERIFY(open(reader, where));
     QCOMPARE(reader.stations(), QStringList{kUnit});
     const Series series = reader.read(kUnit, kT0, kT0 + 3000, Step::Raw);
     QCOMPARE(series.rows.size(), 1);
@@ -146,31 +265,39 @@ void TestHistoryStore::samplesAndEventsRoundTrip()
 
 void TestHistoryStore::rollup_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<Readings>("samples");
     QTest::addColumn<int>("step");
     QTest::addColumn<QStringList>("expected");
 
     const Readings twoMinutes{{0, 20.0}, {20, 21.0}, {59, 23.5}, {60, 19.5}};
-    QTest::newRow("minute buckets") << twoMinutes << int(Step::Minute)
-                                    << QStringList{u"0:3:20:21.5:23.5"_s, u"60:1:19.5:19.5:19.5"_s};
-    // The hour's mean weighs each minute by its samples: (20 + 21 + 23.5 + 19.5) / 4.
-    QTest::newRow("hour from minutes") << twoMinutes << int(Step::Hour) << QStringList{u"0:4:19.5:21:23.5"_s};
-    QTest::newRow("hour boundary") << Readings{{3599, 10.0}, {3600, 12.0}, {3660, 14.0}} << int(Step::Hour)
-                                   << QStringList{u"0:1:10:10:10"_s, u"3600:2:12:13:14"_s};
-    QTest::newRow("a silent minute stays empty") << Readings{{0, 1.0}, {150, 2.0}} << int(Step::Minute)
-                                                 << QStringList{u"0:1:1:1:1"_s, u"120:1:2:2:2"_s};
+    for (const char* b : kBackends) {
+        const QString backend = QString::fromLatin1(b);
+        QTest::addRow("%s: minute buckets", b)
+            << backend << twoMinutes << int(Step::Minute)
+            << QStringList{u"0:3:20:21.5:23.5"_s, u"60:1:19.5:19.5:19.5"_s};
+        // The hour's mean weighs each minute by its samples: (20 + 21 + 23.5 + 19.5) / 4.
+        QTest::addRow("%s: hour from minutes", b)
+            << backend << twoMinutes << int(Step::Hour) << QStringList{u"0:4:19.5:21:23.5"_s};
+        QTest::addRow("%s: hour boundary", b)
+            << backend << Readings{{3599, 10.0}, {3600, 12.0}, {3660, 14.0}} << int(Step::Hour)
+            << QStringList{u"0:1:10:10:10"_s, u"3600:2:12:13:14"_s};
+        QTest::addRow("%s: a silent minute stays empty", b)
+            << backend << Readings{{0, 1.0}, {150, 2.0}} << int(Step::Minute)
+            << QStringList{u"0:1:1:1:1"_s, u"120:1:2:2:2"_s};
+    }
 }
 
 // Each table is checked twice: computed on the fly from the samples, and as the background roll-up
 // stored it. Both must agree with the hand-computed rows.
 void TestHistoryStore::rollup()
 {
+    SKIP_WITHOUT_SERVER();
     QFETCH(Readings, samples);
     QFETCH(int, step);
     QFETCH(QStringList, expected);
-    const QString path = m_dir.filePath(u"rollup-%1.db"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
     HistoryStore store;
-    QVERIFY(store.open(path).ok);
+    QVERIFY(open(store, target(u"rollup-%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())))));
     for (const auto& [seconds, celsius] : samples)
         store.record(kUnit, kMac, sampleAt(kT0 + seconds * 1000LL, celsius));
     QVERIFY(store.flush());
@@ -182,33 +309,38 @@ void TestHistoryStore::rollup()
 
 void TestHistoryStore::retention_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<qint64>("now");
     QTest::addColumn<int>("raw");
     QTest::addColumn<int>("minutes");
     QTest::addColumn<int>("hours");
     // One hour of samples every 10 s on day 0.
-    QTest::newRow("next day") << kT0 + kDay << 360 << 60 << 1;
-    QTest::newRow("13 days later") << kT0 + 13 * kDay << 360 << 60 << 1;
-    QTest::newRow("14 days after the last sample") << kT0 + 14 * kDay + 3600'000 << 0 << 60 << 1;
-    QTest::newRow("399 days later") << kT0 + 399 * kDay << 0 << 60 << 1;
-    QTest::newRow("400 days after the last bucket") << kT0 + 400 * kDay + 3600'000 << 0 << 0 << 1;
-    QTest::newRow("ten years later") << kT0 + 3650 * kDay << 0 << 0 << 1;
+    for (const char* b : kBackends) {
+        const QString backend = QString::fromLatin1(b);
+        QTest::addRow("%s: next day", b) << backend << kT0 + kDay << 360 << 60 << 1;
+        QTest::addRow("%s: 13 days later", b) << backend << kT0 + 13 * kDay << 360 << 60 << 1;
+        QTest::addRow("%s: 14 days after the last sample", b)
+            << backend << kT0 + 14 * kDay + 3600'000 << 0 << 60 << 1;
+        QTest::addRow("%s: 399 days later", b) << backend << kT0 + 399 * kDay << 0 << 60 << 1;
+        QTest::addRow("%s: 400 days after the last bucket", b)
+            << backend << kT0 + 400 * kDay + 3600'000 << 0 << 0 << 1;
+        QTest::addRow("%s: ten years later", b) << backend << kT0 + 3650 * kDay << 0 << 0 << 1;
+    }
 }
 
 void TestHistoryStore::retention()
 {
+    SKIP_WITHOUT_SERVER();
     QFETCH(qint64, now);
     QFETCH(int, raw);
     QFETCH(int, minutes);
     QFETCH(int, hours);
-    const QString path =
-        m_dir.filePath(u"retention-%1.db"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
     HistoryStore::Options options;
     options.clock = [now] {
         return now;
     };
     HistoryStore store(options);
-    QVERIFY(store.open(path).ok);
+    QVERIFY(open(store, target(u"retention-%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())))));
     for (int i = 0; i < 360; ++i)
         store.record(kUnit, kMac, sampleAt(kT0 + i * 10'000LL, 20.0 + (i % 7) * 0.5));
     QVERIFY(store.flush());
@@ -369,13 +501,21 @@ void TestHistoryStore::readOnlyFileStopsAndResumesRecording()
     QVERIFY(store.isRecording());
 }
 
-void TestHistoryStore::twoWritersShareOneFile()
+void TestHistoryStore::twoWritersShareOneHistory_data()
 {
-    const QString path = m_dir.filePath(u"shared.db"_s);
+    samplesAndEventsRoundTrip_data();
+}
+
+// Both pack and roll up the same unit: each sample lands in one block and one bucket, whoever got
+// to it first.
+void TestHistoryStore::twoWritersShareOneHistory()
+{
+    SKIP_WITHOUT_SERVER();
+    const Target where = target(u"shared"_s);
     HistoryStore console;
     HistoryStore agent;
-    QVERIFY(console.open(path).ok);
-    QVERIFY(agent.open(path).ok);
+    QVERIFY(open(console, where));
+    QVERIFY(open(agent, where));
     for (int i = 0; i < 100; ++i) {
         console.record(kUnit, kMac, sampleAt(kT0 + i * 2000LL, 20.0));
         agent.record(kUnit, kMac, sampleAt(kT0 + i * 2000LL + 1000, 30.0));
@@ -387,21 +527,27 @@ void TestHistoryStore::twoWritersShareOneFile()
     runMaintenance(agent, kT0 + kDay);
     runMaintenance(console, kT0 + kDay);
     HistoryReader reader;
-    QVERIFY(reader.open(path));
+    QVERIFY(open(reader, where));
     const QList<Row> minutes = reader.read(kUnit, kT0, kT0 + 200'000, Step::Minute).rows;
     QCOMPARE(describe(minutes), (QStringList{u"0:60:20:25:30"_s, u"60:60:20:25:30"_s, u"120:60:20:25:30"_s,
                                              u"180:20:20:25:30"_s}));
 }
 
+void TestHistoryStore::fullQueueDropsItsOldestEntries_data()
+{
+    samplesAndEventsRoundTrip_data();
+}
+
 void TestHistoryStore::fullQueueDropsItsOldestEntries()
 {
+    SKIP_WITHOUT_SERVER();
     // Nothing is flushed while the queue fills, as when another program keeps the file locked.
-    const QString path = m_dir.filePath(u"queue.db"_s);
     HistoryStore::Options options;
     options.maxPendingSamples = 5;
     options.maxPendingEvents = 3;
     HistoryStore store(options);
-    QVERIFY(store.open(path).ok);
+    QVERIFY(open(store, target(u"queue"_s)));
+    const QString path = store.path();
     QSignalSpy changes(&store, &HistoryStore::recordingChanged);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"falling behind"_s));
     for (int i = 0; i < 8; ++i)
@@ -464,6 +610,131 @@ void TestHistoryStore::auditWriteFailureIsReportedOnce()
     QCOMPARE(reports.size(), 2);
     QCOMPARE(reports.at(1), (std::pair<bool, QString>{true, QString()}));
     QCOMPARE(log.records().size(), 2);
+}
+
+void TestHistoryStore::refusesStoresItMustNotUse_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("setup"); // run as the superuser on the row's database
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("check"); // what must read the same afterwards
+    QTest::newRow("store init has not run")
+        << u"store"_s << u"CREATE TABLE unrelated (x int)"_s << u"has no tables yet; its owner sets it up"_s
+        << u"SELECT string_agg(tablename, ',') FROM pg_tables WHERE schemaname = 'public'"_s;
+    QTest::newRow("newer schema") << u"store"_s
+                                  << u"UPDATE schema_version SET version = 99 WHERE part = 'history'"_s
+                                  << u"newer version of Kestavo (schema 99"_s
+                                  << u"SELECT count(*) || '/' || max(version) FROM schema_version"_s;
+}
+
+void TestHistoryStore::refusesStoresItMustNotUse()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(QString, setup);
+    QFETCH(QString, message);
+    QFETCH(QString, check);
+    Target where = target(u"refused"_s);
+    if (setup.startsWith(u"CREATE"_s)) {
+        where.database += u"_empty"_s;
+        QVERIFY2(m_cluster->exec(u"CREATE DATABASE %1 OWNER owner"_s.arg(where.database)),
+                 qPrintable(m_cluster->error()));
+    }
+    QVERIFY2(m_cluster->exec(setup, where.database), qPrintable(m_cluster->error()));
+    const auto read = [&] {
+        QSqlQuery query(storeConnection(u"owner"_s, where.database));
+        return query.exec(check) && query.next() ? query.value(0).toString() : query.lastError().text();
+    };
+    const QString before = read();
+
+    HistoryStore store;
+    QString error;
+    QVERIFY(!open(store, where, &error));
+    QVERIFY2(error.contains(message) && error.contains(where.database), qPrintable(error));
+    HistoryReader reader;
+    QVERIFY(!reader.openStore(storeConnection(u"anna"_s, where.database)));
+    QVERIFY2(reader.error().contains(message), qPrintable(reader.error()));
+    QCOMPARE(read(), before);
+}
+
+// The store stops under a recording writer and comes back. Readings recorded meanwhile wait in the
+// writer's buffer and go in, in order, once it is back; an outage that overfills the buffer costs
+// the oldest of them, counted and logged.
+void TestHistoryStore::storeRestartLosesNothingInsideTheBuffer()
+{
+    if (!m_cluster)
+        QSKIP(qPrintable(m_clusterProblem));
+    struct Case
+    {
+        const char* name;
+        int during; // samples recorded while the store is down
+        int lost;
+    };
+    for (const Case& c : {Case{"inside the buffer", 40, 0}, Case{"longer than the buffer", 70, 20}}) {
+        qint64 clock = kT0;
+        HistoryStore::Options options;
+        options.clock = [&clock] {
+            return clock;
+        };
+        options.maxPendingSamples = 50;
+        options.reconnectMs = 1000;
+        options.maxReconnectMs = 4000;
+        HistoryStore store(options);
+        const Target where{{}, u"restart_%1"_s.arg(c.lost)};
+        QVERIFY2(m_cluster->exec(
+                     u"CREATE DATABASE %1 TEMPLATE template_history OWNER owner"_s.arg(where.database)),
+                 qPrintable(m_cluster->error()));
+        QVERIFY(open(store, where));
+        QSignalSpy changes(&store, &HistoryStore::recordingChanged);
+        int second = 0;
+        const auto recordNext = [&] {
+            store.record(kUnit, kMac, sampleAt(kT0 + second * 1000LL, 20.0 + second % 10));
+            ++second;
+            clock += 1000;
+        };
+        for (int i = 0; i < 10; ++i)
+            recordNext();
+        QVERIFY2(store.flush(), qPrintable(store.lastError()));
+
+        QVERIFY2(m_cluster->stop(), qPrintable(m_cluster->error()));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(u"cannot be reached.*in order when it is back"_s,
+                                                QRegularExpression::DotMatchesEverythingOption));
+        if (c.lost > 0)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(u"still out of reach.*oldest are being dropped"_s));
+        for (int i = 0; i < c.during; ++i) {
+            recordNext();
+            QVERIFY(!store.flush()); // one attempt a second, as the flush timer makes them
+        }
+        QCOMPARE(changes.size(), 1); // one message for the whole outage
+        QCOMPARE(changes.at(0).at(0).toBool(), false);
+        QVERIFY(!store.isRecording());
+        QCOMPARE(store.droppedCount(), c.lost);
+
+        QVERIFY2(m_cluster->resume(), qPrintable(m_cluster->error()));
+        if (c.lost > 0)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(u"resumed; .* dropped .*: %1\\.$"_s.arg(c.lost)));
+        clock += options.maxReconnectMs;
+        QVERIFY2(store.flush(), qPrintable(store.lastError()));
+        QCOMPARE(changes.size(), 2);
+        QCOMPARE(changes.at(1).at(0).toBool(), true);
+        recordNext();
+        QVERIFY2(store.flush(), qPrintable(store.lastError()));
+
+        HistoryReader reader;
+        QVERIFY(open(reader, where));
+        const QList<Row> rows = reader.read(kUnit, kT0, kT0 + 1000LL * second, Step::Raw).rows;
+        QList<qint64> seconds;
+        for (const Row& row : rows)
+            seconds.append((row.timeMs - kT0) / 1000);
+        QList<qint64> expected;
+        for (int s = 0; s < second; ++s) {
+            if (s < 10 || s >= 10 + c.lost)
+                expected.append(s);
+        }
+        QVERIFY2(seconds == expected, c.name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHistoryStore)

@@ -10,6 +10,7 @@
 
 #include "cli.h"
 #include "history/historyconnection.h"
+#include "history/historystore.h"
 #include "store/storeconnection.h"
 #include "store/storenotifier.h"
 #include "store/teamschema.h"
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void status();
     void importStationsTwice();
     void importHistoryTwice();
+    void importReadingsTwice();
     void liveChanges_data();
     void liveChanges();
 
@@ -541,6 +543,128 @@ void TestTeamStore::importHistoryTwice()
                                 "FROM alarm_events e JOIN alarms a ON a.id = e.alarm "
                                 "WHERE e.address = '127.0.0.20'")),
              QStringLiteral(":1000,nightshift:1000,:3000"));
+}
+
+namespace {
+
+// Every row of a station's history at one step, and its link events, as text. Means to 0.01: the
+// store's writer rolls up minutes the desk still computes when read.
+QString describe(const kestavo::history::HistoryReader& reader, const QString& address,
+                 kestavo::history::Step step)
+{
+    using namespace kestavo::history;
+    const Series series = reader.read(address, 0, std::numeric_limits<qint64>::max() / 2, step);
+    QStringList rows;
+    for (const Row& row : series.rows)
+        rows << QStringLiteral("%1:%2:%3")
+                    .arg(row.timeMs)
+                    .arg(row.count)
+                    .arg(row.mean[kTemperatureSeries], 0, 'f', 2); // as a stored bucket keeps it
+    for (const Event& event : series.events)
+        rows << QStringLiteral("event %1:%2:%3").arg(event.timeMs).arg(int(event.kind)).arg(event.detail);
+    return rows.join(u' ');
+}
+
+} // namespace
+
+// A desk's readings, some packed and rolled up, some not yet, copied in twice; between the two the
+// store's own writer packs what the first copy brought. The store then reads as the desk does.
+void TestTeamStore::importReadingsTwice()
+{
+    using namespace kestavo::history;
+    constexpr qint64 kT0 = 1'767'225'600'000;
+    const QString north = QStringLiteral("127.0.0.21");
+    const QString south = QStringLiteral("127.0.0.22");
+    QTemporaryDir dir;
+    const QString stations = dir.filePath(QStringLiteral("ksv.dat"));
+    const QString historyFile = dir.filePath(QStringLiteral("history.db"));
+    {
+        kestavo::stations::StationStore desk;
+        QVERIFY(desk.open(stations).ok);
+        HistoryStore::Options options;
+        options.clock = [] {
+            return kT0 + 25 * 60'000;
+        };
+        HistoryStore history(options);
+        QVERIFY(history.open(historyFile).ok);
+        for (int i = 0; i < 240; ++i) { // 40 minutes every 10 s
+            Sample sample;
+            sample.timeMs = kT0 + i * 10'000LL;
+            sample.temperatureC = 10.0 + (i % 9) * 0.5;
+            history.record(north, QStringLiteral("00:0A:00:00:00:01"), sample);
+            sample.temperatureC = -2.0 - (i % 5) * 0.5;
+            history.record(south, QStringLiteral("00:0A:00:00:00:02"), sample);
+        }
+        Sample replaced; // the north unit swapped for another one later on
+        replaced.timeMs = kT0 + 45 * 60'000;
+        replaced.temperatureC = 30.0;
+        history.record(north, QStringLiteral("00:0A:00:00:00:03"), replaced);
+        history.recordEvent(north, kT0, LinkEvent::Started);
+        history.recordEvent(south, kT0 + 600'000, LinkEvent::LinkLost, QStringLiteral("no reply"));
+        QVERIFY(history.flush());
+        while (history.maintain(kT0 + 25 * 60'000)) {
+        }
+    }
+    QList<qint64> deskRows; // units, recent, blocks, rollups, events
+    {
+        HistoryConnection desk;
+        QVERIFY(desk.open(historyFile));
+        for (const char* table : {"units", "recent", "blocks", "rollups", "events"}) {
+            QSqlQuery q(desk.db());
+            QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM %1").arg(QString::fromLatin1(table))) &&
+                    q.next());
+            deskRows << q.value(0).toLongLong();
+        }
+    }
+    QVERIFY2(deskRows.at(1) > 0 && deskRows.at(2) > 0 && deskRows.at(3) > 0,
+             "the desk has both packed and loose samples");
+
+    const QString import = QStringLiteral("store import --db %1 --history %2").arg(stations, historyFile);
+    const auto line = [&deskRows](bool again) {
+        const auto pair = [again](qint64 n) {
+            return again ? QStringLiteral("0 added, %1 present").arg(n)
+                         : QStringLiteral("%1 added, 0 present").arg(n);
+        };
+        return QStringLiteral("Readings: units %1; samples %2; blocks %3; roll-up marks %4; link events %5.")
+            .arg(pair(deskRows.at(0)), pair(deskRows.at(1)), pair(deskRows.at(2)), pair(deskRows.at(3)),
+                 pair(deskRows.at(4)));
+    };
+    Run run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(line(false)), qPrintable(run.out));
+
+    // The store's own writer packs the loose samples the import brought, as an agent would.
+    {
+        s::StoreConnection otto;
+        QVERIFY(otto.open(s::parseStoreUrl(m_cluster->url(QStringLiteral("otto"), kDatabase)).url,
+                          QStringLiteral("tst_teamstore")));
+        HistoryStore writer;
+        QVERIFY2(writer.openStore(otto.db()).ok, qPrintable(writer.lastError()));
+        while (writer.maintain(kT0 + 3'600'000)) {
+        }
+        QCOMPARE(one(QStringLiteral("anna"),
+                     QStringLiteral("SELECT count(*) FROM recent r JOIN units u ON u.id = r.unit "
+                                    "WHERE u.address IN ('127.0.0.21', '127.0.0.22')")),
+                 QStringLiteral("0"));
+    }
+    run = cli(QStringLiteral("owner"), import);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(line(true)), qPrintable(run.out));
+
+    HistoryReader desk;
+    QVERIFY(desk.open(historyFile));
+    s::StoreConnection anna;
+    QVERIFY(anna.open(s::parseStoreUrl(m_cluster->url(QStringLiteral("anna"), kDatabase)).url,
+                      QStringLiteral("tst_teamstore")));
+    HistoryReader store;
+    QVERIFY2(store.openStore(anna.db()), qPrintable(store.error()));
+    for (const QString& address : {north, south}) {
+        for (const Step step : {Step::Raw, Step::Minute, Step::Hour}) {
+            const QString expected = describe(desk, address, step);
+            QVERIFY(!expected.isEmpty());
+            QCOMPARE(describe(store, address, step), expected);
+        }
+    }
 }
 
 void TestTeamStore::liveChanges_data()

@@ -47,11 +47,7 @@ int freeLoopbackPort()
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-} // namespace
-
-PostgresCluster::PostgresCluster() = default;
-
-PostgresCluster::~PostgresCluster()
+void closeOwnConnections()
 {
     for (const QString& name : QSqlDatabase::connectionNames()) {
         if (name.startsWith(QStringLiteral("test-cluster-"))) {
@@ -59,6 +55,15 @@ PostgresCluster::~PostgresCluster()
             QSqlDatabase::removeDatabase(name);
         }
     }
+}
+
+} // namespace
+
+PostgresCluster::PostgresCluster() = default;
+
+PostgresCluster::~PostgresCluster()
+{
+    closeOwnConnections();
     if (m_running)
         run(m_bin + QStringLiteral("/pg_ctl"),
             {QStringLiteral("-D"), m_serverDir->filePath(QStringLiteral("data")), QStringLiteral("-m"),
@@ -149,21 +154,42 @@ bool PostgresCluster::start()
     // A port found free may be taken before the server binds it; then another is tried.
     for (int attempt = 0; attempt < 3 && !m_running; ++attempt) {
         m_port = freeLoopbackPort();
-        m_running = run(m_bin + QStringLiteral("/pg_ctl"),
-                        {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-t"),
-                         QStringLiteral("60"), QStringLiteral("-l"),
-                         m_serverDir->filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
-                         QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
-                             .arg(m_port)
-                             .arg(m_serverDir->path()),
-                         QStringLiteral("start")},
-                        90000);
+        resume();
     }
     if (!m_running)
         return false;
     qputenv("PGPASSFILE", QFile::encodeName(m_clientDir->filePath(QStringLiteral("pgpass"))));
     qunsetenv("PGPASSWORD");
     return addPassword(QStringLiteral("postgres"), superPassword);
+}
+
+bool PostgresCluster::stop()
+{
+    if (!m_running)
+        return true;
+    closeOwnConnections();
+    m_running =
+        !run(m_bin + QStringLiteral("/pg_ctl"),
+             {QStringLiteral("-D"), m_serverDir->filePath(QStringLiteral("data")), QStringLiteral("-m"),
+              QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
+             60000);
+    return !m_running;
+}
+
+bool PostgresCluster::resume()
+{
+    if (m_running)
+        return true;
+    m_running = run(m_bin + QStringLiteral("/pg_ctl"),
+                    {QStringLiteral("-D"), m_serverDir->filePath(QStringLiteral("data")),
+                     QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-l"),
+                     m_serverDir->filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
+                     QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+                         .arg(m_port)
+                         .arg(m_serverDir->path()),
+                     QStringLiteral("start")},
+                    90000);
+    return m_running;
 }
 
 bool PostgresCluster::addPassword(const QString& user, const QString& password)

@@ -30,6 +30,11 @@ public:
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const { return m_port; }
 
+    /// The server goes down (fast: open sessions are cut) and comes back on the same port with
+    /// the same data, as a store restarted by its administrator.
+    bool stop();
+    bool resume();
+
     /// Runs `sql` as the superuser on `database`; false with error() naming the statement.
     bool exec(const QString& sql, const QString& database = QStringLiteral("postgres"));
     /// CREATE ROLE name LOGIN (plus `attributes`, e.g. "CREATEROLE") with a random password, which

@@ -84,7 +84,12 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
                         {QStringLiteral("alarms"), pair(h.alarms)},
                         {QStringLiteral("openConflicts"), h.openConflicts},
                         {QStringLiteral("alarmEvents"), pair(h.alarmEvents)},
-                        {QStringLiteral("audit"), pair(h.audit)}});
+                        {QStringLiteral("audit"), pair(h.audit)},
+                        {QStringLiteral("units"), pair(h.units)},
+                        {QStringLiteral("samples"), pair(h.samples)},
+                        {QStringLiteral("blocks"), pair(h.blocks)},
+                        {QStringLiteral("rollups"), pair(h.rollups)},
+                        {QStringLiteral("events"), pair(h.events)}});
     } else {
         const auto text = [](const s::CopyCount& count) {
             return QStringLiteral("%1 added, %2 present").arg(count.added).arg(count.present);
@@ -93,8 +98,10 @@ int runImport(const Command& c, s::StoreConnection& store, QTextStream& out, QTe
             << text(h.alarms);
         if (h.openConflicts > 0)
             out << ", " << h.openConflicts << " not copied (the store has that condition open already)";
-        out << "; alarm events " << text(h.alarmEvents) << "; audit records " << text(h.audit)
-            << ". Readings are not copied yet.\n";
+        out << "; alarm events " << text(h.alarmEvents) << "; audit records " << text(h.audit) << ".\n";
+        out << "Readings: units " << text(h.units) << "; samples " << text(h.samples) << "; blocks "
+            << text(h.blocks) << "; roll-up marks " << text(h.rollups) << "; link events " << text(h.events)
+            << ".\n";
     }
     return ExitDone;
 }
@@ -220,8 +227,9 @@ CommandDefinition storeCommand()
         "  import  adds the stations of a desk's station database (--db), with their tags and\n"
         "          sites, or updates those whose address the store has; running it again\n"
         "          changes nothing (needs the admin role). With --history it also copies the\n"
-        "          alarm rules, alarms, alarm events and audit log of that history file, keeping\n"
-        "          their names (needs the store's owner); readings are not copied yet\n"
+        "          alarm rules, alarms, alarm events, audit log and readings of that history\n"
+        "          file, keeping their names (needs the store's owner); where the store has\n"
+        "          readings of a unit for a stretch of time already, the desk's are left out\n"
         "Examples:\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store init\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store grant anna operator");
