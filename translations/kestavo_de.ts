@@ -1930,6 +1930,14 @@ Die Liste trotzdem senden?</translation>
         <source>The history file &quot;%1&quot; cannot be opened: %2.</source>
         <translation>Die Verlaufsdatei „%1“ kann nicht geöffnet werden: %2.</translation>
     </message>
+    <message>
+        <source>the store %1</source>
+        <translation>der Team-Speicher %1</translation>
+    </message>
+    <message>
+        <source>the history file &quot;%1&quot;</source>
+        <translation>die Verlaufsdatei „%1“</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::history::HistoryReader</name>
@@ -2575,6 +2583,135 @@ Der Befehl wurde angehalten.
     <message>
         <source>The station directory of the store %1 cannot be read: %2.</source>
         <translation>Das Stationsverzeichnis des Speichers %1 lässt sich nicht lesen: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::StoreConnection</name>
+    <message>
+        <source>The PostgreSQL driver of Qt SQL is not installed, so the store %1 cannot be reached; install the package libqt6sql6-psql.</source>
+        <translation>Der PostgreSQL-Treiber von Qt SQL ist nicht installiert, daher ist der Team-Speicher %1 nicht erreichbar; installieren Sie das Paket libqt6sql6-psql.</translation>
+    </message>
+    <message>
+        <source>The store %1 cannot be opened: %2</source>
+        <translation>Der Team-Speicher %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::StoreUrl</name>
+    <message>
+        <source>A store address never holds a password: give it to libpq instead, in ~/.pgpass, in the file PGPASSFILE names, or in PGPASSWORD.</source>
+        <translation>Eine Adresse des Team-Speichers enthält nie ein Passwort: Geben Sie es stattdessen libpq, in ~/.pgpass, in der Datei, die PGPASSFILE nennt, oder in PGPASSWORD.</translation>
+    </message>
+    <message>
+        <source>The store address is empty; write it as %1.</source>
+        <translation>Die Adresse des Team-Speichers ist leer; schreiben Sie sie als %1.</translation>
+    </message>
+    <message>
+        <source>The store address contains a space; write it as %1.</source>
+        <translation>Die Adresse des Team-Speichers enthält ein Leerzeichen; schreiben Sie sie als %1.</translation>
+    </message>
+    <message>
+        <source>The store address must start with postgresql:// (%1).</source>
+        <translation>Die Adresse des Team-Speichers muss mit postgresql:// beginnen (%1).</translation>
+    </message>
+    <message>
+        <source>The store address has a &apos;#&apos; part, which means nothing here; remove it.</source>
+        <translation>Die Adresse des Team-Speichers hat einen „#“-Teil, der hier nichts bedeutet; entfernen Sie ihn.</translation>
+    </message>
+    <message>
+        <source>The store address names no database; write it as %1.</source>
+        <translation>Die Adresse des Team-Speichers nennt keine Datenbank; schreiben Sie sie als %1.</translation>
+    </message>
+    <message>
+        <source>The store address names no database login; write it as %1 (the login is also who the store records for every change).</source>
+        <translation>Die Adresse des Team-Speichers nennt keine Datenbankanmeldung; schreiben Sie sie als %1 (die Anmeldung ist auch, wen der Team-Speicher bei jeder Änderung vermerkt).</translation>
+    </message>
+    <message>
+        <source>The database login in the store address is empty or badly encoded; write it as %1.</source>
+        <translation>Die Datenbankanmeldung in der Adresse des Team-Speichers ist leer oder falsch kodiert; schreiben Sie sie als %1.</translation>
+    </message>
+    <message>
+        <source>The IPv6 address in the store address has no closing &apos;]&apos;.</source>
+        <translation>Der IPv6-Adresse in der Adresse des Team-Speichers fehlt die schließende „]“.</translation>
+    </message>
+    <message>
+        <source>After the IPv6 address in the store address only :PORT may follow.</source>
+        <translation>Auf die IPv6-Adresse in der Adresse des Team-Speichers darf nur :PORT folgen.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; in brackets is not an IPv6 address.</source>
+        <translation>„%1“ in Klammern ist keine IPv6-Adresse.</translation>
+    </message>
+    <message>
+        <source>The port in the store address is empty; leave out the &apos;:&apos; for port %1.</source>
+        <translation>Der Port in der Adresse des Team-Speichers ist leer; lassen Sie den „:“ für Port %1 weg.</translation>
+    </message>
+    <message>
+        <source>The store address names no host; write it as %1.</source>
+        <translation>Die Adresse des Team-Speichers nennt keinen Host; schreiben Sie sie als %1.</translation>
+    </message>
+    <message>
+        <source>The store address names one host, without encoding; &quot;%1&quot; is not one.</source>
+        <translation>Die Adresse des Team-Speichers nennt einen Host, ohne Kodierung; „%1“ ist keiner.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a host name or address.</source>
+        <translation>„%1“ ist weder Hostname noch Adresse.</translation>
+    </message>
+    <message>
+        <source>The port &quot;%1&quot; in the store address is not a number from 1 to 65535.</source>
+        <translation>Der Port „%1“ in der Adresse des Team-Speichers ist keine Zahl von 1 bis 65535.</translation>
+    </message>
+    <message>
+        <source>The database name &quot;%1&quot; contains a &apos;/&apos;; a store address names one database.</source>
+        <translation>Der Datenbankname „%1“ enthält einen „/“; eine Adresse des Team-Speichers nennt eine Datenbank.</translation>
+    </message>
+    <message>
+        <source>The database name in the store address is badly encoded.</source>
+        <translation>Der Datenbankname in der Adresse des Team-Speichers ist falsch kodiert.</translation>
+    </message>
+    <message>
+        <source>The store address ends in &apos;?&apos; with no setting after it; remove the &apos;?&apos;.</source>
+        <translation>Die Adresse des Team-Speichers endet auf „?“ ohne Einstellung danach; entfernen Sie das „?“.</translation>
+    </message>
+    <message>
+        <source>The store address setting &quot;%1&quot; is not one this program passes on; sslmode and sslrootcert are.</source>
+        <translation>Die Einstellung „%1“ der Adresse des Team-Speichers gibt dieses Programm nicht weiter; sslmode und sslrootcert schon.</translation>
+    </message>
+    <message>
+        <source>The store address setting %1 has no value.</source>
+        <translation>Die Einstellung %1 der Adresse des Team-Speichers hat keinen Wert.</translation>
+    </message>
+    <message>
+        <source>The store address sets %1 twice.</source>
+        <translation>Die Adresse des Team-Speichers setzt %1 zweimal.</translation>
+    </message>
+    <message>
+        <source>sslmode &quot;%1&quot; is not one of %2.</source>
+        <translation>sslmode „%1“ ist nicht eines von %2.</translation>
+    </message>
+    <message>
+        <source>The sslrootcert path &quot;%1&quot; contains a &apos;;&apos;, which cannot be passed on; move the certificate to a path without one.</source>
+        <translation>Der sslrootcert-Pfad „%1“ enthält ein „;“, das nicht weitergegeben werden kann; legen Sie das Zertifikat unter einen Pfad ohne.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::TeamSchema</name>
+    <message>
+        <source>reads stations, readings, alarms and the audit log, but not the units&apos; passwords</source>
+        <translation>liest Stationen, Messwerte, Alarme und das Prüfprotokoll, aber nicht die Passwörter der Geräte</translation>
+    </message>
+    <message>
+        <source>a viewer who also reads the units&apos; passwords (so commands units), acknowledges and shelves alarms, and writes readings and the audit log</source>
+        <translation>ein Betrachter, der auch die Passwörter der Geräte liest (also Geräte steuert), Alarme quittiert und zurückstellt und Messwerte und das Prüfprotokoll schreibt</translation>
+    </message>
+    <message>
+        <source>an operator who also edits stations, alarm rules, notification routes and schedules, and gives logins the viewer or operator role</source>
+        <translation>ein Bediener, der auch Stationen, Alarmregeln, Benachrichtigungswege und Zeitpläne bearbeitet und Anmeldungen die Rolle Betrachter oder Bediener gibt</translation>
+    </message>
+    <message>
+        <source>The database refused: %1 needs the %2 role (%3); ask the store&apos;s administrator (kestavo-cli store grant LOGIN %2).</source>
+        <translation>Die Datenbank hat abgelehnt: %1 braucht die Rolle %2 (%3); fragen Sie den Verwalter des Team-Speichers (kestavo-cli store grant LOGIN %2).</translation>
     </message>
 </context>
 <context>

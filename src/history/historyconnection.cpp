@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
 #include "history/historydb.h"
 #include "history/historystore.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::history {
 
@@ -29,13 +33,34 @@ HistoryConnection::~HistoryConnection()
 
 QSqlDatabase HistoryConnection::db() const
 {
-    return QSqlDatabase::database(m_name, false);
+    return m_store ? m_store->db() : QSqlDatabase::database(m_name, false);
 }
 
-bool HistoryConnection::open(const QString& path)
+QString HistoryConnection::describe() const
+{
+    return m_store || store::isStoreAddress(m_path)
+               ? QCoreApplication::translate("kestavo::history::HistoryConnection", "the store %1")
+                     .arg(m_path)
+               : QCoreApplication::translate("kestavo::history::HistoryConnection", "the history file \"%1\"")
+                     .arg(db::nativePath(m_path));
+}
+
+bool HistoryConnection::open(const QString& location, const QString& program)
 {
     close();
-    m_path = path;
+    m_path = location;
+    const bool ok = store::isStoreAddress(location) ? openStore(location, program) : openFile(location);
+    if (!ok) {
+        close();
+        return false;
+    }
+    m_open = true;
+    m_error.clear();
+    return true;
+}
+
+bool HistoryConnection::openFile(const QString& path)
+{
     const QString file = db::nativePath(path);
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -67,17 +92,44 @@ bool HistoryConnection::open(const QString& path)
         m_error = QCoreApplication::translate("kestavo::history::HistoryConnection",
                                               "The history file \"%1\" cannot be opened: %2.")
                       .arg(file, error);
-        close();
         return false;
     }
-    m_open = true;
-    m_error.clear();
+    return true;
+}
+
+bool HistoryConnection::openStore(const QString& address, const QString& program)
+{
+    const store::StoreUrlParse parsed = store::parseStoreUrl(address);
+    if (!parsed.ok()) {
+        m_error = parsed.error;
+        return false;
+    }
+    // The address as the store's sentences write it (no password can be in it: parsing refuses one).
+    m_path = parsed.url.toString();
+    m_store = std::make_unique<store::StoreConnection>();
+    if (!m_store->open(parsed.url, program.isEmpty() ? QCoreApplication::applicationName() : program)) {
+        m_error = m_store->error();
+        return false;
+    }
+    QSqlDatabase db = m_store->db();
+    m_error = db::checkStore(db, HistoryStore::kSchemaVersion);
+    if (!m_error.isEmpty())
+        return false;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT session_user")) || !query.next()) {
+        m_error = QCoreApplication::translate("kestavo::history::db", "The store %1 cannot be read: %2.")
+                      .arg(m_path, query.lastError().text().trimmed());
+        return false;
+    }
+    m_sessionUser = query.value(0).toString();
     return true;
 }
 
 void HistoryConnection::close()
 {
     m_open = false;
+    m_sessionUser.clear();
+    m_store.reset();
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase::database(m_name, false).close();
         QSqlDatabase::removeDatabase(m_name);

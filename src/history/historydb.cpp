@@ -171,7 +171,10 @@ QString sqlError(const QSqlDatabase& db)
 
 WriteTransaction::WriteTransaction(QSqlDatabase db) : m_db(std::move(db))
 {
-    m_active = m_db.isOpen() && QSqlQuery(m_db).exec(qs("BEGIN IMMEDIATE"));
+    // On a team store (PostgreSQL) the rows a change starts from are locked as they are read
+    // (SELECT … FOR UPDATE) instead of the whole file.
+    m_active = m_db.isOpen() &&
+               QSqlQuery(m_db).exec(m_db.driverName() == u"QPSQL" ? qs("BEGIN") : qs("BEGIN IMMEDIATE"));
 }
 
 WriteTransaction::~WriteTransaction()

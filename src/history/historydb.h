@@ -29,7 +29,8 @@ bool migrate(QSqlDatabase& db, int schemaVersion, QString* error);
 QString sqlError(const QSqlDatabase& db);
 
 /// A write transaction that takes the file's write lock at its start (BEGIN IMMEDIATE), so what it
-/// reads cannot change before it writes; rolled back unless committed.
+/// reads cannot change before it writes; rolled back unless committed. On a team store it is a
+/// plain transaction whose reads lock the rows they depend on (FOR UPDATE).
 class WriteTransaction final
 {
     Q_DISABLE_COPY_MOVE(WriteTransaction)

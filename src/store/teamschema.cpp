@@ -30,8 +30,6 @@ QString quoted(const QString& identifier)
     return u'"' + escaped + u'"';
 }
 
-constexpr Role kRoles[] = {Role::Viewer, Role::Operator, Role::Admin};
-
 // The history file's tables at its version 7, in PostgreSQL's types: INTEGER is bigint, REAL is
 // double precision, BLOB is bytea, a rowid key an identity column (inserting needs no right on its
 // sequence). "who" columns default to the session's login.
@@ -338,63 +336,9 @@ RoleChange changeRoles(QSqlDatabase db, const QString& login, std::optional<Role
 
 } // namespace
 
-QString roleName(Role role)
-{
-    return qs("kestavo_") + roleWord(role);
-}
-
-QString roleWord(Role role)
-{
-    switch (role) {
-    case Role::Viewer:
-        return qs("viewer");
-    case Role::Operator:
-        return qs("operator");
-    case Role::Admin:
-        return qs("admin");
-    }
-    return QString();
-}
-
-std::optional<Role> roleFromWord(const QString& word)
-{
-    for (const Role role : kRoles) {
-        if (word.compare(roleWord(role), Qt::CaseInsensitive) == 0)
-            return role;
-    }
-    return std::nullopt;
-}
-
-QString roleSummary(Role role)
-{
-    switch (role) {
-    case Role::Viewer:
-        return tr("reads stations, readings, alarms and the audit log, but not the units' passwords");
-    case Role::Operator:
-        return tr("a viewer who also reads the units' passwords (so commands units), acknowledges and "
-                  "shelves alarms, and writes readings and the audit log");
-    case Role::Admin:
-        return tr("an operator who also edits stations, alarm rules, notification routes and schedules, "
-                  "and gives logins the viewer or operator role");
-    }
-    return QString();
-}
-
 int storeSchemaVersion()
 {
     return history::HistoryStore::kSchemaVersion;
-}
-
-bool isPermissionDenied(const QSqlError& error)
-{
-    return error.nativeErrorCode() == u"42501";
-}
-
-QString refusal(const QString& action, Role needed)
-{
-    return tr("The database refused: %1 needs the %2 role (%3); ask the store's administrator "
-              "(kestavo-cli store grant LOGIN %2).")
-        .arg(action, roleWord(needed), roleName(needed));
 }
 
 InitResult initialize(QSqlDatabase db)

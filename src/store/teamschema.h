@@ -22,17 +22,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "storelink/storeroles.h"
+
 namespace kestavo::store {
-
-enum class Role { Viewer, Operator, Admin };
-
-/// "kestavo_viewer", … : cluster-wide group roles, shared by every team store of one server.
-QString roleName(Role role);
-/// "viewer", "operator", "admin" as typed on the command line.
-QString roleWord(Role role);
-std::optional<Role> roleFromWord(const QString& word);
-/// What a member of the role may do, in a few words.
-QString roleSummary(Role role);
 
 /// The store's schema number: the history file's, which the store's tables mirror.
 int storeSchemaVersion();
@@ -79,10 +71,5 @@ struct StoreStatus
 
 /// Who this session is on the store, and what the store holds (reading only what a viewer may).
 StoreStatus storeStatus(QSqlDatabase db);
-
-/// True when the database refused for want of a privilege (SQLSTATE 42501).
-bool isPermissionDenied(const QSqlError& error);
-/// "… needs the operator role (kestavo_operator) …" for a refusal of `action`.
-QString refusal(const QString& action, Role needed);
 
 } // namespace kestavo::store

@@ -6,7 +6,7 @@
 
 #include "stations/stationstore.h"
 
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 
 namespace kestavo::store {
 

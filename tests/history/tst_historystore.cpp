@@ -19,8 +19,8 @@
 
 #include "history/auditlog.h"
 #include "history/historystore.h"
-#include "store/storeconnection.h"
 #include "store/teamschema.h"
+#include "storelink/storeconnection.h"
 #include "support/postgrescluster.h"
 
 using namespace kestavo::history;

@@ -5,7 +5,7 @@
 
 #include "stations/stationstore.h"
 
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 #include "store/teamstations.h"
 #include "support/teamstore.h"
 

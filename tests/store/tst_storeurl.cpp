@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "store/storeurl.h"
+#include "storelink/storeurl.h"
 
 using kestavo::store::StoreUrl;
 

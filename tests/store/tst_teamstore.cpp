@@ -11,9 +11,9 @@
 #include "cli.h"
 #include "history/historyconnection.h"
 #include "history/historystore.h"
-#include "store/storeconnection.h"
 #include "store/storenotifier.h"
 #include "store/teamschema.h"
+#include "storelink/storeconnection.h"
 #include "support/postgrescluster.h"
 
 using kestavo::testsupport::PostgresCluster;

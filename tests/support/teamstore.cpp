@@ -3,7 +3,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 #include "store/teamschema.h"
 
 namespace kestavo::testsupport {

@@ -7,9 +7,9 @@
 
 #include "clicommand.h"
 #include "store/historyimport.h"
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 #include "store/storeimport.h"
-#include "store/storeurl.h"
+#include "storelink/storeurl.h"
 #include "store/teamschema.h"
 
 namespace kestavo::cli {

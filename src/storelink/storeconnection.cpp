@@ -1,4 +1,4 @@
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 
 #include <QCoreApplication>
 #include <QSqlError>

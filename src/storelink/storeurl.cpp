@@ -1,4 +1,4 @@
-#include "store/storeurl.h"
+#include "storelink/storeurl.h"
 
 #include <arpa/inet.h>
 
@@ -13,11 +13,6 @@ namespace kestavo::store {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("kestavo::store::StoreUrl", text);
-}
-
 const QStringList& sslModes()
 {
     static const QStringList modes = {QStringLiteral("disable"),   QStringLiteral("allow"),
@@ -28,8 +23,10 @@ const QStringList& sslModes()
 
 QString passwordRefusal()
 {
-    return tr("A store address never holds a password: give it to libpq instead, in ~/.pgpass, in the "
-              "file PGPASSFILE names, or in PGPASSWORD.");
+    return QCoreApplication::translate(
+        "kestavo::store::StoreUrl",
+        "A store address never holds a password: give it to libpq instead, in ~/.pgpass, in the "
+        "file PGPASSFILE names, or in PGPASSWORD.");
 }
 
 // Percent-decoding that refuses what it cannot read back unchanged: a stray '%', an encoded NUL,
@@ -72,42 +69,62 @@ QString quotedValue(const QString& value)
 
 } // namespace
 
+bool isStoreAddress(const QString& location)
+{
+    return location.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
+}
+
 StoreUrlParse parseStoreUrl(const QString& text)
 {
     const QString example = QStringLiteral("postgresql://USER@HOST[:PORT]/DBNAME");
     if (text.trimmed().isEmpty())
-        return fail(tr("The store address is empty; write it as %1.").arg(example));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The store address is empty; write it as %1.")
+                        .arg(example));
     if (text != text.trimmed() || text.contains(QRegularExpression(QStringLiteral("\\s"))))
-        return fail(tr("The store address contains a space; write it as %1.").arg(example));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The store address contains a space; write it as %1.")
+                        .arg(example));
     QString rest;
     for (const QString& scheme : {QStringLiteral("postgresql://"), QStringLiteral("postgres://")}) {
         if (text.startsWith(scheme, Qt::CaseInsensitive))
             rest = text.mid(scheme.size());
     }
     if (rest.isNull())
-        return fail(tr("The store address must start with postgresql:// (%1).").arg(example));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The store address must start with postgresql:// (%1).")
+                        .arg(example));
     if (rest.contains(u'#'))
-        return fail(tr("The store address has a '#' part, which means nothing here; remove it."));
+        return fail(QCoreApplication::translate(
+            "kestavo::store::StoreUrl",
+            "The store address has a '#' part, which means nothing here; remove it."));
 
     StoreUrl url;
     const qsizetype slash = rest.indexOf(u'/');
     const qsizetype question = rest.indexOf(u'?');
     if (slash < 0 || (question >= 0 && question < slash))
-        return fail(tr("The store address names no database; write it as %1.").arg(example));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The store address names no database; write it as %1.")
+                        .arg(example));
     const QString authority = rest.left(slash);
     const QString pathAndQuery = rest.mid(slash + 1);
 
     const qsizetype at = authority.lastIndexOf(u'@');
     if (at < 0)
-        return fail(tr("The store address names no database login; write it as %1 (the login is also "
-                       "who the store records for every change).")
+        return fail(QCoreApplication::translate(
+                        "kestavo::store::StoreUrl",
+                        "The store address names no database login; write it as %1 (the login is also "
+                        "who the store records for every change).")
                         .arg(example));
     const QString userInfo = authority.left(at);
     if (userInfo.contains(u':'))
         return fail(passwordRefusal());
     if (userInfo.isEmpty() || !decode(userInfo, &url.user) || url.user.isEmpty())
-        return fail(tr("The database login in the store address is empty or badly encoded; write it as "
-                       "%1.")
+        return fail(QCoreApplication::translate(
+                        "kestavo::store::StoreUrl",
+                        "The database login in the store address is empty or badly encoded; write it as "
+                        "%1.")
                         .arg(example));
 
     QString hostPort = authority.mid(at + 1);
@@ -115,19 +132,26 @@ StoreUrlParse parseStoreUrl(const QString& text)
     if (hostPort.startsWith(u'[')) {
         const qsizetype close = hostPort.indexOf(u']');
         if (close < 0)
-            return fail(tr("The IPv6 address in the store address has no closing ']'."));
+            return fail(QCoreApplication::translate(
+                "kestavo::store::StoreUrl", "The IPv6 address in the store address has no closing ']'."));
         url.host = hostPort.mid(1, close - 1);
         const QString after = hostPort.mid(close + 1);
         if (!after.isEmpty() && !after.startsWith(u':'))
-            return fail(tr("After the IPv6 address in the store address only :PORT may follow."));
+            return fail(QCoreApplication::translate(
+                "kestavo::store::StoreUrl",
+                "After the IPv6 address in the store address only :PORT may follow."));
         portText = after.mid(1);
         in6_addr address{};
         if (inet_pton(AF_INET6, url.host.toLatin1().constData(), &address) != 1)
-            return fail(tr("\"%1\" in brackets is not an IPv6 address.").arg(url.host));
+            return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                    "\"%1\" in brackets is not an IPv6 address.")
+                            .arg(url.host));
         if (after.isEmpty())
             portText.clear();
         else if (portText.isEmpty())
-            return fail(tr("The port in the store address is empty; leave out the ':' for port %1.")
+            return fail(QCoreApplication::translate(
+                            "kestavo::store::StoreUrl",
+                            "The port in the store address is empty; leave out the ':' for port %1.")
                             .arg(kDefaultPostgresPort));
     } else {
         const qsizetype colon = hostPort.indexOf(u':');
@@ -135,40 +159,57 @@ StoreUrlParse parseStoreUrl(const QString& text)
         if (colon >= 0) {
             portText = hostPort.mid(colon + 1);
             if (portText.isEmpty())
-                return fail(tr("The port in the store address is empty; leave out the ':' for port %1.")
+                return fail(QCoreApplication::translate(
+                                "kestavo::store::StoreUrl",
+                                "The port in the store address is empty; leave out the ':' for port %1.")
                                 .arg(kDefaultPostgresPort));
         }
         if (url.host.isEmpty())
-            return fail(tr("The store address names no host; write it as %1.").arg(example));
+            return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                    "The store address names no host; write it as %1.")
+                            .arg(example));
         if (url.host.contains(u',') || url.host.contains(u'%'))
-            return fail(
-                tr("The store address names one host, without encoding; \"%1\" is not one.").arg(url.host));
+            return fail(QCoreApplication::translate(
+                            "kestavo::store::StoreUrl",
+                            "The store address names one host, without encoding; \"%1\" is not one.")
+                            .arg(url.host));
         if (!isHostName(url.host))
-            return fail(tr("\"%1\" is not a host name or address.").arg(url.host));
+            return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                    "\"%1\" is not a host name or address.")
+                            .arg(url.host));
     }
     if (!portText.isEmpty()) {
         static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
         const int port = portText.toInt();
         if (!digits.match(portText).hasMatch() || port < 1 || port > 65535)
-            return fail(
-                tr("The port \"%1\" in the store address is not a number from 1 to 65535.").arg(portText));
+            return fail(QCoreApplication::translate(
+                            "kestavo::store::StoreUrl",
+                            "The port \"%1\" in the store address is not a number from 1 to 65535.")
+                            .arg(portText));
         url.port = port;
     }
 
     const qsizetype q = pathAndQuery.indexOf(u'?');
     const QString path = q < 0 ? pathAndQuery : pathAndQuery.left(q);
     if (path.isEmpty())
-        return fail(tr("The store address names no database; write it as %1.").arg(example));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The store address names no database; write it as %1.")
+                        .arg(example));
     if (path.contains(u'/'))
-        return fail(
-            tr("The database name \"%1\" contains a '/'; a store address names one database.").arg(path));
+        return fail(QCoreApplication::translate(
+                        "kestavo::store::StoreUrl",
+                        "The database name \"%1\" contains a '/'; a store address names one database.")
+                        .arg(path));
     if (!decode(path, &url.database) || url.database.isEmpty())
-        return fail(tr("The database name in the store address is badly encoded."));
+        return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                "The database name in the store address is badly encoded."));
 
     if (q >= 0) {
         const QString query = pathAndQuery.mid(q + 1);
         if (query.isEmpty())
-            return fail(tr("The store address ends in '?' with no setting after it; remove the '?'."));
+            return fail(QCoreApplication::translate(
+                "kestavo::store::StoreUrl",
+                "The store address ends in '?' with no setting after it; remove the '?'."));
         QSet<QString> seen;
         for (const QString& pair : query.split(u'&')) {
             const qsizetype eq = pair.indexOf(u'=');
@@ -177,24 +218,33 @@ StoreUrlParse parseStoreUrl(const QString& text)
             if (key == u"password")
                 return fail(passwordRefusal());
             if (key != u"sslmode" && key != u"sslrootcert")
-                return fail(tr("The store address setting \"%1\" is not one this program passes on; "
-                               "sslmode and sslrootcert are.")
+                return fail(QCoreApplication::translate(
+                                "kestavo::store::StoreUrl",
+                                "The store address setting \"%1\" is not one this program passes on; "
+                                "sslmode and sslrootcert are.")
                                 .arg(key));
             if (eq < 0 || !decode(pair.mid(eq + 1), &value) || value.isEmpty())
-                return fail(tr("The store address setting %1 has no value.").arg(key));
+                return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                        "The store address setting %1 has no value.")
+                                .arg(key));
             if (seen.contains(key))
-                return fail(tr("The store address sets %1 twice.").arg(key));
+                return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                        "The store address sets %1 twice.")
+                                .arg(key));
             seen.insert(key);
             if (key == u"sslmode") {
                 if (!sslModes().contains(value))
-                    return fail(tr("sslmode \"%1\" is not one of %2.")
+                    return fail(QCoreApplication::translate("kestavo::store::StoreUrl",
+                                                            "sslmode \"%1\" is not one of %2.")
                                     .arg(value, sslModes().join(QStringLiteral(", "))));
                 url.sslMode = value;
             } else {
                 // Qt hands the connect options to libpq with every ';' made a space.
                 if (value.contains(u';'))
-                    return fail(tr("The sslrootcert path \"%1\" contains a ';', which cannot be passed "
-                                   "on; move the certificate to a path without one.")
+                    return fail(QCoreApplication::translate(
+                                    "kestavo::store::StoreUrl",
+                                    "The sslrootcert path \"%1\" contains a ';', which cannot be passed "
+                                    "on; move the certificate to a path without one.")
                                     .arg(value));
                 url.sslRootCert = value;
             }

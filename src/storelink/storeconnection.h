@@ -6,7 +6,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
-#include "store/storeurl.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::store {
 

@@ -33,6 +33,10 @@ struct StoreUrlParse
     bool ok() const { return error.isEmpty(); }
 };
 
+/// True when `location` names a store (postgresql://… or postgres://…) rather than a file; what
+/// follows the scheme is parseStoreUrl()'s to judge.
+bool isStoreAddress(const QString& location);
+
 /// Reads a store address strictly: anything this program would have to guess about is refused
 /// with a sentence saying what to write instead.
 StoreUrlParse parseStoreUrl(const QString& text);
