@@ -29,7 +29,7 @@
 #include "history/timetext.h"
 #include "historycommands.h"
 #include "stationtransfer.h"
-#include "store/storeconnection.h"
+#include "storelink/storeconnection.h"
 #include "store/teamstations.h"
 #include "unitlink.h"
 #include "valueparsers.h"
