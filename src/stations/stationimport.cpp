@@ -75,7 +75,9 @@ QString importRowProblem(const QStringList& fields, int line, QHash<QString, int
     }
     const auto first = seen.constFind(address);
     if (first != seen.cend())
-        return QStringLiteral("address %1 is listed again (first on line %2)").arg(address).arg(*first);
+        return QStringLiteral("address %1 is listed again (first on line %2)")
+            .arg(text::quoteField(address))
+            .arg(*first);
     seen.insert(address, line);
     return QString();
 }

@@ -165,7 +165,9 @@ void TestTextFiles::importRows_data()
         << QStringList{QStringLiteral("127.0.0.3"), QStringLiteral("pw"), QStringLiteral("Site"),
                        QStringLiteral("north;\x1b[2J")}
         << QStringLiteral("tags: tag '?[2J' may hold only letters, digits, '-', '_' and '/'");
-    // A huge field is quoted by its first 80 characters.
+    // A huge field is quoted by its first 80 characters, also when it is an address seen before.
+    row("huge address twice", QString(300, u'9'), QStringLiteral("Site"),
+        QStringLiteral("address %1… is listed again (first on line 2)").arg(QString(80, u'9')));
     row("huge", QStringLiteral("127.0.0.3"), QStringLiteral("\a") + QString(1 << 20, u'x'),
         QStringLiteral("description holds a control character (U+0007) at character 1: \"?%1…\"")
             .arg(QString(79, u'x')));
@@ -175,7 +177,7 @@ void TestTextFiles::importRows()
 {
     QFETCH(QStringList, fields);
     QFETCH(QString, error);
-    QHash<QString, int> seen{{QStringLiteral("127.0.0.1"), 1}};
+    QHash<QString, int> seen{{QStringLiteral("127.0.0.1"), 1}, {QString(300, u'9'), 2}};
     QCOMPARE(stations::importRowProblem(fields, 7, seen), error);
     if (error.isEmpty())
         QCOMPARE(seen.value(fields.first()), 7);
