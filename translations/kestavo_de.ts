@@ -2638,6 +2638,26 @@ Der Befehl wurde angehalten.
         <source>The station database &quot;%1&quot; has no column &quot;%2&quot;; the change was not saved.</source>
         <translation>Die Stationsdatenbank „%1“ hat keine Spalte „%2“; die Änderung wurde nicht gespeichert.</translation>
     </message>
+    <message>
+        <source>The store %1 cannot be opened: %2.</source>
+        <translation>Der Speicher %1 lässt sich nicht öffnen: %2.</translation>
+    </message>
+    <message>
+        <source>The store %1 holds no station directory (%2); set it up with kestavo-cli store init.</source>
+        <translation>Der Speicher %1 enthält kein Stationsverzeichnis (%2); richten Sie es mit kestavo-cli store init ein.</translation>
+    </message>
+    <message>
+        <source>The station directory of the store %1 was set up by a newer version of Kestavo (schema %2) and was left unchanged.</source>
+        <translation>Das Stationsverzeichnis des Speichers %1 wurde von einer neueren Kestavo-Version eingerichtet (Schema %2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The store %1 holds no station directory; set it up with kestavo-cli store init.</source>
+        <translation>Der Speicher %1 enthält kein Stationsverzeichnis; richten Sie es mit kestavo-cli store init ein.</translation>
+    </message>
+    <message>
+        <source>The station directory of the store %1 cannot be read: %2.</source>
+        <translation>Das Stationsverzeichnis des Speichers %1 lässt sich nicht lesen: %2.</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::store::StoreConnection</name>

@@ -100,6 +100,14 @@ void Session::start(const QString& stationBoxText)
                                   .arg(address));
         return;
     }
+    // On a team's store a viewer's directory holds no passwords: every frame would carry a wrong
+    // one, so nothing is sent and the message says which role would allow it.
+    if (!m_state.acquiring()) {
+        if (const QString refusal = m_store.commandRefusal(); !refusal.isEmpty()) {
+            m_prompter.inform(refusal);
+            return;
+        }
+    }
     m_received = 0;
     setSent(0);
     Q_EMIT countersChanged(false);

@@ -303,6 +303,106 @@ void StationStore::close()
     m_tags.clear();
     m_sites.clear();
     m_extrasNewer = false;
+    m_team = false;
+    m_key = QStringLiteral("rowid");
+    m_passwordsReadable = true;
+}
+
+StationStore::OpenResult StationStore::openTeam(const QSqlDatabase& store, const TeamAccess& access)
+{
+    close();
+    m_team = true;
+    m_key = quoted(kKeyColumn);
+    m_access = access;
+    m_path = access.label;
+    m_lastError.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(store, m_connection);
+        if (!db.open())
+            return fail(tr("The store %1 cannot be opened: %2.").arg(m_path, sqlError(db.lastError())));
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT part, version FROM schema_version "
+                                   "WHERE part IN ('stations', 'station_extras')"))) {
+        return fail(tr("The store %1 holds no station directory (%2); set it up with kestavo-cli store init.")
+                        .arg(m_path, sqlError(query.lastError())));
+    }
+    bool found = false;
+    while (query.next()) {
+        const int version = query.value(1).toInt();
+        if (query.value(0).toString() == u"stations") {
+            found = true;
+            if (version > kSchemaVersion)
+                return fail(tr("The station directory of the store %1 was set up by a newer version of "
+                               "Kestavo (schema %2) and was left unchanged.")
+                                .arg(m_path)
+                                .arg(version));
+        } else {
+            m_extrasNewer = version > kExtrasSchemaVersion;
+        }
+    }
+    query.finish();
+    if (!found)
+        return fail(tr("The store %1 holds no station directory; set it up with kestavo-cli store init.")
+                        .arg(m_path));
+    if (!loadRecords() || !loadExtras())
+        return fail(m_lastError);
+    m_open = true;
+    m_position = m_records.isEmpty() ? -1 : 0;
+    return {true, {}};
+}
+
+QString StationStore::commandRefusal() const
+{
+    return m_team && !m_passwordsReadable ? m_access.commandRefusal : QString();
+}
+
+// The columns this session may read, in table order. The password column of a viewer is left out
+// by name: asking for it (or for every column) would make the whole query fail.
+bool StationStore::loadTeamColumns()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral(
+            "SELECT attname, has_column_privilege('ipnumbers'::regclass, attnum, 'SELECT') FROM pg_attribute "
+            "WHERE attrelid = 'ipnumbers'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum"))) {
+        m_lastError = tr("The station directory of the store %1 cannot be read: %2.")
+                          .arg(m_path, sqlError(query.lastError()));
+        return false;
+    }
+    QStringList readable;
+    m_passwordsReadable = false;
+    const auto& canonical = columnTable().canonicalByLower;
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        if (name == kKeyColumn || !query.value(1).toBool())
+            continue;
+        readable.append(canonical.value(name.toLower(), name));
+        m_passwordsReadable = m_passwordsReadable || name == kPassword;
+    }
+    setColumns(readable);
+    return true;
+}
+
+bool StationStore::reload()
+{
+    if (!m_open)
+        return false;
+    const QString address = m_position >= 0 ? addressOf(entryAt(m_position)) : QString();
+    const QStringList columns = m_tableColumns;
+    QList<Record> records = m_records;
+    const bool readable = m_passwordsReadable;
+    if (!loadRecords() || !loadExtras()) {
+        const QString error = m_lastError;
+        setColumns(columns);
+        m_records = std::move(records);
+        m_passwordsReadable = readable;
+        m_lastError = error;
+        return false;
+    }
+    const int found = address.isEmpty() ? -1 : positionOf(address);
+    m_position = found >= 0 ? found : (m_records.isEmpty() ? -1 : 0);
+    Q_EMIT changed();
+    return true;
 }
 
 // Decides, without writing a byte, whether an existing file is a station database we may use.
@@ -451,7 +551,9 @@ bool StationStore::loadRecords()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA table_info(ipnumbers)"))) {
+    if (m_team && !loadTeamColumns())
+        return false;
+    if (!m_team && !query.exec(QStringLiteral("PRAGMA table_info(ipnumbers)"))) {
         m_lastError = tr("The station database \"%1\" cannot be read: %2.")
                           .arg(nativePath(m_path), sqlError(query.lastError()));
         return false;
@@ -460,7 +562,7 @@ bool StationStore::loadRecords()
     QSet<QString> integerColumns; // declared with INTEGER affinity: 0.0 and '0' are stored as 0
     QSet<QString> textColumns;    // TEXT affinity: whatever is written is stored as text
     const auto& canonical = columnTable().canonicalByLower;
-    while (query.next()) {
+    while (!m_team && query.next()) {
         const QString name = query.value(1).toString();
         if (name.compare(kKeyColumn, Qt::CaseInsensitive) == 0)
             continue;
@@ -472,7 +574,8 @@ bool StationStore::loadRecords()
                  type.contains(QStringLiteral("TEXT")))
             textColumns.insert(tableColumns.last());
     }
-    setColumns(tableColumns);
+    if (!m_team)
+        setColumns(tableColumns);
 
     // Most rows hold an entry, a password and perhaps the default flag and nothing else. SQLite
     // says which rows hold more (an expression over the other columns, exact as to type) and only
@@ -483,7 +586,8 @@ bool StationStore::loadRecords()
     const qsizetype flag = columnIndex(kDefault);
     QStringList selected;
     QStringList others;
-    bool wholeRows = ips < 0 || password < 0 || flag < 0;
+    // A team's store is read whole: the test below is SQLite's, and a viewer has no passwords.
+    bool wholeRows = m_team || ips < 0 || password < 0 || flag < 0;
     for (qsizetype i = 0; i < m_tableColumns.size(); ++i) {
         const QString column = quoted(m_tableColumns.at(i));
         selected.append(column);
@@ -520,8 +624,8 @@ bool StationStore::loadRecords()
     // Forward only: a cached result would hold every cell of every row once more.
     query.setForwardOnly(true);
     if (wholeRows) {
-        if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM ipnumbers ORDER BY rowid")
-                            .arg(selected.join(QStringLiteral(", ")))))
+        if (!query.exec(QStringLiteral("SELECT %1, %2 FROM ipnumbers ORDER BY %1")
+                            .arg(m_key, selected.join(QStringLiteral(", ")))))
             return failed(query);
         while (query.next()) {
             Record record;
@@ -635,6 +739,9 @@ bool StationStore::readCells(const QSqlQuery& query, int first, Record* record) 
     record->cells.clear();
     for (qsizetype i = 0; i < m_tableColumns.size(); ++i) {
         QVariant value = query.value(int(i) + first);
+        // PostgreSQL's integer flags come back as int, SQLite's as qlonglong: one type, one blank.
+        if (m_team && value.typeId() == QMetaType::Int)
+            value = QVariant(value.toLongLong());
         if (!sameValue(value, m_blanks.at(i)))
             record->cells.append({i, std::move(value)});
     }
@@ -648,11 +755,11 @@ bool StationStore::readRecord(qint64 rowId, Record* record)
     for (const QString& column : std::as_const(m_tableColumns))
         selected.append(quoted(column));
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(
-        QStringLiteral("SELECT %1 FROM ipnumbers WHERE rowid = ?").arg(selected.join(QStringLiteral(", "))));
+    query.prepare(QStringLiteral("SELECT %1 FROM ipnumbers WHERE %2 = ?")
+                      .arg(selected.join(QStringLiteral(", ")), m_key));
     query.addBindValue(rowId);
     if (!query.exec() || !query.next()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     record->rowId = rowId;
@@ -809,11 +916,45 @@ bool StationStore::commitWrite()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.commit()) {
-        failWrite(sqlError(db.lastError()));
+        failWrite(db.lastError());
         return false;
     }
     m_lastError.clear();
     return true;
+}
+
+void StationStore::failWrite(const QSqlError& error)
+{
+    if (m_team && error.nativeErrorCode() == u"42501") {
+        QSqlDatabase::database(m_connection, false).rollback();
+        m_lastError = m_access.editRefusal;
+        return;
+    }
+    failWrite(sqlError(error));
+}
+
+qint64 StationStore::insertedKey(QSqlQuery& query) const
+{
+    if (!m_team)
+        return query.lastInsertId().toLongLong();
+    return query.next() ? query.value(0).toLongLong() : -1;
+}
+
+QString StationStore::returningKey() const
+{
+    return m_team ? QStringLiteral(" RETURNING ") + m_key : QString();
+}
+
+// A number that moves whenever another program changes the directory: SQLite's count of other
+// connections' commits, or the store's own counter of station changes.
+std::optional<qint64> StationStore::changeCount() const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(m_team ? QStringLiteral("SELECT counter FROM changes WHERE name = 'stations'")
+                           : QStringLiteral("PRAGMA data_version")) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
 }
 
 void StationStore::failWrite(const QString& error)
@@ -830,6 +971,10 @@ bool StationStore::writeCurrent(const QVariantMap& changes)
     }
     QVariantMap stored;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        if (m_team && !m_passwordsReadable && it.key() == kPassword) {
+            m_lastError = m_access.editRefusal; // a viewer's copy has no password to change
+            return false;
+        }
         if (!m_tableColumns.contains(it.key())) {
             m_lastError = tr("The station database \"%1\" has no column \"%2\"; the change was not "
                              "saved.")
@@ -860,13 +1005,13 @@ bool StationStore::updateRecord(qint64 rowId, const QVariantMap& values)
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         assignments.append(quoted(it.key()) + QStringLiteral(" = ?"));
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE rowid = ?")
-                      .arg(assignments.join(QStringLiteral(", "))));
+    query.prepare(QStringLiteral("UPDATE ipnumbers SET %1 WHERE %2 = ?")
+                      .arg(assignments.join(QStringLiteral(", ")), m_key));
     for (const QVariant& value : std::as_const(values))
         query.addBindValue(value);
     query.addBindValue(rowId);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     return true;
@@ -893,15 +1038,16 @@ bool StationStore::insertRecord(const QString& ip, const QString& password, cons
         marks.append(QStringLiteral("?"));
     }
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)")
-                      .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    query.prepare(
+        QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)%3")
+            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")), returningKey()));
     for (const QVariant& value : std::as_const(values))
         query.addBindValue(value);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
-    const qint64 rowId = query.lastInsertId().toLongLong();
+    const qint64 rowId = insertedKey(query);
     query.finish();
     return readRecord(rowId, record);
 }
@@ -962,20 +1108,21 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
     QSqlQuery insert(db);
     QSqlQuery dropTags(db);
     QSqlQuery addTag(db);
-    if (!insert.prepare(QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)")
-                            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))) ||
+    if (!insert.prepare(
+            QStringLiteral("INSERT INTO ipnumbers (%1) VALUES (%2)%3")
+                .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")), returningKey())) ||
         (anyTags &&
          (!dropTags.prepare(QStringLiteral("DELETE FROM station_tags WHERE address = ?")) ||
           !addTag.prepare(QStringLiteral("INSERT INTO station_tags (address, tag) VALUES (?, ?)"))))) {
-        failWrite(sqlError(insert.lastError().isValid()     ? insert.lastError()
-                           : dropTags.lastError().isValid() ? dropTags.lastError()
-                                                            : addTag.lastError()));
+        failWrite(insert.lastError().isValid()     ? insert.lastError()
+                  : dropTags.lastError().isValid() ? dropTags.lastError()
+                                                   : addTag.lastError());
         return false;
     }
     const auto exec = [this](QSqlQuery& query) {
         if (query.exec())
             return true;
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     };
     const auto setTags = [&](const QString& address, const QStringList& tags) {
@@ -1004,7 +1151,7 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
             if (!exec(insert))
                 return false;
             Record record;
-            record.rowId = insert.lastInsertId().toLongLong();
+            record.rowId = insertedKey(insert);
             if (m_plainRows) {
                 setCell(record, ipsColumn, entry);
                 setCell(record, passwordColumn, padPassword(row.typedPassword));
@@ -1039,8 +1186,8 @@ bool StationStore::importStations(const QList<ImportRow>& rows)
             selected.append(quoted(column));
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT rowid, %1 FROM ipnumbers WHERE rowid >= ?")
-                          .arg(selected.join(QStringLiteral(", "))));
+        query.prepare(QStringLiteral("SELECT %1, %2 FROM ipnumbers WHERE %1 >= ?")
+                          .arg(m_key, selected.join(QStringLiteral(", "))));
         query.addBindValue(firstAdded);
         if (!exec(query))
             return false;
@@ -1091,10 +1238,10 @@ bool StationStore::removeAt(int position)
         return false;
 
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("DELETE FROM ipnumbers WHERE rowid = ?"));
+    query.prepare(QStringLiteral("DELETE FROM ipnumbers WHERE %1 = ?").arg(m_key));
     query.addBindValue(m_records.at(position).rowId);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
 
@@ -1106,10 +1253,10 @@ bool StationStore::removeAt(int position)
         return cell(record, defaultColumn).toInt() != 0;
     });
     if (!anyDefault) {
-        query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE rowid = ?"));
+        query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE %1 = ?").arg(m_key));
         query.addBindValue(remaining.first().rowId);
         if (!query.exec()) {
-            failWrite(sqlError(query.lastError()));
+            failWrite(query.lastError());
             return false;
         }
         setCell(remaining.first(), defaultColumn, qlonglong(1));
@@ -1149,13 +1296,13 @@ bool StationStore::setDefault(const QString& address)
 
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (!query.exec(QStringLiteral("UPDATE ipnumbers SET \"default\" = 0"))) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
-    query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE rowid = ?"));
+    query.prepare(QStringLiteral("UPDATE ipnumbers SET \"default\" = 1 WHERE %1 = ?").arg(m_key));
     query.addBindValue(m_records.at(found).rowId);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     query.finish();
@@ -1242,11 +1389,9 @@ bool StationStore::refreshExtras()
 {
     if (!m_open)
         return false;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next() ||
-        query.value(0).toLongLong() == m_dataVersion)
+    const std::optional<qint64> count = changeCount();
+    if (!count || *count == m_dataVersion)
         return false;
-    query.finish();
     return loadExtras();
 }
 
@@ -1254,12 +1399,13 @@ bool StationStore::loadExtras()
 {
     m_tags.clear();
     m_sites.clear();
+    if (const std::optional<qint64> count = changeCount())
+        m_dataVersion = *count;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
-        m_dataVersion = query.value(0).toLongLong();
     // A read-only file from before the extras has none of these tables: nothing to load.
     query.setForwardOnly(true);
-    if (query.exec(QStringLiteral("SELECT address, tag FROM station_tags ORDER BY rowid"))) {
+    if (query.exec(m_team ? QStringLiteral("SELECT address, tag FROM station_tags ORDER BY address, tag")
+                          : QStringLiteral("SELECT address, tag FROM station_tags ORDER BY rowid"))) {
         while (query.next())
             m_tags[query.value(0).toString()].append(query.value(1).toString());
     }
@@ -1286,7 +1432,7 @@ bool StationStore::writeTags(const QString& address, const QStringList& tags)
     query.prepare(QStringLiteral("DELETE FROM station_tags WHERE address = ?"));
     query.addBindValue(address);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     query.prepare(QStringLiteral("INSERT INTO station_tags (address, tag) VALUES (?, ?)"));
@@ -1294,7 +1440,7 @@ bool StationStore::writeTags(const QString& address, const QStringList& tags)
         query.addBindValue(address);
         query.addBindValue(tag);
         if (!query.exec()) {
-            failWrite(sqlError(query.lastError()));
+            failWrite(query.lastError());
             return false;
         }
     }
@@ -1308,7 +1454,7 @@ bool StationStore::writeSite(const QString& address, const StationSite& site)
     query.prepare(QStringLiteral("DELETE FROM station_sites WHERE address = ?"));
     query.addBindValue(address);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     if (site.isEmpty())
@@ -1321,7 +1467,7 @@ bool StationStore::writeSite(const QString& address, const StationSite& site)
     query.addBindValue(site.longitude ? QVariant(*site.longitude) : QVariant(QMetaType(QMetaType::Double)));
     query.addBindValue(site.zone.isNull() ? QStringLiteral("") : site.zone);
     if (!query.exec()) {
-        failWrite(sqlError(query.lastError()));
+        failWrite(query.lastError());
         return false;
     }
     return true;

@@ -2,6 +2,8 @@
 
 // The station directory: the "ipnumbers" table of the station database, cached in memory, with
 // the positional cursor every station operation and every writer of a station record relies on.
+// A desk keeps it in an SQLite file; a team in its store (PostgreSQL), where the database decides
+// who may read the units' passwords and who may change the directory.
 
 #include <optional>
 #include <utility>
@@ -14,6 +16,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 #include "stations/stationextras.h"
@@ -42,6 +46,30 @@ public:
     // database at `path`. A file that cannot be used is never written to: the store then stays
     // empty, every write fails, and the result says why.
     OpenResult open(const QString& path);
+    // What a team's store says instead of a bare refusal, each one sentence naming the role needed.
+    struct TeamAccess
+    {
+        QString label;          // the store's address, named in messages where a desk names its file
+        QString editRefusal;    // the database refused a change to the directory
+        QString commandRefusal; // this session may not read the units' passwords
+    };
+    // Reads the directory of a team's store over a connection of its own, made like `store` (whose
+    // password libpq finds again). Only the columns this session may read are asked for: a
+    // viewer's copy has no passwords at all, and commandRefusal() then says why no unit may be
+    // commanded. Changes go to the store, which refuses them unless the session's role allows.
+    OpenResult openTeam(const QSqlDatabase& store, const TeamAccess& access);
+    bool isTeam() const { return m_team; }
+    // Empty when this directory holds the units' passwords; otherwise why no command may be sent.
+    QString commandRefusal() const;
+    // True when the last change failed because the store refused it to this session's role.
+    bool lastErrorIsRefusal() const
+    {
+        return m_team && !m_lastError.isEmpty() && m_lastError == m_access.editRefusal;
+    }
+    // Reads the whole directory again (another program changed it), keeping the cursor on the same
+    // station where it still exists; false with lastError() when it cannot be read.
+    bool reload();
+
     // How long open() waits for another program's lock on the file before it says so (2 s).
     void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
     void close();
@@ -169,6 +197,11 @@ private:
     bool beginWrite();
     bool commitWrite();
     void failWrite(const QString& error);
+    void failWrite(const QSqlError& error);
+    qint64 insertedKey(QSqlQuery& query) const;
+    QString returningKey() const;
+    std::optional<qint64> changeCount() const;
+    bool loadTeamColumns();
     void positionOnShownStation();
     bool prepareExtras();
     bool loadExtras();
@@ -199,6 +232,10 @@ private:
     QHash<QString, StationSite> m_sites;
     bool m_extrasNewer = false;
     qint64 m_dataVersion = -1; // SQLite's count of commits by other connections, when extras were read
+    bool m_team = false;
+    QString m_key = QStringLiteral("rowid"); // a team's table has no rowid: its own "_seq" orders it
+    TeamAccess m_access;
+    bool m_passwordsReadable = true;
 };
 
 } // namespace kestavo::stations
