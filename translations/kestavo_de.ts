@@ -1138,6 +1138,21 @@ Die Liste trotzdem senden?</translation>
         <source>Audit log</source>
         <translation>Prüfprotokoll</translation>
     </message>
+    <message>
+        <source>A team&apos;s store, postgresql://USER@HOST[:PORT]/DBNAME (remembered for the next start), or &quot;none&quot; to forget the remembered one.</source>
+        <translation>Der Speicher eines Teams, postgresql://USER@HOST[:PORT]/DBNAME (für den nächsten Start gemerkt), oder &quot;none&quot;, um den gemerkten zu vergessen.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::app::ConsoleTeam</name>
+    <message>
+        <source>Store connection</source>
+        <translation>Verbindung zum Speicher</translation>
+    </message>
+    <message>
+        <source>Store unreachable since %1</source>
+        <translation>Speicher nicht erreichbar seit %1</translation>
+    </message>
 </context>
 <context>
     <name>kestavo::automation</name>
@@ -2660,6 +2675,64 @@ Der Befehl wurde angehalten.
     </message>
 </context>
 <context>
+    <name>kestavo::store</name>
+    <message>
+        <source>unknown database error</source>
+        <translation>unbekannter Datenbankfehler</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is one of the store&apos;s group roles, not a login; name a person&apos;s or a program&apos;s login.</source>
+        <translation>&quot;%1&quot; ist eine Gruppenrolle des Speichers, keine Anmeldung; nennen Sie die Anmeldung einer Person oder eines Programms.</translation>
+    </message>
+    <message>
+        <source>There is no login &quot;%1&quot; on this PostgreSQL server; create it first (createuser --pwprompt %1, as a role with CREATEROLE).</source>
+        <translation>Auf diesem PostgreSQL-Server gibt es keine Anmeldung &quot;%1&quot;; legen Sie sie zuerst an (createuser --pwprompt %1, als Rolle mit CREATEROLE).</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a role that cannot log in; give the role to a login instead.</source>
+        <translation>&quot;%1&quot; ist eine Rolle, die sich nicht anmelden kann; geben Sie die Rolle stattdessen einer Anmeldung.</translation>
+    </message>
+    <message>
+        <source>The database refused: giving or taking the admin role needs the store&apos;s owner (the login that ran store init, with CREATEROLE).</source>
+        <translation>Die Datenbank hat abgelehnt: Die Admin-Rolle geben oder nehmen darf nur der Eigentümer des Speichers (die Anmeldung, die store init ausgeführt hat, mit CREATEROLE).</translation>
+    </message>
+    <message>
+        <source>Changing the role of a login</source>
+        <translation>Das Ändern der Rolle einer Anmeldung</translation>
+    </message>
+    <message>
+        <source>The database refused: store init needs the database&apos;s owner (the login that ran it first), with the right to create roles (CREATEROLE).</source>
+        <translation>Die Datenbank hat abgelehnt: store init braucht den Eigentümer der Datenbank (die Anmeldung, die es zuerst ausgeführt hat) mit dem Recht, Rollen anzulegen (CREATEROLE).</translation>
+    </message>
+    <message>
+        <source>The store has a schema_version table without the history&apos;s number: %1.</source>
+        <translation>Der Speicher hat eine Tabelle schema_version ohne die Nummer des Verlaufs: %1.</translation>
+    </message>
+    <message>
+        <source>no row</source>
+        <translation>keine Zeile</translation>
+    </message>
+    <message>
+        <source>The store was set up by a newer version of Kestavo (schema %1; this one knows %2) and was left unchanged.</source>
+        <translation>Der Speicher wurde von einer neueren Kestavo-Version eingerichtet (Schema %1; diese kennt %2) und blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>The database refused (%1): store init needs the database&apos;s owner, with the right to create roles (CREATEROLE).</source>
+        <translation>Die Datenbank hat abgelehnt (%1): store init braucht den Eigentümer der Datenbank mit dem Recht, Rollen anzulegen (CREATEROLE).</translation>
+    </message>
+    <message>
+        <source>Reading the store</source>
+        <translation>Das Lesen des Speichers</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::HistoryImport</name>
+    <message>
+        <source>Copying a desk&apos;s alarms and audit log keeps the names in them, which only the store&apos;s owner (the login that ran store init) may write; run the import as the owner.</source>
+        <translation>Beim Kopieren der Alarme und des Prüfprotokolls eines Arbeitsplatzes bleiben die Namen darin erhalten, die nur der Eigentümer des Speichers (die Anmeldung, die store init ausgeführt hat) schreiben darf; führen Sie den Import als Eigentümer aus.</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::store::StoreConnection</name>
     <message>
         <source>The PostgreSQL driver of Qt SQL is not installed, so the store %1 cannot be reached; install the package libqt6sql6-psql.</source>
@@ -2668,6 +2741,24 @@ Der Befehl wurde angehalten.
     <message>
         <source>The store %1 cannot be opened: %2</source>
         <translation>Der Team-Speicher %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::StoreImport</name>
+    <message>
+        <source>Importing stations</source>
+        <translation>Das Importieren von Stationen</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::StoreNotifier</name>
+    <message>
+        <source>The store&apos;s connection cannot listen for changes.</source>
+        <translation>Die Verbindung zum Speicher kann nicht auf Änderungen warten.</translation>
+    </message>
+    <message>
+        <source>The store refused to report changes on %1: %2</source>
+        <translation>Der Speicher meldet keine Änderungen auf %1: %2</translation>
     </message>
 </context>
 <context>
@@ -2770,6 +2861,13 @@ Der Befehl wurde angehalten.
     </message>
 </context>
 <context>
+    <name>kestavo::store::StoreWatch</name>
+    <message>
+        <source>The store %1 does not answer: %2</source>
+        <translation>Der Speicher %1 antwortet nicht: %2</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::store::TeamSchema</name>
     <message>
         <source>reads stations, readings, alarms and the audit log, but not the units&apos; passwords</source>
@@ -2786,6 +2884,17 @@ Der Befehl wurde angehalten.
     <message>
         <source>The database refused: %1 needs the %2 role (%3); ask the store&apos;s administrator (kestavo-cli store grant LOGIN %2).</source>
         <translation>Die Datenbank hat abgelehnt: %1 braucht die Rolle %2 (%3); fragen Sie den Verwalter des Team-Speichers (kestavo-cli store grant LOGIN %2).</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::store::TeamStations</name>
+    <message>
+        <source>Changing the station directory</source>
+        <translation>Das Ändern des Stationsverzeichnisses</translation>
+    </message>
+    <message>
+        <source>Commanding a unit</source>
+        <translation>Das Steuern eines Geräts</translation>
     </message>
 </context>
 <context>

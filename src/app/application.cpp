@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPointer>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -20,6 +21,7 @@
 
 #include "app/consolealarms.h"
 #include "app/consoleschedules.h"
+#include "app/consoleteam.h"
 #include "app/demo.h"
 #include "app/dialogs.h"
 #include "app/fleetwiring.h"
@@ -47,6 +49,8 @@
 #include "platform/resourcepaths.h"
 #include "platform/systemnotifier.h"
 #include "platform/systemtrayicon.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::app {
 
@@ -87,7 +91,14 @@ Application::Options Application::parse(const QStringList& arguments)
     const QCommandLineOption history(
         qs("history"), qs("History file, or \"none\" (default: history.db beside the station database)."),
         qs("FILE"));
-    parser.addOptions({db, port, demo, connect, demoFleet, history});
+    const QCommandLineOption store(
+        qs("store"),
+        QCoreApplication::translate(
+            "kestavo::app::Application",
+            "A team's store, postgresql://USER@HOST[:PORT]/DBNAME (remembered for the "
+            "next start), or \"none\" to forget the remembered one."),
+        qs("URL"));
+    parser.addOptions({db, port, demo, connect, demoFleet, history, store});
     Options options;
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
@@ -107,6 +118,24 @@ Application::Options Application::parse(const QStringList& arguments)
     options.demo = parser.isSet(demo);
     options.connect = parser.isSet(connect);
     options.history = parser.value(history);
+    // A store named on the command line is remembered; without one (and without --db or --demo,
+    // which name a desk's own file) the console goes back to the store it was on last time.
+    if (parser.isSet(store)) {
+        options.store = parser.value(store);
+        if (options.store == qs("none")) {
+            QSettings().remove(kStoreKey);
+            options.store.clear();
+        } else if (const store::StoreUrlParse parsed = store::parseStoreUrl(options.store); !parsed.ok()) {
+            options.error = parsed.error;
+        } else {
+            options.store = parsed.url.toString();
+            QSettings().setValue(kStoreKey, options.store);
+        }
+    } else if (!parser.isSet(db) && !parser.isSet(demo)) {
+        options.store = QSettings().value(kStoreKey).toString();
+        if (!store::parseStoreUrl(options.store).ok())
+            options.store.clear();
+    }
     const int fleetUnits = parser.value(demoFleet).toInt(&ok);
     if (!ok || fleetUnits < 0 || fleetUnits > 1000)
         options.error =
@@ -137,6 +166,7 @@ Application::~Application()
     // Dialogs hold references into the context: close them before it goes.
     if (m_mainForm)
         core::MainForm::unloadAllForms(m_mainForm.get());
+    m_team.reset();
     m_mainForm.reset();
     m_fleet.reset();
     m_historyRecorder.reset();
@@ -163,7 +193,17 @@ void Application::openHistory(const QString& stationDatabase)
     };
     auto history = std::make_unique<history::HistoryStore>();
     QObject::connect(history.get(), &history::HistoryStore::recordingChanged, label, show);
-    const auto opened = history->open(path);
+    history::HistoryStore::OpenResult opened;
+    if (m_team && m_options.history.isEmpty()) {
+        // The session's readings go to the team's store, over a connection the history makes alike.
+        store::StoreConnection connection;
+        if (connection.open(m_team->url(), qs("kestavo")))
+            opened = history->openStore(connection.db());
+        else
+            opened.error = connection.error();
+    } else {
+        opened = history->open(path);
+    }
     if (!opened.ok) {
         // The console works without its history; the message stays in the status bar. (The store
         // logs what happens once it is open.)
@@ -239,10 +279,7 @@ bool Application::start()
     m_alarms->registerWindows(*m_dialogs);
     unitbackup::registerRolloutWindow(*m_dialogs, *m_files, &m_alarms->recorder());
     if (m_options.history != qs("none")) {
-        schedulewindows::registerSchedulesWindow(*m_dialogs, [this] {
-            return m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path())
-                                               : m_options.history;
-        });
+        schedulewindows::registerSchedulesWindow(*m_dialogs, [this] { return historyLocation(); });
     }
     m_alarms->attachFleet(m_fleet->poller());
     alarmwindows::AlarmSummaryLabel* summary = m_alarms->createSummary(m_mainForm.get());
@@ -253,9 +290,16 @@ bool Application::start()
         [this] { return alarmwindows::mayExitWithAlarms(m_alarms->engine(), *m_prompter); });
 
     m_mainForm->show();
-    const auto opened = m_store->open(path);
-    if (!opened.ok)
-        m_prompter->inform(opened.error +
+    QString problem;
+    if (!m_options.store.isEmpty()) {
+        m_team =
+            std::make_unique<ConsoleTeam>(store::parseStoreUrl(m_options.store).url, *m_store, *m_mainForm);
+        problem = m_team->openStations();
+    } else if (const auto opened = m_store->open(path); !opened.ok) {
+        problem = opened.error;
+    }
+    if (!problem.isEmpty())
+        m_prompter->inform(problem +
                            QCoreApplication::translate("kestavo::app::Application",
                                                        " The station list stays empty until this is fixed."));
     m_mainForm->loadStations();
@@ -265,6 +309,16 @@ bool Application::start()
     return true;
 }
 
+// The history file, or on a team's store the store itself (unless --history names a file).
+QString Application::historyLocation() const
+{
+    if (!m_options.history.isEmpty())
+        return m_options.history;
+    if (!m_options.store.isEmpty())
+        return m_options.store;
+    return history::defaultHistoryPath(m_store->path());
+}
+
 void Application::startBackground()
 {
     // Eight sizes of PNG to decode: the window manager takes the icon as well a moment later.
@@ -272,8 +326,9 @@ void Application::startBackground()
     openHistory(m_store->path());
     m_fleet->reloadStations();
     if (m_options.history != qs("none")) {
-        const QString historyPath =
-            m_options.history.isEmpty() ? history::defaultHistoryPath(m_store->path()) : m_options.history;
+        const QString historyPath = historyLocation();
+        if (m_team)
+            m_alarms->followNotices();
         if (const QString problem = m_alarms->open(historyPath); !problem.isEmpty()) {
             m_prompter->inform(problem + QCoreApplication::translate(
                                              "kestavo::app::Application",
@@ -314,6 +369,11 @@ void Application::startBackground()
                              QCoreApplication::translate("kestavo::app::Application", "Alarm sounds"));
                          m_mainForm->statusBar()->addPermanentWidget(label);
                      });
+
+    if (m_team) {
+        m_team->setAlarms(m_alarms.get());
+        m_team->start();
+    }
 
     if ((m_options.connect || m_options.demo) && m_store->count() > 0)
         m_session->start(m_mainForm->stationBoxText());

@@ -37,6 +37,7 @@ namespace kestavo::app {
 
 class ConsoleAlarms;
 class ConsoleSchedules;
+class ConsoleTeam;
 class FleetWiring;
 
 /// Owns everything the console needs for its run and hands it to the main window and the dialogs.
@@ -51,9 +52,12 @@ public:
         bool connect = false; // --connect
         int demoFleet = 0;    // --demo-fleet N: N more simulated units on their own addresses
         QString history;      // --history FILE|none; empty: history.db beside the station database
+        QString store;        // --store URL, or the store remembered from the last run; empty: none
         QString error;        // set when the command line could not be read
     };
     static Options parse(const QStringList& arguments);
+    /// Where the console remembers the last store it was started on.
+    static inline const QString kStoreKey = QStringLiteral("team/store");
 
     explicit Application(const Options& options);
     ~Application();
@@ -92,6 +96,8 @@ private:
     std::unique_ptr<core::MainForm> m_mainForm;
     QLabel* m_historyStatus = nullptr; // in the main window's status bar, while recording is stopped
     std::unique_ptr<Demo> m_demo;
+    std::unique_ptr<ConsoleTeam> m_team; // on a team's store only
+    QString historyLocation() const;
 };
 
 } // namespace kestavo::app

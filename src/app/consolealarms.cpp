@@ -98,8 +98,10 @@ QString ConsoleAlarms::open(const QString& historyPath)
         return m_audit->error();
     if (!m_leases->open(historyPath))
         return m_leases->error();
+    m_location = historyPath;
     m_engine->load();
-    m_sync.start();
+    if (!m_notices)
+        m_sync.start();
     openNotifier(historyPath);
     return {};
 }
@@ -151,6 +153,24 @@ void ConsoleAlarms::openNotifier(const QString& historyPath)
         m_store.refreshExtras();
         return m_store.addressesWithTag(tag);
     };
+}
+
+void ConsoleAlarms::followNotices()
+{
+    m_notices = true;
+    m_sync.stop();
+}
+
+void ConsoleAlarms::reconnect()
+{
+    if (m_location.isEmpty())
+        return;
+    const bool ok = m_journal->open(m_location) && m_audit->open(m_location) && m_leases->open(m_location) &&
+                    (!m_notifyStore || m_notifyStore->open(m_location));
+    if (!ok)
+        qWarning("The alarms' store could not be opened again: %s",
+                 qPrintable(m_journal->error() + m_audit->error() + m_leases->error()));
+    m_engine->syncFromJournal();
 }
 
 void ConsoleAlarms::attachFleet(fleet::FleetPoller& poller)

@@ -74,6 +74,13 @@ public:
     /// Opens the alarm and audit tables of the history file; the error sentence when it cannot.
     QString open(const QString& historyPath);
 
+    /// On a team's store the store's change notices say when to read alarms and rules again: the
+    /// change counter is no longer polled.
+    void followNotices();
+    /// Opens the alarm, audit and lease tables again over new connections (the store came back
+    /// after its sessions ended) and reads what changed meanwhile.
+    void reconnect();
+
     /// Every report and link state of the fleet poller goes to the engine too, like the session's.
     void attachFleet(fleet::FleetPoller& poller);
 
@@ -108,6 +115,8 @@ private:
     std::unique_ptr<notify::NotifyStore> m_notifyStore;
     std::unique_ptr<notify::Notifier> m_notifier;
     QTimer m_sync;
+    QString m_location; // the history file or the store address open() was given
+    bool m_notices = false;
 };
 
 } // namespace kestavo::app

@@ -388,6 +388,15 @@ bool StationStore::reload()
     if (!m_open)
         return false;
     const QString address = m_position >= 0 ? addressOf(entryAt(m_position)) : QString();
+    if (m_team) {
+        // A store that was restarted ended this session: a new one is made alike.
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (QSqlQuery ping(db); !ping.exec(QStringLiteral("SELECT 1"))) {
+            ping.finish();
+            db.close();
+            db.open();
+        }
+    }
     const QStringList columns = m_tableColumns;
     QList<Record> records = m_records;
     const bool readable = m_passwordsReadable;

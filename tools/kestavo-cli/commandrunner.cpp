@@ -29,6 +29,8 @@
 #include "history/timetext.h"
 #include "historycommands.h"
 #include "stationtransfer.h"
+#include "storelink/storeconnection.h"
+#include "store/teamstations.h"
 #include "unitlink.h"
 #include "valueparsers.h"
 
@@ -141,6 +143,8 @@ int CommandRunner::run()
     case CommandKind::Fleet: {
         if (const int code = openDatabase(false); code != ExitDone)
             return code;
+        if (const QString refusal = m_store->commandRefusal(); !refusal.isEmpty())
+            return fail(ExitRefused, refusal);
         FleetCommand fleet(m_command, m_out, m_err, m_env);
         return fleet.run(*m_store);
     }
@@ -149,6 +153,8 @@ int CommandRunner::run()
     case CommandKind::Rollout:
         if (const int code = openDatabase(false); code != ExitDone)
             return code;
+        if (const QString refusal = m_store->commandRefusal(); !refusal.isEmpty())
+            return fail(ExitRefused, refusal);
         return runFleetOperation(m_command, *m_store, m_out, m_err, m_env);
     default:
         break;
@@ -158,8 +164,8 @@ int CommandRunner::run()
         return code;
     // Only what changes a unit is audited; reading one never creates or touches the history file.
     const bool audited = !readsOnly(m_command.kind);
-    if (audited)
-        startAudit();
+    if (audited && !startAudit())
+        return ExitRefused;
     const int code = runUnitCommand();
     if (audited)
         finishAudit();
@@ -238,6 +244,8 @@ QString CommandRunner::databasePath() const
 
 int CommandRunner::openDatabase(bool createWhenMissing)
 {
+    if (teamMode())
+        return openTeamDirectory();
     const QString path = databasePath();
     if (!createWhenMissing && !QFileInfo::exists(path)) {
         return fail(ExitDatabase,
@@ -250,6 +258,30 @@ int CommandRunner::openDatabase(bool createWhenMissing)
     if (!opened.ok)
         return fail(ExitDatabase, opened.error);
     return ExitDone;
+}
+
+// The team's directory, as this login may read it; the store, not a file, is then named in every
+// message.
+int CommandRunner::openTeamDirectory()
+{
+    const store::StoreUrlParse parsed = store::parseStoreUrl(m_command.storeUrl);
+    if (!parsed.ok())
+        return fail(ExitUsage, parsed.error);
+    m_storeConnection = std::make_unique<store::StoreConnection>();
+    if (!m_storeConnection->open(parsed.url, QStringLiteral("kestavo-cli")))
+        return fail(ExitDatabase, m_storeConnection->error());
+    m_store = std::make_unique<stations::StationStore>();
+    if (const stations::StationStore::OpenResult opened =
+            store::openTeamStations(*m_store, *m_storeConnection);
+        !opened.ok)
+        return fail(ExitDatabase, opened.error);
+    return ExitDone;
+}
+
+// A change the team's store refused for want of a role is a refusal (exit 1), as the unit's are.
+int CommandRunner::refusedOrFailed()
+{
+    return fail(m_store->lastErrorIsRefusal() ? ExitRefused : ExitDatabase, m_store->lastError());
 }
 
 int CommandRunner::listStations()
@@ -358,7 +390,7 @@ int CommandRunner::changeStationExtras()
                    .arg(address, tags.isEmpty() ? QStringLiteral("(none)") : tags.join(QStringLiteral(", ")));
     }
     if (!ok)
-        return fail(ExitDatabase, m_store->lastError());
+        return refusedOrFailed();
     return done(said, {{QStringLiteral("address"), address},
                        {QStringLiteral("tags"), QJsonArray::fromStringList(m_store->tagsOf(address))}});
 }
@@ -369,7 +401,7 @@ int CommandRunner::addStation()
         return code;
     const Command& c = m_command;
     if (!m_store->add(c.stationAddress, c.stationPassword, c.stationDescription))
-        return fail(ExitDatabase, m_store->lastError());
+        return refusedOrFailed();
     const QString address = stations::trimSpaces(c.stationAddress);
     return done(
         QStringLiteral("added %1 \"%2\" to %3").arg(address, c.stationDescription, m_store->path()),
@@ -394,7 +426,7 @@ int CommandRunner::removeStation()
         break;
     }
     if (!m_store->removeAt(position))
-        return fail(ExitDatabase, m_store->lastError());
+        return refusedOrFailed();
     return done(QStringLiteral("removed %1 from %2").arg(address, m_store->path()),
                 {{QStringLiteral("address"), address}});
 }
@@ -409,7 +441,7 @@ int CommandRunner::setDefaultStation()
             return fail(ExitDatabase, QStringLiteral("%1 is not in the station database \"%2\": %3")
                                           .arg(address, m_store->path(), stations::kNotFound));
         }
-        return fail(ExitDatabase, m_store->lastError());
+        return refusedOrFailed();
     }
     return done(QStringLiteral("%1 is now the default station in %2").arg(address, m_store->path()),
                 {{QStringLiteral("address"), address}});
@@ -420,12 +452,26 @@ int CommandRunner::setDefaultStation()
 int CommandRunner::prepareUnit()
 {
     const Command& c = m_command;
-    if (c.options.password) {
-        m_password = latin1(stations::padPassword(*c.options.password));
-        readRecordQuietly();
-    } else {
+    if (teamMode()) {
+        // On a team's store the store decides who commands units, --password or not: the audit
+        // record this command owes can only be written by a role that may.
         if (const int code = openDatabase(false); code != ExitDone)
             return code;
+        if (const QString refusal = m_store->commandRefusal(); !refusal.isEmpty())
+            return fail(ExitRefused, refusal);
+    }
+    if (c.options.password) {
+        m_password = latin1(stations::padPassword(*c.options.password));
+        if (!teamMode())
+            readRecordQuietly();
+        else if (const int position = m_store->findAddress(c.unit); position >= 0)
+            m_rangeFlags = {m_store->valueAt(position, QStringLiteral("JP6")).toInt(),
+                            m_store->valueAt(position, QStringLiteral("JP7")).toInt()};
+    } else {
+        if (!m_store) {
+            if (const int code = openDatabase(false); code != ExitDone)
+                return code;
+        }
         const int position = m_store->findAddress(c.unit);
         if (position < 0) {
             return fail(ExitDatabase,
@@ -480,14 +526,22 @@ bool CommandRunner::send(const std::string& frame)
 // Every unit-changing frame this run sends becomes one record in the history file's audit log,
 // with the unit's answer. A history file that cannot be written is reported, not fatal: the
 // operator asked for the command, not for the log.
-void CommandRunner::startAudit()
+bool CommandRunner::startAudit()
 {
     m_description = stationDescription();
     m_auditLog = std::make_unique<history::AuditLog>();
-    const QString path = historyPath(m_command, m_env);
-    if (!m_auditLog->open(path))
+    const QString location = teamMode() ? m_command.storeUrl : historyPath(m_command, m_env);
+    if (!m_auditLog->open(location)) {
+        // A team's audit log is the team's record of who commanded what: without it, no command.
+        if (teamMode()) {
+            fail(ExitRefused,
+                 QStringLiteral("the audit log on the store cannot be written, so nothing was sent: %1")
+                     .arg(m_auditLog->error()));
+            return false;
+        }
         note(QStringLiteral("the audit log cannot be written, so this command goes unrecorded: %1")
                  .arg(m_auditLog->error()));
+    }
     alarms::AuditRecorder::Options options;
     options.program = QStringLiteral("CLI");
     // With --no-verify the unit was not asked to confirm anything: finishAudit() closes what is still
@@ -499,6 +553,7 @@ void CommandRunner::startAudit()
     m_recorder = std::make_unique<alarms::AuditRecorder>(m_auditLog.get(), options);
     m_link->setReceiveObserver(
         [this](const QByteArray& datagram) { m_recorder->replyReceived(m_command.unit, datagram); });
+    return true;
 }
 
 // A command that did not wait for its answer (--no-verify) still gets it recorded: read what the

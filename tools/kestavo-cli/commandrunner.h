@@ -27,6 +27,9 @@ class StationStore;
 namespace kestavo::history {
 class AuditLog;
 }
+namespace kestavo::store {
+class StoreConnection;
+}
 namespace kestavo::alarms {
 class AuditRecorder;
 }
@@ -57,6 +60,9 @@ private:
     // ---- station database ----------------------------------------------------------------
     QString databasePath() const;
     int openDatabase(bool createWhenMissing);
+    bool teamMode() const { return !m_command.storeUrl.isEmpty(); }
+    int openTeamDirectory();
+    int refusedOrFailed();
     int listStations();
     int addStation();
     int changeStationExtras();
@@ -68,7 +74,7 @@ private:
     int prepareUnit();
     int runUnitCommand();
     void readRecordQuietly();
-    void startAudit();
+    bool startAudit();
     void finishAudit();
     QString stationDescription() const;
     bool send(const std::string& frame);
@@ -129,6 +135,7 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     const CliEnvironment& m_env;
+    std::unique_ptr<store::StoreConnection> m_storeConnection; // team mode: the directory's store
     std::unique_ptr<stations::StationStore> m_store;
     std::unique_ptr<UnitLink> m_link;
     std::unique_ptr<CliUnitTransport> m_transport;

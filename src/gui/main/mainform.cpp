@@ -461,6 +461,11 @@ void MainForm::refillStations()
     m_stationBar->refill();
 }
 
+void MainForm::refreshStations()
+{
+    m_stationBar->refreshKeepingChoice();
+}
+
 void MainForm::applyStationDisplay()
 {
     m_readoutPanel->applyStationDisplay();

@@ -69,6 +69,8 @@ public:
     bool startStation(const QString& address);
     /// Rebuilds the list after an addition or removal and positions on the station box's address.
     void refillStations();
+    /// The station list read again from the store; the chosen station stays chosen.
+    void refreshStations();
     /// Applies the current record's view flags and channel titles.
     void applyStationDisplay();
 

@@ -202,6 +202,20 @@ void StationBar::refill()
     showRecord();
 }
 
+void StationBar::refreshKeepingChoice()
+{
+    const QString address = stations::addressOf(m_box->currentText());
+    const int position = address.isEmpty() ? -1 : m_ctx.store.positionOf(address);
+    if (position < 0) {
+        refill();
+        return;
+    }
+    fill();
+    m_box->setEditText(m_ctx.store.entryAt(position));
+    m_ctx.store.findAddress(address);
+    showRecord();
+}
+
 void StationBar::setDefaultStation()
 {
     m_ctx.session.stop();

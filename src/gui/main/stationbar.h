@@ -39,6 +39,9 @@ public:
     bool startStation(const QString& address);
     /// Rebuilds the list after an addition or removal and positions on the station box's address.
     void refill();
+    // Another program changed the directory (a team's store): the list follows, the station in the
+    // box stays chosen while it exists.
+    void refreshKeepingChoice();
     /// Stops listening to the station box. Called when the window goes: the editable box reports
     /// "activated" when it loses the focus on its way out.
     void detach();
