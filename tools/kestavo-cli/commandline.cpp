@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "commands/clicommand.h"
+#include "storelink/storeurl.h"
 #include "valueparsers.h"
 
 namespace kestavo::cli {
@@ -447,6 +448,27 @@ std::variant<Command, UsageError> parseArguments(const QStringList& givenArgumen
         return *error;
     if (auto error = parseFormat(own, table, *definition, &command))
         return *error;
+    if (own.isSet(QStringLiteral("store"))) {
+        // A command that would quietly use the desk's files instead would look like it used the
+        // team's store: it is refused until it can use the store.
+        const bool takesStore =
+            (talksToUnit(command.kind) && command.kind != CommandKind::RelayTag &&
+             command.kind != CommandKind::ScriptRunTag && command.kind != CommandKind::Rollout) ||
+            (command.kind >= CommandKind::StoreInit && command.kind <= CommandKind::StoreStatus) ||
+            command.kind == CommandKind::StationsList || command.kind == CommandKind::StationsAdd ||
+            command.kind == CommandKind::StationsRemove || command.kind == CommandKind::StationsDefault ||
+            command.kind == CommandKind::StationsTag || command.kind == CommandKind::StationsUntag ||
+            command.kind == CommandKind::StationsSet || command.kind == CommandKind::StationsImport ||
+            command.kind == CommandKind::StationsExport;
+        if (!takesStore)
+            return UsageError{word,
+                              QStringLiteral("--store is not taken by %1 yet; it works on the desk's files "
+                                             "only")
+                                  .arg(commandLabel(command.kind))};
+        command.storeUrl = own.value(QStringLiteral("store"));
+        if (const store::StoreUrlParse parsed = store::parseStoreUrl(command.storeUrl); !parsed.ok())
+            return UsageError{word, parsed.error};
+    }
     return command;
 }
 

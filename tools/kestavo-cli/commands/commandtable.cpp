@@ -7,14 +7,22 @@ namespace kestavo::cli {
 
 QList<CommandDefinition> commandTable()
 {
-    return {
-        stationsCommand(), fleetCommandDefinition(), statusCommand(),   watchCommand(),        relayCommand(),
-        scriptsCommand(),  scriptCommand(),    timerCommand(),    ioCommand(),           tempCommand(),
-        nameCommand(),     passwordCommand(),  allowCommand(),    httpCommand(),         snmpCommand(),
-        setIpCommand(),    setMacCommand(),    boardCommand(),    boardScriptsCommand(), boardScriptCommand(),
-        backupCommand(),   diffCommand(),      restoreCommand(),  rolloutCommand(),      historyCommand(),
-        notifyCommand(),   alarmsCommand(),    auditCommand(),    scheduleCommand(),     sunCommand(),
-        storeCommand()};
+    return {stationsCommand(),     fleetCommandDefinition(),
+            statusCommand(),       watchCommand(),
+            relayCommand(),        scriptsCommand(),
+            scriptCommand(),       timerCommand(),
+            ioCommand(),           tempCommand(),
+            nameCommand(),         passwordCommand(),
+            allowCommand(),        httpCommand(),
+            snmpCommand(),         setIpCommand(),
+            setMacCommand(),       boardCommand(),
+            boardScriptsCommand(), boardScriptCommand(),
+            backupCommand(),       diffCommand(),
+            restoreCommand(),      rolloutCommand(),
+            historyCommand(),      notifyCommand(),
+            alarmsCommand(),       auditCommand(),
+            scheduleCommand(),     sunCommand(),
+            storeCommand()};
 }
 
 QList<QCommandLineOption> globalOptions()
@@ -30,6 +38,10 @@ QList<QCommandLineOption> globalOptions()
                QStringLiteral("history file with the readings, the alarms and the audit log (default: "
                               "history.db beside the station database); fleet records into it"),
                QStringLiteral("FILE")),
+        option({QStringLiteral("store")},
+               QStringLiteral("a team's store, postgresql://USER@HOST[:PORT]/DBNAME: the stations, their "
+                              "passwords and the audit log come from it instead of the files"),
+               QStringLiteral("URL")),
         option({QStringLiteral("port")}, QStringLiteral("the unit's UDP port (default 7)"),
                QStringLiteral("N")),
         option({QStringLiteral("timeout")}, QStringLiteral("how long to wait for each answer (default 2000)"),

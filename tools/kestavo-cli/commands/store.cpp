@@ -7,10 +7,10 @@
 
 #include "clicommand.h"
 #include "store/historyimport.h"
-#include "storelink/storeconnection.h"
 #include "store/storeimport.h"
-#include "storelink/storeurl.h"
 #include "store/teamschema.h"
+#include "storelink/storeconnection.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::cli {
 
@@ -233,9 +233,6 @@ CommandDefinition storeCommand()
         "Examples:\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store init\n"
         "  kestavo-cli --store postgresql://kestavo@db.example.org/kestavo store grant anna operator");
-    definition.options = {QCommandLineOption(
-        QStringLiteral("store"), QStringLiteral("the team's store: postgresql://USER@HOST[:PORT]/DBNAME"),
-        QStringLiteral("URL"))};
     definition.parse = [](const Reader& r, const QCommandLineParser& options,
                           Command* c) -> std::optional<UsageError> {
         QString action;
