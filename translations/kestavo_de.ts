@@ -1933,10 +1933,73 @@ Die Liste trotzdem senden?</translation>
     </message>
 </context>
 <context>
+    <name>kestavo::history::AlarmJournal</name>
+    <message>
+        <source>Changing an alarm rule</source>
+        <translation>Das Ändern einer Alarmregel</translation>
+    </message>
+    <message>
+        <source>Changing the alarm rules</source>
+        <translation>Das Ändern der Alarmregeln</translation>
+    </message>
+    <message>
+        <source>Removing an alarm rule</source>
+        <translation>Das Entfernen einer Alarmregel</translation>
+    </message>
+    <message>
+        <source>Closing the alarms of removed rules</source>
+        <translation>Das Schließen der Alarme entfernter Regeln</translation>
+    </message>
+    <message>
+        <source>Raising an alarm</source>
+        <translation>Das Auslösen eines Alarms</translation>
+    </message>
+    <message>
+        <source>Changing an alarm</source>
+        <translation>Das Ändern eines Alarms</translation>
+    </message>
+    <message>
+        <source>Acknowledging an alarm</source>
+        <translation>Das Quittieren eines Alarms</translation>
+    </message>
+    <message>
+        <source>Shelving an alarm</source>
+        <translation>Das Zurückstellen eines Alarms</translation>
+    </message>
+    <message>
+        <source>Ending the shelving of an alarm</source>
+        <translation>Das Beenden der Zurückstellung eines Alarms</translation>
+    </message>
+    <message>
+        <source>Changing a shared setting</source>
+        <translation>Das Ändern einer gemeinsamen Einstellung</translation>
+    </message>
+    <message>
+        <source>%1 failed on %2: %3.</source>
+        <translation>%1 ist fehlgeschlagen (%2): %3.</translation>
+    </message>
+    <message>
+        <source>the database did not say why</source>
+        <translation>die Datenbank nannte keinen Grund</translation>
+    </message>
+</context>
+<context>
     <name>kestavo::history::AuditLog</name>
     <message>
         <source>Audit records cannot be written to the history file &quot;%1&quot;: %2. Commands are still sent; the audit log resumes when the file can be written again.</source>
         <translation>Prüfprotokolleinträge können nicht in die Verlaufsdatei „%1“ geschrieben werden: %2. Befehle werden weiter gesendet; das Prüfprotokoll wird fortgesetzt, sobald die Datei wieder beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Writing the audit log</source>
+        <translation>Das Schreiben des Prüfprotokolls</translation>
+    </message>
+    <message>
+        <source>Audit records cannot be written to the store %1: %2.</source>
+        <translation>Prüfprotokolleinträge können nicht in den Team-Speicher %1 geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>Commands are still sent; the audit log resumes when the store can be written again.</source>
+        <translation>Befehle werden weiter gesendet; das Prüfprotokoll wird fortgesetzt, sobald der Team-Speicher wieder beschrieben werden kann.</translation>
     </message>
 </context>
 <context>
@@ -2018,6 +2081,17 @@ Die Liste trotzdem senden?</translation>
     <message>
         <source>Recording to the store %1 stopped: %2. The session goes on; recording resumes when the store can be written again.</source>
         <translation>Die Aufzeichnung in den Team-Speicher %1 wurde angehalten: %2. Die Sitzung läuft weiter; die Aufzeichnung wird fortgesetzt, sobald der Speicher wieder beschrieben werden kann.</translation>
+    </message>
+</context>
+<context>
+    <name>kestavo::history::StationLeases</name>
+    <message>
+        <source>Holding the lease of a station</source>
+        <translation>Das Halten der Zuständigkeit für eine Station</translation>
+    </message>
+    <message>
+        <source>The leases of the stations cannot be written to %1: %2.</source>
+        <translation>Die Zuständigkeiten der Stationen können nicht in %1 geschrieben werden: %2.</translation>
     </message>
 </context>
 <context>

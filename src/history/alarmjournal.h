@@ -9,9 +9,11 @@
 
 #include <QList>
 #include <QMetaType>
+#include <QSqlError>
 #include <QString>
 
 #include "history/historyconnection.h"
+#include "storelink/storeroles.h"
 
 namespace kestavo::history {
 
@@ -115,6 +117,8 @@ struct AlarmChange
     std::optional<AlarmRecord> stored;        // absent when Failed, or when the row no longer exists
     AlarmState previous = AlarmState::Normal; // the stored state before the change
 
+    QString error; // Failed: one sentence; a refusal by the store names the role the change needs
+
     bool applied() const { return outcome == Outcome::Applied; }
     bool failed() const { return outcome == Outcome::Failed; }
 };
@@ -126,9 +130,17 @@ class AlarmJournal final
 public:
     AlarmJournal() = default;
 
-    bool open(const QString& path) { return m_connection.open(path); }
+    /// A history file or a team store's address (see HistoryConnection::open()).
+    bool open(const QString& location, const QString& program = {})
+    {
+        return m_connection.open(location, program);
+    }
     bool isOpen() const { return m_connection.isOpen(); }
     QString error() const { return m_connection.error(); }
+    const HistoryConnection& connection() const { return m_connection; }
+    /// Why the last rule or setting change failed, in one sentence (a refusal by the store names
+    /// the role it needs); a state change says it in AlarmChange::error.
+    QString lastError() const { return m_lastError; }
 
     QList<AlarmRule> rules() const;
     /// Inserts (id 0, which is then set) or replaces the rule. A rule that is disabled, or now
@@ -183,9 +195,13 @@ private:
     using Step = std::function<std::optional<AlarmRecord>(const AlarmRecord& stored)>;
     /// Reads the row and writes what `step` makes of it, under one write lock; a step returning
     /// nothing leaves the row as stored (Adopted).
-    AlarmChange update(qint64 id, const Step& step, const QString& who, const QString& text);
+    AlarmChange update(qint64 id, const Step& step, const QString& who, const QString& text,
+                       const QString& action);
+    QString failure(const QSqlError& error, const QString& action, store::Role needed) const;
+    bool fail(const QSqlError& error, const QString& action, store::Role needed);
 
     HistoryConnection m_connection;
+    QString m_lastError;
 };
 
 } // namespace kestavo::history

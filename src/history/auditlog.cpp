@@ -14,37 +14,68 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include "storelink/storeroles.h"
 #include "text/csv.h"
 
 namespace kestavo::history {
 
 bool AuditLog::append(AuditRecord& record)
 {
-    QSqlQuery query(m_connection.db());
-    query.prepare(QStringLiteral("INSERT INTO audit (t, user, host, program, address, description, action, "
-                                 "outcome, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant& v :
-         {QVariant(record.utcMs), textValue(record.user), textValue(record.host), textValue(record.program),
-          textValue(record.address), textValue(record.description), textValue(record.action),
-          textValue(record.outcome), textValue(record.detail)})
+    QSqlDatabase db = m_connection.db();
+    const bool onStore = m_connection.isTeamStore();
+    QSqlQuery query(db);
+    // On a store the user is the session's login, filled in by the database: no client may write it.
+    query.prepare(
+        onStore ? QStringLiteral("INSERT INTO audit (t, host, program, address, description, action, "
+                                 "outcome, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id, \"user\"")
+                : QStringLiteral("INSERT INTO audit (t, \"user\", host, program, address, description, "
+                                 "action, outcome, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.addBindValue(record.utcMs);
+    if (!onStore)
+        query.addBindValue(textValue(record.user));
+    for (const QVariant& v : {textValue(record.host), textValue(record.program), textValue(record.address),
+                              textValue(record.description), textValue(record.action),
+                              textValue(record.outcome), textValue(record.detail)})
         query.addBindValue(v);
-    if (!query.exec()) {
+    if (!query.exec() || (onStore && !query.next())) {
+        const QSqlError error = query.lastError();
+        QString message;
+        if (!onStore) {
+            m_lastError = QCoreApplication::translate(
+                              "kestavo::history::AuditLog",
+                              "Audit records cannot be written to the history file \"%1\": %2. "
+                              "Commands are still sent; the audit log resumes when the file can "
+                              "be written again.")
+                              .arg(QDir::toNativeSeparators(m_connection.path()), error.text().trimmed());
+            message = m_lastError;
+        } else {
+            m_lastError =
+                store::isPermissionDenied(error)
+                    ? store::refusal(
+                          QCoreApplication::translate("kestavo::history::AuditLog", "Writing the audit log"),
+                          store::Role::Operator)
+                    : QCoreApplication::translate("kestavo::history::AuditLog",
+                                                  "Audit records cannot be written to the store %1: %2.")
+                          .arg(m_connection.path(), error.text().trimmed());
+            message = m_lastError + u' ' +
+                      QCoreApplication::translate("kestavo::history::AuditLog",
+                                                  "Commands are still sent; the audit log resumes "
+                                                  "when the store can be written again.");
+        }
         if (m_writing) {
             m_writing = false;
-            const QString message =
-                QCoreApplication::translate(
-                    "kestavo::history::AuditLog",
-                    "Audit records cannot be written to the history file \"%1\": %2. "
-                    "Commands are still sent; the audit log resumes when the file can "
-                    "be written again.")
-                    .arg(QDir::toNativeSeparators(m_connection.path()), query.lastError().text().trimmed());
             qWarning("%s", qPrintable(message));
             if (m_statusHandler)
                 m_statusHandler(false, message);
         }
         return false;
     }
-    record.id = query.lastInsertId().toLongLong();
+    if (onStore) {
+        record.id = query.value(0).toLongLong();
+        record.user = query.value(1).toString();
+    } else {
+        record.id = query.lastInsertId().toLongLong();
+    }
     if (!m_writing) {
         m_writing = true;
         qInfo("Audit records are written again.");
@@ -60,7 +91,7 @@ QList<AuditRecord> AuditLog::records(const AuditFilter& filter) const
     QSqlQuery query(m_connection.db());
     query.setForwardOnly(true);
     QString sql =
-        QStringLiteral("SELECT id, t, user, host, program, address, description, action, outcome, detail "
+        QStringLiteral("SELECT id, t, \"user\", host, program, address, description, action, outcome, detail "
                        "FROM audit WHERE t >= ? AND t <= ?");
     if (!filter.address.isEmpty())
         sql += QStringLiteral(" AND address = ?");

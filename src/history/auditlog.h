@@ -46,14 +46,22 @@ class AuditLog final
 public:
     AuditLog() = default;
 
-    bool open(const QString& path) { return m_connection.open(path); }
+    /// A history file or a team store's address (see HistoryConnection::open()).
+    bool open(const QString& location, const QString& program = {})
+    {
+        return m_connection.open(location, program);
+    }
     bool isOpen() const { return m_connection.isOpen(); }
     QString error() const { return m_connection.error(); }
+    const HistoryConnection& connection() const { return m_connection; }
 
-    /// Stores the record; its id is set. False when the write failed: the first failure after a
-    /// good write is logged and reported to the status handler with a sentence naming the file,
-    /// and the next good write reports that writing resumed (empty text), as the history does.
+    /// Stores the record; its id is set, and on a store its user too (the session's login, whatever
+    /// the record said). False when the write failed, with lastError(): the first failure after a
+    /// good write is logged and reported to the status handler with a sentence naming the file or
+    /// the store (or the role a refusal needs), and the next good write reports that writing
+    /// resumed (empty text), as the history does.
     bool append(AuditRecord& record);
+    QString lastError() const { return m_lastError; }
     bool isWriting() const { return m_writing; }
     using StatusHandler = std::function<void(bool writing, const QString& message)>;
     void setStatusHandler(StatusHandler handler) { m_statusHandler = std::move(handler); }
@@ -68,6 +76,7 @@ public:
 
 private:
     HistoryConnection m_connection;
+    QString m_lastError;
     StatusHandler m_statusHandler;
     bool m_writing = true;
 };

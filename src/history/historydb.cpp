@@ -173,23 +173,38 @@ WriteTransaction::WriteTransaction(QSqlDatabase db) : m_db(std::move(db))
 {
     // On a team store (PostgreSQL) the rows a change starts from are locked as they are read
     // (SELECT … FOR UPDATE) instead of the whole file.
-    m_active = m_db.isOpen() &&
-               QSqlQuery(m_db).exec(m_db.driverName() == u"QPSQL" ? qs("BEGIN") : qs("BEGIN IMMEDIATE"));
+    if (!m_db.isOpen()) {
+        m_error = QSqlError(QString(), sqlError(m_db), QSqlError::ConnectionError);
+        return;
+    }
+    QSqlQuery begin(m_db);
+    m_active = begin.exec(isStore(m_db) ? qs("BEGIN") : qs("BEGIN IMMEDIATE"));
+    if (!m_active)
+        m_error = begin.lastError();
 }
 
 WriteTransaction::~WriteTransaction()
 {
-    if (m_active)
-        QSqlQuery(m_db).exec(qs("ROLLBACK"));
+    rollback();
 }
 
-bool WriteTransaction::commit()
+void WriteTransaction::rollback()
+{
+    if (m_active)
+        QSqlQuery(m_db).exec(qs("ROLLBACK"));
+    m_active = false;
+}
+
+bool WriteTransaction::commit(QSqlError* error)
 {
     if (!m_active)
         return false;
     m_active = false;
-    if (QSqlQuery(m_db).exec(qs("COMMIT")))
+    QSqlQuery commit(m_db);
+    if (commit.exec(qs("COMMIT")))
         return true;
+    if (error)
+        *error = commit.lastError();
     QSqlQuery(m_db).exec(qs("ROLLBACK"));
     return false;
 }

@@ -39,10 +39,17 @@ public:
     explicit WriteTransaction(QSqlDatabase db);
     ~WriteTransaction();
     bool isActive() const { return m_active; }
-    bool commit();
+    QSqlDatabase database() const { return m_db; }
+    /// Why it could not begin (another program holds the file past the busy time-out, the store
+    /// is gone).
+    QSqlError error() const { return m_error; }
+    /// `error`, when given, says why a commit failed.
+    bool commit(QSqlError* error = nullptr);
+    void rollback();
 
 private:
     QSqlDatabase m_db;
+    QSqlError m_error;
     bool m_active = false;
 };
 QString nativePath(const QString& path);

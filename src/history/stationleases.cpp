@@ -1,12 +1,14 @@
 #include "history/stationleases.h"
 
 #include <QCoreApplication>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QUuid>
 #include <QVariant>
 
 #include "history/historydb.h"
+#include "storelink/storeroles.h"
 
 namespace kestavo::history {
 
@@ -32,8 +34,11 @@ std::optional<QSet<QString>> StationLeases::acquire(const QStringList& addresses
 {
     QSqlDatabase db = m_connection.db();
     db::WriteTransaction transaction(db);
-    if (!transaction.isActive())
+    QSqlError error = transaction.error();
+    if (!transaction.isActive()) {
+        fail(error);
         return std::nullopt;
+    }
     const int precedence = precedenceOf(program);
     QSet<QString> held;
     QSqlQuery q(db);
@@ -47,13 +52,19 @@ std::optional<QSet<QString>> StationLeases::acquire(const QStringList& addresses
         for (const QVariant& v : {QVariant(address), QVariant(holder), QVariant(program),
                                   QVariant(precedence), QVariant(nowMs + ttlMs), QVariant(nowMs)})
             q.addBindValue(v);
-        if (!q.exec())
+        if (!q.exec()) {
+            fail(q.lastError());
+            // Before the statement is freed: a store refuses even that in an aborted transaction.
+            transaction.rollback();
             return std::nullopt;
+        }
         if (q.numRowsAffected() == 1)
             held.insert(address);
     }
-    if (!transaction.commit())
+    if (!transaction.commit(&error)) {
+        fail(error);
         return std::nullopt;
+    }
     return held;
 }
 
@@ -62,7 +73,19 @@ bool StationLeases::release(const QString& holder)
     QSqlQuery q(m_connection.db());
     q.prepare(QStringLiteral("DELETE FROM leases WHERE holder = ?"));
     q.addBindValue(holder);
-    return q.exec();
+    return q.exec() || fail(q.lastError());
+}
+
+bool StationLeases::fail(const QSqlError& error)
+{
+    m_lastError = store::isPermissionDenied(error)
+                      ? store::refusal(QCoreApplication::translate("kestavo::history::StationLeases",
+                                                                   "Holding the lease of a station"),
+                                       store::Role::Operator)
+                      : QCoreApplication::translate("kestavo::history::StationLeases",
+                                                    "The leases of the stations cannot be written to %1: %2.")
+                            .arg(m_connection.describe(), error.text().trimmed());
+    return false;
 }
 
 QList<StationLease> StationLeases::leases(qint64 nowMs) const

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -37,9 +38,17 @@ public:
 
     StationLeases() = default;
 
-    bool open(const QString& path) { return m_connection.open(path); }
+    /// A history file or a team store's address (see HistoryConnection::open()).
+    bool open(const QString& location, const QString& program = {})
+    {
+        return m_connection.open(location, program);
+    }
     bool isOpen() const { return m_connection.isOpen(); }
     QString error() const { return m_connection.error(); }
+    const HistoryConnection& connection() const { return m_connection; }
+    /// Why the last acquire() or release() failed, in one sentence (a refusal by the store names
+    /// the role it needs).
+    QString lastError() const { return m_lastError; }
 
     /// Takes or renews the leases of `addresses` for `holder` in one transaction (until
     /// nowMs + ttlMs) and returns those it holds afterwards. A lease is taken when it is free,
@@ -52,7 +61,10 @@ public:
     QList<StationLease> leases(qint64 nowMs) const;
 
 private:
+    bool fail(const QSqlError& error);
+
     HistoryConnection m_connection;
+    QString m_lastError;
 };
 
 } // namespace kestavo::history

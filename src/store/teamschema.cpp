@@ -209,6 +209,9 @@ QStringList grants(const QString& database)
            "notify_routes, schedules, settings TO %1")
             .arg(admin),
         qs("GRANT DELETE ON alarms TO %1").arg(admin),
+        // A rule imported with its number moves the numbering past it (setval), so the next new
+        // rule does not collide with it.
+        qs("GRANT UPDATE ON SEQUENCE alarm_rules_id_seq TO %1").arg(admin),
     };
 }
 

@@ -12,9 +12,13 @@
 #include "stations/stationformat.h"
 #include "stations/stationstore.h"
 
+#include "alarms/alarmengine.h"
+#include "app/consolealarms.h"
 #include "app/consoleteam.h"
 #include "gui/main/mainform.h"
+#include "history/alarmjournal.h"
 #include "ksv-sim/simulatedunit.h"
+#include "platform/filechooser.h"
 #include "store/teamstations.h"
 #include "storelink/storeconnection.h"
 #include "support/consolefixture.h"
@@ -66,6 +70,13 @@ struct TeamConsole
     QString opened;
 };
 
+class NoFiles final : public platform::FileChooser
+{
+public:
+    QString openFile(QWidget*, const QString&) override { return {}; }
+    QString saveFile(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
 } // namespace
 
 class TestConsoleTeam final : public QObject
@@ -80,6 +91,7 @@ private Q_SLOTS:
     void anotherProgramsChange_data();
     void anotherProgramsChange();
     void bannerWhileTheStoreIsDown();
+    void alarmsFromAnotherProgram();
 
 private:
     bool admin(const std::function<bool(stations::StationStore&)>& change);
@@ -231,6 +243,47 @@ void TestConsoleTeam::bannerWhileTheStoreIsDown()
     // Listening again: a change after the outage still reaches the window.
     QVERIFY(admin([](stations::StationStore& st) { return st.add(u"127.0.0.4"_s, u"pw"_s, u"after"_s); }));
     QTRY_VERIFY_WITH_TIMEOUT(c.entries().size() == 3, kLiveMs);
+}
+
+// An alarm raised, acknowledged and shelved by another program (an agent, another console) shows in
+// this console within a second each, through the store's notices: the counter is not polled.
+void TestConsoleTeam::alarmsFromAnotherProgram()
+{
+    const QString viewer = m_team->url(TeamStore::kViewer);
+    TeamConsole c(viewer);
+    NoFiles files;
+    app::ConsoleAlarms alarms(c.f.session, c.f.state, c.f.store, files, {});
+    alarms.followNotices();
+    QCOMPARE(alarms.open(viewer), QString());
+    c.team->setAlarms(&alarms);
+    QTest::qWait(100); // the watch is listening
+    const auto stateOf = [&alarms](qint64 id) {
+        for (const history::AlarmRecord& a : alarms.engine().openAlarms())
+            if (a.id == id)
+                return int(a.state);
+        return -1;
+    };
+
+    history::AlarmJournal elsewhere;
+    QVERIFY2(elsewhere.open(m_team->url(TeamStore::kOperator)), qPrintable(elsewhere.error()));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    history::AlarmRecord fresh;
+    fresh.address = u"127.0.0.1"_s;
+    fresh.rule = history::scheduleFailedRule(7);
+    fresh.text = u"schedule failed"_s;
+    fresh.state = history::AlarmState::ActiveUnacknowledged;
+    fresh.raisedMs = now;
+    fresh.changedMs = now;
+    const history::AlarmChange raised = elsewhere.raise(fresh);
+    QVERIFY(raised.applied() && raised.stored);
+    const qint64 id = raised.stored->id;
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(id), int(history::AlarmState::ActiveUnacknowledged), kLiveMs);
+
+    QVERIFY(elsewhere.acknowledge(id, u"otto"_s, now + 1).applied());
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(id), int(history::AlarmState::ActiveAcknowledged), kLiveMs);
+
+    QVERIFY(elsewhere.shelve(id, now + 3'600'000, u"otto"_s, now + 2).applied());
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(id), int(history::AlarmState::Shelved), kLiveMs);
 }
 
 QTEST_MAIN(TestConsoleTeam)

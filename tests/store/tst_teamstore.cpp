@@ -9,6 +9,8 @@
 #include "stations/stationstore.h"
 
 #include "cli.h"
+#include "history/alarmjournal.h"
+#include "history/auditlog.h"
 #include "history/historyconnection.h"
 #include "history/historystore.h"
 #include "store/storenotifier.h"
@@ -63,6 +65,8 @@ private Q_SLOTS:
     void importReadingsTwice();
     void liveChanges_data();
     void liveChanges();
+    void commandsOnTheStore_data();
+    void commandsOnTheStore();
 
 private:
     Run cli(const QString& login, const QString& line) const;
@@ -714,6 +718,96 @@ void TestTeamStore::liveChanges()
     QCOMPARE(spy.constFirst().at(0).toString(), channel);
     QCOMPARE(spy.constFirst().at(1).toString(), table);
     QCOMPARE(spy.constFirst().at(2).toBool(), false);
+}
+
+void TestTeamStore::commandsOnTheStore_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("line"); // %1: the id of an alarm open for this row
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("phrase"); // in what the command wrote, on either stream
+
+    QTest::newRow("viewer lists") << "anna"
+                                  << "alarms --format json" << 0 << "\"text\":\"pump %2\"";
+    QTest::newRow("viewer acknowledges")
+        << "anna"
+        << "alarms ack %1" << 1 << "Acknowledging an alarm needs the operator role (kestavo_operator)";
+    QTest::newRow("viewer shelves") << "anna"
+                                    << "alarms shelve %1 --for 1h --reason dust" << 1
+                                    << "Shelving an alarm needs the operator role";
+    QTest::newRow("operator acknowledges") << "otto"
+                                           << "alarms ack %1" << 0 << "acknowledged alarm %1 (pump %2)";
+    QTest::newRow("operator shelves") << "otto"
+                                      << "alarms shelve %1 --for 1h --reason dust" << 0 << "shelved alarm %1";
+    QTest::newRow("operator adds a rule")
+        << "otto"
+        << "alarms rules add --kind voltage-below --channel 1 --limit 11.5" << 1
+        << "Changing an alarm rule needs the admin role (kestavo_admin)";
+    QTest::newRow("admin adds a rule")
+        << "ada"
+        << "alarms rules add --kind voltage-below --channel 1 --limit 11.5" << 0 << "";
+    QTest::newRow("operator sets the longest shelving")
+        << "otto"
+        << "alarms settings --max-shelve 8h" << 1 << "needs the admin role";
+    QTest::newRow("viewer reads the report") << "anna"
+                                             << "alarms report --since 7d --format json" << 0 << "pump %2";
+    QTest::newRow("viewer reads the audit log") << "anna"
+                                                << "audit --format csv" << 0 << "otto,";
+    QTest::newRow("store unreachable")
+        << ""
+        << "alarms --store postgresql://otto@127.0.0.1:1/team" << 3 << "cannot be opened";
+    QTest::newRow("history and store") << "otto"
+                                       << "alarms --history h.db" << 2 << "give one";
+}
+
+// The alarm and audit commands on a store: what a login may do is the store's grants, a refusal
+// names the role (exit 1), an unreachable store exits 3; an acknowledgement names the login.
+void TestTeamStore::commandsOnTheStore()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, line);
+    QFETCH(int, code);
+    QFETCH(QString, phrase);
+    kestavo::history::AlarmJournal journal;
+    QVERIFY2(journal.open(m_cluster->url(QStringLiteral("otto"), kDatabase)), qPrintable(journal.error()));
+    kestavo::history::AlarmRecord fresh;
+    fresh.address = QStringLiteral("127.0.0.1");
+    static int row = 0;
+    fresh.rule = -1000 - ++row; // a condition of its own per row
+    fresh.text = QStringLiteral("pump %1").arg(QString::fromLatin1(QTest::currentDataTag()));
+    fresh.state = kestavo::history::AlarmState::ActiveUnacknowledged;
+    fresh.raisedMs = QDateTime::currentMSecsSinceEpoch();
+    fresh.changedMs = fresh.raisedMs;
+    const kestavo::history::AlarmChange raised = journal.raise(fresh);
+    QVERIFY2(!raised.failed(), qPrintable(raised.error));
+    kestavo::history::AuditLog audit;
+    QVERIFY(audit.open(m_cluster->url(QStringLiteral("otto"), kDatabase)));
+    kestavo::history::AuditRecord record;
+    record.utcMs = fresh.raisedMs;
+    record.action = QStringLiteral("relay 1 on");
+    QVERIFY2(audit.append(record), qPrintable(audit.lastError()));
+
+    const QString id = QString::number(raised.stored->id);
+    for (QString* text : {&line, &phrase})
+        text->replace(QStringLiteral("%1"), id)
+            .replace(QStringLiteral("%2"), QString::fromLatin1(QTest::currentDataTag()));
+    Run run;
+    if (login.isEmpty()) {
+        QTextStream out(&run.out);
+        QTextStream err(&run.err);
+        run.code =
+            kestavo::cli::runCli(QProcess::splitCommand(line), out, err, kestavo::cli::CliEnvironment{});
+    } else {
+        run = cli(login, line);
+    }
+    QVERIFY2(run.code == code, qPrintable(run.out + run.err));
+    QVERIFY2((run.out + run.err).contains(phrase), qPrintable(run.out + run.err));
+    const std::optional<kestavo::history::AlarmRecord> stored = journal.alarm(raised.stored->id);
+    QVERIFY(stored);
+    if (line.startsWith(u"alarms ack"))
+        QCOMPARE(stored->ackedBy, code == 0 ? QStringLiteral("otto") : QString());
+    if (code != 0 && line.startsWith(u"alarms"))
+        QCOMPARE(stored->state, kestavo::history::AlarmState::ActiveUnacknowledged);
 }
 
 QTEST_GUILESS_MAIN(TestTeamStore)

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void initTestCase();
     void commands_data();
     void commands();
+    void auditNamesTheLogin();
     void storeOnlyWhereTaken_data();
     void storeOnlyWhereTaken();
 
@@ -145,6 +146,17 @@ void TestCliTeam::commands()
     // A refused command leaves no audit record: nothing was sent.
     if (!sent)
         QCOMPARE(auditUsers(), auditBefore);
+}
+
+// Who did it is the store's word: the login of the command's session, whatever the program says.
+void TestCliTeam::auditNamesTheLogin()
+{
+    const QStringList before = auditUsers();
+    const Run run = cli(TeamStore::kOperator, u"relay 127.0.0.1 2 on"_s);
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    const QStringList after = auditUsers();
+    QCOMPARE(after.size(), before.size() + 1);
+    QVERIFY2(after.last().startsWith(TeamStore::kOperator + u" CLI "_s), qPrintable(after.last()));
 }
 
 void TestCliTeam::storeOnlyWhereTaken_data()

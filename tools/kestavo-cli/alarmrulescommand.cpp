@@ -165,7 +165,7 @@ int runAlarmRules(const QStringList& arguments, QTextStream& out, QTextStream& e
     const QString path = historyFile(p, environment);
     const bool reads = sub.isEmpty() || sub == u"list" || sub == u"export";
     // Reading never creates the history file.
-    if (reads && !QFileInfo::exists(path)) {
+    if (reads && !historyExists(path)) {
         if (sub == u"export")
             out << alarms::rulesToJson({});
         else
@@ -198,9 +198,11 @@ int runAlarmRules(const QStringList& arguments, QTextStream& out, QTextStream& e
         if (const QString problem = alarms::validateRule(candidate, rules); !problem.isEmpty())
             return io.usage(problem);
         if (!journal.saveRule(candidate, now, who))
-            return io.fail(
+            return writeFailed(
+                io, path,
                 QStringLiteral("the rule could not be written to \"%1\"; is it read-only or locked?")
-                    .arg(path));
+                    .arg(path),
+                journal.lastError());
         if (format == u"json")
             out << QJsonDocument(QJsonObject{{QStringLiteral("added"), candidate.id}})
                        .toJson(QJsonDocument::Compact)
@@ -217,10 +219,12 @@ int runAlarmRules(const QStringList& arguments, QTextStream& out, QTextStream& e
         if (std::none_of(rules.begin(), rules.end(), [id](const AlarmRule& r) { return r.id == id; }))
             return io.fail(QStringLiteral("there is no rule %1 in \"%2\"").arg(id).arg(path), ExitRefused);
         if (!journal.removeRule(id, now, who))
-            return io.fail(
+            return writeFailed(
+                io, path,
                 QStringLiteral("rule %1 could not be removed from \"%2\"; is it read-only or locked?")
                     .arg(id)
-                    .arg(path));
+                    .arg(path),
+                journal.lastError());
         out << "removed rule " << id << '\n';
         return io.done();
     }
@@ -240,9 +244,11 @@ int runAlarmRules(const QStringList& arguments, QTextStream& out, QTextStream& e
                                .arg(problem),
                            ExitUsage);
     if (!journal.saveRules(imported, replace, now, who))
-        return io.fail(
+        return writeFailed(
+            io, path,
             QStringLiteral("nothing was imported: \"%1\" could not be written; is it read-only or locked?")
-                .arg(path));
+                .arg(path),
+            journal.lastError());
     out << "imported " << imported.size() << (imported.size() == 1 ? " rule" : " rules")
         << (replace ? QStringLiteral("; the file's rules are now the only ones") : QString()) << '\n';
     return io.done();

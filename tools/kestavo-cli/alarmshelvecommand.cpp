@@ -43,7 +43,7 @@ int runSettings(const QCommandLineParser& p, Io& io, const CliEnvironment& envir
                                 .arg(p.value(QStringLiteral("max-shelve"))));
         if (const QString problem = alarms::maxShelveProblem(*wanted); !problem.isEmpty())
             return io.usage(problem);
-    } else if (!QFileInfo::exists(path)) {
+    } else if (!historyExists(path)) {
         io.out << "longest shelving: " << alarms::durationWords(alarms::kMaxShelveMs)
                << " (the default; no history file yet)\n";
         return io.done();
@@ -52,8 +52,10 @@ int runSettings(const QCommandLineParser& p, Io& io, const CliEnvironment& envir
     if (!journal.open(path))
         return io.fail(journal.error());
     if (wanted && !alarms::setMaxShelveMs(journal, *wanted))
-        return io.fail(
-            QStringLiteral("the setting could not be written to \"%1\"; is the file read-only?").arg(path));
+        return writeFailed(
+            io, path,
+            QStringLiteral("the setting could not be written to \"%1\"; is the file read-only?").arg(path),
+            journal.lastError());
     const bool set = journal.setting(alarms::kMaxShelveSetting).has_value();
     io.out << "longest shelving: " << alarms::durationWords(alarms::maxShelveMs(journal))
            << (set ? "" : " (the default)") << '\n';
@@ -112,7 +114,7 @@ int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& 
     }
 
     const QString path = historyFile(p, environment);
-    if (!QFileInfo::exists(path))
+    if (!historyExists(path))
         return io.fail(
             QStringLiteral("there is no alarm %1: no history yet (\"%2\" does not exist)").arg(id).arg(path),
             ExitRefused);
@@ -133,10 +135,12 @@ int runAlarmShelve(const QStringList& arguments, QTextStream& out, QTextStream& 
                  : journal.unshelve(id, h::AlarmState::ActiveAcknowledged, who, now,
                                     QStringLiteral("unshelved by hand"));
     if (change.failed())
-        return io.fail(
+        return writeFailed(
+            io, path,
             QStringLiteral("alarm %1 could not be changed in \"%2\"; is the file read-only or locked?")
                 .arg(id)
-                .arg(path));
+                .arg(path),
+            change.error);
     if (!change.applied()) {
         if (!change.stored)
             return io.fail(QStringLiteral("there is no open alarm %1 in \"%2\"").arg(id).arg(path),

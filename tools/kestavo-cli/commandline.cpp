@@ -459,12 +459,19 @@ std::variant<Command, UsageError> parseArguments(const QStringList& givenArgumen
             command.kind == CommandKind::StationsRemove || command.kind == CommandKind::StationsDefault ||
             command.kind == CommandKind::StationsTag || command.kind == CommandKind::StationsUntag ||
             command.kind == CommandKind::StationsSet || command.kind == CommandKind::StationsImport ||
-            command.kind == CommandKind::StationsExport;
+            command.kind == CommandKind::StationsExport || command.kind == CommandKind::Alarms ||
+            command.kind == CommandKind::AlarmsAck || command.kind == CommandKind::AlarmsReport ||
+            command.kind == CommandKind::AlarmsRules || command.kind == CommandKind::AlarmsShelve ||
+            command.kind == CommandKind::Audit;
         if (!takesStore)
             return UsageError{word,
                               QStringLiteral("--store is not taken by %1 yet; it works on the desk's files "
                                              "only")
                                   .arg(commandLabel(command.kind))};
+        // The alarms and the audit log are either the store's or a history file's.
+        if (!command.historyFile.isEmpty() && command.kind != CommandKind::StoreImport)
+            return UsageError{word, QStringLiteral("--history FILE and --store URL name two places for the "
+                                                   "alarms and the audit log; give one")};
         command.storeUrl = own.value(QStringLiteral("store"));
         if (const store::StoreUrlParse parsed = store::parseStoreUrl(command.storeUrl); !parsed.ok())
             return UsageError{word, parsed.error};

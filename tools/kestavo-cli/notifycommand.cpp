@@ -449,7 +449,7 @@ int runAlarmsReport(const QStringList& arguments, QTextStream& out, QTextStream&
     const QString path = historyFile(p, environment);
     QList<history::AlarmEvent> events;
     QList<history::AlarmRecord> open;
-    if (QFileInfo::exists(path)) {
+    if (historyExists(path)) {
         history::AlarmJournal journal;
         if (!journal.open(path))
             return io.fail(journal.error());

@@ -1,6 +1,10 @@
 #include "subcommandio.h"
 
+#include <QFileInfo>
+
 #include "historycommand.h"
+#include "storelink/storeroles.h"
+#include "storelink/storeurl.h"
 
 namespace kestavo::cli {
 
@@ -11,6 +15,7 @@ void addGlobalOptions(QCommandLineParser& parser)
     parser.addOptions(
         {{QStringLiteral("db"), QStringLiteral("The station database."), QStringLiteral("FILE")},
          {QStringLiteral("history"), QStringLiteral("The history file."), QStringLiteral("FILE")},
+         {QStringLiteral("store"), QStringLiteral("The team's store."), QStringLiteral("URL")},
          {QStringLiteral("format"), QStringLiteral("text, json or csv."), QStringLiteral("FORMAT")},
          {QStringLiteral("port"), QStringLiteral("Unused here."), QStringLiteral("PORT")},
          {QStringLiteral("timeout"), QStringLiteral("Unused here."), QStringLiteral("MS")},
@@ -38,8 +43,30 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, Io& io, int
 
 QString historyFile(const QCommandLineParser& parser, const CliEnvironment& environment)
 {
+    if (parser.isSet(QStringLiteral("store")))
+        return parser.value(QStringLiteral("store"));
     return historyPath(parser.value(QStringLiteral("history")), parser.value(QStringLiteral("db")),
                        environment.applicationDir);
+}
+
+bool historyExists(const QString& location)
+{
+    return store::isStoreAddress(location) || QFileInfo::exists(location);
+}
+
+bool isRefusal(const QString& error)
+{
+    // Every refusal is worded by store::refusal(); its opening words tell it from a store that failed.
+    static const QString opening =
+        store::refusal(QStringLiteral("\u0001"), store::Role::Viewer).section(u'\u0001', 0, 0);
+    return error.startsWith(opening);
+}
+
+int writeFailed(Io& io, const QString& location, const QString& fileMessage, const QString& storeError)
+{
+    if (!store::isStoreAddress(location))
+        return io.fail(fileMessage);
+    return io.fail(storeError, isRefusal(storeError) ? ExitRefused : ExitDatabase);
 }
 
 } // namespace kestavo::cli

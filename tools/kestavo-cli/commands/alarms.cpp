@@ -12,6 +12,7 @@
 #include "historycommands.h"
 #include "notifycommand.h"
 #include "reportformat.h"
+#include "subcommandio.h"
 
 namespace kestavo::cli {
 
@@ -19,6 +20,8 @@ namespace h = kestavo::history;
 
 QString historyPath(const Command& command, const CliEnvironment& environment)
 {
+    if (!command.storeUrl.isEmpty())
+        return command.storeUrl;
     return historyPath(command.historyFile, command.options.db, environment.applicationDir);
 }
 
@@ -98,6 +101,10 @@ int acknowledge(HistoryCommandContext& context, h::AlarmJournal& journal)
         const h::AlarmChange change =
             journal.acknowledge(target.id, who, context.environment.now().toMSecsSinceEpoch());
         if (change.failed()) {
+            if (!c.storeUrl.isEmpty()) {
+                context.err << "kestavo-cli: alarms: " << change.error << '\n';
+                return isRefusal(change.error) ? ExitRefused : ExitDatabase;
+            }
             context.err << "kestavo-cli: alarms: alarm " << target.id << " could not be acknowledged in \""
                         << historyPath(c, context.environment) << "\"; is the file read-only or locked?\n";
             return ExitDatabase;
@@ -133,7 +140,7 @@ int acknowledge(HistoryCommandContext& context, h::AlarmJournal& journal)
 int runAlarms(HistoryCommandContext& context)
 {
     // Reading never creates the history file: without one there is nothing to list.
-    if (!QFileInfo::exists(historyPath(context.command, context.environment))) {
+    if (!historyExists(historyPath(context.command, context.environment))) {
         const Command& c = context.command;
         int code = ExitDone;
         if (c.kind != CommandKind::AlarmsAck) {
@@ -164,7 +171,7 @@ int runAlarms(HistoryCommandContext& context)
 
 namespace {
 
-std::optional<UsageError> parse(const Reader& r, const QCommandLineParser& options, Command* c)
+std::optional<UsageError> parseAlarms(const Reader& r, const QCommandLineParser& options, Command* c)
 {
     c->kind = CommandKind::Alarms;
     if (r.at(1).toLower() == QStringLiteral("report")) {
@@ -218,7 +225,9 @@ CommandDefinition alarmsCommand()
         "List the alarms still open in the history file (active, or cleared but not yet\n"
         "acknowledged), or acknowledge one alarm or all of them in your name. A running\n"
         "console picks the acknowledgement up within a few seconds (docs/alarms.md).\n"
-        "Without a history file there is nothing to list (\"no history yet\").\n"
+        "Without a history file there is nothing to list (\"no history yet\"). With\n"
+        "--store URL every form works on the team's store instead, and the name is the\n"
+        "store's login; a viewer's acknowledgement is refused (exit code 1).\n"
         "Examples:\n"
         "  kestavo-cli alarms --format json\n"
         "  kestavo-cli alarms ack 12\n"
@@ -229,7 +238,7 @@ CommandDefinition alarmsCommand()
         "  kestavo-cli alarms rules export > rules.json");
     definition.options = alarmsReportOptions() + alarmRulesOptions() + alarmShelveOptions();
     definition.csvKinds = {CommandKind::Alarms, CommandKind::AlarmsReport, CommandKind::AlarmsRules};
-    definition.parse = parse;
+    definition.parse = parseAlarms;
     definition.run = [](const Command& command, QTextStream& out, QTextStream& err,
                         const CliEnvironment& env) {
         if (command.kind == CommandKind::AlarmsReport)

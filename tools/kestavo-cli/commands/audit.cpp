@@ -8,6 +8,7 @@
 #include "history/timetext.h"
 #include "historycommands.h"
 #include "reportformat.h"
+#include "subcommandio.h"
 
 namespace kestavo::cli {
 
@@ -31,7 +32,7 @@ int runAudit(HistoryCommandContext& context)
     }
     // Reading never creates the history file: without one there is nothing to list.
     const QString path = historyPath(c, context.environment);
-    const bool noHistory = !QFileInfo::exists(path);
+    const bool noHistory = !historyExists(path);
     QList<h::AuditRecord> records;
     if (!noHistory) {
         h::AuditLog log;
@@ -88,7 +89,7 @@ CommandDefinition auditCommand()
                        "this client or the agent, with who sent it and what the unit answered. TIME is\n"
                        "a date or date-time in UTC (2026-12-08, 2026-12-08T06:00:00Z) or a time back\n"
                        "from now (24h, 7d, or -24h as history writes it). Without a history file there\n"
-                       "is nothing to list (\"no history yet\").\n"
+                       "is nothing to list (\"no history yet\"). With --store URL, the team's audit log.\n"
                        "Examples:\n"
                        "  kestavo-cli audit --since 24h\n"
                        "  kestavo-cli audit --station 127.0.0.1 --format csv > audit.csv");

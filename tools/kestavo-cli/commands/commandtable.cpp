@@ -40,7 +40,7 @@ QList<QCommandLineOption> globalOptions()
                QStringLiteral("FILE")),
         option({QStringLiteral("store")},
                QStringLiteral("a team's store, postgresql://USER@HOST[:PORT]/DBNAME: the stations, their "
-                              "passwords and the audit log come from it instead of the files"),
+                              "passwords, the alarms and the audit log come from it instead of the files"),
                QStringLiteral("URL")),
         option({QStringLiteral("port")}, QStringLiteral("the unit's UDP port (default 7)"),
                QStringLiteral("N")),
